@@ -1,0 +1,51 @@
+# Host build: the portable core with its tests (sanitized), fuzz targets and benchmarks.
+find_package(JPEG REQUIRED)
+find_package(PNG REQUIRED)
+find_package(GTest REQUIRED)
+find_package(benchmark QUIET)
+
+set(PIXAVO_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+set(PIXAVO_WARNINGS -Wall -Wextra -Wno-unused-parameter)
+
+function(pixavo_core_library name)
+  add_library(${name} STATIC ${CORE_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC JPEG::JPEG PNG::PNG)
+  target_compile_options(${name} PRIVATE ${PIXAVO_WARNINGS})
+endfunction()
+
+# Sanitized core for tests, plain optimised core for benchmarks.
+pixavo_core_library(pixavo_core)
+target_compile_options(pixavo_core PUBLIC ${PIXAVO_SANITIZE})
+target_link_options(pixavo_core PUBLIC ${PIXAVO_SANITIZE})
+pixavo_core_library(pixavo_core_fast)
+target_compile_options(pixavo_core_fast PRIVATE -O2)
+
+file(GLOB HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
+add_executable(pixavo_host_tests ${HOST_TESTS})
+target_link_libraries(pixavo_host_tests PRIVATE pixavo_core GTest::gtest GTest::gtest_main)
+target_compile_definitions(pixavo_host_tests PRIVATE
+  PIXAVO_JPEG_SRC="${PIXAVO_JPEG_SRC}" PIXAVO_PNG_SRC="${PIXAVO_PNG_SRC}"
+  PIXAVO_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+add_test(NAME host_tests COMMAND pixavo_host_tests)
+
+# libFuzzer targets (clang only): one per decoder, fuzz/<name>.cpp.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
+  foreach(src ${FUZZ_TARGETS})
+    get_filename_component(name ${src} NAME_WE)
+    add_executable(${name} ${src})
+    target_link_libraries(${name} PRIVATE pixavo_core)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  endforeach()
+endif()
+
+if(benchmark_FOUND)
+  file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+  if(BENCH_SOURCES)
+    add_executable(pixavo_bench ${BENCH_SOURCES})
+    target_link_libraries(pixavo_bench PRIVATE pixavo_core_fast benchmark::benchmark)
+    target_compile_options(pixavo_bench PRIVATE -O2)
+  endif()
+endif()

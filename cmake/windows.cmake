@@ -1,0 +1,35 @@
+# Windows build: everything, statically linked, Unicode; tests run under Wine.
+set(PIXAVO_MINGW_PREFIX "" CACHE PATH "prefix of the cross-built libjpeg-turbo and libpng")
+add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
+add_link_options(-static -static-libgcc -static-libstdc++ -municode)
+
+add_library(pixavo_deps INTERFACE)
+target_include_directories(pixavo_deps INTERFACE ${PIXAVO_MINGW_PREFIX}/include)
+target_link_libraries(pixavo_deps INTERFACE
+  ${PIXAVO_MINGW_PREFIX}/lib/libpng16.a ${PIXAVO_MINGW_PREFIX}/lib/libjpeg.a
+  /usr/x86_64-w64-mingw32/lib/libz.a)
+
+add_library(pixavo_core STATIC ${CORE_SOURCES})
+target_include_directories(pixavo_core PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(pixavo_core PUBLIC pixavo_deps)
+
+add_library(pixavo_win STATIC ${WIN_SOURCES})
+target_include_directories(pixavo_win PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(pixavo_win PUBLIC pixavo_core
+  comctl32 comdlg32 gdi32 user32 shell32 shlwapi ole32 uuid msimg32 winspool advapi32 uxtheme)
+
+add_executable(pixavo WIN32 app/main.cpp res/pixavo.rc)
+target_link_libraries(pixavo PRIVATE pixavo_win)
+
+set(GTEST_ROOT /usr/src/googletest)
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GTEST_ROOT} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
+add_executable(pixavo_win_tests ${WIN_TESTS} res/tests.rc)
+target_link_libraries(pixavo_win_tests PRIVATE pixavo_win gtest)
+target_compile_definitions(pixavo_win_tests PRIVATE PIXAVO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
+add_test(NAME win_tests COMMAND pixavo_win_tests)

@@ -1,0 +1,29 @@
+// The supported file formats and the extension rules.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+enum class GraphicKind { Raster, Jpeg, Png, Icon, Metafile };
+
+// The extension of the last path component, from its last "." to the end
+// (dot included); empty when there is no dot after the last "\", "/" or ":".
+std::wstring ExtractExtension(std::wstring_view fileName);
+
+// ASCII letters A to Z lower-cased, every other character kept.
+std::wstring LowerAscii(std::wstring_view text);
+
+// True exactly for .png, .ico, .jpg, .jpeg, .bmp, .emf and .wmf, in any letter case.
+bool IsSupportedImageFile(std::wstring_view fileName);
+
+// The format registry: extension (without dot) to graphic kind. Looked up
+// lower-cased, from the most recently registered entry backwards.
+struct FileFormat {
+    std::wstring extension;     // lower case, no dot
+    std::wstring description;
+    GraphicKind kind;
+};
+void RegisterFileFormat(std::wstring_view extension, std::wstring_view description, GraphicKind kind);
+void UnregisterFileFormat(GraphicKind kind);
+// Null when the extension (without dot, any case) is not registered.
+const FileFormat* FindFileFormat(std::wstring_view extension);

@@ -1,0 +1,27 @@
+// JPEG (JFIF) through libjpeg-turbo, from and to bytes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "imaging/Raster.h"
+
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    bool grayscale = false;
+};
+
+// Reads the frame header only. Fails with Failure("JPEG error #%d").
+JpegHeader ReadJpegHeader(std::span<const uint8_t> file);
+
+// Full size, floating-point DCT, block smoothing, 24-bit colour output; a
+// greyscale JPEG gives an 8-bit palette raster quantised to 236 grey levels
+// with the library's default dithering. Fails with Failure("JPEG error #%d")
+// carrying the library's message number.
+Raster DecodeJpeg(std::span<const uint8_t> file);
+
+// The raster converted to 24 bits, compressed with the library's defaults,
+// then quality 90 with baseline forced, floating-point DCT, not progressive.
+std::vector<uint8_t> EncodeJpeg(const Raster& raster);

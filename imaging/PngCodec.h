@@ -1,0 +1,45 @@
+// PNG through libpng, from and to bytes.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "imaging/Raster.h"
+
+// The PNG data a PNG picture keeps: its header, palette, transparency and
+// unfiltered pixel rows in the file's own colour type and bit depth.
+struct PngImage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    int bitDepth = 8;
+    int colorType = 2;          // PNG_COLOR_TYPE_*
+    std::vector<PaletteEntry> palette;
+    std::vector<uint8_t> paletteAlpha;             // tRNS for palette images
+    std::optional<uint16_t> transparentGray;       // tRNS for grey images
+    std::optional<std::array<uint16_t, 3>> transparentRgb;   // tRNS for RGB images (r, g, b)
+    size_t rowBytes = 0;
+    std::vector<uint8_t> rows;  // height × rowBytes
+
+    bool Empty() const { return width == 0 || height == 0; }
+    bool HasTransparency() const;
+};
+
+// Decodes a PNG file (interlaced ones too). Fails with Failure carrying
+// libpng's own message.
+PngImage DecodePng(std::span<const uint8_t> file);
+
+// Writes the image with its own header, palette and colour type, not
+// interlaced, zlib level 7, every row with the Sub filter.
+std::vector<uint8_t> EncodePng(const PngImage& image);
+
+// PNG data for a raster: 8-bit RGB without alpha for 16 or more bits per
+// pixel, palette colour with the raster's palette for fewer.
+PngImage PngFromRaster(const Raster& raster);
+
+// The pixels as a 32-bit raster: straight alpha when the image has
+// transparency (alpha channel or tRNS), no alpha otherwise.
+Raster PngToRaster(const PngImage& image);

@@ -1,0 +1,23 @@
+// Number rules shared by the whole program: rounding and reading typed or
+// stored numbers.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+// Nearest integer, halves to the even neighbour.
+int64_t RoundHalfEven(double value);
+
+// A typed number (zoom percentage, sizes, minutes and seconds): blanks
+// removed at both ends, the rest read as a signed decimal integer; text that
+// is no integer counts as 0.
+int64_t ParseTypedNumber(std::wstring_view text);
+
+// A stored integer setting: optional leading blanks, optional sign, decimal
+// digits, or hexadecimal after "$", "x" or "0x"; signed 32-bit range.
+std::optional<int32_t> ParseSettingInteger(std::wstring_view text);
+
+// A stored boolean setting: a number (sign, fraction, exponent) is true when
+// not zero; otherwise True/False in any letter case.
+std::optional<bool> ParseSettingBoolean(std::wstring_view text);

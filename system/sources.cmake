@@ -1,0 +1,8 @@
+list(APPEND CORE_SOURCES
+  system/Failure.cpp
+  system/Numbers.cpp
+  system/SettingsNames.cpp
+)
+list(APPEND WIN_SOURCES
+  system/RegistryUnit.cpp
+)

@@ -1,0 +1,199 @@
+#include "widgets/Application.h"
+
+#include <new>
+
+#include "widgets/Controls.h"
+
+namespace {
+
+struct AppState {
+    std::wstring title;
+    TForm* mainForm = nullptr;
+    bool terminated = false;
+    bool showHints = true;
+    Application::ExceptionHook hook;
+    std::function<void(TForm&)> modalShown;
+    HWND lastHintWindow = nullptr;
+};
+
+AppState& State()
+{
+    static AppState state;
+    return state;
+}
+
+// The hint of a window, or of the nearest ancestor that has one.
+std::wstring HintFor(HWND window, TForm*& form)
+{
+    form = nullptr;
+    std::wstring hint;
+    for (HWND w = window; w; w = GetParent(w)) {
+        TWindow* control = TWindow::FromHandle(w);
+        if (!control)
+            continue;
+        if (hint.empty())
+            hint = control->Hint();
+        if (auto* f = dynamic_cast<TForm*>(control)) {
+            form = f;
+            break;
+        }
+    }
+    return hint;
+}
+
+void RouteHint(const MSG& msg)
+{
+    if (msg.hwnd == State().lastHintWindow)
+        return;
+    State().lastHintWindow = msg.hwnd;
+    TForm* form = nullptr;
+    std::wstring hint = HintFor(msg.hwnd, form);
+    if (form)
+        Guarded([&] { form->ApplicationHint(LongHint(hint)); });
+}
+
+// Tab moves the focus between the controls of a dialog-like form.
+bool HandleTab(const MSG& msg, TForm* form)
+{
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB || !form || form == State().mainForm)
+        return false;
+    if (GetKeyState(VK_CONTROL) < 0)
+        return false;
+    HWND next = GetNextDlgTabItem(form->Handle(), GetFocus(), GetKeyState(VK_SHIFT) < 0);
+    if (next)
+        ::SetFocus(next);
+    return true;
+}
+
+} // namespace
+
+ShiftState CurrentShiftState()
+{
+    ShiftState s = 0;
+    if (GetKeyState(VK_SHIFT) < 0) s |= ssShift;
+    if (GetKeyState(VK_MENU) < 0) s |= ssAlt;
+    if (GetKeyState(VK_CONTROL) < 0) s |= ssCtrl;
+    return s;
+}
+
+HINSTANCE Application::Instance() { return GetModuleHandleW(nullptr); }
+void Application::SetTitle(const std::wstring& title) { State().title = title; }
+const std::wstring& Application::Title() { return State().title; }
+TForm* Application::MainForm() { return State().mainForm; }
+void Application::Terminate() { State().terminated = true; PostQuitMessage(0); }
+bool Application::Terminated() { return State().terminated; }
+void Application::SetExceptionHook(ExceptionHook hook) { State().hook = std::move(hook); }
+std::function<void(TForm&)>& Application::ModalShownHook() { return State().modalShown; }
+bool Application::ShowHints() { return State().showHints; }
+
+void Application::SetShowHints(bool show)
+{
+    State().showHints = show;
+}
+
+bool Application::HandleMessage(bool wait)
+{
+    MSG msg;
+    if (wait) {
+        BOOL r = GetMessageW(&msg, nullptr, 0, 0);
+        if (r == 0 || r == -1) {
+            State().terminated = true;
+            PostQuitMessage(0);
+            return false;
+        }
+    } else {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            return true;
+        if (msg.message == WM_QUIT) {
+            State().terminated = true;
+            PostQuitMessage(0);
+            return false;
+        }
+    }
+    if (msg.message == WM_MOUSEMOVE)
+        RouteHint(msg);
+    TForm* form = (msg.hwnd ? TForm::FromChild(msg.hwnd) : nullptr);
+    if (form && IsWindowEnabled(form->Handle())) {
+        if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+            WORD key = WORD(msg.wParam);
+            if (!form->PreviewKeyDown(key))
+                return true;
+            msg.wParam = key;
+            if (HandleTab(msg, form))
+                return true;
+        } else if (msg.message == WM_CHAR) {
+            wchar_t ch = wchar_t(msg.wParam);
+            if (!form->PreviewChar(ch))
+                return true;
+            msg.wParam = ch;
+        }
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    return true;
+}
+
+void Application::ProcessMessages()
+{
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+        if (!HandleMessage(false))
+            break;
+    }
+}
+
+void Application::Run(TForm& mainForm)
+{
+    State().mainForm = &mainForm;
+    State().terminated = false;
+    mainForm.Show();
+    while (!State().terminated && IsWindow(mainForm.Handle()))
+        if (!HandleMessage(true))
+            break;
+    State().mainForm = nullptr;
+}
+
+void Application::ReportFailure(const Failure& failure) noexcept
+{
+    try {
+        if (State().hook) {
+            State().hook(failure);
+            return;
+        }
+        MessageBoxW(nullptr, failure.Message().c_str(), State().title.c_str(), MB_OK | MB_ICONERROR);
+    } catch (...) {
+        // The report itself failed: nothing more can be shown.
+    }
+}
+
+void Application::HandleException() noexcept
+{
+    if (GetCapture())
+        ReleaseCapture();
+    try {
+        throw;
+    } catch (const SilentAbort&) {
+    } catch (const Failure& failure) {
+        ReportFailure(failure);
+    } catch (const std::bad_alloc&) {
+        ReportFailure(Failure(L"Out of memory"));
+    } catch (const std::exception& e) {
+        ReportFailure(Failure(Widen(e.what())));
+    } catch (...) {
+        ReportFailure(Failure(L"Unknown failure"));
+    }
+}
+
+int SystemDpi()
+{
+    static int dpi = [] {
+        WindowDc screen;
+        return GetDeviceCaps(screen.Get(), LOGPIXELSX);
+    }();
+    return dpi;
+}
+
+int Scale(int designed)
+{
+    return MulDiv(designed, SystemDpi(), 96);
+}

@@ -1,0 +1,4 @@
+list(APPEND WIN_SOURCES
+  widgets/Application.cpp
+  widgets/Controls.cpp
+)
