@@ -31,11 +31,15 @@ add_test(NAME host_tests COMMAND pixavo_host_tests)
 
 # libFuzzer targets (clang only): one per decoder, fuzz/<name>.cpp.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # The core again, with coverage instrumentation for the fuzzer to see inside.
+  pixavo_core_library(pixavo_core_fuzz)
+  target_compile_options(pixavo_core_fuzz PUBLIC ${PIXAVO_SANITIZE} PRIVATE -fsanitize=fuzzer-no-link)
+  target_link_options(pixavo_core_fuzz PUBLIC ${PIXAVO_SANITIZE})
   file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*_fuzz.cpp)
   foreach(src ${FUZZ_TARGETS})
     get_filename_component(name ${src} NAME_WE)
     add_executable(${name} ${src})
-    target_link_libraries(${name} PRIVATE pixavo_core)
+    target_link_libraries(${name} PRIVATE pixavo_core_fuzz)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   endforeach()

@@ -1,6 +1,11 @@
 list(APPEND CORE_SOURCES
   imaging/Raster.cpp
   imaging/ImageFormats.cpp
+  imaging/JpegCodec.cpp
+  imaging/PngCodec.cpp
+  imaging/BmpCodec.cpp
+  imaging/IconCodec.cpp
+  imaging/MetafileFormat.cpp
 )
 list(APPEND WIN_SOURCES
 )

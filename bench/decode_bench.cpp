@@ -1,0 +1,191 @@
+// Loading a 24-megapixel JPEG and PNG through the program's codecs and
+// through libjpeg-turbo / libpng alone with the same settings; prints the
+// program/library time ratios at the end.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <jpeglib.h>
+}
+#include <png.h>
+
+#include "imaging/JpegCodec.h"
+#include "imaging/PngCodec.h"
+
+namespace {
+
+constexpr int kWidth = 6000;
+constexpr int kHeight = 4000;
+
+// Photo-like content: smooth gradients with a soft wave and sensor-like noise.
+Raster MakePhoto()
+{
+    Raster raster(kWidth, kHeight, PixelFormat::Bit24);
+    uint32_t seed = 12345;
+    for (int y = 0; y < kHeight; ++y) {
+        uint8_t* row = raster.MutableRow(y);
+        for (int x = 0; x < kWidth; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            int noise = int((seed >> 24) & 15) - 8;
+            int wave = ((x / 7 + y / 11) % 64) - 32;
+            int base[3] = {x * 200 / kWidth + 20, y * 180 / kHeight + 40, (x + y) * 150 / (kWidth + kHeight) + 60};
+            for (int c = 0; c < 3; ++c) {
+                int v = base[c] + (c == 1 ? wave / 2 : wave / 4) + noise;
+                row[3 * x + c] = uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+            }
+        }
+    }
+    return raster;
+}
+
+struct Inputs {
+    std::vector<uint8_t> jpeg;
+    std::vector<uint8_t> png;
+};
+
+const Inputs& GetInputs()
+{
+    static const Inputs inputs = [] {
+        Raster photo = MakePhoto();
+        Inputs in;
+        in.jpeg = EncodeJpeg(photo);
+        in.png = EncodePng(PngFromRaster(photo));
+        std::printf("Inputs: %dx%d JPEG %zu bytes (quality 90), PNG %zu bytes (RGB 8-bit)\n", kWidth, kHeight,
+                    in.jpeg.size(), in.png.size());
+        return in;
+    }();
+    return inputs;
+}
+
+void ProgramJpeg(benchmark::State& state)
+{
+    const auto& file = GetInputs().jpeg;
+    for (auto _ : state) {
+        Raster raster = DecodeJpeg(file);
+        benchmark::DoNotOptimize(raster.Bits0());
+    }
+}
+
+void LibraryJpeg(benchmark::State& state)
+{
+    const auto& file = GetInputs().jpeg;
+    for (auto _ : state) {
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr err;
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, file.data(), static_cast<unsigned long>(file.size()));
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.dct_method = JDCT_FLOAT;
+        cinfo.do_block_smoothing = TRUE;
+        cinfo.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&cinfo);
+        size_t stride = (size_t(cinfo.output_width) * 3 + 3) & ~size_t(3);
+        std::unique_ptr<uint8_t[]> pixels(new uint8_t[stride * cinfo.output_height]);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = pixels.get() + size_t(cinfo.output_scanline) * stride;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
+void ProgramPng(benchmark::State& state)
+{
+    const auto& file = GetInputs().png;
+    for (auto _ : state) {
+        Raster raster = PngToRaster(DecodePng(file));
+        benchmark::DoNotOptimize(raster.Bits0());
+    }
+}
+
+struct MemoryReader {
+    const uint8_t* data;
+    size_t pos;
+};
+
+void LibraryPng(benchmark::State& state)
+{
+    const auto& file = GetInputs().png;
+    for (auto _ : state) {
+        png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+        png_infop info = png_create_info_struct(png);
+        MemoryReader reader{file.data(), 0};
+        png_set_read_fn(png, &reader, [](png_structp p, png_bytep out, png_size_t n) {
+            auto* r = static_cast<MemoryReader*>(png_get_io_ptr(p));
+            std::memcpy(out, r->data + r->pos, n);
+            r->pos += n;
+        });
+        png_read_info(png, info);
+        png_set_interlace_handling(png);
+        png_read_update_info(png, info);
+        size_t rowBytes = png_get_rowbytes(png, info);
+        uint32_t height = png_get_image_height(png, info);
+        std::unique_ptr<uint8_t[]> pixels(new uint8_t[rowBytes * height]);
+        std::vector<png_bytep> rows(height);
+        for (uint32_t y = 0; y < height; ++y)
+            rows[y] = pixels.get() + y * rowBytes;
+        png_read_image(png, rows.data());
+        png_read_end(png, nullptr);
+        png_destroy_read_struct(&png, &info, nullptr);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
+BENCHMARK(ProgramJpeg)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(LibraryJpeg)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(ProgramPng)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK(LibraryPng)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+// Console output as usual, keeping each benchmark's real time per iteration.
+class RecordingReporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> times, cpuTimes;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration) {
+                times[run.benchmark_name()] = run.GetAdjustedRealTime();
+                cpuTimes[run.benchmark_name()] = run.GetAdjustedCPUTime();
+            }
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    GetInputs();
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    // Names carry suffixes such as "/min_time:3.000".
+    auto time = [&](const std::string& name, const std::map<std::string, double>& table) {
+        for (const auto& [key, value] : table)
+            if (key == name || key.starts_with(name + "/"))
+                return value;
+        return 0.0;
+    };
+    auto ratio = [&](const char* label, const char* program, const char* library) {
+        double p = time(program, reporter.times), l = time(library, reporter.times);
+        double pc = time(program, reporter.cpuTimes), lc = time(library, reporter.cpuTimes);
+        if (p > 0 && l > 0 && pc > 0 && lc > 0)
+            std::printf("%s: program/library = %.3f real (%.1f / %.1f ms), %.3f CPU (%.1f / %.1f ms)\n", label,
+                        p / l, p, l, pc / lc, pc, lc);
+    };
+    ratio("JPEG load", "ProgramJpeg", "LibraryJpeg");
+    ratio("PNG load", "ProgramPng", "LibraryPng");
+    return 0;
+}

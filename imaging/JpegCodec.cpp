@@ -1,0 +1,302 @@
+#include "imaging/JpegCodec.h"
+
+#include <climits>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+extern "C" {
+#include <jerror.h>
+#include <jpeglib.h>
+}
+
+#include "system/Failure.h"
+
+// libjpeg reports fatal errors through error_exit, which must not return.
+// Each call into the library happens in a small "stage" function that holds
+// the setjmp and nothing but plain data, so the longjmp out of error_exit
+// never skips a destructor. The stage returns the library's message number;
+// the C++ caller owns everything with a destructor and turns that number into
+// a Failure.
+
+namespace {
+
+// Progressive files may carry any number of scans, and each one makes the
+// decoder walk the whole coefficient buffer: cap them.
+constexpr int kMaxScans = 500;
+
+struct ErrorManager {
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+    int code;
+};
+
+void ErrorExit(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    err->code = err->pub.msg_code;
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings (corrupt data, premature end of data) and trace messages are
+// ignored: the library carries on with what it can decode.
+void EmitMessage(j_common_ptr, int) {}
+void OutputMessage(j_common_ptr) {}
+
+void InstallErrorManager(ErrorManager& err)
+{
+    jpeg_std_error(&err.pub);
+    err.pub.error_exit = ErrorExit;
+    err.pub.emit_message = EmitMessage;
+    err.pub.output_message = OutputMessage;
+    err.code = 0;
+}
+
+[[noreturn]] void ThrowJpegError(int code)
+{
+    throw Failure(L"JPEG error #" + std::to_wstring(code));
+}
+
+// ---------------------------------------------------------------- decoding
+
+void LimitScans(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        ERREXIT(cinfo, JERR_NOTIMPL);
+}
+
+struct Decoder {
+    jpeg_decompress_struct cinfo;
+    ErrorManager err;
+    jpeg_progress_mgr progress;
+    bool created;
+};
+
+// Destroys the decompressor however the decoding ends.
+struct DecoderGuard {
+    Decoder& d;
+    ~DecoderGuard()
+    {
+        if (d.created)
+            jpeg_destroy_decompress(&d.cinfo);
+    }
+};
+
+int BeginStage(Decoder* d, const uint8_t* data, size_t size)
+{
+    if (setjmp(d->err.jump))
+        return d->err.code;
+    jpeg_create_decompress(&d->cinfo);
+    d->created = true;
+    d->progress.progress_monitor = LimitScans;
+    d->cinfo.progress = &d->progress;
+    // The source length is an unsigned long (32 bits on Windows).
+    unsigned long length = size > ULONG_MAX ? ULONG_MAX : static_cast<unsigned long>(size);
+    jpeg_mem_src(&d->cinfo, data, length);
+    jpeg_read_header(&d->cinfo, TRUE);
+    return 0;
+}
+
+int StartStage(Decoder* d)
+{
+    if (setjmp(d->err.jump))
+        return d->err.code;
+    jpeg_start_decompress(&d->cinfo);
+    return 0;
+}
+
+int ReadRowsStage(Decoder* d, uint8_t* base, size_t stride)
+{
+    if (setjmp(d->err.jump))
+        return d->err.code;
+    j_decompress_ptr cinfo = &d->cinfo;
+    while (cinfo->output_scanline < cinfo->output_height) {
+        JSAMPROW rows[4];
+        JDIMENSION count = 0;
+        while (count < 4 && cinfo->output_scanline + count < cinfo->output_height) {
+            rows[count] = base + size_t(cinfo->output_scanline + count) * stride;
+            ++count;
+        }
+        jpeg_read_scanlines(cinfo, rows, count);
+    }
+    // jpeg_finish_decompress is left out on purpose: every row is in, and
+    // whatever follows the last scan does not change the picture.
+    return 0;
+}
+
+// d is zero-initialised and already guarded.
+void Begin(Decoder& d, std::span<const uint8_t> file)
+{
+    d.cinfo.err = &d.err.pub;
+    InstallErrorManager(d.err);
+    if (int code = BeginStage(&d, file.data(), file.size()))
+        ThrowJpegError(code);
+}
+
+// ---------------------------------------------------------------- encoding
+
+constexpr size_t kOutputChunk = 64 * 1024;
+
+struct Encoder {
+    jpeg_compress_struct cinfo;
+    ErrorManager err;
+    jpeg_destination_mgr dest;
+    std::vector<uint8_t>* out;
+    bool outOfMemory;
+    bool created;
+    JOCTET buffer[kOutputChunk];
+};
+
+struct EncoderGuard {
+    Encoder& e;
+    ~EncoderGuard()
+    {
+        if (e.created)
+            jpeg_destroy_compress(&e.cinfo);
+    }
+};
+
+Encoder* EncoderOf(j_compress_ptr cinfo)
+{
+    return reinterpret_cast<Encoder*>(reinterpret_cast<char*>(cinfo) - offsetof(Encoder, cinfo));
+}
+
+// Appends bytes to the output vector; an allocation failure becomes the
+// library's out-of-memory error once the C++ exception is fully handled.
+void Append(j_compress_ptr cinfo, const JOCTET* bytes, size_t count)
+{
+    Encoder* e = EncoderOf(cinfo);
+    try {
+        e->out->insert(e->out->end(), bytes, bytes + count);
+    } catch (...) {
+        e->outOfMemory = true;
+    }
+    if (e->outOfMemory)
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+}
+
+void InitDestination(j_compress_ptr cinfo)
+{
+    Encoder* e = EncoderOf(cinfo);
+    e->dest.next_output_byte = e->buffer;
+    e->dest.free_in_buffer = kOutputChunk;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo)
+{
+    Encoder* e = EncoderOf(cinfo);
+    Append(cinfo, e->buffer, kOutputChunk);
+    e->dest.next_output_byte = e->buffer;
+    e->dest.free_in_buffer = kOutputChunk;
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo)
+{
+    Encoder* e = EncoderOf(cinfo);
+    Append(cinfo, e->buffer, kOutputChunk - e->dest.free_in_buffer);
+}
+
+int CompressStage(Encoder* e, const uint8_t* base, size_t stride, int width, int height)
+{
+    if (setjmp(e->err.jump))
+        return e->err.code;
+    j_compress_ptr cinfo = &e->cinfo;
+    jpeg_create_compress(cinfo);
+    e->created = true;
+    e->dest.init_destination = InitDestination;
+    e->dest.empty_output_buffer = EmptyOutputBuffer;
+    e->dest.term_destination = TermDestination;
+    cinfo->dest = &e->dest;
+    cinfo->image_width = JDIMENSION(width);
+    cinfo->image_height = JDIMENSION(height);
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, 90, TRUE);
+    cinfo->dct_method = JDCT_FLOAT;
+    jpeg_start_compress(cinfo, TRUE);
+    while (cinfo->next_scanline < cinfo->image_height) {
+        // The library only reads the rows it is given.
+        JSAMPROW row = const_cast<JSAMPROW>(base + size_t(cinfo->next_scanline) * stride);
+        jpeg_write_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_compress(cinfo);
+    return 0;
+}
+
+}  // namespace
+
+JpegHeader ReadJpegHeader(std::span<const uint8_t> file)
+{
+    auto d = std::make_unique<Decoder>();
+    DecoderGuard guard{*d};
+    Begin(*d, file);
+    JpegHeader header;
+    header.width = int(d->cinfo.image_width);
+    header.height = int(d->cinfo.image_height);
+    header.grayscale = d->cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    return header;
+}
+
+Raster DecodeJpeg(std::span<const uint8_t> file)
+{
+    auto d = std::make_unique<Decoder>();
+    DecoderGuard guard{*d};
+    Begin(*d, file);
+    j_decompress_ptr cinfo = &d->cinfo;
+
+    // Refuse oversized frames before the library allocates anything for them.
+    if (!DecodeLimits::Allows(cinfo->image_width, cinfo->image_height))
+        ThrowJpegError(JERR_IMAGE_TOO_BIG);
+    // Multi-scan files keep every coefficient in memory; with no backing
+    // store, this makes a request beyond a few bytes per pixel an error.
+    uint64_t budget = DecodeLimits::maxPixels * 8 + (uint64_t(16) << 20);
+    cinfo->mem->max_memory_to_use = budget > uint64_t(LONG_MAX) ? LONG_MAX : long(budget);
+
+    const bool grey = cinfo->jpeg_color_space == JCS_GRAYSCALE;
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = 1;
+    cinfo->dct_method = JDCT_FLOAT;
+    cinfo->do_block_smoothing = TRUE;
+    if (grey) {
+        cinfo->out_color_space = JCS_GRAYSCALE;
+        cinfo->quantize_colors = TRUE;
+        cinfo->desired_number_of_colors = 236;
+    } else {
+        cinfo->out_color_space = JCS_EXT_BGR;
+    }
+    if (int code = StartStage(d.get()))
+        ThrowJpegError(code);
+
+    Raster raster(int(cinfo->output_width), int(cinfo->output_height), grey ? PixelFormat::Bit8 : PixelFormat::Bit24);
+    if (grey) {
+        std::vector<PaletteEntry> palette(size_t(cinfo->actual_number_of_colors));
+        for (size_t i = 0; i < palette.size(); ++i) {
+            uint8_t v = cinfo->colormap[0][i];
+            palette[i] = {v, v, v, 0};
+        }
+        raster.SetPalette(std::move(palette));
+    }
+    if (int code = ReadRowsStage(d.get(), raster.MutableRow(0), raster.Stride()))
+        ThrowJpegError(code);
+    return raster;
+}
+
+std::vector<uint8_t> EncodeJpeg(const Raster& raster)
+{
+    Raster bgr = raster.ConvertedTo(PixelFormat::Bit24);
+    std::vector<uint8_t> out;
+    auto e = std::make_unique<Encoder>();
+    std::memset(static_cast<void*>(e.get()), 0, offsetof(Encoder, buffer));
+    e->cinfo.err = &e->err.pub;
+    InstallErrorManager(e->err);
+    e->out = &out;
+    EncoderGuard guard{*e};
+    if (int code = CompressStage(e.get(), bgr.Bits0(), bgr.Stride(), bgr.Width(), bgr.Height()))
+        ThrowJpegError(code);
+    return out;
+}

@@ -1,0 +1,468 @@
+#include "imaging/PngCodec.h"
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <png.h>
+
+#include "system/Failure.h"
+
+// libpng reports errors through error_fn, which must not return. As with the
+// JPEG codec, each call into the library sits in a "stage" function whose
+// only locals are plain data; error_fn copies libpng's text and longjmps back
+// there, and the C++ caller turns the text into a Failure.
+
+namespace {
+
+// Largest ancillary chunk (and decompressed zTXt/iTXt/iCCP) libpng may allocate.
+constexpr png_alloc_size_t kMaxChunkBytes = 8u << 20;
+// libpng only warns about an ancillary chunk longer than that and then tries
+// to allocate all of it; no single allocation of its own may pass this.
+constexpr png_alloc_size_t kMaxLibpngAllocation = 16u << 20;
+// deflate cannot expand a byte to more than about 1032 bytes.
+constexpr uint64_t kMaxInflateRatio = 1100;
+
+struct PngContext {
+    png_structp png;
+    png_infop info;
+    std::jmp_buf jump;
+    char message[256];
+    // Reading
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+    // Writing
+    std::vector<uint8_t>* out;
+    bool outOfMemory;
+};
+
+void OnError(png_structp png, png_const_charp message)
+{
+    auto* ctx = static_cast<PngContext*>(png_get_error_ptr(png));
+    const char* text = message && *message ? message : "PNG error";
+    std::strncpy(ctx->message, text, sizeof ctx->message - 1);
+    ctx->message[sizeof ctx->message - 1] = 0;
+    std::longjmp(ctx->jump, 1);
+}
+
+void OnWarning(png_structp, png_const_charp) {}
+
+png_voidp LimitedMalloc(png_structp, png_alloc_size_t size)
+{
+    return size <= kMaxLibpngAllocation ? std::malloc(size) : nullptr;
+}
+
+void FreeMemory(png_structp, png_voidp memory) { std::free(memory); }
+
+[[noreturn]] void ThrowPngError(const PngContext& ctx)
+{
+    throw Failure(Widen(ctx.message));
+}
+
+void ReadFromSpan(png_structp png, png_bytep dest, png_size_t length)
+{
+    auto* ctx = static_cast<PngContext*>(png_get_io_ptr(png));
+    if (ctx->size - ctx->pos < length)
+        png_error(png, "Read Error");
+    std::memcpy(dest, ctx->data + ctx->pos, length);
+    ctx->pos += length;
+}
+
+void WriteToVector(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* ctx = static_cast<PngContext*>(png_get_io_ptr(png));
+    try {
+        ctx->out->insert(ctx->out->end(), data, data + length);
+    } catch (...) {
+        ctx->outOfMemory = true;
+    }
+    if (ctx->outOfMemory)
+        png_error(png, "Out of memory");
+}
+
+void FlushNothing(png_structp) {}
+
+int Channels(int colorType)
+{
+    switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;
+    }
+}
+
+size_t MinRowBytes(const PngImage& image)
+{
+    return (size_t(image.width) * size_t(Channels(image.colorType) * image.bitDepth) + 7) / 8;
+}
+
+// The colour type and bit depth combinations PNG allows.
+bool ValidFormat(int colorType, int depth)
+{
+    switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY: return depth == 1 || depth == 2 || depth == 4 || depth == 8 || depth == 16;
+    case PNG_COLOR_TYPE_PALETTE: return depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    case PNG_COLOR_TYPE_RGB:
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+    case PNG_COLOR_TYPE_RGB_ALPHA: return depth == 8 || depth == 16;
+    default: return false;
+    }
+}
+
+// True when the image's rows hold at least what its header describes.
+bool RowsFit(const PngImage& image)
+{
+    if (!ValidFormat(image.colorType, image.bitDepth))
+        return false;
+    if (image.Empty())
+        return true;
+    return image.rowBytes >= MinRowBytes(image) && image.rows.size() / image.rowBytes >= image.height;
+}
+
+
+struct ReadGuard {
+    PngContext& ctx;
+    ~ReadGuard() { png_destroy_read_struct(&ctx.png, ctx.info ? &ctx.info : nullptr, nullptr); }
+};
+
+struct WriteGuard {
+    PngContext& ctx;
+    ~WriteGuard() { png_destroy_write_struct(&ctx.png, ctx.info ? &ctx.info : nullptr); }
+};
+
+int ReadInfoStage(PngContext* ctx, uint32_t maxDimension)
+{
+    if (setjmp(ctx->jump))
+        return 1;
+    png_structp png = ctx->png;
+    png_set_read_fn(png, ctx, ReadFromSpan);
+    png_set_user_limits(png, maxDimension, maxDimension);
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    png_set_chunk_cache_max(png, 1000);
+    png_read_info(png, ctx->info);
+    if (png_get_interlace_type(png, ctx->info) != PNG_INTERLACE_NONE)
+        png_set_interlace_handling(png);
+    png_read_update_info(png, ctx->info);
+    return 0;
+}
+
+int ReadRowsStage(PngContext* ctx, png_bytepp rows)
+{
+    if (setjmp(ctx->jump))
+        return 1;
+    png_read_image(ctx->png, rows);
+    return 0;
+}
+
+int ReadEndStage(PngContext* ctx)
+{
+    if (setjmp(ctx->jump))
+        return 1;
+    png_read_end(ctx->png, nullptr);
+    return 0;
+}
+
+int WriteStage(PngContext* ctx, const PngImage* image, const png_color* palette, int paletteCount,
+               png_bytepp rows)
+{
+    if (setjmp(ctx->jump))
+        return 1;
+    png_structp png = ctx->png;
+    png_infop info = ctx->info;
+    png_set_write_fn(png, ctx, WriteToVector, FlushNothing);
+    png_set_IHDR(png, info, image->width, image->height, image->bitDepth, image->colorType, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (paletteCount > 0 && (image->colorType & PNG_COLOR_MASK_COLOR))
+        png_set_PLTE(png, info, palette, paletteCount);
+    if (image->colorType == PNG_COLOR_TYPE_PALETTE && !image->paletteAlpha.empty()) {
+        int count = int(std::min(image->paletteAlpha.size(), size_t(PNG_MAX_PALETTE_LENGTH)));
+        png_set_tRNS(png, info, image->paletteAlpha.data(), count, nullptr);
+    } else if (image->colorType == PNG_COLOR_TYPE_GRAY && image->transparentGray) {
+        png_color_16 colour{};
+        colour.gray = *image->transparentGray;
+        png_set_tRNS(png, info, nullptr, 0, &colour);
+    } else if (image->colorType == PNG_COLOR_TYPE_RGB && image->transparentRgb) {
+        png_color_16 colour{};
+        colour.red = (*image->transparentRgb)[0];
+        colour.green = (*image->transparentRgb)[1];
+        colour.blue = (*image->transparentRgb)[2];
+        png_set_tRNS(png, info, nullptr, 0, &colour);
+    }
+    png_set_compression_level(png, 7);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, info);
+    return 0;
+}
+
+std::vector<png_bytep> RowPointers(const uint8_t* rows, size_t rowBytes, uint32_t height)
+{
+    std::vector<png_bytep> pointers(height);
+    for (uint32_t y = 0; y < height; ++y)
+        pointers[y] = const_cast<png_bytep>(rows + size_t(y) * rowBytes);   // libpng only reads them when writing
+    return pointers;
+}
+
+[[noreturn]] void OutOfMemory() { throw Failure(L"Out of memory"); }
+
+// A sample of 1, 2 or 4 bits, most significant first.
+inline unsigned PackedSample(const uint8_t* row, uint32_t x, int depth)
+{
+    size_t bit = size_t(x) * size_t(depth);
+    unsigned shift = 8 - unsigned(depth) - unsigned(bit & 7);
+    return (row[bit >> 3] >> shift) & ((1u << depth) - 1);
+}
+
+}  // namespace
+
+bool PngImage::HasTransparency() const
+{
+    switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+    case PNG_COLOR_TYPE_RGB_ALPHA: return true;
+    case PNG_COLOR_TYPE_PALETTE:
+        return std::any_of(paletteAlpha.begin(), paletteAlpha.end(), [](uint8_t a) { return a < 255; });
+    case PNG_COLOR_TYPE_GRAY: return transparentGray.has_value();
+    case PNG_COLOR_TYPE_RGB: return transparentRgb.has_value();
+    default: return false;
+    }
+}
+
+PngImage DecodePng(std::span<const uint8_t> file)
+{
+    auto ctx = std::make_unique<PngContext>();
+    ctx->data = file.data();
+    ctx->size = file.size();
+    ctx->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, ctx.get(), OnError, OnWarning, nullptr,
+                                        LimitedMalloc, FreeMemory);
+    if (!ctx->png)
+        OutOfMemory();
+    ReadGuard guard{*ctx};
+    ctx->info = png_create_info_struct(ctx->png);
+    if (!ctx->info)
+        OutOfMemory();
+
+    uint32_t maxDimension = uint32_t(std::clamp(DecodeLimits::maxDimension, 1, int(PNG_USER_WIDTH_MAX)));
+    if (ReadInfoStage(ctx.get(), maxDimension))
+        ThrowPngError(*ctx);
+
+    png_structp png = ctx->png;
+    png_infop info = ctx->info;
+    PngImage image;
+    image.width = png_get_image_width(png, info);
+    image.height = png_get_image_height(png, info);
+    image.bitDepth = png_get_bit_depth(png, info);
+    image.colorType = png_get_color_type(png, info);
+    image.rowBytes = png_get_rowbytes(png, info);
+    if (!DecodeLimits::Allows(image.width, image.height))
+        OutOfMemory();
+    // A header that promises far more pixels than the rest of the file could
+    // inflate to is refused before its rows are allocated.
+    uint64_t needed = (uint64_t(image.rowBytes) + 1) * image.height;
+    if (needed / kMaxInflateRatio > ctx->size - ctx->pos)
+        throw Failure(L"Not enough image data");
+
+    png_colorp palette = nullptr;
+    int paletteCount = 0;
+    if (png_get_PLTE(png, info, &palette, &paletteCount) & PNG_INFO_PLTE) {
+        image.palette.resize(size_t(paletteCount));
+        for (int i = 0; i < paletteCount; ++i)
+            image.palette[size_t(i)] = {palette[i].blue, palette[i].green, palette[i].red, 0};
+    }
+    png_bytep transAlpha = nullptr;
+    int transCount = 0;
+    png_color_16p transColour = nullptr;
+    if (png_get_tRNS(png, info, &transAlpha, &transCount, &transColour) & PNG_INFO_tRNS) {
+        if (image.colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && transCount > 0)
+            image.paletteAlpha.assign(transAlpha, transAlpha + transCount);
+        else if (image.colorType == PNG_COLOR_TYPE_GRAY && transColour)
+            image.transparentGray = transColour->gray;
+        else if (image.colorType == PNG_COLOR_TYPE_RGB && transColour)
+            image.transparentRgb = std::array<uint16_t, 3>{transColour->red, transColour->green, transColour->blue};
+    }
+
+    std::vector<png_bytep> pointers;
+    try {
+        image.rows.resize(image.rowBytes * image.height);
+        pointers = RowPointers(image.rows.data(), image.rowBytes, image.height);
+    } catch (const std::bad_alloc&) {
+        OutOfMemory();
+    }
+    if (ReadRowsStage(ctx.get(), pointers.data()))
+        ThrowPngError(*ctx);
+    // Every row is in: a damaged tail after the image data (a missing IEND,
+    // a bad checksum of a trailing chunk) does not spoil the picture.
+    ReadEndStage(ctx.get());
+    return image;
+}
+
+std::vector<uint8_t> EncodePng(const PngImage& image)
+{
+    if (!RowsFit(image))
+        throw Failure(L"Invalid PNG image");
+    std::vector<png_color> palette(std::min(image.palette.size(), size_t(PNG_MAX_PALETTE_LENGTH)));
+    for (size_t i = 0; i < palette.size(); ++i)
+        palette[i] = {image.palette[i].red, image.palette[i].green, image.palette[i].blue};
+    std::vector<png_bytep> pointers = RowPointers(image.rows.data(), image.rowBytes, image.height);
+
+    std::vector<uint8_t> out;
+    auto ctx = std::make_unique<PngContext>();
+    ctx->out = &out;
+    ctx->png = png_create_write_struct(PNG_LIBPNG_VER_STRING, ctx.get(), OnError, OnWarning);
+    if (!ctx->png)
+        OutOfMemory();
+    WriteGuard guard{*ctx};
+    ctx->info = png_create_info_struct(ctx->png);
+    if (!ctx->info)
+        OutOfMemory();
+    if (WriteStage(ctx.get(), &image, palette.data(), int(palette.size()), pointers.data()))
+        ThrowPngError(*ctx);
+    return out;
+}
+
+PngImage PngFromRaster(const Raster& raster)
+{
+    PngImage image;
+    if (raster.Empty())
+        return image;
+    image.width = uint32_t(raster.Width());
+    image.height = uint32_t(raster.Height());
+    image.bitDepth = 8;
+    if (raster.Bits() >= 16) {
+        Raster bgr = raster.ConvertedTo(PixelFormat::Bit24);
+        image.colorType = PNG_COLOR_TYPE_RGB;
+        image.rowBytes = size_t(image.width) * 3;
+        image.rows.resize(image.rowBytes * image.height);
+        for (uint32_t y = 0; y < image.height; ++y) {
+            const uint8_t* src = bgr.Row(int(y));
+            uint8_t* dst = image.rows.data() + size_t(y) * image.rowBytes;
+            for (uint32_t x = 0; x < image.width; ++x, src += 3, dst += 3) {
+                dst[0] = src[2];
+                dst[1] = src[1];
+                dst[2] = src[0];
+            }
+        }
+        return image;
+    }
+    const int bits = raster.Bits();
+    image.colorType = PNG_COLOR_TYPE_PALETTE;
+    image.bitDepth = bits;
+    image.palette = raster.Palette();
+    if (image.palette.size() > (size_t(1) << bits))
+        image.palette.resize(size_t(1) << bits);
+    if (image.palette.empty())
+        image.palette = {PaletteEntry{0, 0, 0, 0}, PaletteEntry{255, 255, 255, 0}};
+    for (PaletteEntry& entry : image.palette)
+        entry.reserved = 0;
+    image.rowBytes = (size_t(image.width) * size_t(bits) + 7) / 8;
+    image.rows.resize(image.rowBytes * image.height);
+    for (uint32_t y = 0; y < image.height; ++y)
+        std::memcpy(image.rows.data() + size_t(y) * image.rowBytes, raster.Row(int(y)), image.rowBytes);
+    return image;
+}
+
+Raster PngToRaster(const PngImage& image)
+{
+    if (image.Empty())
+        return Raster();
+    const int depth = image.bitDepth;
+    if (!RowsFit(image))
+        throw Failure(L"Invalid PNG image");
+    if (image.width > uint32_t(INT32_MAX) || image.height > uint32_t(INT32_MAX))
+        OutOfMemory();
+
+    Raster raster(int(image.width), int(image.height), PixelFormat::Bit32);
+    const bool transparent = image.HasTransparency();
+    raster.SetAlpha(transparent ? AlphaMode::Straight : AlphaMode::None);
+    uint8_t* base = raster.MutableRow(0);
+    const size_t stride = raster.Stride();
+    const uint32_t width = image.width;
+    const bool wide = depth == 16;
+    const unsigned maxSample = depth >= 8 ? 255u : (1u << depth) - 1;
+
+    // Full-precision sample c of pixel x (16-bit samples are big-endian).
+    auto sample = [&](const uint8_t* row, uint32_t x, int channels, int c) -> unsigned {
+        if (wide) {
+            const uint8_t* p = row + (size_t(x) * channels + c) * 2;
+            return (unsigned(p[0]) << 8) | p[1];
+        }
+        if (depth == 8)
+            return row[size_t(x) * channels + c];
+        return PackedSample(row, x, depth);
+    };
+    // The top eight bits of a sample, low-depth grey stretched to 0..255.
+    auto eight = [&](const uint8_t* row, uint32_t x, int channels, int c) -> uint8_t {
+        if (wide)
+            return row[(size_t(x) * channels + c) * 2];
+        if (depth == 8)
+            return row[size_t(x) * channels + c];
+        return uint8_t(PackedSample(row, x, depth) * 255u / maxSample);
+    };
+
+    for (uint32_t y = 0; y < image.height; ++y) {
+        const uint8_t* src = image.rows.data() + size_t(y) * image.rowBytes;
+        uint8_t* dst = base + size_t(y) * stride;
+        switch (image.colorType) {
+        case PNG_COLOR_TYPE_GRAY:
+            for (uint32_t x = 0; x < width; ++x, dst += 4) {
+                uint8_t v = eight(src, x, 1, 0);
+                dst[0] = dst[1] = dst[2] = v;
+                dst[3] = image.transparentGray && sample(src, x, 1, 0) == *image.transparentGray ? 0 : 255;
+            }
+            break;
+        case PNG_COLOR_TYPE_RGB:
+            if (depth == 8 && !image.transparentRgb) {
+                for (uint32_t x = 0; x < width; ++x, src += 3, dst += 4) {
+                    dst[0] = src[2];
+                    dst[1] = src[1];
+                    dst[2] = src[0];
+                    dst[3] = 255;
+                }
+                break;
+            }
+            for (uint32_t x = 0; x < width; ++x, dst += 4) {
+                dst[0] = eight(src, x, 3, 2);
+                dst[1] = eight(src, x, 3, 1);
+                dst[2] = eight(src, x, 3, 0);
+                const auto& key = image.transparentRgb;
+                dst[3] = key && sample(src, x, 3, 0) == (*key)[0] && sample(src, x, 3, 1) == (*key)[1] &&
+                                 sample(src, x, 3, 2) == (*key)[2]
+                             ? 0
+                             : 255;
+            }
+            break;
+        case PNG_COLOR_TYPE_PALETTE:
+            for (uint32_t x = 0; x < width; ++x, dst += 4) {
+                unsigned index = depth == 8 ? src[x] : PackedSample(src, x, depth);
+                // Indices past the palette show black, as libpng shows them.
+                PaletteEntry entry = index < image.palette.size() ? image.palette[index] : PaletteEntry{};
+                dst[0] = entry.blue;
+                dst[1] = entry.green;
+                dst[2] = entry.red;
+                dst[3] = index < image.paletteAlpha.size() ? image.paletteAlpha[index] : 255;
+            }
+            break;
+        case PNG_COLOR_TYPE_GRAY_ALPHA:
+            for (uint32_t x = 0; x < width; ++x, dst += 4) {
+                dst[0] = dst[1] = dst[2] = eight(src, x, 2, 0);
+                dst[3] = eight(src, x, 2, 1);
+            }
+            break;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+            for (uint32_t x = 0; x < width; ++x, dst += 4) {
+                dst[0] = eight(src, x, 4, 2);
+                dst[1] = eight(src, x, 4, 1);
+                dst[2] = eight(src, x, 4, 0);
+                dst[3] = eight(src, x, 4, 3);
+            }
+            break;
+        }
+    }
+    return raster;
+}
