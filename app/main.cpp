@@ -1,6 +1,51 @@
+// Program entry: the association switches, or the viewer's main window and
+// its event loop.
 #include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "app/MainUnit.h"
+#include "imaging/PictureUtilUnit.h"
+#include "system/RegistryUnit.h"
+#include "widgets/Application.h"
+
+namespace {
+
+std::vector<std::wstring> CommandLineArguments()
+{
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!list)
+        return arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.emplace_back(list[i]);
+    LocalFree(list);
+    return arguments;
+}
+
+} // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    const std::vector<std::wstring> arguments = CommandLineArguments();
+    if (!arguments.empty() && arguments[0] == L"-install") {
+        Guarded([] { InstallAssociations(); });
+        return 0;
+    }
+    if (!arguments.empty() && arguments[0] == L"-uninstall") {
+        Guarded([] { UninstallAssociations(); });
+        return 0;
+    }
+    Application::SetTitle(L"Pixavo Image Browser");
+    PngFormatRegistration png;
+    Guarded([&] {
+        TMainForm mainForm(arguments);
+        // The slide-show options, image tools, e-mail size and rename windows
+        // are created here, in this order, as they are added.
+        Application::Run(mainForm);
+    });
     return 0;
 }

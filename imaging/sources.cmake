@@ -5,7 +5,9 @@ list(APPEND CORE_SOURCES
   imaging/PngCodec.cpp
   imaging/BmpCodec.cpp
   imaging/IconCodec.cpp
+  imaging/Resample.cpp
   imaging/MetafileFormat.cpp
 )
 list(APPEND WIN_SOURCES
+  imaging/PictureUtilUnit.cpp
 )

@@ -997,6 +997,20 @@ void TLabel::AdjustSize()
     SelectedObject f(screen.Get(), font_);
     RECT r{0, 0, wordWrap_ ? std::max(width_, 1) : 0, 0};
     std::wstring text = caption_.empty() ? L" " : caption_;
+    if (wordWrap_) {
+        // A word is never broken: the label widens to its widest word
+        // (DrawText implementations differ on where else they break).
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find_first_of(L" \t\r\n", start);
+            if (end == std::wstring::npos)
+                end = text.size();
+            SIZE size{};
+            if (end > start && GetTextExtentPoint32W(screen.Get(), text.c_str() + start, int(end - start), &size))
+                r.right = std::max<LONG>(r.right, size.cx);
+            start = end + 1;
+        }
+    }
     DrawTextW(screen.Get(), text.c_str(), -1, &r, DT_CALCRECT | DT_NOPREFIX | (wordWrap_ ? DT_WORDBREAK : 0));
     Invalidate();
     if (!wordWrap_)

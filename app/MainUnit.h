@@ -1,0 +1,263 @@
+// The main window: image area, message panel, button bar, status bar and the
+// right-click menu, and the viewer's current-image state.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Glyphs.h"
+#include "dialogs/ErrorDlgUnit.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "dialogs/NewAboutFrmUnit.h"
+#include "imaging/PictureUtilUnit.h"
+#include "widgets/Controls.h"
+
+// What the mouse pointer looks like over a part of the image area.
+enum class PointerShape { Default, Hourglass, Hidden };
+
+// Windows of our own class that choose their own pointer.
+class TPointerWindow : public TWindow {
+public:
+    void SetPointer(PointerShape shape);
+    PointerShape Pointer() const { return pointer_; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    PointerShape pointer_ = PointerShape::Default;
+};
+
+// The image control: shows its picture stretched to its own size. The
+// stretched copy is made once per picture and size (area-averaged for rasters,
+// drawn once for icons and metafiles) and each paint is one blit of it.
+class TImageView : public TPointerWindow {
+public:
+    explicit TImageView(TWindow& parent);
+    // Takes a copy of the picture (the pixels are shared, not copied).
+    void SetPicture(const TPicture& picture);
+    const TPicture& Picture() const { return picture_; }
+    // Transparent parts of the picture are shown over this colour.
+    void SetBackground(COLORREF color);
+    // How many times the display copy was made (it is kept while nothing changes).
+    int DisplayCopiesMade() const { return copiesMade_; }
+
+protected:
+    void PaintWindow(HDC dc, const RECT& area) override;
+
+private:
+    bool MakeDisplayCopy(int width, int height);
+    void DropDisplayCopy();
+
+    TPicture picture_;
+    COLORREF background_ = RGB(0, 0, 0);
+    Raster scaled_;             // rasters: the stretched pixels
+    BitmapHandle drawn_;        // icons and metafiles: the drawing
+    int copyWidth_ = -1, copyHeight_ = -1;
+    bool copyValid_ = false;
+    int copiesMade_ = 0;
+};
+
+// The scrolling image area. It holds one content window; the content's left
+// and top are given relative to the visible part, as scrolling moves it.
+class TScrollArea : public TPointerWindow {
+public:
+    enum class Axis { Horizontal, Vertical };
+    explicit TScrollArea(TWindow& parent);
+    void SetContent(TWindow* content);
+
+    void SetContentSize(int width, int height);
+    void SetContentLeft(int left);
+    void SetContentTop(int top);
+    // Left and top relative to the visible part, and size, in one step.
+    void SetContentBounds(int left, int top, int width, int height);
+    RECT ContentBounds() const;     // relative to the visible part
+
+    int Position(Axis axis) const { return position_[int(axis)]; }
+    void SetPosition(Axis axis, int position);
+    int Range(Axis axis) const;     // the extent of the scrollable content
+    bool ScrollBarShown(Axis axis) const { return shown_[int(axis)]; }
+    int VisibleWidth() const { return ClientWidth(); }
+    int VisibleHeight() const { return ClientHeight(); }
+    int FullWidth() const { return Width(); }
+    int FullHeight() const { return Height(); }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void UpdateScrollBars();
+    void MoveContent();
+    void Scroll(Axis axis, WORD code);
+
+    TWindow* content_ = nullptr;
+    int contentX_ = 0, contentY_ = 0, contentWidth_ = 0, contentHeight_ = 0;   // in content coordinates
+    int position_[2] = {0, 0};
+    bool shown_[2] = {false, false};
+    bool updating_ = false;
+};
+
+// The message panel over the image area.
+class TMessagePanel : public TPointerWindow {
+public:
+    explicit TMessagePanel(TWindow& parent);
+
+protected:
+    void PaintWindow(HDC dc, const RECT& area) override;
+};
+
+class TMainForm : public TForm {
+public:
+    // The arguments are the command line's, without the program name.
+    explicit TMainForm(std::vector<std::wstring> arguments);
+    ~TMainForm() override;
+
+    // ---- Current-image state ----
+    std::wstring FolderPath;
+    std::vector<std::wstring> FileList;
+    int CurrentIndex = 0;
+    std::wstring CurrentFileName;
+    TPicture CurrentPicture;
+    bool Modified = false;
+    bool ChangesDismissed = false;
+    bool Resized = false;
+    unsigned ZoomPercent = 100;
+    bool AutoFit = true;
+    bool FullScreen = false;
+    bool FullScreenBeforeShow = false;
+    bool SlideShowActive = false;
+    bool StartAtBeginning = false;
+    bool PointerHidden = false;
+    POINT LastPointerPos{0, 0};
+    std::wstring EmailTempFolder;
+
+    // ---- Secondary windows created with the main window ----
+    std::unique_ptr<TErrorDlg> ErrorDlg;
+    std::unique_ptr<TNewAboutBox> NewAboutBox;
+    std::unique_ptr<THelpDlg> HelpDlg;
+
+    // ---- Controls ----
+    TStatusBar StatusBar1{*this};
+    TPanel Panel2{*this, 0, 0, 10, 10};
+    TPanel Panel1{Panel2, 0, 0, 10, 10};
+    TButton SBtnOpen{Panel1, Scale(5), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnSave{Panel1, Scale(40), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnPrint{Panel1, Scale(75), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnEmail{Panel1, Scale(110), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnPrevious{Panel1, Scale(150), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnNext{Panel1, Scale(185), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnSlideShow{Panel1, Scale(220), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnZoomOut{Panel1, Scale(260), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnZoomIn{Panel1, Scale(295), Scale(4), Scale(30), Scale(25)};
+    TComboBox CmbZoomPercent{Panel1, Scale(330), Scale(6), Scale(55), true, ZoomPercentList()};
+    TButton SBtnRotateCCW{Panel1, Scale(395), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnRotateCW{Panel1, Scale(430), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnTools{Panel1, Scale(470), Scale(4), Scale(30), Scale(25)};
+    TEdit EdtKeyGrab{Panel1, Scale(480), Scale(6), 0, Scale(21)};
+    TButton SBtnAutoFit{Panel1, Scale(510), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnHide{Panel1, Scale(545), Scale(4), Scale(30), Scale(25)};
+    TButton SBtnHelpAbout{Panel1, Scale(585), Scale(4), Scale(30), Scale(25), L"?"};
+    TScrollArea ScrollBox1{*this};
+    TImageView Image1{ScrollBox1};
+    TMessagePanel PnlPleaseWait{*this};
+
+    TPopupMenu MainPopupMenu;
+    TMenuItem* OpenImage1 = nullptr;
+    TMenuItem* PreviousImage1 = nullptr;
+    TMenuItem* NextImage1 = nullptr;
+    TMenuItem* SlideShow2 = nullptr;
+    TMenuItem* SlideShow1 = nullptr;
+    TMenuItem* PauseHoldH1 = nullptr;
+    TMenuItem* SlideShowOptions2 = nullptr;
+    TMenuItem* Zoom1 = nullptr;
+    TMenuItem* ZoomIn101 = nullptr;
+    TMenuItem* ZoomOut101 = nullptr;
+    TMenuItem* ZoomToFit1 = nullptr;
+    TMenuItem* ZoomTo1001 = nullptr;
+    TMenuItem* Rotate1 = nullptr;
+    TMenuItem* N90Clockwise1 = nullptr;
+    TMenuItem* N90CounterClockwise1 = nullptr;
+    TMenuItem* N180Rotation1 = nullptr;
+    TMenuItem* Flip1 = nullptr;
+    TMenuItem* Horizontal1 = nullptr;
+    TMenuItem* Vertical1 = nullptr;
+    TMenuItem* BackgroundColor1 = nullptr;
+    TMenuItem* Black1 = nullptr;
+    TMenuItem* White1 = nullptr;
+    TMenuItem* Gray1 = nullptr;
+    TMenuItem* Custom1 = nullptr;
+    TMenuItem* ViewFullScreen1 = nullptr;
+    TMenuItem* ToggleAutofit1 = nullptr;
+    TMenuItem* Rename1 = nullptr;
+    TMenuItem* SaveCtrlS1 = nullptr;
+    TMenuItem* SaveAs1 = nullptr;
+    TMenuItem* ReloadImageF51 = nullptr;
+    TMenuItem* Delete1 = nullptr;
+    TMenuItem* Exit1 = nullptr;
+
+    TTimer SlideShowTimer;
+    TToggleBitmapList ToggleBitmapList{Scale(16)};
+
+    // ---- Handlers ----
+    void FormCreate();
+    void FormResize() override;
+    void FormClose() override;
+    void FormDestroy();
+    void PnlPleaseWaitClick();
+    void SBtnHelpAboutClick();
+    void Exit1Click();
+    void ApplicationHint(const std::wstring& longHint) override;
+
+    // ---- Folder list ----
+    void OpenImageFolder(const std::wstring& path);
+    void ChooseImageFolder();
+
+    // ---- Loading and display ----
+    void LoadCurrentImage();
+    void BeginBusy(bool showPanel);
+    void EndBusy();
+    void RefreshImageInfo();
+    void ScrollViewBy(TScrollArea::Axis axis, int percent);
+    void HidePointer();
+    void ShowPointer();
+    void TrackPointer(int x, int y);
+    bool CurrentIndexValid() const { return CurrentIndex >= 0 && size_t(CurrentIndex) < FileList.size(); }
+    // Full path of the current file.
+    std::wstring CurrentFilePath() const;
+
+    // ---- Zoom ----
+    void ApplyZoom(unsigned percent);
+    void StepZoom(int step);
+
+    // ---- Keyboard focus and background ----
+    void SetKeyFocus();
+    void SetBackgroundColor(COLORREF color);
+
+    static std::vector<std::wstring> ZoomPercentList();
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void BuildMenu();
+    void SetUpButtons();
+    void LayOut();
+    void PlaceImage();
+    void SetNavigationEnabled(bool enabled);
+    void SetEditingEnabled(bool enabled);
+    void SetSaveEnabled(bool enabled);
+    void SetZoomEnabled(bool enabled);
+    void ShowNoImagesState();
+    void RemoveEmailTempFolder();
+    void ReportLoadFailure(const std::wstring& message);
+    void ReportUnsupportedFile(const std::wstring& argument);
+    void SetImagePointers(PointerShape shape);
+
+    std::vector<std::wstring> arguments_;
+    std::wstring commandLineImage_;
+    std::vector<BitmapHandle> glyphs_;
+    bool created_ = false;
+    SIZE lastAreaSize_{-1, -1};
+};

@@ -1,0 +1,171 @@
+#include "dialogs/NewAboutFrmUnit.h"
+
+#include <shellapi.h>
+
+#include "imaging/JpegCodec.h"
+#include "res/resource.h"
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlack = RGB(0, 0, 0);
+constexpr COLORREF kLink = RGB(0, 0, 255);
+const wchar_t kSans[] = L"MS Shell Dlg 2";
+
+// The photograph stored in the program's resources.
+std::span<const uint8_t> SplashResource()
+{
+    HINSTANCE instance = Application::Instance();
+    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(IDR_SPLASH_JPEG), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    if (!info)
+        return {};
+    HGLOBAL data = LoadResource(instance, info);
+    const void* bytes = data ? LockResource(data) : nullptr;
+    if (!bytes)
+        return {};
+    return {static_cast<const uint8_t*>(bytes), size_t(SizeofResource(instance, info))};
+}
+
+TLabel& Styled(TLabel& label, COLORREF color)
+{
+    label.SetColor(color);
+    return label;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TSplashImage
+
+TSplashImage::TSplashImage(TWindow& parent, int left, int top, int width, int height) : TGraphicControl(parent)
+{
+    SetBounds(left, top, width, height);
+}
+
+void TSplashImage::LoadJpeg(std::span<const uint8_t> file)
+{
+    try {
+        Raster decoded = DecodeJpeg(file);
+        picture_ = decoded.Format() == PixelFormat::Bit24 ? decoded : decoded.ConvertedTo(PixelFormat::Bit24);
+    } catch (const Failure&) {
+        picture_ = Raster();
+    }
+    Invalidate();
+}
+
+void TSplashImage::Paint(HDC dc)
+{
+    RECT r = BoundsRect();
+    if (picture_.Empty()) {
+        FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        return;
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = picture_.Width();
+    info.bmiHeader.biHeight = -picture_.Height();   // rows top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(dc, HALFTONE);
+    SetBrushOrgEx(dc, 0, 0, nullptr);
+    StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, picture_.Width(), picture_.Height(),
+                  picture_.Bits0(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+// ---------------------------------------------------------------- TNewAboutBox
+
+const wchar_t* const TNewAboutBox::kSupportAddress = L"corvane.com/pixavo";
+const wchar_t* const TNewAboutBox::kSupportUrl = L"https://corvane.com/pixavo";
+
+std::function<void(const std::wstring&)>& TNewAboutBox::OpenAddressHook()
+{
+    static std::function<void(const std::wstring&)> hook;
+    return hook;
+}
+
+TNewAboutBox::TNewAboutBox()
+    : TForm(L"About", Border::None, Scale(484), Scale(243), WS_EX_TOPMOST),
+      Panel1(*this, 0, 0, Scale(484), Scale(243)),
+      ImgSplash(Panel1, Scale(1), Scale(1), Scale(321), Scale(241)),
+      LblPixavo(Panel1, Scale(96), 0, L"Pixavo", MakeFont(L"Comic Sans MS", Scale(43))),
+      LblImageBrowser(Panel1, 0, Scale(16), L"Image Browser 1.6", MakeFont(kSans, Scale(32), true)),
+      LblByCorvane(Panel1, 0, Scale(56), L"by Corvane, Inc", MakeFont(kSans, Scale(13), true)),
+      LblBuild(Panel1, 0, Scale(72), L"Build 1.6.8.0", MakeFont(kSans, Scale(11), true)),
+      LblCopyright(Panel1, Scale(241), Scale(208), L"Copyright \u00A9 2026 Corvane, Inc.",
+                   MakeFont(kSans, Scale(11), true)),
+      LblComments(Panel1, Scale(218), Scale(224), L"For updates and support, visit"),
+      Label1(Panel1, Scale(360), Scale(224), kSupportAddress, MakeFont(kSans, Scale(11), false, true)),
+      LblPhotoCredit(Panel1, Scale(2), Scale(230), L"Photo: Corvane", MakeFont(L"Arial", Scale(9))),
+      SBtnClose(Panel1, Scale(318), Scale(176), Scale(65), Scale(25), L"Close")
+{
+    SetColor(kWhite);
+    Panel1.SetColor(kWhite);
+    Panel1.SetBevel(TPanel::Bevel::Raised, 2);
+    Panel1.SetBorderWidth(1);
+    ImgSplash.LoadJpeg(SplashResource());
+
+    Styled(LblPixavo, kWhite);
+    for (TLabel* right : {&LblImageBrowser, &LblByCorvane, &LblBuild})
+        Styled(*right, kBlack).SetRightEdge(Scale(474));
+    Styled(Label1, kLink).SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    Label1.onClick = [this] { Label1Click(); };
+    Styled(LblPhotoCredit, kWhite);
+
+    SBtnClose.onClick = [this] { SBtnCloseClick(); };
+    AutoCloseTimer.SetInterval(1000);
+    AutoCloseTimer.onTimer = [this] { AutoCloseTimerTimer(); };
+}
+
+TNewAboutBox::~TNewAboutBox()
+{
+    AutoCloseTimer.SetEnabled(false);
+    DestroyHandle();
+}
+
+bool TNewAboutBox::SplashWanted(const std::vector<std::wstring>& arguments)
+{
+    return arguments.empty() || arguments.front() != L"/nosplash";
+}
+
+void TNewAboutBox::StartUp(const std::vector<std::wstring>& arguments)
+{
+    if (SplashWanted(arguments))
+        ShowWithTimer();
+}
+
+void TNewAboutBox::ShowWithTimer()
+{
+    AutoCloseTimer.SetEnabled(true);
+    SBtnClose.SetVisible(false);
+    Show();
+    SetAlwaysOnTop(true);
+}
+
+int TNewAboutBox::ShowModal()
+{
+    AutoCloseTimer.SetEnabled(false);
+    SBtnClose.SetVisible(true);
+    if (Modal())
+        return 0;
+    if (IsWindowVisible(Handle()))
+        Hide();   // the splash: comes back below as the modal about window
+    return TForm::ShowModal();
+}
+
+void TNewAboutBox::AutoCloseTimerTimer() { Close(); }
+void TNewAboutBox::SBtnCloseClick() { Close(); }
+
+void TNewAboutBox::Label1Click()
+{
+    if (auto& hook = OpenAddressHook()) {
+        hook(kSupportUrl);
+        return;
+    }
+    ShellExecuteW(nullptr, L"open", kSupportUrl, nullptr, nullptr, SW_SHOWNORMAL);   // failure ignored
+}
+
+void TNewAboutBox::FormClose()
+{
+    SBtnClose.SetVisible(true);
+    AutoCloseTimer.SetEnabled(false);
+}

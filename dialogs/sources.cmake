@@ -1,0 +1,5 @@
+list(APPEND WIN_SOURCES
+  dialogs/ErrorDlgUnit.cpp
+  dialogs/HelpDlgUnit.cpp
+  dialogs/NewAboutFrmUnit.cpp
+)

@@ -1,0 +1,830 @@
+#include "imaging/PictureUtilUnit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <optional>
+
+#include "imaging/BmpCodec.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/MetafileFormat.h"
+#include "system/Failure.h"
+
+namespace {
+
+// What the screen (the reference device of metafiles) reports; the
+// fallbacks stand for a 96-dpi display when there is none.
+struct ScreenInfo {
+    int horzRes = 1280, vertRes = 1024;   // pixels
+    int horzSize = 339, vertSize = 271;   // millimetres
+    int logX = 96, logY = 96;             // pixels per inch
+    int bits = 32;
+};
+
+ScreenInfo Screen()
+{
+    ScreenInfo s;
+    WindowDc dc;
+    if (!dc.Get())
+        return s;
+    auto take = [&](int index, int& value) {
+        int v = GetDeviceCaps(dc.Get(), index);
+        if (v > 0)
+            value = v;
+    };
+    take(HORZRES, s.horzRes);
+    take(VERTRES, s.vertRes);
+    take(HORZSIZE, s.horzSize);
+    take(VERTSIZE, s.vertSize);
+    take(LOGPIXELSX, s.logX);
+    take(LOGPIXELSY, s.logY);
+    int bits = GetDeviceCaps(dc.Get(), BITSPIXEL) * GetDeviceCaps(dc.Get(), PLANES);
+    if (bits > 0)
+        s.bits = bits;
+    return s;
+}
+
+// value × numerator / denominator, rounded half to even, kept in int range.
+int RoundedScale(double value, double numerator, double denominator)
+{
+    if (denominator <= 0)
+        return 0;
+    double r = std::nearbyint(value * numerator / denominator);
+    return int(std::clamp(r, 0.0, double(std::numeric_limits<int>::max() / 2)));
+}
+
+std::wstring FullName(const std::wstring& fileName)
+{
+    DWORD needed = GetFullPathNameW(fileName.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return fileName;
+    std::wstring full(needed, L'\0');
+    DWORD length = GetFullPathNameW(fileName.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return fileName;
+    full.resize(length);
+    return full;
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName)
+{
+    FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw Failure(FormatMessageText(L"Cannot open file %s", {FullName(fileName)}));
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size))
+        throw Failure(L"Stream read error");
+    if (size.QuadPart > 0x7FFFFFFF)
+        throw Failure(L"Out of memory");
+    std::vector<uint8_t> bytes;
+    try {
+        bytes.resize(size_t(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+        throw Failure(L"Out of memory");
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 26));
+        DWORD read = 0;
+        if (!ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr) || read == 0)
+            throw Failure(L"Stream read error");
+        done += read;
+    }
+    return bytes;
+}
+
+// A BITMAPINFO with room for a full 256-colour table (or three masks).
+struct DibInfo {
+    BITMAPINFOHEADER header{};
+    RGBQUAD colors[256]{};
+    const BITMAPINFO* Get() const { return reinterpret_cast<const BITMAPINFO*>(this); }
+};
+
+// Describes the raster's own rows: top-down (negative height), palette for
+// the indexed formats, bit masks for 15 and 16 bits.
+void DescribeRaster(const Raster& raster, DibInfo& info)
+{
+    BITMAPINFOHEADER& h = info.header;
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = raster.Width();
+    h.biHeight = -raster.Height();
+    h.biPlanes = 1;
+    h.biBitCount = WORD(raster.Bits());
+    h.biCompression = BI_RGB;
+    auto masks = [&](DWORD r, DWORD g, DWORD b) {
+        h.biCompression = BI_BITFIELDS;
+        DWORD m[3] = {r, g, b};
+        std::memcpy(info.colors, m, sizeof m);
+    };
+    switch (raster.Format()) {
+    case PixelFormat::Bit15: masks(0x7C00, 0x03E0, 0x001F); break;
+    case PixelFormat::Bit16: masks(0xF800, 0x07E0, 0x001F); break;
+    case PixelFormat::Bit1:
+    case PixelFormat::Bit4:
+    case PixelFormat::Bit8: {
+        const auto& palette = raster.Palette();
+        size_t count = std::min<size_t>(palette.size(), size_t(1) << raster.Bits());
+        for (size_t i = 0; i < count; ++i)
+            info.colors[i] = {palette[i].blue, palette[i].green, palette[i].red, 0};
+        h.biClrUsed = DWORD(count ? count : size_t(1) << raster.Bits());
+        break;
+    }
+    default: break;
+    }
+}
+
+// A top-down DIB section of the given bit depth (24 or 32).
+BitmapHandle CreateSection(int width, int height, int bits, void*& pixels)
+{
+    if (!DecodeLimits::Allows(uint64_t(std::max(width, 0)), uint64_t(std::max(height, 0))))
+        throw Failure(L"Out of memory");
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = WORD(bits);
+    info.bmiHeader.biCompression = BI_RGB;
+    pixels = nullptr;
+    BitmapHandle bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+    if (!bitmap || !pixels)
+        throw Failure(L"Out of memory");
+    return bitmap;
+}
+
+// The graphic drawn at natural size onto a white 24-bit raster.
+Raster RenderOnWhite(const TGraphic& graphic)
+{
+    const int width = graphic.Width(), height = graphic.Height();
+    if (width <= 0 || height <= 0)
+        return {};
+    void* bits = nullptr;
+    BitmapHandle section = CreateSection(width, height, 24, bits);
+    const size_t stride = Raster::StrideFor(width, PixelFormat::Bit24);
+    std::memset(bits, 0xFF, stride * size_t(height));
+    {
+        MemoryDcHandle dc(CreateCompatibleDC(nullptr));
+        if (!dc)
+            throw Failure(L"Out of system resources");
+        SelectedObject selected(dc.Get(), section.Get());
+        graphic.Draw(dc.Get(), RECT{0, 0, width, height});
+        GdiFlush();
+    }
+    Raster raster(width, height, PixelFormat::Bit24);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(raster.MutableRow(y), static_cast<const uint8_t*>(bits) + size_t(y) * stride, stride);
+    return raster;
+}
+
+// A 32-bit DIB section with the pixels premultiplied by their alpha, as
+// AlphaBlend wants them.
+BitmapHandle PremultipliedSection(const Raster& straight)
+{
+    Raster source = straight.ConvertedTo(PixelFormat::Bit32);
+    const int width = source.Width(), height = source.Height();
+    void* bits = nullptr;
+    BitmapHandle section = CreateSection(width, height, 32, bits);
+    const bool premultiplied = source.Alpha() == AlphaMode::Premultiplied;
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* s = source.Row(y);
+        uint8_t* d = static_cast<uint8_t*>(bits) + size_t(y) * source.Stride();
+        for (int x = 0; x < width; ++x, s += 4, d += 4) {
+            const unsigned a = source.Alpha() == AlphaMode::None ? 255u : s[3];
+            for (int c = 0; c < 3; ++c)
+                d[c] = premultiplied ? s[c] : uint8_t((s[c] * a + 127) / 255);
+            d[3] = uint8_t(a);
+        }
+    }
+    GdiFlush();
+    return section;
+}
+
+// An icon handle from straight-alpha 32-bit pixels: colour bitmap with alpha
+// plus an AND mask for the fully transparent pixels.
+IconHandle CreateIconFromPixels(const Raster& decoded)
+{
+    Raster px = decoded.ConvertedTo(PixelFormat::Bit32);
+    const int width = px.Width(), height = px.Height();
+    if (width <= 0 || height <= 0)
+        throw Failure(L"Icon image is not valid");
+    const bool hasAlpha = px.Alpha() != AlphaMode::None;
+    void* bits = nullptr;
+    BitmapHandle colour = CreateSection(width, height, 32, bits);
+    const size_t maskStride = ((size_t(width) + 15) / 16) * 2;
+    std::vector<uint8_t> mask(maskStride * size_t(height), 0);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* s = px.Row(y);
+        uint8_t* d = static_cast<uint8_t*>(bits) + size_t(y) * px.Stride();
+        for (int x = 0; x < width; ++x) {
+            const uint8_t a = hasAlpha ? s[4 * x + 3] : 255;
+            if (a == 0) {
+                std::memset(d + 4 * x, 0, 4);   // black under a set mask bit leaves the background
+                mask[size_t(y) * maskStride + size_t(x / 8)] |= uint8_t(0x80 >> (x % 8));
+            } else {
+                std::memcpy(d + 4 * x, s + 4 * x, 3);
+                d[4 * x + 3] = a;
+            }
+        }
+    }
+    GdiFlush();
+    BitmapHandle maskBitmap(CreateBitmap(width, height, 1, 1, mask.data()));
+    if (!maskBitmap)
+        throw Failure(L"Out of memory");
+    ICONINFO info{};
+    info.fIcon = TRUE;
+    info.hbmMask = maskBitmap.Get();
+    info.hbmColor = colour.Get();
+    IconHandle icon(CreateIconIndirect(&info));
+    if (!icon)
+        throw Failure(L"Icon image is not valid");
+    return icon;
+}
+
+// Blends a premultiplied 32-bit section stretched into the rectangle; a
+// surface that cannot blend (mirrored rectangle, some printers) gets the
+// straight-alpha pixels composed over white instead.
+void BlendSection(HDC dc, const RECT& rect, HBITMAP premultiplied, const Raster& straight)
+{
+    BOOL blended = FALSE;
+    {
+        MemoryDcHandle source(CreateCompatibleDC(nullptr));
+        if (source) {
+            SelectedObject selected(source.Get(), premultiplied);
+            const int oldMode = SetStretchBltMode(dc, COLORONCOLOR);
+            BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+            blended = AlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                                 source.Get(), 0, 0, straight.Width(), straight.Height(), blend);
+            if (oldMode)
+                SetStretchBltMode(dc, oldMode);
+        }
+    }
+    if (!blended)
+        DrawRaster(dc, rect, straight.ComposedOver(255, 255, 255));
+}
+
+[[noreturn]] void InvalidMetafile()
+{
+    throw Failure(L"Metafile is not valid");
+}
+
+} // namespace
+
+int ScreenBitsPerPixel()
+{
+    return Screen().bits;
+}
+
+void DrawRaster(HDC dc, const RECT& rect, const Raster& raster)
+{
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (raster.Empty() || width == 0 || height == 0)
+        return;
+    DibInfo info;
+    DescribeRaster(raster, info);
+    const int surfaceBits = GetDeviceCaps(dc, BITSPIXEL) * GetDeviceCaps(dc, PLANES);
+    const bool halftone = surfaceBits <= 8 && surfaceBits < raster.Bits();
+    const int oldMode = SetStretchBltMode(dc, halftone ? HALFTONE : COLORONCOLOR);
+    POINT oldOrigin{};
+    if (halftone)
+        SetBrushOrgEx(dc, 0, 0, &oldOrigin);
+    StretchDIBits(dc, rect.left, rect.top, width, height, 0, 0, raster.Width(), raster.Height(), raster.Bits0(),
+                  info.Get(), DIB_RGB_COLORS, SRCCOPY);
+    if (halftone)
+        SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
+    if (oldMode)
+        SetStretchBltMode(dc, oldMode);
+}
+
+// ---------------------------------------------------------------- TGraphic
+
+void TGraphic::CannotAssign(const TGraphic& source) const
+{
+    throw ConversionError(FormatMessageText(L"Cannot assign a %s to a %s", {source.KindName(), KindName()}));
+}
+
+void TGraphic::SaveToFile(const std::wstring& fileName) const
+{
+    // Everything that can fail before writing happens first.
+    const std::vector<uint8_t> bytes = SaveToBytes(LowerAscii(ExtractExtension(fileName)));
+    const std::wstring full = FullName(fileName);
+    // A read-only file or a folder of that name is never replaced.
+    const DWORD attributes = GetFileAttributesW(full.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
+
+    std::wstring temp;
+    FileHandle file;
+    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
+        temp = full + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
+        file.Reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    if (!file)
+        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
+
+    size_t done = 0;
+    bool written = true;
+    while (done < bytes.size()) {
+        DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 26));
+        DWORD count = 0;
+        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &count, nullptr) || count == 0) {
+            written = false;
+            break;
+        }
+        done += count;
+    }
+    file.Reset();
+    if (!written) {
+        DeleteFileW(temp.c_str());
+        throw Failure(L"Stream write error");
+    }
+    if (!MoveFileExW(temp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(temp.c_str());
+        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
+    }
+}
+
+// ---------------------------------------------------------- TBitmapGraphic
+
+void TBitmapGraphic::Draw(HDC dc, const RECT& rect) const
+{
+    DrawRaster(dc, rect, raster_);
+}
+
+void TBitmapGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    raster_ = DecodeBmp(bytes);
+}
+
+std::vector<uint8_t> TBitmapGraphic::SaveToBytes(const std::wstring&) const
+{
+    return EncodeBmp(raster_);
+}
+
+void TBitmapGraphic::Assign(const TGraphic& source)
+{
+    switch (source.Kind()) {
+    case GraphicKind::Raster:
+    case GraphicKind::Jpeg:
+        raster_ = source.Pixels();
+        return;
+    case GraphicKind::Png: {
+        Raster pixels = source.Pixels();
+        raster_ = pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255);
+        return;
+    }
+    default:
+        CannotAssign(source);
+    }
+}
+
+// -------------------------------------------------------------- TJpegImage
+
+bool TJpegImage::Empty() const
+{
+    return !bytes_ && (!decoded_ || decoded_->Empty());
+}
+
+int TJpegImage::Width() const
+{
+    return width_;
+}
+
+int TJpegImage::Height() const
+{
+    return height_;
+}
+
+void TJpegImage::Draw(HDC dc, const RECT& rect) const
+{
+    if (!Empty())
+        DrawRaster(dc, rect, Pixels());
+}
+
+void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    JpegHeader header = ReadJpegHeader(bytes);
+    bytes_ = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    width_ = header.width;
+    height_ = header.height;
+    decoded_.reset();
+}
+
+std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
+{
+    if (bytes_)
+        return *bytes_;
+    return EncodeJpeg(decoded_ ? *decoded_ : Raster());
+}
+
+void TJpegImage::Assign(const TGraphic& source)
+{
+    if (source.Kind() == GraphicKind::Jpeg) {
+        *this = static_cast<const TJpegImage&>(source);
+        return;
+    }
+    if (source.Kind() != GraphicKind::Raster)
+        CannotAssign(source);
+    Raster raster = source.Pixels();
+    bytes_.reset();
+    width_ = raster.Width();
+    height_ = raster.Height();
+    decoded_ = std::make_shared<Raster>(std::move(raster));
+}
+
+Raster TJpegImage::Pixels() const
+{
+    if (!decoded_ && bytes_)
+        decoded_ = std::make_shared<Raster>(DecodeJpeg(*bytes_));
+    return decoded_ ? *decoded_ : Raster();
+}
+
+// --------------------------------------------------------------- TPngImage
+
+void TPngImage::Draw(HDC dc, const RECT& rect) const
+{
+    if (Empty())
+        return;
+    if (!png_->HasTransparency()) {
+        DrawRaster(dc, rect, Pixels());
+        return;
+    }
+    if (!blend_)
+        blend_ = std::make_shared<const BitmapHandle>(PremultipliedSection(Pixels()));
+    BlendSection(dc, rect, blend_->Get(), Pixels());
+}
+
+void TPngImage::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    png_ = std::make_shared<const PngImage>(DecodePng(bytes));
+    pixels_.reset();
+    blend_.reset();
+}
+
+std::vector<uint8_t> TPngImage::SaveToBytes(const std::wstring&) const
+{
+    return EncodePng(png_ ? *png_ : PngImage());
+}
+
+void TPngImage::Assign(const TGraphic& source)
+{
+    if (source.Kind() == GraphicKind::Png) {
+        *this = static_cast<const TPngImage&>(source);
+        return;
+    }
+    if (source.Kind() != GraphicKind::Raster)
+        CannotAssign(source);
+    png_ = std::make_shared<const PngImage>(PngFromRaster(source.Pixels()));
+    pixels_.reset();
+    blend_.reset();
+}
+
+Raster TPngImage::Pixels() const
+{
+    if (!pixels_ && png_)
+        pixels_ = std::make_shared<Raster>(PngToRaster(*png_));
+    return pixels_ ? *pixels_ : Raster();
+}
+
+// ------------------------------------------------------------ TIconGraphic
+
+struct TIconGraphic::Image {
+    std::vector<uint8_t> bytes;
+    IconDirectory directory;
+    size_t entry = 0;
+    int width = 0, height = 0;
+    IconHandle icon;
+    // For surfaces that record rather than show (metafiles): the entry's
+    // pixels and their premultiplied copy.
+    Raster pixels;
+    BitmapHandle premultiplied;
+};
+
+int TIconGraphic::Width() const
+{
+    return image_ ? image_->width : 0;
+}
+
+int TIconGraphic::Height() const
+{
+    return image_ ? image_->height : 0;
+}
+
+void TIconGraphic::Draw(HDC dc, const RECT& rect) const
+{
+    if (!image_)
+        return;
+    const DWORD type = GetObjectType(dc);
+    const bool recording = type == OBJ_ENHMETADC || type == OBJ_METADC;
+    if (!recording &&
+        DrawIconEx(dc, rect.left, rect.top, image_->icon.Get(), image_->width, image_->height, 0, nullptr, DI_NORMAL))
+        return;
+    BlendSection(dc, RECT{rect.left, rect.top, rect.left + image_->width, rect.top + image_->height},
+                 image_->premultiplied.Get(), image_->pixels);
+}
+
+void TIconGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    auto image = std::make_shared<Image>();
+    image->directory = ParseIcon(bytes);
+    if (image->directory.entries.empty())
+        throw Failure(L"Icon image is not valid");
+    image->entry = PickIconEntry(image->directory, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
+                                 ScreenBitsPerPixel());
+    const IconEntry& entry = image->directory.entries.at(image->entry);
+    image->width = entry.width;
+    image->height = entry.height;
+    image->pixels = DecodeIconEntry(bytes, entry);
+    image->icon = CreateIconFromPixels(image->pixels);
+    image->premultiplied = PremultipliedSection(image->pixels);
+    image->bytes = std::move(bytes);
+    image_ = std::move(image);
+}
+
+std::vector<uint8_t> TIconGraphic::SaveToBytes(const std::wstring&) const
+{
+    if (!image_)
+        throw Failure(L"Icon image is not valid");
+    return image_->bytes;
+}
+
+void TIconGraphic::Assign(const TGraphic& source)
+{
+    if (source.Kind() != GraphicKind::Icon)
+        CannotAssign(source);
+    image_ = static_cast<const TIconGraphic&>(source).image_;
+}
+
+// -------------------------------------------------------- TMetafileGraphic
+
+struct TMetafileGraphic::Meta {
+    EnhMetaFileHandle handle;
+    int width = 0, height = 0;                  // natural size in screen pixels
+    std::optional<PlaceableHeader> placeable;   // when loaded from an old-style file
+};
+
+namespace {
+
+// The natural size of an enhanced metafile: its frame (0.01 mm) in screen pixels.
+void SizeFromFrame(HENHMETAFILE handle, int& width, int& height)
+{
+    ENHMETAHEADER header{};
+    if (!GetEnhMetaFileHeader(handle, sizeof header, &header))
+        InvalidMetafile();
+    const ScreenInfo s = Screen();
+    width = RoundedScale(double(header.rclFrame.right) - header.rclFrame.left, s.horzRes, s.horzSize * 100.0);
+    height = RoundedScale(double(header.rclFrame.bottom) - header.rclFrame.top, s.vertRes, s.vertSize * 100.0);
+}
+
+} // namespace
+
+int TMetafileGraphic::Width() const
+{
+    return meta_ ? meta_->width : 0;
+}
+
+int TMetafileGraphic::Height() const
+{
+    return meta_ ? meta_->height : 0;
+}
+
+HENHMETAFILE TMetafileGraphic::Handle() const
+{
+    return meta_ ? meta_->handle.Get() : nullptr;
+}
+
+void TMetafileGraphic::Draw(HDC dc, const RECT& rect) const
+{
+    if (meta_)
+        PlayEnhMetaFile(dc, meta_->handle.Get(), &rect);
+}
+
+void TMetafileGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    auto meta = std::make_shared<Meta>();
+    switch (DetectMetafile(bytes)) {
+    case MetafileType::Placeable: {
+        const PlaceableHeader header = CheckPlaceableMetafile(bytes);
+        const double boxWidth = std::abs(int(header.right) - int(header.left));
+        const double boxHeight = std::abs(int(header.bottom) - int(header.top));
+        METAFILEPICT picture{};
+        picture.mm = MM_ANISOTROPIC;
+        picture.xExt = RoundedScale(boxWidth, 2540, header.inch);
+        picture.yExt = RoundedScale(boxHeight, 2540, header.inch);
+        WindowDc screen;
+        const size_t placeableSize = MakePlaceableHeader(header).size();
+        meta->handle.Reset(SetWinMetaFileBits(UINT(bytes.size() - placeableSize), bytes.data() + placeableSize,
+                                              screen.Get(), &picture));
+        if (!meta->handle)
+            InvalidMetafile();
+        const ScreenInfo s = Screen();
+        meta->width = RoundedScale(boxWidth, s.logX, header.inch);
+        meta->height = RoundedScale(boxHeight, s.logY, header.inch);
+        meta->placeable = header;
+        break;
+    }
+    case MetafileType::Enhanced:
+        CheckEnhancedMetafile(bytes);
+        meta->handle.Reset(SetEnhMetaFileBits(UINT(bytes.size()), bytes.data()));
+        if (!meta->handle)
+            InvalidMetafile();
+        SizeFromFrame(meta->handle.Get(), meta->width, meta->height);
+        break;
+    case MetafileType::None:
+        InvalidMetafile();
+    }
+    meta_ = std::move(meta);
+}
+
+std::vector<uint8_t> TMetafileGraphic::SaveToBytes(const std::wstring& extension) const
+{
+    if (!meta_)
+        InvalidMetafile();
+    HENHMETAFILE handle = meta_->handle.Get();
+    if (extension == L".wmf") {
+        WindowDc screen;
+        const UINT size = GetWinMetaFileBits(handle, 0, nullptr, MM_ANISOTROPIC, screen.Get());
+        if (size == 0)
+            InvalidMetafile();
+        PlaceableHeader box;
+        if (meta_->placeable) {
+            box = *meta_->placeable;
+        } else {
+            box.right = int16_t(std::min(meta_->width, 0x7FFF));
+            box.bottom = int16_t(std::min(meta_->height, 0x7FFF));
+            box.inch = 96;
+        }
+        std::vector<uint8_t> out = MakePlaceableHeader(box);
+        const size_t at = out.size();
+        out.resize(at + size);
+        if (GetWinMetaFileBits(handle, size, out.data() + at, MM_ANISOTROPIC, screen.Get()) != size)
+            InvalidMetafile();
+        return out;
+    }
+    const UINT size = GetEnhMetaFileBits(handle, 0, nullptr);
+    if (size == 0)
+        InvalidMetafile();
+    std::vector<uint8_t> out(size);
+    if (GetEnhMetaFileBits(handle, size, out.data()) != size)
+        InvalidMetafile();
+    return out;
+}
+
+void TMetafileGraphic::Assign(const TGraphic& source)
+{
+    if (source.Kind() != GraphicKind::Metafile)
+        CannotAssign(source);
+    meta_ = static_cast<const TMetafileGraphic&>(source).meta_;
+}
+
+TMetafileGraphic TMetafileGraphic::Record(const TGraphic& source)
+{
+    const ScreenInfo s = Screen();
+    WindowDc screen;
+    // The frame is passed explicitly: left out, some systems take the bounds
+    // of what was drawn instead of the display area.
+    const RECT frame{0, 0, s.horzSize * 100, s.vertSize * 100};
+    HDC dc = CreateEnhMetaFileW(screen.Get(), nullptr, &frame, nullptr);
+    if (!dc)
+        throw Failure(L"Out of system resources");
+    try {
+        source.Draw(dc, RECT{0, 0, source.Width(), source.Height()});
+    } catch (...) {
+        DeleteEnhMetaFile(CloseEnhMetaFile(dc));
+        throw;
+    }
+    auto meta = std::make_shared<Meta>();
+    meta->handle.Reset(CloseEnhMetaFile(dc));
+    if (!meta->handle)
+        throw Failure(L"Out of system resources");
+    SizeFromFrame(meta->handle.Get(), meta->width, meta->height);
+    TMetafileGraphic result;
+    result.meta_ = std::move(meta);
+    return result;
+}
+
+// ---------------------------------------------------------------- TPicture
+
+void TPicture::SetGraphic(const TGraphic* graphic)
+{
+    graphic_ = graphic ? graphic->Clone() : nullptr;
+}
+
+std::unique_ptr<TGraphic> NewGraphic(GraphicKind kind)
+{
+    switch (kind) {
+    case GraphicKind::Raster: return std::make_unique<TBitmapGraphic>();
+    case GraphicKind::Jpeg: return std::make_unique<TJpegImage>();
+    case GraphicKind::Png: return std::make_unique<TPngImage>();
+    case GraphicKind::Icon: return std::make_unique<TIconGraphic>();
+    case GraphicKind::Metafile: return std::make_unique<TMetafileGraphic>();
+    }
+    return std::make_unique<TBitmapGraphic>();
+}
+
+PngFormatRegistration::PngFormatRegistration()
+{
+    RegisterFileFormat(L"PNG", L"Portable Network Graphics", GraphicKind::Png);
+}
+
+PngFormatRegistration::~PngFormatRegistration()
+{
+    UnregisterFileFormat(GraphicKind::Png);
+}
+
+// ------------------------------------------------------ loading, converting
+
+void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName)
+{
+    std::wstring extension = ExtractExtension(fileName);
+    if (!extension.empty())
+        extension.erase(0, 1);
+    const FileFormat* format = FindFileFormat(extension);
+    if (!format)
+        throw Failure(FormatMessageText(L"Unknown picture file extension (.%s)", {extension}));
+    std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+    std::unique_ptr<TGraphic> graphic = NewGraphic(format->kind);
+    graphic->LoadFromBytes(std::move(bytes));
+    picture.TakeGraphic(std::move(graphic));
+}
+
+void ConvertPictureToBitmap(TPicture& picture)
+{
+    const TGraphic* graphic = picture.Graphic();
+    if (graphic && graphic->Kind() == GraphicKind::Raster)
+        return;
+    auto bitmap = std::make_unique<TBitmapGraphic>();
+    if (graphic) {
+        // Kinds that hold pixels give them directly (transparent parts
+        // composed on white); the others are drawn onto white.
+        if (graphic->Kind() == GraphicKind::Jpeg || graphic->Kind() == GraphicKind::Png)
+            bitmap->Assign(*graphic);
+        else
+            bitmap->SetRaster(RenderOnWhite(*graphic));
+    }
+    picture.TakeGraphic(std::move(bitmap));
+}
+
+void ConvertPictureToMetafile(TPicture& picture)
+{
+    const TGraphic* graphic = picture.Graphic();
+    if (graphic && graphic->Kind() == GraphicKind::Metafile)
+        return;
+    if (!graphic) {
+        picture.TakeGraphic(std::make_unique<TMetafileGraphic>());
+        return;
+    }
+    picture.TakeGraphic(std::make_unique<TMetafileGraphic>(TMetafileGraphic::Record(*graphic)));
+}
+
+void ConvertPicture(TPicture& picture, GraphicKind target)
+{
+    for (;;) {
+        const TGraphic* graphic = picture.Graphic();
+        if (!graphic) {
+            picture.TakeGraphic(NewGraphic(target));
+            return;
+        }
+        try {
+            if (target == GraphicKind::Raster && graphic->Kind() != GraphicKind::Raster) {
+                ConvertPictureToBitmap(picture);
+            } else if (target == GraphicKind::Metafile && graphic->Kind() != GraphicKind::Metafile) {
+                ConvertPictureToMetafile(picture);
+            } else if (graphic->Kind() != target) {
+                std::unique_ptr<TGraphic> converted = NewGraphic(target);
+                converted->Assign(*graphic);
+                picture.TakeGraphic(std::move(converted));
+            }
+            return;
+        } catch (const Failure&) {
+            if (target == GraphicKind::Raster || picture.Graphic()->Kind() == GraphicKind::Raster)
+                throw;
+            ConvertPicture(picture, GraphicKind::Raster);
+        }
+    }
+}
+
+void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName)
+{
+    const std::wstring extension = LowerAscii(ExtractExtension(fileName));
+    GraphicKind target = GraphicKind::Raster;
+    if (extension == L".jpeg" || extension == L".jpg")
+        target = GraphicKind::Jpeg;
+    else if (extension == L".bmp")
+        target = GraphicKind::Raster;
+    else if (extension == L".ico")
+        throw Failure(L"Saving as an Icon is not supported");
+    else if (extension == L".wmf" || extension == L".emf")
+        target = GraphicKind::Metafile;
+    else if (extension == L".png")
+        target = GraphicKind::Png;
+
+    TPicture temporary;
+    temporary.SetGraphic(&graphic);
+    ConvertPicture(temporary, target);
+    temporary.Graphic()->SaveToFile(fileName);
+}

@@ -1,0 +1,199 @@
+// Pictures and their five graphic kinds (raster, JPEG image, PNG image, icon,
+// metafile): natural size, stretched drawing, load, save, assignment, and the
+// conversions between kinds.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "imaging/IconCodec.h"
+#include "imaging/ImageFormats.h"
+#include "imaging/PngCodec.h"
+#include "imaging/Raster.h"
+#include "widgets/Handles.h"
+
+class TGraphic {
+public:
+    virtual ~TGraphic() = default;
+    virtual GraphicKind Kind() const = 0;
+    // The class name used in conversion messages ("Cannot assign a %s to a %s").
+    virtual const wchar_t* KindName() const = 0;
+    virtual bool Empty() const = 0;
+    virtual int Width() const = 0;          // natural size in pixels
+    virtual int Height() const = 0;
+    // Draws stretched into the rectangle (icons at natural size at its top-left).
+    virtual void Draw(HDC dc, const RECT& rect) const = 0;
+    // Reads the whole file's bytes; fails with the kind's own message.
+    virtual void LoadFromBytes(std::vector<uint8_t> bytes) = 0;
+    // The bytes of the file this graphic writes for the given lower-case
+    // extension (".wmf" matters to metafiles only).
+    virtual std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const = 0;
+    // A copy of the same kind; pixel data are shared, not copied.
+    virtual std::unique_ptr<TGraphic> Clone() const = 0;
+    // Conversion from another graphic; fails with ConversionError.
+    virtual void Assign(const TGraphic& source) = 0;
+    // The decoded pixels when the kind holds a raster (raster, JPEG, PNG),
+    // shared with the graphic; an empty raster for icons and metafiles.
+    virtual Raster Pixels() const { return {}; }
+
+    // Writes SaveToBytes to the file through a temporary file beside it,
+    // then replaces the file ("Cannot create file %s", "Stream write error").
+    void SaveToFile(const std::wstring& fileName) const;
+
+protected:
+    [[noreturn]] void CannotAssign(const TGraphic& source) const;
+};
+
+class TBitmapGraphic : public TGraphic {
+public:
+    TBitmapGraphic() = default;
+    explicit TBitmapGraphic(Raster raster) : raster_(std::move(raster)) {}
+    GraphicKind Kind() const override { return GraphicKind::Raster; }
+    const wchar_t* KindName() const override { return L"TBitmap"; }
+    bool Empty() const override { return raster_.Empty(); }
+    int Width() const override { return raster_.Width(); }
+    int Height() const override { return raster_.Height(); }
+    void Draw(HDC dc, const RECT& rect) const override;
+    void LoadFromBytes(std::vector<uint8_t> bytes) override;
+    std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;
+    std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TBitmapGraphic>(*this); }
+    void Assign(const TGraphic& source) override;
+    Raster Pixels() const override { return raster_; }
+    const Raster& GetRaster() const { return raster_; }
+    void SetRaster(Raster raster) { raster_ = std::move(raster); }
+
+private:
+    Raster raster_;
+};
+
+class TJpegImage : public TGraphic {
+public:
+    GraphicKind Kind() const override { return GraphicKind::Jpeg; }
+    const wchar_t* KindName() const override { return L"TJPEGImage"; }
+    bool Empty() const override;
+    int Width() const override;
+    int Height() const override;
+    void Draw(HDC dc, const RECT& rect) const override;
+    void LoadFromBytes(std::vector<uint8_t> bytes) override;
+    // Unchanged since loading: the loaded bytes, byte for byte.
+    std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;
+    std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TJpegImage>(*this); }
+    void Assign(const TGraphic& source) override;
+    Raster Pixels() const override;     // decoded on first use, then kept
+
+private:
+    std::shared_ptr<const std::vector<uint8_t>> bytes_;   // as loaded; null after assigning a raster
+    int width_ = 0, height_ = 0;
+    mutable std::shared_ptr<Raster> decoded_;
+};
+
+class TPngImage : public TGraphic {
+public:
+    GraphicKind Kind() const override { return GraphicKind::Png; }
+    const wchar_t* KindName() const override { return L"TPNGObject"; }
+    bool Empty() const override { return !png_ || png_->Empty(); }
+    int Width() const override { return png_ ? int(png_->width) : 0; }
+    int Height() const override { return png_ ? int(png_->height) : 0; }
+    // Blended over what the surface shows where the image is transparent.
+    void Draw(HDC dc, const RECT& rect) const override;
+    void LoadFromBytes(std::vector<uint8_t> bytes) override;
+    std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;
+    std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TPngImage>(*this); }
+    void Assign(const TGraphic& source) override;
+    Raster Pixels() const override;     // 32-bit, straight alpha when transparent
+    const PngImage* Data() const { return png_.get(); }
+
+private:
+    std::shared_ptr<const PngImage> png_;
+    mutable std::shared_ptr<Raster> pixels_;
+    // Premultiplied 32-bit DIB section for AlphaBlend, made on first draw.
+    mutable std::shared_ptr<const BitmapHandle> blend_;
+};
+
+class TIconGraphic : public TGraphic {
+public:
+    GraphicKind Kind() const override { return GraphicKind::Icon; }
+    const wchar_t* KindName() const override { return L"TIcon"; }
+    bool Empty() const override { return !image_; }
+    int Width() const override;
+    int Height() const override;
+    // At natural size at the rectangle's top-left corner.
+    void Draw(HDC dc, const RECT& rect) const override;
+    void LoadFromBytes(std::vector<uint8_t> bytes) override;
+    std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;   // the icon file as loaded
+    std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TIconGraphic>(*this); }
+    void Assign(const TGraphic& source) override;
+
+private:
+    struct Image;
+    std::shared_ptr<const Image> image_;
+};
+
+class TMetafileGraphic : public TGraphic {
+public:
+    GraphicKind Kind() const override { return GraphicKind::Metafile; }
+    const wchar_t* KindName() const override { return L"TMetafile"; }
+    bool Empty() const override { return !meta_; }
+    int Width() const override;
+    int Height() const override;
+    void Draw(HDC dc, const RECT& rect) const override;
+    void LoadFromBytes(std::vector<uint8_t> bytes) override;
+    // ".wmf": an old-style metafile with the placeable header; else enhanced.
+    std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;
+    std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TMetafileGraphic>(*this); }
+    void Assign(const TGraphic& source) override;
+    // Records a drawing: the frame is the screen's display area (0.01 mm).
+    static TMetafileGraphic Record(const TGraphic& source);
+    HENHMETAFILE Handle() const;
+
+private:
+    struct Meta;
+    std::shared_ptr<const Meta> meta_;
+};
+
+// A picture owns at most one graphic.
+class TPicture {
+public:
+    TPicture() = default;
+    TPicture(const TPicture& other) { Assign(other); }
+    TPicture& operator=(const TPicture& other) { Assign(other); return *this; }
+    TPicture(TPicture&&) noexcept = default;
+    TPicture& operator=(TPicture&&) noexcept = default;
+
+    TGraphic* Graphic() const { return graphic_.get(); }
+    // Copies the graphic into a new object of its kind (pixel data shared).
+    void SetGraphic(const TGraphic* graphic);
+    void TakeGraphic(std::unique_ptr<TGraphic> graphic) { graphic_ = std::move(graphic); }
+    void Assign(const TPicture& other) { SetGraphic(other.Graphic()); }
+    int Width() const { return graphic_ ? graphic_->Width() : 0; }
+    int Height() const { return graphic_ ? graphic_->Height() : 0; }
+
+private:
+    std::unique_ptr<TGraphic> graphic_;
+};
+
+// A new, empty graphic of a kind.
+std::unique_ptr<TGraphic> NewGraphic(GraphicKind kind);
+
+// Registers the PNG kind (extension "PNG", "Portable Network Graphics") at
+// start and removes it at the end, as a scope.
+class PngFormatRegistration {
+public:
+    PngFormatRegistration();
+    ~PngFormatRegistration();
+};
+
+void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName);
+void ConvertPictureToBitmap(TPicture& picture);
+void ConvertPictureToMetafile(TPicture& picture);
+void ConvertPicture(TPicture& picture, GraphicKind target);
+void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName);
+// The screen's bits per pixel and size (the reference device of metafiles).
+int ScreenBitsPerPixel();
+// Draws the raster's pixels stretched into the rectangle (rows and columns
+// dropped or repeated; halftoned onto a surface of 8 bits or fewer that has
+// fewer bits than the raster).
+void DrawRaster(HDC dc, const RECT& rect, const Raster& raster);

@@ -1,0 +1,621 @@
+// The error, prompt and about windows with their real modal loops: each
+// test answers a shown window by posting real clicks and keys to it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "dialogs/ErrorDlgUnit.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "dialogs/NewAboutFrmUnit.h"
+#include "system/Numbers.h"
+
+namespace {
+
+struct ModalHook {
+    explicit ModalHook(std::function<void(TForm&)> hook) { Application::ModalShownHook() = std::move(hook); }
+    ~ModalHook() { Application::ModalShownHook() = nullptr; }
+};
+
+void PostClick(TWindow& control, int x = 5, int y = 5)
+{
+    PostMessageW(control.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageW(control.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// A key as the keyboard delivers it to the focused window: key down (the
+// loop's TranslateMessage makes the character), key up.
+void PostKey(WORD vk)
+{
+    HWND focus = GetFocus();
+    UINT scan = MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+    PostMessageW(focus, WM_KEYDOWN, vk, LPARAM(1 | (scan << 16)));
+    PostMessageW(focus, WM_KEYUP, vk, LPARAM(1 | (scan << 16) | (1u << 30) | (1u << 31)));
+}
+
+void PostCloseBox(TForm& form) { PostMessageW(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+void SetOuterWidth(TForm& form, int width)
+{
+    SetWindowPos(form.Handle(), nullptr, 0, 0, width, form.Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int R(double x) { return int(RoundHalfEven(x)); }
+
+// Pumps events until the condition holds or the time is up.
+template <class Pred>
+bool PumpUntil(Pred done, DWORD limitMs = 5000)
+{
+    DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < limitMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        Application::ProcessMessages();
+    }
+    return done();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- TErrorDlg
+
+TEST(ErrorDlg, SingleButtonIsCentredWithHalvesToTheEvenNeighbour)
+{
+    TErrorDlg dlg;
+    // Outer width -> left edge of the 73-pixel OK button.
+    const std::pair<int, int> cases[] = {{314, 120}, {313, 120}, {316, 122}, {315, 121}};
+    for (auto [width, left] : cases) {
+        SetOuterWidth(dlg, width);
+        int seen = -1;
+        ModalHook hook([&](TForm&) {
+            seen = dlg.SbtnOkay.Left();
+            PostKey(VK_RETURN);
+        });
+        EXPECT_EQ(dlg.ShowModal(), 1);
+        EXPECT_EQ(seen, left) << "outer width " << width;
+    }
+    EXPECT_EQ(dlg.SbtnOkay.Width(), Scale(73));
+}
+
+TEST(ErrorDlg, DeleteConfirmationAnswersAndTheDefaultComesBack)
+{
+    TErrorDlg dlg;
+    auto configure = [&] {
+        dlg.SetErrorText(L"Delete photo.jpg?");
+        dlg.SetText(L"Confirm Delete");
+        dlg.SbtnOkay.SetText(L"Yes");
+        dlg.SBtnCancel.SetText(L"No");
+        dlg.SBtnCancel.SetVisible(true);
+        dlg.PnlRed.SetVisible(false);
+    };
+    struct Seen {
+        std::wstring title, yes, no;
+        bool red = true;
+        int okLeft = 0, cancelLeft = 0;
+    } seen;
+    auto record = [&] {
+        seen = {dlg.Text(), dlg.SbtnOkay.Text(), dlg.SBtnCancel.Text(), dlg.PnlRed.Visible(), dlg.SbtnOkay.Left(),
+                dlg.SBtnCancel.Left()};
+    };
+
+    // Escape answers No; two buttons sit 10 pixels apart around R(W / 2).
+    configure();
+    SetOuterWidth(dlg, 315);   // 157.5 -> 158
+    {
+        ModalHook hook([&](TForm&) { record(); PostKey(VK_ESCAPE); });
+        EXPECT_EQ(dlg.ShowModal(), 2);
+    }
+    EXPECT_EQ(seen.title, L"Confirm Delete");
+    EXPECT_EQ(seen.yes, L"Yes");
+    EXPECT_EQ(seen.no, L"No");
+    EXPECT_FALSE(seen.red);
+    EXPECT_EQ(seen.okLeft, 158 - 73 - 5);
+    EXPECT_EQ(seen.cancelLeft, 158 + 5);
+
+    // Whatever the caller changed, closing restores the default; the text stays.
+    EXPECT_EQ(dlg.Text(), L"Error");
+    EXPECT_TRUE(dlg.PnlRed.Visible());
+    EXPECT_EQ(dlg.SbtnOkay.Text(), L"OK");
+    EXPECT_EQ(dlg.SBtnCancel.Text(), L"Cancel");
+    EXPECT_FALSE(dlg.SBtnCancel.Visible());
+    EXPECT_EQ(dlg.MmoError.Text(), L"Delete photo.jpg?");
+
+    // Enter answers Yes.
+    configure();
+    SetOuterWidth(dlg, 317);   // 158.5 -> 158
+    {
+        ModalHook hook([&](TForm&) { record(); PostKey(VK_RETURN); });
+        EXPECT_EQ(dlg.ShowModal(), 1);
+    }
+    EXPECT_EQ(seen.okLeft, 158 - 73 - 5);
+    EXPECT_EQ(seen.cancelLeft, 158 + 5);
+
+    // The close box and a click on No answer 2, a click on Yes 1.
+    configure();
+    {
+        ModalHook hook([&](TForm&) { PostCloseBox(dlg); });
+        EXPECT_EQ(dlg.ShowModal(), 2);
+    }
+    configure();
+    {
+        ModalHook hook([&](TForm&) { PostClick(dlg.SBtnCancel); });
+        EXPECT_EQ(dlg.ShowModal(), 2);
+    }
+    configure();
+    {
+        ModalHook hook([&](TForm&) { PostClick(dlg.SbtnOkay); });
+        EXPECT_EQ(dlg.ShowModal(), 1);
+    }
+
+    // The next failure report: title "Error", red frame, one centred OK.
+    SetOuterWidth(dlg, 314);
+    bool shown = false;
+    {
+        ModalHook hook([&](TForm&) {
+            shown = true;
+            record();
+            EXPECT_FALSE(dlg.SBtnCancel.Visible());
+            PostKey(VK_ESCAPE);
+        });
+        Guarded([] { throw Failure(L"Cannot open file"); });
+    }
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(seen.title, L"Error");
+    EXPECT_TRUE(seen.red);
+    EXPECT_EQ(seen.yes, L"OK");
+    EXPECT_EQ(seen.okLeft, 120);
+}
+
+TEST(ErrorDlg, MessageTextBecomesTheWholeMemo)
+{
+    TErrorDlg dlg;
+    dlg.SetErrorText(L"first\nsecond\r\nthird");
+    EXPECT_EQ(dlg.MmoError.Lines(), (std::vector<std::wstring>{L"first", L"second", L"third"}));
+    dlg.SetErrorText(L"");
+    EXPECT_EQ(dlg.MmoError.Text(), L"");
+    // Key presses reach the window first: Enter in the focused memo answers.
+    std::wstring focusedClass;
+    {
+        ModalHook hook([&](TForm&) {
+            wchar_t name[32] = {};
+            GetClassNameW(GetFocus(), name, 32);
+            focusedClass = name;
+            PostKey(VK_RETURN);
+        });
+        EXPECT_EQ(dlg.ShowModal(), 1);
+    }
+    EXPECT_EQ(_wcsicmp(focusedClass.c_str(), L"Edit"), 0) << "the message is first in tab order";
+    EXPECT_EQ(dlg.MmoError.Text(), L"");
+}
+
+TEST(ErrorDlg, FailureFromATimerIsReportedOnceAndTheProgramGoesOn)
+{
+    TErrorDlg dlg;
+    std::vector<std::wstring> shown;
+    ModalHook hook([&](TForm& form) {
+        EXPECT_EQ(&form, &dlg);
+        shown.push_back(dlg.MmoError.Text());
+        PostKey(VK_RETURN);
+    });
+    TTimer failing;
+    int ticks = 0;
+    failing.onTimer = [&] {
+        ++ticks;
+        failing.SetEnabled(false);
+        throw Failure(L"Slide show step failed");
+    };
+    failing.SetInterval(10);
+    failing.SetEnabled(true);
+    ASSERT_TRUE(PumpUntil([&] { return ticks > 0 && !dlg.Modal(); }));
+
+    // The loop goes on: the next events are handled, nothing else is reported.
+    TTimer next;
+    int later = 0;
+    next.onTimer = [&] {
+        if (++later == 3)
+            next.SetEnabled(false);
+    };
+    next.SetInterval(10);
+    next.SetEnabled(true);
+    ASSERT_TRUE(PumpUntil([&] { return later >= 3; }));
+    EXPECT_EQ(ticks, 1);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0], L"Slide show step failed");
+
+    // A silent abort is not shown at all.
+    TTimer silent;
+    bool aborted = false;
+    silent.onTimer = [&] {
+        aborted = true;
+        silent.SetEnabled(false);
+        throw SilentAbort();
+    };
+    silent.SetInterval(10);
+    silent.SetEnabled(true);
+    ASSERT_TRUE(PumpUntil([&] { return aborted; }));
+    Application::ProcessMessages();
+    EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST(ErrorDlg, SecondFailureWhileOpenIsShownAfterTheFirstCloses)
+{
+    TErrorDlg dlg;
+    std::vector<std::wstring> shown;
+    std::vector<std::wstring> titles;
+    TTimer failing;
+    failing.onTimer = [&] {
+        failing.SetEnabled(false);
+        PostClick(dlg.SbtnOkay);   // the user answers the first report afterwards
+        throw Failure(L"second");
+    };
+    failing.SetInterval(10);
+    ModalHook hook([&](TForm&) {
+        shown.push_back(dlg.MmoError.Text());
+        titles.push_back(dlg.Text());
+        if (shown.size() == 1)
+            failing.SetEnabled(true);   // fails while the first report is open
+        else
+            PostKey(VK_RETURN);
+    });
+    // A caller's confirmation is open when the failure comes: its text and
+    // answer are not disturbed.
+    dlg.SetText(L"Confirm Delete");
+    dlg.SetErrorText(L"first");
+    EXPECT_EQ(dlg.ShowModal(), 1);
+    EXPECT_EQ(dlg.MmoError.Text(), L"first");
+    ASSERT_TRUE(dlg.PendingReport().has_value());
+    ASSERT_TRUE(PumpUntil([&] { return shown.size() >= 2 && !dlg.Modal(); }));
+    Application::ProcessMessages();
+    EXPECT_EQ(shown, (std::vector<std::wstring>{L"first", L"second"}));
+    EXPECT_EQ(titles, (std::vector<std::wstring>{L"Confirm Delete", L"Error"}));
+    EXPECT_FALSE(dlg.PendingReport().has_value());
+}
+
+// ---------------------------------------------------------------- THelpDlg
+
+namespace {
+
+struct HelpLayout {
+    RECT head{}, frame{}, memo{}, ok{}, cancel{}, optional{};
+    int outerWidth = 0, outerHeight = 0, clientWidth = 0, clientHeight = 0;
+};
+
+RECT Rect(const TGraphicControl& c) { return c.BoundsRect(); }
+RECT Rect(const TWindow& c) { return c.BoundsRect(); }
+
+// Shows the prompt through the callers' sequence, records the layout and
+// answers with a click on the first button.
+HelpLayout ShowAndMeasure(THelpDlg& dlg, const std::wstring& headline, int buttons)
+{
+    HelpLayout l;
+    ModalHook hook([&](TForm&) {
+        l = {Rect(dlg.LblHelpText), Rect(dlg.Bevel1), Rect(dlg.MmoHelpDetail), Rect(dlg.SbtnOkay),
+             Rect(dlg.SBtnCancel), Rect(dlg.SbtnOptional), dlg.Width(), dlg.Height(), dlg.ClientWidth(),
+             dlg.ClientHeight()};
+        PostClick(dlg.SbtnOkay);
+    });
+    std::vector<std::wstring> captions = {L"Yes", L"No", L"Discard Changes"};
+    captions.resize(size_t(buttons));
+    EXPECT_EQ(dlg.Prompt(L"Disable Auto-fit Mode?", headline, {L"detail one", L"detail two"}, captions), 1);
+    return l;
+}
+
+int H(const RECT& r) { return r.bottom - r.top; }
+int Wd(const RECT& r) { return r.right - r.left; }
+
+} // namespace
+
+// One line of the headline font as the system draws it: 16 pixels with the
+// Tahoma face that stands behind the dialog font; other faces differ.
+int HeadlineLine(bool& tahoma)
+{
+    WindowDc screen;
+    SelectedObject font(screen.Get(), MakeFont(L"MS Shell Dlg 2", Scale(13), true));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(screen.Get(), &tm);
+    wchar_t face[LF_FACESIZE] = {};
+    GetTextFaceW(screen.Get(), LF_FACESIZE, face);
+    tahoma = std::wstring(face).starts_with(L"MS Shell Dlg") || std::wstring(face) == L"Tahoma";
+    return int(tm.tmHeight);
+}
+
+TEST(HelpDlg, OneLineHeadlineKeepsTheDesignedFrame)
+{
+    THelpDlg dlg;
+    bool tahoma = false;
+    int line = HeadlineLine(tahoma);
+    if (tahoma && SystemDpi() == 96)
+        EXPECT_EQ(line, 16);
+    for (const wchar_t* headline : {L"Auto-fit mode is on.", L""}) {
+        HelpLayout l = ShowAndMeasure(dlg, headline, 1);
+        SCOPED_TRACE(headline);
+        EXPECT_EQ(H(l.head), line);
+        EXPECT_EQ(Wd(l.head), Scale(338));
+        EXPECT_EQ(H(l.frame), line + Scale(65) + Scale(32));
+        if (line == 16)
+            EXPECT_EQ(H(l.frame), 113);
+        EXPECT_EQ(Wd(l.frame), Scale(338) + Scale(16));
+        EXPECT_EQ(l.memo.top, l.head.bottom + Scale(8));
+        EXPECT_EQ(Wd(l.memo), Wd(l.head));
+        EXPECT_EQ(H(l.memo), Scale(65));
+        EXPECT_EQ(l.ok.top, l.frame.bottom + Scale(8));
+        EXPECT_EQ(l.clientHeight, l.ok.bottom + Scale(8));
+        EXPECT_EQ(l.clientWidth, l.frame.right + Scale(6));
+        EXPECT_GE(l.outerWidth, Scale(350));
+        EXPECT_GE(l.outerHeight, Scale(150));
+        EXPECT_EQ(l.ok.left, R((l.outerWidth - Wd(l.ok)) / 2.0));
+    }
+}
+
+TEST(HelpDlg, LongHeadlineWrapsAt338AndPushesEverythingDown)
+{
+    THelpDlg dlg;
+    HelpLayout one = ShowAndMeasure(dlg, L"Short headline.", 2);
+    HelpLayout two = ShowAndMeasure(
+        dlg, L"Auto-fit mode must be switched off before the picture can be zoomed in or out.", 2);
+    HelpLayout three = ShowAndMeasure(
+        dlg,
+        L"Auto-fit mode must be switched off before the picture can be zoomed in or out, and this long headline "
+        L"takes three lines.",
+        2);
+    EXPECT_EQ(Wd(two.head), Scale(338));
+    EXPECT_EQ(H(two.head), 2 * H(one.head));
+    EXPECT_EQ(H(three.head), 3 * H(one.head));
+    int line = H(one.head);
+    EXPECT_EQ(H(two.frame), H(one.frame) + line);
+    EXPECT_EQ(two.memo.top, one.memo.top + line);
+    EXPECT_EQ(two.ok.top, one.ok.top + line);
+    EXPECT_EQ(two.outerHeight, one.outerHeight + line);
+    EXPECT_EQ(three.outerHeight, one.outerHeight + 2 * line);
+    EXPECT_EQ(two.outerWidth, one.outerWidth);
+    EXPECT_EQ(Wd(two.frame), Wd(one.frame));
+}
+
+TEST(HelpDlg, SingleWordWiderThanTheWrapWidthWidensFrameAndWindow)
+{
+    THelpDlg dlg;
+    HelpLayout narrow = ShowAndMeasure(dlg, L"C:\\short.txt", 1);
+    HelpLayout wide = ShowAndMeasure(
+        dlg, L"C:\\Pictures\\AVeryLongFolderNameWithoutAnyBlanks\\AndAnotherLongName\\document.txt", 1);
+    EXPECT_GT(Wd(wide.head), Scale(338));
+    EXPECT_EQ(Wd(wide.frame), Wd(wide.head) + Scale(16));
+    EXPECT_EQ(wide.clientWidth, wide.frame.right + Scale(6));
+    EXPECT_EQ(wide.outerWidth - narrow.outerWidth, Wd(wide.head) - Scale(338));
+    EXPECT_EQ(Wd(wide.memo), Wd(wide.head));
+    // The next caller narrows it again.
+    HelpLayout again = ShowAndMeasure(dlg, L"C:\\short.txt", 1);
+    EXPECT_EQ(again.outerWidth, narrow.outerWidth);
+}
+
+TEST(HelpDlg, ButtonRowsForTwoAndThreeButtons)
+{
+    THelpDlg dlg;
+    HelpLayout two = ShowAndMeasure(dlg, L"Disable auto-fit?", 2);
+    int middle = R(two.outerWidth / 2.0);
+    EXPECT_EQ(two.ok.left, middle - Scale(73) - Scale(5));
+    EXPECT_EQ(two.cancel.left, middle + Scale(5));
+    EXPECT_EQ(two.cancel.left - two.ok.right, Scale(10));
+    EXPECT_EQ(two.cancel.top, two.ok.top);
+
+    HelpLayout three = ShowAndMeasure(dlg, L"Overwrite?", 3);
+    int row = Scale(73) + Scale(73) + Scale(99);
+    EXPECT_EQ(three.ok.left, R((three.outerWidth - row) / 2.0) - Scale(10));
+    EXPECT_EQ(three.cancel.left, three.ok.right + Scale(5));
+    EXPECT_EQ(three.optional.left, three.cancel.right + Scale(5));
+    EXPECT_EQ(Wd(three.optional), Scale(99));
+    EXPECT_EQ(three.optional.top, three.ok.top);
+    EXPECT_FALSE(dlg.SBtnCancel.Visible());
+    EXPECT_FALSE(dlg.SbtnOptional.Visible());
+    EXPECT_EQ(dlg.SbtnOptional.Text(), L"Discard Changes");   // captions persist
+}
+
+TEST(HelpDlg, AnswersFromButtonsKeysAndTheCloseBox)
+{
+    THelpDlg dlg;
+    auto fill = [&] {
+        dlg.SetText(L"Overwrite current image file with modified image?");
+        dlg.SetHeadline(L"photo.jpg was modified.");
+        dlg.SetDetailLines({L"Yes saves it."});
+        dlg.SbtnOkay.SetText(L"Yes");
+        dlg.SBtnCancel.SetText(L"No");
+        dlg.SbtnOptional.SetText(L"Discard Changes");
+        dlg.SBtnCancel.SetVisible(true);
+        dlg.SbtnOptional.SetVisible(true);
+    };
+    // Enter in the editable detail box answers 1 and inserts nothing.
+    fill();
+    {
+        ModalHook hook([&](TForm&) {
+            dlg.MmoHelpDetail.SetFocus();
+            PostKey(VK_RETURN);
+        });
+        EXPECT_EQ(dlg.ShowModal(), 1);
+    }
+    EXPECT_EQ(dlg.MmoHelpDetail.Lines(), std::vector<std::wstring>{L"Yes saves it."});
+    EXPECT_FALSE(dlg.SBtnCancel.Visible());
+    EXPECT_FALSE(dlg.SbtnOptional.Visible());
+    // Escape does nothing: the window stays until the third button answers.
+    fill();
+    {
+        bool stillOpen = false;
+        TTimer later;
+        later.onTimer = [&] {
+            later.SetEnabled(false);
+            stillOpen = dlg.Modal() && IsWindowVisible(dlg.Handle());
+            PostClick(dlg.SbtnOptional);
+        };
+        later.SetInterval(50);
+        ModalHook hook([&](TForm&) {
+            PostKey(VK_ESCAPE);
+            later.SetEnabled(true);
+        });
+        EXPECT_EQ(dlg.ShowModal(), 3);
+        EXPECT_TRUE(stillOpen);
+    }
+    fill();
+    {
+        ModalHook hook([&](TForm&) { PostClick(dlg.SBtnCancel); });
+        EXPECT_EQ(dlg.ShowModal(), 2);
+    }
+    fill();
+    {
+        ModalHook hook([&](TForm&) { PostCloseBox(dlg); });
+        EXPECT_EQ(dlg.ShowModal(), 2);
+    }
+}
+
+TEST(HelpDlg, UnsupportedFormatMessage)
+{
+    THelpDlg dlg;
+    // A previous prompt left other captions and texts behind.
+    dlg.SbtnOkay.SetText(L"Yes");
+    dlg.SetDetailLines({L"old"});
+    struct {
+        std::wstring title, headline, ok;
+        std::vector<std::wstring> details;
+        bool cancel = true, optional = true;
+    } seen;
+    int shows = 0;
+    ModalHook hook([&](TForm&) {
+        ++shows;
+        seen = {dlg.Text(), dlg.LblHelpText.Caption(), dlg.SbtnOkay.Text(), dlg.MmoHelpDetail.Lines(),
+                dlg.SBtnCancel.Visible(), dlg.SbtnOptional.Visible()};
+        PostKey(VK_RETURN);
+    });
+    ShowUnsupportedFormatMessage(dlg, L"C:\\My Files\\notes.txt");
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(seen.title, L"Unsupported File Format");
+    EXPECT_EQ(seen.headline, L"C:\\My Files\\notes.txt is not in a supported image format.");
+    EXPECT_EQ(seen.ok, L"OK");
+    EXPECT_FALSE(seen.cancel);
+    EXPECT_FALSE(seen.optional);
+    EXPECT_EQ(seen.details, (std::vector<std::wstring>{
+                                L"The following image formats are supported:", L" - JPEG (.jpeg, .jpg)",
+                                L" - Bitmap (.bmp)", L" - Icon (.ico) (Read-only)", L" - PNG (.png)",
+                                L" - Windows Metafile (.wmf)", L" - Enhanced Metafile (.emf)"}));
+}
+
+// ---------------------------------------------------------------- TNewAboutBox
+
+TEST(NewAboutBox, SplashDependsOnTheFirstArgumentsExactText)
+{
+    TNewAboutBox about;
+    struct Case {
+        std::vector<std::wstring> args;
+        bool splash;
+    };
+    const Case cases[] = {
+        {{}, true},
+        {{L"/nosplash"}, false},
+        {{L"/nosplash", L"C:\\a.jpg"}, false},
+        {{L"/NOSPLASH"}, true},
+        {{L"C:\\a.jpg", L"/nosplash"}, true},
+        {{L"/nosplash "}, true},
+    };
+    for (const Case& c : cases) {
+        about.StartUp(c.args);
+        SCOPED_TRACE(c.args.empty() ? L"(none)" : c.args[0]);
+        EXPECT_EQ(IsWindowVisible(about.Handle()) != FALSE, c.splash);
+        EXPECT_EQ(about.AutoCloseTimer.Enabled(), c.splash);
+        if (c.splash) {
+            EXPECT_FALSE(about.SBtnClose.Visible());
+            EXPECT_TRUE(GetWindowLongW(about.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+            about.Close();
+        }
+        EXPECT_TRUE(about.SBtnClose.Visible());
+        EXPECT_FALSE(about.AutoCloseTimer.Enabled());
+    }
+}
+
+TEST(NewAboutBox, SplashClosesItselfOnTheFirstTick)
+{
+    TNewAboutBox about;
+    EXPECT_EQ(about.AutoCloseTimer.Interval(), 1000u);
+    about.StartUp({L"C:\\a.jpg"});
+    ASSERT_TRUE(IsWindowVisible(about.Handle()));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(about.Handle()); }));
+    EXPECT_TRUE(about.SBtnClose.Visible());
+    EXPECT_FALSE(about.AutoCloseTimer.Enabled());
+}
+
+TEST(NewAboutBox, AboutAskedForDuringTheSplashBecomesModal)
+{
+    TNewAboutBox about;
+    about.ShowWithTimer();
+    bool modal = false, closeShown = false, timer = true, visible = false;
+    ModalHook hook([&](TForm&) {
+        modal = about.Modal();
+        visible = IsWindowVisible(about.Handle());
+        closeShown = about.SBtnClose.Visible();
+        timer = about.AutoCloseTimer.Enabled();
+        PostClick(about.SBtnClose);
+    });
+    about.ShowModal();
+    EXPECT_TRUE(modal);
+    EXPECT_TRUE(visible);
+    EXPECT_TRUE(closeShown);
+    EXPECT_FALSE(timer);
+    EXPECT_FALSE(IsWindowVisible(about.Handle()));
+}
+
+TEST(NewAboutBox, PhotographLabelsAndTheSupportLink)
+{
+    TNewAboutBox about;
+    // The photograph stored in the program decodes at the size it is shown.
+    EXPECT_EQ(about.ImgSplash.Picture().Width(), 321);
+    EXPECT_EQ(about.ImgSplash.Picture().Height(), 241);
+    for (TLabel* label : {&about.LblImageBrowser, &about.LblByCorvane, &about.LblBuild})
+        EXPECT_EQ(label->Left() + label->Width(), Scale(474)) << label->Caption();
+    // The texts of the right-hand column fit inside the window.
+    for (TLabel* label : {&about.LblCopyright, &about.Label1})
+        EXPECT_LE(label->Left() + label->Width(), Scale(484) - Scale(3)) << label->Caption();
+
+    std::vector<std::wstring> opened;
+    TNewAboutBox::OpenAddressHook() = [&](const std::wstring& address) { opened.push_back(address); };
+    ModalHook hook([&](TForm&) {
+        RECT r = about.Label1.BoundsRect();
+        PostClick(about.Panel1, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        PostClick(about.SBtnClose);
+    });
+    about.ShowModal();
+    TNewAboutBox::OpenAddressHook() = nullptr;
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], L"https://corvane.com/pixavo");
+    EXPECT_NE(opened[0].find(about.Label1.Caption()), std::wstring::npos);
+}
+
+// Not a check: shows the three windows for screenshots
+// (--gtest_also_run_disabled_tests --gtest_filter=DialogsLook.*).
+TEST(DialogsLook, DISABLED_ShowForAWhile)
+{
+    auto wait = [](DWORD ms) { PumpUntil([] { return false; }, ms); };
+    TNewAboutBox about;
+    about.ShowWithTimer();
+    about.AutoCloseTimer.SetEnabled(false);
+    wait(4000);
+    about.Close();
+    TErrorDlg err;
+    err.SetErrorText(L"Cannot open file \"C:\\Pictures\\photo.jpg\".\nThe file is in use.");
+    TTimer t;
+    t.SetInterval(4000);
+    t.onTimer = [&] {
+        if (err.Modal())
+            err.SetModalResult(1);
+    };
+    t.SetEnabled(true);
+    err.ShowModal();
+    THelpDlg help;
+    help.SbtnOkay.SetText(L"Yes");
+    help.SBtnCancel.SetText(L"No");
+    help.SbtnOptional.SetText(L"Discard Changes");
+    help.SBtnCancel.SetVisible(true);
+    help.SbtnOptional.SetVisible(true);
+    help.SetText(L"Overwrite current image file with modified image?");
+    help.SetHeadline(L"C:\\Pictures\\photo.jpg has been modified. Do you want to save the changes over the file?");
+    help.SetDetailLines({L"Yes: save over the file.", L"No: keep the file as it is.", L"Discard Changes: forget them."});
+    t.onTimer = [&] {
+        if (help.Modal())
+            help.SetModalResult(1);
+    };
+    help.ShowModal();
+    ShowUnsupportedFormatMessage(help, L"C:\\My Files\\notes.txt");
+}
