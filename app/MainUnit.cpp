@@ -37,15 +37,6 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-// Index of the last path separator or drive colon, or npos.
-size_t LastDelimiter(const std::wstring& path)
-{
-    size_t i = path.find_last_of(L"\\/:");
-    return i;
-}
-
 // The "bits" of a top-down DIB for a raster of 24 or 32 bits per pixel.
 BITMAPINFOHEADER DibHeader(const Raster& raster)
 {
@@ -387,9 +378,22 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     Panel1.onClick = [this] { SetKeyFocus(); };
     PnlPleaseWait.onClick = [this] { PnlPleaseWaitClick(); };
     SBtnHelpAbout.onClick = [this] { SBtnHelpAboutClick(); };
+    SBtnOpen.onClick = [this] { ChooseImageFolder(); };
+    SBtnPrevious.onClick = [this] { ShowPreviousImage(); };
+    SBtnNext.onClick = [this] { ShowNextImage(); };
+    SBtnZoomIn.onClick = [this] { ZoomBy(10); };
+    SBtnZoomOut.onClick = [this] { ZoomBy(-10); };
+    SBtnAutoFit.onClick = [this] { ToggleAutoFit(); };
+    CmbZoomPercent.onChange = [this] { CmbZoomPercentChange(); };
+    SBtnHide.onClick = [this] { ToggleFullScreen(); };
     Image1.onMouseMove = [this](int x, int y) { TrackPointer(x, y); };
     ScrollBox1.onMouseMove = [this](int x, int y) { TrackPointer(x, y); };
     EdtKeyGrab.onKeyPress = [](wchar_t&) { return false; };
+    // The menu key and Shift+F10 bring up the window's menu, not the key
+    // catcher's editing menu.
+    EdtKeyGrab.onContextMenu = [this](LPARAM point) {
+        SendMessageW(handle_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(handle_), point);
+    };
 
     LayOut();
     created_ = true;
@@ -455,10 +459,10 @@ void TMainForm::SetUpButtons()
 void TMainForm::BuildMenu()
 {
     TPopupMenu& m = MainPopupMenu;
-    OpenImage1 = &m.Add(L"&Open Image Folder [Ctrl+O]");
+    OpenImage1 = &m.Add(L"&Open Image Folder [Ctrl+O]", [this] { ChooseImageFolder(); });
     m.AddSeparator();
-    PreviousImage1 = &m.Add(L"&Previous Image [P]");
-    NextImage1 = &m.Add(L"&Next Image [N]");
+    PreviousImage1 = &m.Add(L"&Previous Image [P]", [this] { ShowPreviousImage(); });
+    NextImage1 = &m.Add(L"&Next Image [N]", [this] { ShowNextImage(); });
     m.AddSeparator();
     SlideShow2 = &m.Add(L"Slide Show");
     SlideShow1 = &SlideShow2->Add(L"&Start Slide Show [S]");
@@ -466,10 +470,16 @@ void TMainForm::BuildMenu()
     SlideShowOptions2 = &SlideShow2->Add(L"&View Options [V]");
     m.AddSeparator();
     Zoom1 = &m.Add(L"Zoom");
-    ZoomIn101 = &Zoom1->Add(L"Zoom In 10%");
-    ZoomOut101 = &Zoom1->Add(L"Zoom Out 10%");
-    ZoomToFit1 = &Zoom1->Add(L"Zoom To Fit");
-    ZoomTo1001 = &Zoom1->Add(L"Zoom To 100%");
+    ZoomIn101 = &Zoom1->Add(L"Zoom In 10%", [this] { ZoomBy(10); });
+    ZoomOut101 = &Zoom1->Add(L"Zoom Out 10%", [this] { ZoomBy(-10); });
+    ZoomToFit1 = &Zoom1->Add(L"Zoom To Fit", [this] {
+        if (!AskDisableAutoFit())
+            ZoomToFit();
+    });
+    ZoomTo1001 = &Zoom1->Add(L"Zoom To 100%", [this] {
+        if (!AskDisableAutoFit())
+            ApplyZoom(100);
+    });
     Rotate1 = &m.Add(L"&Rotate");
     N90Clockwise1 = &Rotate1->Add(L"90\u00B0 Clockwise");
     N90CounterClockwise1 = &Rotate1->Add(L"90\u00B0 Counter Clockwise");
@@ -482,10 +492,10 @@ void TMainForm::BuildMenu()
     Black1 = &BackgroundColor1->Add(L"Black", [this] { SetBackgroundColor(RGB(0, 0, 0)); });
     White1 = &BackgroundColor1->Add(L"White", [this] { SetBackgroundColor(RGB(255, 255, 255)); });
     Gray1 = &BackgroundColor1->Add(L"Gray", [this] { SetBackgroundColor(RGB(128, 128, 128)); });
-    Custom1 = &BackgroundColor1->Add(L"Custom...");
+    Custom1 = &BackgroundColor1->Add(L"Custom...", [this] { Custom1Click(); });
     m.AddSeparator();
-    ViewFullScreen1 = &m.Add(L"&Full Screen [F11]");
-    ToggleAutofit1 = &m.Add(L"&Auto-fit [Ctrl+A]");
+    ViewFullScreen1 = &m.Add(L"&Full Screen [F11]", [this] { ToggleFullScreen(); });
+    ToggleAutofit1 = &m.Add(L"&Auto-fit [Ctrl+A]", [this] { ToggleAutoFit(); });
     m.AddSeparator();
     Rename1 = &m.Add(L"Rename [Ctrl+ENTER]");
     SaveCtrlS1 = &m.Add(L"Save [Ctrl+S]");
@@ -504,11 +514,10 @@ void TMainForm::BuildMenu()
 void TMainForm::LayOut()
 {
     const int width = ClientWidth(), height = ClientHeight();
-    const int statusHeight = FullScreen ? 0 : Scale(19);
-    const int stripHeight = FullScreen ? 0 : Scale(33);
+    const int statusHeight = statusHeight_, stripHeight = stripHeight_;
     StatusBar1.SetBounds(0, height - statusHeight, width, statusHeight);
     Panel2.SetBounds(0, height - statusHeight - stripHeight, width, stripHeight);
-    const int barWidth = Scale(617), barHeight = FullScreen ? 0 : Scale(29);
+    const int barWidth = Scale(617), barHeight = barHeight_;
     Panel1.SetBounds((Panel2.ClientWidth() - barWidth) / 2, (stripHeight - barHeight) / 2, barWidth, barHeight);
     const int areaHeight = std::max(0, height - statusHeight - stripHeight);
     ScrollBox1.SetBounds(0, 0, width, areaHeight);
@@ -548,8 +557,13 @@ void TMainForm::FormCreate()
             StartAtBeginning = *value;
     std::wstring color = ReadSettingValue(EncodeSettingName(kBackGroundColorSetting));
     if (!color.empty())
-        if (auto value = ParseSettingInteger(color))
-            SetBackgroundColor(COLORREF(uint32_t(*value)));
+        if (auto value = ParseSettingInteger(color)) {
+            try {
+                SetBackgroundColor(COLORREF(uint32_t(*value)));
+            } catch (const std::exception&) {
+                // It could not be written back: the colour stays as it was.
+            }
+        }
 
     for (const std::wstring& argument : arguments_) {
         if (IsSupportedImageFile(argument))
@@ -658,64 +672,15 @@ void TMainForm::Exit1Click() { Close(); }
 
 void TMainForm::ApplicationHint(const std::wstring& longHint) { StatusBar1.SetPanelText(0, longHint); }
 
-void TMainForm::SetKeyFocus() { EdtKeyGrab.SetFocus(); }
-
-void TMainForm::SetBackgroundColor(COLORREF color)
-{
-    if (color == PnlPleaseWait.Color())
-        return;
-    WriteSettingValue(EncodeSettingName(kBackGroundColorSetting), std::to_wstring(int32_t(color)));
-    PnlPleaseWait.SetColor(color);
-    ScrollBox1.SetColor(color);
-    Image1.SetBackground(color);
-    PnlPleaseWait.SetFontColor(color == 0 ? RGB(255, 255, 255) : RGB(0, 0, 0));
-}
-
-// ---------------------------------------------------------------- Folder list
-
-void TMainForm::OpenImageFolder(const std::wstring& path)
-{
-    FileList.clear();
-    CurrentIndex = 0;
-    ZoomPercent = 100;
-
-    const size_t delimiter = LastDelimiter(path);
-    const std::wstring wanted = LowerAscii(delimiter == std::wstring::npos ? path : path.substr(delimiter + 1));
-    size_t keep = delimiter == std::wstring::npos ? 0 : delimiter + 1;
-    // The separator goes, unless it follows a drive colon or another separator.
-    if (keep > 1 && IsPathDelimiter(path[keep - 1]) && path[keep - 2] != L':' && !IsPathDelimiter(path[keep - 2]))
-        --keep;
-    FolderPath = path.substr(0, keep);
-
-    std::wstring pattern = FolderPath;
-    if (!pattern.empty() && !IsPathDelimiter(pattern.back()) && pattern.back() != L':')
-        pattern += L'\\';
-    pattern += L'*';
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW(pattern.c_str(), &data));
-    if (find) {
-        do {
-            if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-                continue;
-            if (!IsSupportedImageFile(data.cFileName))
-                continue;
-            FileList.push_back(data.cFileName);
-            if (LowerAscii(data.cFileName) == wanted)
-                CurrentIndex = int(FileList.size()) - 1;
-        } while (FindNextFileW(find.Get(), &data));
-    }
-    find.Reset();
-    LoadCurrentImage();
-}
-
-void TMainForm::ChooseImageFolder()
-{
-    // The open-picture dialog comes with the folder navigation commands.
-}
 
 // ---------------------------------------------------------------- Loading and display
 
-std::wstring TMainForm::CurrentFilePath() const { return FolderPath + L"\\" + CurrentFileName; }
+std::wstring TMainForm::CurrentFilePath() const
+{
+    // A drive's root folder keeps its separator: no second one is added.
+    bool separated = !FolderPath.empty() && (FolderPath.back() == L'\\' || FolderPath.back() == L'/');
+    return FolderPath + (separated ? L"" : L"\\") + CurrentFileName;
+}
 
 void TMainForm::ReportLoadFailure(const std::wstring& message)
 {
@@ -894,55 +859,7 @@ void TMainForm::ShowPointer()
     SetImagePointers(PointerShape::Default);
 }
 
-// ---------------------------------------------------------------- Zoom
-
-void TMainForm::ApplyZoom(unsigned percent)
-{
-    if ((percent >= 1 && percent <= 10000) || AutoFit) {
-        const int naturalWidth = CurrentPicture.Width(), naturalHeight = CurrentPicture.Height();
-        RECT bounds = ScrollBox1.ContentBounds();
-        if (bounds.right - bounds.left > ScrollBox1.VisibleWidth() ||
-            bounds.bottom - bounds.top > ScrollBox1.VisibleHeight())
-            ScrollBox1.SetContentSize(ScrollBox1.VisibleWidth(), ScrollBox1.VisibleHeight());
-        int width, height;
-        if (AutoFit) {
-            if (naturalHeight <= ScrollBox1.VisibleHeight() && naturalWidth <= ScrollBox1.VisibleWidth()) {
-                width = naturalWidth;
-                height = naturalHeight;
-            } else {
-                const double W = naturalWidth, H = naturalHeight;
-                const double rh = H - ScrollBox1.FullHeight() > 0 ? (H - ScrollBox1.FullHeight()) / H : 0.0;
-                const double rw = W - ScrollBox1.FullWidth() > 0 ? (W - ScrollBox1.FullWidth()) / W : 0.0;
-                const double r = rw > rh ? rw : rh;
-                height = int(RoundHalfEven(H * (1 - r)));
-                width = int(RoundHalfEven(W * (1 - r)));
-            }
-        } else {
-            ZoomPercent = percent;
-            height = int(RoundHalfEven(double(naturalHeight) * percent / 100.0));
-            width = int(RoundHalfEven(double(naturalWidth) * percent / 100.0));
-        }
-        // Sized at the visible origin first, so an offset left from the
-        // previous size cannot bring up scroll bars that the placement
-        // below would then have to work around.
-        ScrollBox1.SetContentBounds(0, 0, width, height);
-        PlaceImage();
-    }
-    RefreshImageInfo();
-}
-
-void TMainForm::StepZoom(int step)
-{
-    if (int64_t(ZoomPercent) + step < 0) {
-        CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
-        return;
-    }
-    if (ZoomPercent == 1 && step == 10)
-        step = 9;
-    else if (ZoomPercent == 10 && step == -10)
-        step = -9;
-    ApplyZoom(unsigned(int64_t(ZoomPercent) + step));
-}
+// ---------------------------------------------------------------- Placement
 
 void TMainForm::PlaceImage()
 {

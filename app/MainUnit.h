@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/Glyphs.h"
+#include "app/OpenPictureDialog.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
@@ -18,6 +19,9 @@
 
 // What the mouse pointer looks like over a part of the image area.
 enum class PointerShape { Default, Hourglass, Hidden };
+
+// A top-level window's state: normal, minimised or maximised.
+enum class WindowState { Normal, Minimized, Maximized };
 
 // Windows of our own class that choose their own pointer.
 class TPointerWindow : public TWindow {
@@ -126,6 +130,7 @@ public:
     unsigned ZoomPercent = 100;
     bool AutoFit = true;
     bool FullScreen = false;
+    WindowState SavedWindowState = WindowState::Normal;
     bool FullScreenBeforeShow = false;
     bool SlideShowActive = false;
     bool StartAtBeginning = false;
@@ -198,6 +203,7 @@ public:
     TMenuItem* Exit1 = nullptr;
 
     TTimer SlideShowTimer;
+    TOpenPictureDialog DlgOpenPicture;
     TToggleBitmapList ToggleBitmapList{Scale(16)};
 
     // ---- Handlers ----
@@ -210,9 +216,14 @@ public:
     void Exit1Click();
     void ApplicationHint(const std::wstring& longHint) override;
 
-    // ---- Folder list ----
+    // ---- Folder list and navigation (app/Navigation.cpp) ----
     void OpenImageFolder(const std::wstring& path);
     void ChooseImageFolder();
+    void ShowNextImage();
+    void ShowPreviousImage();
+    // The pending-changes check before the current image is left; true: the
+    // caller must not go on.
+    bool ConfirmLeaveModifiedImage();
 
     // ---- Loading and display ----
     void LoadCurrentImage();
@@ -227,13 +238,25 @@ public:
     // Full path of the current file.
     std::wstring CurrentFilePath() const;
 
-    // ---- Zoom ----
+    // ---- Zoom (app/Zoom.cpp) ----
     void ApplyZoom(unsigned percent);
     void StepZoom(int step);
+    void ZoomToFit();
+    void ToggleAutoFit();
+    bool AskDisableAutoFit();
+    void CmbZoomPercentChange();
+    // The zoom-in and zoom-out commands: unless the auto-fit question keeps
+    // auto-fit on, StepZoom by +10 or -10.
+    void ZoomBy(int step);
+    // Wheel with exactly Shift or Ctrl zooms, otherwise it scrolls.
+    bool FormMouseWheel(int delta, ShiftState shift, POINT screenPoint) override;
 
-    // ---- Keyboard focus and background ----
+    // ---- Keyboard, full screen and background (app/KeyMap.cpp) ----
+    void FormKeyDown(WORD& key, ShiftState shift) override;
     void SetKeyFocus();
+    void ToggleFullScreen();
     void SetBackgroundColor(COLORREF color);
+    void Custom1Click();
 
     static std::vector<std::wstring> ZoomPercentList();
 
@@ -251,6 +274,8 @@ private:
     void SetZoomEnabled(bool enabled);
     void ShowNoImagesState();
     void RemoveEmailTempFolder();
+    void SetBarHeights(int bar, int strip, int status);
+    void FitMaximised();
     void ReportLoadFailure(const std::wstring& message);
     void ReportUnsupportedFile(const std::wstring& argument);
     void SetImagePointers(PointerShape shape);
@@ -260,4 +285,7 @@ private:
     std::vector<BitmapHandle> glyphs_;
     bool created_ = false;
     SIZE lastAreaSize_{-1, -1};
+    // Heights of Panel1, Panel2 and StatusBar1 (0 in full screen).
+    int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
+    COLORREF customColors_[16] = {};
 };

@@ -3,4 +3,8 @@ list(APPEND CORE_SOURCES
 list(APPEND WIN_SOURCES
   app/Glyphs.cpp
   app/MainUnit.cpp
+  app/Navigation.cpp
+  app/OpenPictureDialog.cpp
+  app/Zoom.cpp
+  app/KeyMap.cpp
 )

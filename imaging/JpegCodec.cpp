@@ -272,7 +272,8 @@ Raster DecodeJpeg(std::span<const uint8_t> file)
     if (int code = StartStage(d.get()))
         ThrowJpegError(code);
 
-    Raster raster(int(cinfo->output_width), int(cinfo->output_height), grey ? PixelFormat::Bit8 : PixelFormat::Bit24);
+    Raster raster(int(cinfo->output_width), int(cinfo->output_height), grey ? PixelFormat::Bit8 : PixelFormat::Bit24,
+                  Raster::Unfilled{});
     if (grey) {
         std::vector<PaletteEntry> palette(size_t(cinfo->actual_number_of_colors));
         for (size_t i = 0; i < palette.size(); ++i) {

@@ -377,7 +377,7 @@ Raster PngToRaster(const PngImage& image)
     if (image.width > uint32_t(INT32_MAX) || image.height > uint32_t(INT32_MAX))
         OutOfMemory();
 
-    Raster raster(int(image.width), int(image.height), PixelFormat::Bit32);
+    Raster raster(int(image.width), int(image.height), PixelFormat::Bit32, Raster::Unfilled{});
     const bool transparent = image.HasTransparency();
     raster.SetAlpha(transparent ? AlphaMode::Straight : AlphaMode::None);
     uint8_t* base = raster.MutableRow(0);

@@ -36,25 +36,49 @@ size_t Raster::StrideFor(int width, PixelFormat format)
     return ((size_t(width) * size_t(BitsPerPixel(format)) + 31) / 32) * 4;
 }
 
-Raster::Raster(int width, int height, PixelFormat format) : format_(format)
+Raster::Data::Data(const Data& other) : size(other.size), palette(other.palette)
 {
-    if (width <= 0 || height <= 0)
-        return;
+    pixels.reset(new uint8_t[size]);
+    std::memcpy(pixels.get(), other.pixels.get(), size);
+}
+
+void Raster::Allocate(int width, int height)
+{
     if (!DecodeLimits::Allows(uint64_t(width), uint64_t(height)))
         throw Failure(L"Out of memory");
     width_ = width;
     height_ = height;
-    stride_ = StrideFor(width, format);
+    stride_ = StrideFor(width, format_);
     data_ = std::make_shared<Data>();
     try {
-        data_->pixels.assign(stride_ * size_t(height), 0xFF);   // white in every format
+        data_->size = stride_ * size_t(height);
+        data_->pixels.reset(new uint8_t[data_->size]);
     } catch (const std::bad_alloc&) {
         throw Failure(L"Out of memory");
     }
+}
+
+Raster::Raster(int width, int height, PixelFormat format, Unfilled) : format_(format)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    Allocate(width, height);
+    size_t used = (size_t(width) * size_t(BitsPerPixel(format)) + 7) / 8;
+    if (used < stride_)
+        for (int y = 0; y < height; ++y)
+            std::memset(data_->pixels.get() + size_t(y) * stride_ + used, 0, stride_ - used);
+}
+
+Raster::Raster(int width, int height, PixelFormat format) : format_(format)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    Allocate(width, height);
+    std::memset(data_->pixels.get(), 0xFF, data_->size);   // white in every format
     if (format == PixelFormat::Bit15) {
         // 0x7FFF: all five-bit channels set, the top bit clear.
         for (int y = 0; y < height; ++y) {
-            uint8_t* row = data_->pixels.data() + size_t(y) * stride_;
+            uint8_t* row = data_->pixels.get() + size_t(y) * stride_;
             for (int x = 0; x < width; ++x)
                 row[2 * x + 1] = 0x7F;
         }
@@ -78,7 +102,7 @@ void Raster::Detach()
 uint8_t* Raster::MutableRow(int y)
 {
     Detach();
-    return data_->pixels.data() + size_t(y) * stride_;
+    return data_->pixels.get() + size_t(y) * stride_;
 }
 
 const std::vector<PaletteEntry>& Raster::Palette() const
@@ -133,9 +157,9 @@ Raster Raster::ConvertedTo(PixelFormat format) const
         return *this;
     if (format != PixelFormat::Bit24 && format != PixelFormat::Bit32 && format != PixelFormat::Device)
         throw Failure(L"Invalid pixel format");
-    Raster out(width_, height_, format);
     if (Empty())
-        return out;
+        return Raster(width_, height_, format);
+    Raster out(width_, height_, format, Unfilled{});
     bool to32 = format != PixelFormat::Bit24;
     bool from32 = format_ == PixelFormat::Bit32 || format_ == PixelFormat::Device;
     for (int y = 0; y < height_; ++y) {

@@ -38,6 +38,10 @@ public:
     // a grey ramp palette (1 bit: black and white). Throws Failure("Out of
     // memory") when the size passes DecodeLimits.
     Raster(int width, int height, PixelFormat format);
+    // The same, but the pixels are left for the caller to write (only the
+    // row padding is cleared): for decoders that fill every pixel.
+    struct Unfilled {};
+    Raster(int width, int height, PixelFormat format, Unfilled);
 
     bool Empty() const { return width_ == 0 || height_ == 0; }
     int Width() const { return width_; }
@@ -47,10 +51,10 @@ public:
     size_t Stride() const { return stride_; }
     static size_t StrideFor(int width, PixelFormat format);
 
-    const uint8_t* Row(int y) const { return data_->pixels.data() + size_t(y) * stride_; }
+    const uint8_t* Row(int y) const { return data_->pixels.get() + size_t(y) * stride_; }
     uint8_t* MutableRow(int y);   // detaches shared pixel data first
-    const uint8_t* Bits0() const { return data_ ? data_->pixels.data() : nullptr; }
-    size_t ByteSize() const { return data_ ? data_->pixels.size() : 0; }
+    const uint8_t* Bits0() const { return data_ ? data_->pixels.get() : nullptr; }
+    size_t ByteSize() const { return data_ ? data_->size : 0; }
 
     const std::vector<PaletteEntry>& Palette() const;
     void SetPalette(std::vector<PaletteEntry> palette);   // detaches
@@ -74,9 +78,13 @@ public:
 
 private:
     struct Data {
-        std::vector<uint8_t> pixels;
+        std::unique_ptr<uint8_t[]> pixels;   // not value-initialised: no needless fill
+        size_t size = 0;
         std::vector<PaletteEntry> palette;
+        Data() = default;
+        Data(const Data& other);
     };
+    void Allocate(int width, int height);
     void Detach();
 
     int width_ = 0;

@@ -126,6 +126,15 @@ bool Application::HandleMessage(bool wait)
             if (!form->PreviewChar(ch))
                 return true;
             msg.wParam = ch;
+        } else if (msg.message == WM_MOUSEWHEEL && msg.hwnd != form->Handle()) {
+            // The form sees the wheel before the control under the focus.
+            if (form->PreviewMouseWheel(msg.wParam, msg.lParam))
+                return true;
+            const HWND formWindow = form->Handle();
+            DispatchMessageW(&msg);
+            if (IsWindow(formWindow) && TWindow::FromHandle(formWindow) == form)
+                form->EndWheelPreview();
+            return true;
         }
     }
     TranslateMessage(&msg);

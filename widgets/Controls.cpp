@@ -309,6 +309,12 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (onMouseMove)
             onMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
         break;
+    case WM_CONTEXTMENU:
+        if (onContextMenu) {
+            onContextMenu(lParam);
+            return 0;
+        }
+        break;
     default:
         break;
     }
@@ -598,6 +604,21 @@ bool TForm::PreviewKeyDown(WORD& key)
     return key != 0;
 }
 
+bool TForm::PreviewMouseWheel(WPARAM wParam, LPARAM lParam)
+{
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ShiftState shift = 0;
+    WORD keys = GET_KEYSTATE_WPARAM(wParam);
+    if (keys & MK_SHIFT) shift |= ssShift;
+    if (keys & MK_CONTROL) shift |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0) shift |= ssAlt;
+    if (keys & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) shift |= 0x100;   // a mouse button held
+    bool handled = false;
+    Guarded([&] { handled = FormMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam), shift, p); });
+    wheelPreviewed_ = !handled;
+    return handled;
+}
+
 bool TForm::PreviewChar(wchar_t& key)
 {
     if (keyPreview_)
@@ -614,18 +635,15 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SIZE:
         FormResize();
         break;
-    case WM_MOUSEWHEEL: {
-        POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-        ShiftState shift = 0;
-        WORD keys = GET_KEYSTATE_WPARAM(wParam);
-        if (keys & MK_SHIFT) shift |= ssShift;
-        if (keys & MK_CONTROL) shift |= ssCtrl;
-        if (GetKeyState(VK_MENU) < 0) shift |= ssAlt;
-        if (keys & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) shift |= 0x100;   // a mouse button held
-        if (FormMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam), shift, p))
+    case WM_MOUSEWHEEL:
+        if (wheelPreviewed_)
+            break;   // seen already, passed up by the control
+        if (PreviewMouseWheel(wParam, lParam)) {
+            wheelPreviewed_ = false;
             return 0;
+        }
+        wheelPreviewed_ = false;
         break;
-    }
     case WM_DESTROY:
         if (this == Application::MainForm())
             PostQuitMessage(0);

@@ -112,6 +112,8 @@ public:
     std::function<void()> onClick;
     std::function<void(int x, int y)> onMouseMove;
     std::function<void(int x, int y, UINT button)> onMouseDown;
+    // Replaces the window's own context menu (the WM_CONTEXTMENU lParam).
+    std::function<void(LPARAM screenPoint)> onContextMenu;
 
 protected:
     TWindow() = default;
@@ -200,6 +202,12 @@ public:
     // Key preview entry points used by the event loop; false: key consumed.
     bool PreviewKeyDown(WORD& key);
     bool PreviewChar(wchar_t& key);
+    // Wheel preview used by the event loop: a wheel turn over one of the
+    // form's controls goes to FormMouseWheel first; true: handled, and the
+    // control does not get it. Otherwise the control gets it and the form
+    // does not see it a second time until EndWheelPreview.
+    bool PreviewMouseWheel(WPARAM wParam, LPARAM lParam);
+    void EndWheelPreview() { wheelPreviewed_ = false; }
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -210,6 +218,7 @@ protected:
     bool showHint_ = true;
     bool modal_ = false;
     int modalResult_ = 0;
+    bool wheelPreviewed_ = false;
     HWND tooltip_ = nullptr;
     FontHandle hintFont_;
 };

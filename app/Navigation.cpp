@@ -1,0 +1,120 @@
+// Folder list and navigation commands of the main window: opening a file's
+// folder, the open-picture dialog, and stepping through the list.
+#include "app/MainUnit.h"
+
+#include "imaging/ImageFormats.h"
+
+namespace {
+
+bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// The file-type list of the open-picture dialog; the first entry is chosen.
+std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
+{
+    return {
+        {L"All (*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"},
+        {L"Portable Network Graphics (*.png)", L"*.png"},
+        {L"JPEG Image File (*.jpg)", L"*.jpg"},
+        {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
+        {L"Bitmaps (*.bmp)", L"*.bmp"},
+        {L"Icons (*.ico)", L"*.ico"},
+        {L"Enhanced Metafiles (*.emf)", L"*.emf"},
+        {L"Metafiles (*.wmf)", L"*.wmf"},
+    };
+}
+
+} // namespace
+
+void TMainForm::OpenImageFolder(const std::wstring& path)
+{
+    FileList.clear();
+    CurrentIndex = 0;
+    ZoomPercent = 100;
+
+    // The wanted name follows the last separator or drive colon.
+    const size_t delimiter = path.find_last_of(L"\\/:");
+    const std::wstring wanted = LowerAscii(delimiter == std::wstring::npos ? path : path.substr(delimiter + 1));
+    size_t keep = delimiter == std::wstring::npos ? 0 : delimiter + 1;
+    // The separator goes, unless it follows a drive colon or another
+    // separator: "C:\a.jpg" lists "C:\", "C:\x\a.jpg" lists "C:\x".
+    if (keep > 1 && IsPathDelimiter(path[keep - 1]) && path[keep - 2] != L':' && !IsPathDelimiter(path[keep - 2]))
+        --keep;
+    FolderPath = path.substr(0, keep);
+
+    std::wstring pattern = FolderPath;
+    if (!pattern.empty() && !IsPathDelimiter(pattern.back()) && pattern.back() != L':')
+        pattern += L'\\';
+    pattern += L'*';
+    // Enumeration order is kept as the file system delivers it.
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH));
+    if (find) {
+        do {
+            if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+                continue;
+            if (!IsSupportedImageFile(data.cFileName))
+                continue;
+            FileList.emplace_back(data.cFileName);
+            if (LowerAscii(FileList.back()) == wanted)
+                CurrentIndex = int(FileList.size()) - 1;
+        } while (FindNextFileW(find.Get(), &data));
+    }
+    find.Reset();
+    LoadCurrentImage();
+}
+
+void TMainForm::ChooseImageFolder()
+{
+    // The pending-changes check comes first: cancelling the dialog does not
+    // undo what it did.
+    if (ConfirmLeaveModifiedImage())
+        return;
+    if (SlideShowActive)
+        return;
+    DlgOpenPicture.FileTypes = PictureFileTypes();
+    DlgOpenPicture.FileTypeIndex = 1;
+    DlgOpenPicture.Options = OFN_ENABLESIZING | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST |
+                             OFN_DONTADDTORECENT;
+    // No starting folder: the system's choice applies.
+    DlgOpenPicture.InitialDir.clear();
+    DlgOpenPicture.FileName = CurrentIndexValid() ? CurrentFileName : std::wstring();
+    if (DlgOpenPicture.Execute(handle_))
+        OpenImageFolder(DlgOpenPicture.FileName);
+}
+
+void TMainForm::ShowNextImage()
+{
+    if (FileList.empty())
+        return;
+    if (ConfirmLeaveModifiedImage())
+        return;
+    if (size_t(CurrentIndex) + 1 < FileList.size())
+        ++CurrentIndex;
+    else
+        CurrentIndex = 0;
+    LoadCurrentImage();
+}
+
+void TMainForm::ShowPreviousImage()
+{
+    if (FileList.empty())
+        return;
+    if (ConfirmLeaveModifiedImage())
+        return;
+    if (CurrentIndex > 0)
+        --CurrentIndex;
+    else
+        CurrentIndex = int(FileList.size()) - 1;
+    LoadCurrentImage();
+}
+
+bool TMainForm::ConfirmLeaveModifiedImage()
+{
+    if (!Modified)
+        return false;
+    // The question about a modified picture (save it, ask, or stop the
+    // caller) comes with saving; until then nothing modifies a picture and
+    // leaving it goes on.
+    return false;
+}

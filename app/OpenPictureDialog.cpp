@@ -1,0 +1,303 @@
+#include "app/OpenPictureDialog.h"
+
+#include <dlgs.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "imaging/ImageFormats.h"
+#include "imaging/PictureUtilUnit.h"
+#include "imaging/Resample.h"
+#include "system/Failure.h"
+#include "system/Numbers.h"
+#include "widgets/Handles.h"
+
+namespace {
+
+// The dialog's own area, in dialog units: the system's controls go where the
+// placeholder stc32 is (it grows to hold them, and everything right of it
+// moves along), the preview pane and its size line to its right.
+constexpr short kPaneLeft = 6, kPaneTop = 22, kPaneWidth = 120, kPaneHeight = 110;
+constexpr short kSizeTop = kPaneTop + kPaneHeight + 3, kSizeHeight = 10;
+constexpr short kAreaWidth = kPaneLeft + kPaneWidth + 6, kAreaHeight = kSizeTop + kSizeHeight;
+
+// A dialog template built in memory (DWORD-aligned, as the system reads it).
+class TemplateWriter {
+public:
+    void Word(WORD w) { words_.push_back(w); }
+    void Dword(DWORD d)
+    {
+        Word(LOWORD(d));
+        Word(HIWORD(d));
+    }
+    void Text(const wchar_t* text)
+    {
+        for (; *text; ++text)
+            Word(WORD(*text));
+        Word(0);
+    }
+    void AlignDword()
+    {
+        if (words_.size() % 2)
+            Word(0);
+    }
+    void Item(DWORD style, short x, short y, short cx, short cy, WORD id)
+    {
+        AlignDword();
+        Dword(style | WS_CHILD | WS_VISIBLE);
+        Dword(0);
+        for (short v : {x, y, cx, cy})
+            Word(WORD(v));
+        Word(id);
+        Word(0xFFFF);   // predefined class: static
+        Word(0x0082);
+        Word(0);        // no text
+        Word(0);        // no creation data
+    }
+    const std::vector<WORD>& Words() const { return words_; }
+
+private:
+    std::vector<WORD> words_;
+};
+
+std::vector<WORD> BuildTemplate()
+{
+    TemplateWriter t;
+    t.Dword(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK | DS_CONTROL);
+    t.Dword(0);
+    t.Word(3);   // items
+    for (short v : {short(0), short(0), kAreaWidth, kAreaHeight})
+        t.Word(WORD(v));
+    t.Word(0);   // no menu
+    t.Word(0);   // default class
+    t.Word(0);   // no title
+    t.Item(0, 0, 0, 0, kAreaHeight, stc32);
+    t.Item(SS_OWNERDRAW, kPaneLeft, kPaneTop, kPaneWidth, kPaneHeight, TOpenPictureDialog::kPreviewPaneId);
+    t.Item(SS_CENTER | SS_NOPREFIX, kPaneLeft, kSizeTop, kPaneWidth, kSizeHeight, TOpenPictureDialog::kPreviewSizeId);
+    return t.Words();
+}
+
+// What the preview shows: the selected picture scaled into the pane, drawn
+// once per selection, and the path it came from.
+struct PreviewState {
+    BitmapHandle image;
+    int width = 0, height = 0;
+    std::wstring path;
+    int rightMargin = -1;   // pane's distance from the area's right edge
+};
+
+PreviewState* StateOf(HWND hook) { return reinterpret_cast<PreviewState*>(GetWindowLongPtrW(hook, DWLP_USER)); }
+
+RECT PaneInner(HWND pane)
+{
+    RECT r{};
+    GetClientRect(pane, &r);
+    InflateRect(&r, -2, -2);
+    return r;
+}
+
+void ClearPreview(HWND hook, PreviewState& state)
+{
+    state.image.Reset();
+    state.width = state.height = 0;
+    state.path.clear();
+    SetDlgItemTextW(hook, TOpenPictureDialog::kPreviewSizeId, L"");
+    InvalidateRect(GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId), nullptr, TRUE);
+}
+
+// Loads the picture and draws it, fitted and never enlarged, into a bitmap
+// of the size it takes in the pane. Throws on files that cannot be loaded.
+void LoadPreview(HWND hook, PreviewState& state, const std::wstring& path)
+{
+    TPicture picture;
+    LoadPictureFromFile(picture, path);
+    TGraphic* graphic = picture.Graphic();
+    if (!graphic || graphic->Empty() || picture.Width() <= 0 || picture.Height() <= 0)
+        throw Failure(L"Empty picture");
+    const int naturalWidth = picture.Width(), naturalHeight = picture.Height();
+    const RECT inner = PaneInner(GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId));
+    const double scale = std::min({1.0, double(inner.right - inner.left) / naturalWidth,
+                                   double(inner.bottom - inner.top) / naturalHeight});
+    const int width = std::max<int>(1, int(RoundHalfEven(naturalWidth * scale)));
+    const int height = std::max<int>(1, int(RoundHalfEven(naturalHeight * scale)));
+
+    const COLORREF background = GetSysColor(COLOR_WINDOW);
+    WindowDc screen;
+    BitmapHandle bitmap(CreateCompatibleBitmap(screen.Get(), width, height));
+    MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
+    if (!bitmap || !dc)
+        throw Failure(L"Out of system resources");
+    {
+        SelectedObject keep(dc.Get(), bitmap.Get());
+        BrushHandle brush(CreateSolidBrush(background));
+        RECT all{0, 0, width, height};
+        FillRect(dc.Get(), &all, brush.Get());
+        Raster pixels = graphic->Pixels();
+        if (!pixels.Empty()) {
+            if (pixels.Format() == PixelFormat::Bit32 && pixels.Alpha() == AlphaMode::Straight)
+                pixels = pixels.ComposedOver(GetRValue(background), GetGValue(background), GetBValue(background));
+            DrawRaster(dc.Get(), all, ResampleArea(pixels, width, height));
+        } else {
+            graphic->Draw(dc.Get(), all);
+        }
+    }
+    state.image = std::move(bitmap);
+    state.width = width;
+    state.height = height;
+    state.path = path;
+    SetDlgItemTextW(hook, TOpenPictureDialog::kPreviewSizeId,
+                    (std::to_wstring(naturalWidth) + L" x " + std::to_wstring(naturalHeight)).c_str());
+    InvalidateRect(GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId), nullptr, TRUE);
+}
+
+void SelectionChanged(HWND hook, PreviewState& state)
+{
+    std::wstring path(32768, L'\0');
+    LRESULT length = SendMessageW(GetParent(hook), CDM_GETFILEPATH, WPARAM(path.size()),
+                                  reinterpret_cast<LPARAM>(path.data()));
+    path.resize(length > 0 ? std::min(size_t(length), path.size()) : 0);
+    while (!path.empty() && path.back() == L'\0')
+        path.pop_back();
+    if (path == state.path && state.image)
+        return;
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !IsSupportedImageFile(path)) {
+        ClearPreview(hook, state);
+        return;
+    }
+    try {
+        LoadPreview(hook, state, path);
+    } catch (...) {
+        // A picture that cannot be shown leaves the pane empty.
+        ClearPreview(hook, state);
+    }
+}
+
+void PaintPane(const PreviewState& state, const DRAWITEMSTRUCT& item)
+{
+    RECT r = item.rcItem;
+    DrawEdge(item.hDC, &r, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    FillRect(item.hDC, &r, GetSysColorBrush(COLOR_WINDOW));
+    if (!state.image)
+        return;
+    const int left = r.left + (r.right - r.left - state.width) / 2;
+    const int top = r.top + (r.bottom - r.top - state.height) / 2;
+    MemoryDcHandle memory(CreateCompatibleDC(item.hDC));
+    if (!memory)
+        return;
+    SelectedObject keep(memory.Get(), state.image.Get());
+    BitBlt(item.hDC, left, top, state.width, state.height, memory.Get(), 0, 0, SRCCOPY);
+}
+
+// Keeps the pane and its size line at the same distance from the right edge
+// when the dialog is resized.
+void KeepPaneAtRight(HWND hook, PreviewState& state)
+{
+    HWND pane = GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId);
+    HWND size = GetDlgItem(hook, TOpenPictureDialog::kPreviewSizeId);
+    if (!pane || !size)
+        return;
+    RECT client{}, paneRect{}, sizeRect{};
+    GetClientRect(hook, &client);
+    GetWindowRect(pane, &paneRect);
+    GetWindowRect(size, &sizeRect);
+    MapWindowPoints(HWND_DESKTOP, hook, reinterpret_cast<POINT*>(&paneRect), 2);
+    MapWindowPoints(HWND_DESKTOP, hook, reinterpret_cast<POINT*>(&sizeRect), 2);
+    if (state.rightMargin < 0) {
+        state.rightMargin = client.right - paneRect.right;
+        return;
+    }
+    const int dx = client.right - state.rightMargin - paneRect.right;
+    if (dx == 0)
+        return;
+    SetWindowPos(pane, nullptr, paneRect.left + dx, paneRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(size, nullptr, sizeRect.left + dx, sizeRect.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(hook, nullptr, TRUE);
+}
+
+UINT_PTR CALLBACK PreviewHook(HWND hook, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        switch (message) {
+        case WM_INITDIALOG: {
+            auto* info = reinterpret_cast<OPENFILENAMEW*>(lParam);
+            SetWindowLongPtrW(hook, DWLP_USER, info->lCustData);
+            return TRUE;
+        }
+        case WM_NOTIFY: {
+            PreviewState* state = StateOf(hook);
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (!state || !header)
+                break;
+            if (header->code == CDN_INITDONE)
+                KeepPaneAtRight(hook, *state);
+            else if (header->code == CDN_SELCHANGE || header->code == CDN_FOLDERCHANGE)
+                SelectionChanged(hook, *state);
+            break;
+        }
+        case WM_SIZE:
+            if (PreviewState* state = StateOf(hook); state && state->rightMargin >= 0)
+                KeepPaneAtRight(hook, *state);
+            break;
+        case WM_DRAWITEM: {
+            auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+            PreviewState* state = StateOf(hook);
+            if (state && item && item->CtlID == UINT(TOpenPictureDialog::kPreviewPaneId)) {
+                PaintPane(*state, *item);
+                SetWindowLongPtrW(hook, DWLP_MSGRESULT, TRUE);
+                return TRUE;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    } catch (...) {
+        // Nothing leaves the system's dialog procedure.
+    }
+    return 0;
+}
+
+} // namespace
+
+bool TOpenPictureDialog::Execute(HWND owner)
+{
+    std::wstring filter;
+    for (const FileType& type : FileTypes) {
+        filter += type.description;
+        filter += L'\0';
+        filter += type.patterns;
+        filter += L'\0';
+    }
+    filter += L'\0';
+
+    std::vector<wchar_t> file(32768, L'\0');
+    std::copy_n(FileName.begin(), std::min(FileName.size(), file.size() - 1), file.begin());
+
+    // The template is read in place: it has to stay DWORD-aligned.
+    const std::vector<WORD> words = BuildTemplate();
+    std::vector<DWORD> layout((words.size() + 1) / 2, 0);
+    std::copy(words.begin(), words.end(), reinterpret_cast<WORD*>(layout.data()));
+
+    PreviewState state;
+    OPENFILENAMEW info{};
+    info.lStructSize = sizeof(info);
+    info.hwndOwner = owner;
+    info.hInstance = reinterpret_cast<HINSTANCE>(layout.data());
+    info.lpstrFilter = filter.c_str();
+    info.nFilterIndex = DWORD(std::max(FileTypeIndex, 1));
+    info.lpstrFile = file.data();
+    info.nMaxFile = DWORD(file.size());
+    info.lpstrInitialDir = InitialDir.empty() ? nullptr : InitialDir.c_str();
+    info.Flags = Options | OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATEHANDLE;
+    info.lCustData = reinterpret_cast<LPARAM>(&state);
+    info.lpfnHook = PreviewHook;
+
+    const BOOL chosen = GetOpenFileNameW(&info);
+    FileTypeIndex = int(info.nFilterIndex);
+    if (!chosen)
+        return false;
+    FileName = file.data();
+    return true;
+}

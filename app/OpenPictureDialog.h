@@ -1,0 +1,33 @@
+// The open-picture dialog: the system's file-open dialog with a preview pane
+// beside the file list that shows the selected picture fitted into it and
+// its natural size as "W x H".
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+#include <vector>
+
+class TOpenPictureDialog {
+public:
+    struct FileType {
+        std::wstring description;   // the entry shown
+        std::wstring patterns;      // "*.png;*.jpg"
+    };
+
+    std::vector<FileType> FileTypes;
+    int FileTypeIndex = 1;          // the chosen entry, counted from 1
+    DWORD Options = OFN_EXPLORER;   // OFN_ flags; the preview's own are added
+    std::wstring InitialDir;        // empty: the system's default folder
+    // Before Execute: the name the file-name box starts with. After a
+    // confirmed Execute: the chosen file's full path.
+    std::wstring FileName;
+
+    // Shows the dialog modally over owner; true when a file was confirmed.
+    bool Execute(HWND owner);
+
+    // Control ids in the dialog's own area (the child of the system dialog).
+    static constexpr int kPreviewPaneId = 0x5101;
+    static constexpr int kPreviewSizeId = 0x5102;
+};

@@ -1,0 +1,186 @@
+// Zoom and auto-fit of the main window: sizing the image control for a
+// percentage or the fit, the zoom commands, the auto-fit toggle and its
+// question, the percentage box and the mouse wheel.
+#include "app/MainUnit.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "system/Numbers.h"
+
+namespace {
+
+constexpr unsigned kMinZoom = 1, kMaxZoom = 10000;
+
+// A computed size or percentage, rounded halves to even and kept inside the
+// integer it is stored in.
+int RoundedSize(double value)
+{
+    if (!(value > 0))
+        return 0;
+    if (value >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return int(RoundHalfEven(value));
+}
+
+unsigned RoundedPercent(double value)
+{
+    if (!(value > 0))
+        return 0;
+    if (value >= double(std::numeric_limits<unsigned>::max()))
+        return std::numeric_limits<unsigned>::max();
+    return unsigned(RoundHalfEven(value));
+}
+
+// An image control larger than the visible part is first cut to it.
+void ShrinkToVisibleArea(TScrollArea& area)
+{
+    RECT bounds = area.ContentBounds();
+    if (bounds.right - bounds.left > area.VisibleWidth() || bounds.bottom - bounds.top > area.VisibleHeight())
+        area.SetContentSize(area.VisibleWidth(), area.VisibleHeight());
+}
+
+// The auto-fit button's picture and the menu's check mark.
+void ShowAutoFitState(TMainForm& form)
+{
+    form.SBtnAutoFit.SetGlyph(form.ToggleBitmapList.Bitmap(form.AutoFit ? TToggleBitmapList::AutoFitOn
+                                                                          : TToggleBitmapList::AutoFitOff));
+    form.ToggleAutofit1->SetChecked(form.AutoFit);
+}
+
+} // namespace
+
+void TMainForm::ApplyZoom(unsigned percent)
+{
+    if ((percent >= kMinZoom && percent <= kMaxZoom) || AutoFit) {
+        const double W = CurrentPicture.Width(), H = CurrentPicture.Height();
+        // Shrunk first, so the scroll bars of the old size do not narrow the
+        // visible part that the new size is measured against.
+        ShrinkToVisibleArea(ScrollBox1);
+        int width, height;
+        if (AutoFit) {
+            // Never enlarged; shrunk by the larger of the two overhangs.
+            if (H <= ScrollBox1.VisibleHeight() && W <= ScrollBox1.VisibleWidth()) {
+                width = int(W);
+                height = int(H);
+            } else {
+                const double fullWidth = ScrollBox1.FullWidth(), fullHeight = ScrollBox1.FullHeight();
+                const double rh = H - fullHeight > 0 ? (H - fullHeight) / H : 0.0;
+                const double rw = W - fullWidth > 0 ? (W - fullWidth) / W : 0.0;
+                const double r = rw > rh ? rw : rh;
+                height = RoundedSize(H * (1 - r));
+                width = RoundedSize(W * (1 - r));
+            }
+        } else {
+            ZoomPercent = percent;
+            height = RoundedSize(H * percent / 100.0);
+            width = RoundedSize(W * percent / 100.0);
+        }
+        // Sized at the visible origin first, so an offset left from the
+        // previous size cannot bring up scroll bars that the placement
+        // below would then have to work around.
+        ScrollBox1.SetContentBounds(0, 0, width, height);
+        PlaceImage();
+    }
+    RefreshImageInfo();
+}
+
+void TMainForm::StepZoom(int step)
+{
+    if (int64_t(ZoomPercent) + step < 0) {
+        CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
+        return;
+    }
+    // Between 1 and 10 the step is 9, so 10 steps down to 1 and back.
+    if (ZoomPercent == 1 && step == 10)
+        step = 9;
+    else if (ZoomPercent == 10 && step == -10)
+        step = -9;
+    ApplyZoom(unsigned(uint64_t(int64_t(ZoomPercent) + step)));
+}
+
+void TMainForm::ZoomToFit()
+{
+    ShrinkToVisibleArea(ScrollBox1);
+    const double W = CurrentPicture.Width(), H = CurrentPicture.Height();
+    if (W > 0 && H > 0) {
+        // Enlarges as well as shrinks: r is negative for a small picture.
+        const double fullWidth = ScrollBox1.FullWidth(), fullHeight = ScrollBox1.FullHeight();
+        const double rh = H == fullHeight ? 0.0 : (H - fullHeight) / H;
+        const double rw = W == fullWidth ? 0.0 : (W - fullWidth) / W;
+        const double r = rw > rh ? rw : rh;
+        const int height = RoundedSize(H * (1 - r));
+        const int width = RoundedSize(W * (1 - r));
+        ZoomPercent = RoundedPercent((1 - r) * 100);
+        ScrollBox1.SetContentBounds(0, 0, width, height);
+        PlaceImage();
+    }
+    RefreshImageInfo();
+}
+
+void TMainForm::ToggleAutoFit()
+{
+    AutoFit = !AutoFit;
+    ShowAutoFitState(*this);
+    // On: the image is fitted; off: it returns to the last percentage.
+    StepZoom(0);
+}
+
+bool TMainForm::AskDisableAutoFit()
+{
+    if (!AutoFit)
+        return false;
+    const int answer =
+        HelpDlg->Prompt(L"Disable Auto-fit Mode?", L"Would you like to disable \"Auto-fit\" mode?",
+                        {L"Zooming capabilities are disabled while \"Auto-fit\" mode is enabled."}, {L"Yes", L"No"});
+    if (answer != 1)
+        return true;
+    // The asking command zooms from ZoomPercent itself; no refit first.
+    AutoFit = false;
+    ShowAutoFitState(*this);
+    return false;
+}
+
+void TMainForm::ZoomBy(int step)
+{
+    if (!AskDisableAutoFit())
+        StepZoom(step);
+}
+
+void TMainForm::CmbZoomPercentChange()
+{
+    if (AskDisableAutoFit()) {
+        CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
+        return;
+    }
+    std::wstring text = CmbZoomPercent.Text();
+    const size_t percentSign = text.find(L'%');
+    if (percentSign != std::wstring::npos && percentSign + 1 == text.size())
+        text.pop_back();
+    // A 64-bit number, of which the low 32 bits count; out-of-range values
+    // are refused by ApplyZoom and only restore the text.
+    DWORD start = 0, end = 0;
+    SendMessageW(CmbZoomPercent.Handle(), CB_GETEDITSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    ApplyZoom(unsigned(uint64_t(ParseTypedNumber(text))));
+    // The rewritten text keeps the caret where the user is typing, so the
+    // next digit goes before the "%".
+    const DWORD length = DWORD(CmbZoomPercent.Text().size());
+    SendMessageW(CmbZoomPercent.Handle(), CB_SETEDITSEL, 0,
+                 MAKELPARAM(std::min(start, length), std::min(end, length)));
+}
+
+bool TMainForm::FormMouseWheel(int delta, ShiftState shift, POINT)
+{
+    const bool zoom = shift == ssShift || shift == ssCtrl;
+    const bool down = delta < 0;   // turned towards the user
+    if (zoom) {
+        if (AskDisableAutoFit())
+            return false;
+        StepZoom(down ? 10 : -10);
+        return true;
+    }
+    ScrollViewBy(TScrollArea::Axis::Vertical, down ? 5 : -5);
+    return true;
+}

@@ -1,0 +1,514 @@
+// Folder listing and navigation of the main window with real folders and
+// files, real clicks and menu commands, and the system's open-picture dialog
+// answered from inside its own modal loop.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+
+#include "system/Numbers.h"
+#include "tests/win/ViewerTestSupport.h"
+
+#include <dlgs.h>
+
+using namespace viewer_test;
+
+namespace {
+
+// The names a folder enumeration delivers, in its order, filtered as the
+// viewer filters them.
+std::vector<std::wstring> ListedInOrder(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (!(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) &&
+            IsSupportedImageFile(data.cFileName))
+            names.push_back(data.cFileName);
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return names;
+}
+
+// Runs steps against the open-picture dialog from a thread timer, which the
+// dialog's own message loop dispatches. Each step returns true when it is
+// done; the next tick runs the next step.
+class DialogDriver {
+public:
+    using Step = std::function<bool(HWND dialog)>;
+    explicit DialogDriver(std::vector<Step> steps) : steps_(std::move(steps))
+    {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~DialogDriver()
+    {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    int DialogsSeen() const { return int(seen_.size()); }
+    bool Finished() const { return next_ == steps_.size(); }
+
+    static HWND FindDialog()
+    {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM result) -> BOOL {
+                wchar_t name[32] = {};
+                GetClassNameW(window, name, 32);
+                if (IsWindowVisible(window) && std::wstring(name) == L"#32770") {
+                    *reinterpret_cast<HWND*>(result) = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        DialogDriver* self = current_;
+        if (!self)
+            return;
+        HWND dialog = FindDialog();
+        if (!dialog)
+            return;
+        if (std::find(self->seen_.begin(), self->seen_.end(), dialog) == self->seen_.end())
+            self->seen_.push_back(dialog);
+        if (self->next_ < self->steps_.size() && self->steps_[self->next_](dialog))
+            ++self->next_;
+    }
+
+    static inline DialogDriver* current_ = nullptr;
+    std::vector<Step> steps_;
+    size_t next_ = 0;
+    std::vector<HWND> seen_;
+    UINT_PTR timer_ = 0;
+};
+
+// The file-name box of the system dialog (a combo box or an edit).
+HWND FileNameBox(HWND dialog)
+{
+    if (HWND combo = GetDlgItem(dialog, cmb13))
+        return combo;
+    return GetDlgItem(dialog, edt1);
+}
+
+std::wstring TextOf(HWND window)
+{
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, 1024);
+    return text;
+}
+
+DialogDriver::Step TypeAndConfirm(const std::wstring& text)
+{
+    return [text](HWND dialog) {
+        SetWindowTextW(FileNameBox(dialog), text.c_str());
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(dialog, IDOK)));
+        return true;
+    };
+}
+
+DialogDriver::Step Cancel()
+{
+    return [](HWND dialog) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), LPARAM(GetDlgItem(dialog, IDCANCEL)));
+        return true;
+    };
+}
+
+HWND FileListView(HWND dialog)
+{
+    HWND view = FindWindowExW(dialog, nullptr, L"SHELLDLL_DefView", nullptr);
+    return view ? FindWindowExW(view, nullptr, L"SysListView32", nullptr) : nullptr;
+}
+
+// Selects the list entry that shows name (with or without its extension);
+// waits until the list holds it.
+DialogDriver::Step SelectInList(const std::wstring& name)
+{
+    return [name](HWND dialog) {
+        HWND list = FileListView(dialog);
+        if (!list)
+            return false;
+        int index = -1;
+        for (const std::wstring& shown : {name, name.substr(0, name.rfind(L'.'))}) {
+            LVFINDINFOW find{LVFI_STRING};
+            find.psz = shown.c_str();
+            index = int(SendMessageW(list, LVM_FINDITEMW, WPARAM(-1), reinterpret_cast<LPARAM>(&find)));
+            if (index >= 0)
+                break;
+        }
+        if (index < 0)
+            return false;
+        LVITEMW clear{};
+        clear.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(-1), reinterpret_cast<LPARAM>(&clear));
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(list, LVM_SETITEMSTATE, WPARAM(index), reinterpret_cast<LPARAM>(&item));
+        return true;
+    };
+}
+
+HWND PreviewArea(HWND dialog) { return FindWindowExW(dialog, nullptr, L"#32770", nullptr); }
+
+// Waits until the preview's size line reads the expected text, then notes
+// the colour in the middle of the pane.
+DialogDriver::Step ExpectPreview(const std::wstring& sizeText, COLORREF* middle)
+{
+    return [sizeText, middle](HWND dialog) {
+        HWND area = PreviewArea(dialog);
+        if (!area || TextOf(GetDlgItem(area, TOpenPictureDialog::kPreviewSizeId)) != sizeText)
+            return false;
+        HWND pane = GetDlgItem(area, TOpenPictureDialog::kPreviewPaneId);
+        UpdateWindow(pane);
+        RECT r{};
+        GetClientRect(pane, &r);
+        HDC dc = GetDC(pane);
+        *middle = GetPixel(dc, r.right / 2, r.bottom / 2);
+        ReleaseDC(pane, dc);
+        return true;
+    };
+}
+
+class Navigation : public ViewerTest {};
+
+} // namespace
+
+TEST_F(Navigation, ListsSupportedFilesInEnumerationOrderAndMatchesTheWantedName)
+{
+    TempFolder folder(L"Pixavo nav listing");
+    WriteBytes(folder / L"a.jpg", EncodeJpeg(Solid(8, 6, 10, 20, 30)));
+    WriteBmp(folder / L"c.BMP", 9, 9);
+    WriteBytes(folder / L"b.png", EncodePng(PngFromRaster(Solid(12, 10, 0, 0, 255))));
+    WriteBytes(folder / L"notes.txt", {'h', 'i'});
+    WriteBmp(folder / L"system.bmp", 5, 5);
+    SetFileAttributesW((folder / L"system.bmp").c_str(), FILE_ATTRIBUTE_SYSTEM);
+    CreateDirectoryW((folder / L"pics.jpg").c_str(), nullptr);
+
+    TMainForm form({});
+    form.ZoomPercent = 300;
+    form.OpenImageFolder(folder / L"b.png");
+    const std::vector<std::wstring> expected = ListedInOrder(folder.Path());
+    ASSERT_EQ(expected.size(), 3u);
+    EXPECT_EQ(form.FileList, expected);   // the platform's order, not sorted
+    EXPECT_EQ(form.FolderPath, folder.Path());
+    EXPECT_EQ(form.CurrentFileName, L"b.png");
+    EXPECT_EQ(form.FileList[size_t(form.CurrentIndex)], L"b.png");
+    EXPECT_EQ(form.ZoomPercent, 100u);
+    EXPECT_EQ(form.StatusBar1.PanelText(1), L"b.png (12x10)");
+
+    // Letters A to Z are folded: B.PNG finds b.png, c.bmp finds c.BMP.
+    form.OpenImageFolder(folder / L"B.PNG");
+    EXPECT_EQ(form.CurrentFileName, L"b.png");
+    form.OpenImageFolder(folder / L"c.bmp");
+    EXPECT_EQ(form.CurrentFileName, L"c.BMP");
+    // A forward slash separates as well; the folder keeps no separator.
+    form.OpenImageFolder(folder.Path() + L"/a.jpg");
+    EXPECT_EQ(form.FolderPath, folder.Path());
+    EXPECT_EQ(form.CurrentFileName, L"a.jpg");
+    // A wanted name that is not listed (unsupported, or a folder) shows the
+    // first listed image.
+    form.OpenImageFolder(folder / L"notes.txt");
+    EXPECT_EQ(form.CurrentIndex, 0);
+    EXPECT_EQ(form.CurrentFileName, expected[0]);
+    form.OpenImageFolder(folder / L"pics.jpg");
+    EXPECT_EQ(form.CurrentFileName, expected[0]);
+    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(prompts.empty());
+}
+
+TEST_F(Navigation, NonAsciiLettersAreComparedExactly)
+{
+    TempFolder folder(L"Pixavo nav letters");
+    WriteBmp(folder / L"\u00C4rger.bmp", 7, 7);
+    WriteBmp(folder / L"zz.bmp", 3, 3);
+    TMainForm form({});
+    form.OpenImageFolder(folder / L"\u00C4RGER.BMP");
+    EXPECT_EQ(form.CurrentFileName, L"\u00C4rger.bmp");
+    // Only A to Z fold: a lower-case umlaut is another name.
+    form.OpenImageFolder(folder / L"\u00E4rger.bmp");
+    EXPECT_EQ(form.CurrentIndex, 0);
+    EXPECT_EQ(form.CurrentFileName, ListedInOrder(folder.Path())[0]);
+}
+
+TEST_F(Navigation, FolderPathRulesAndFoldersWithoutImages)
+{
+    TMainForm form({});
+    // A drive's root keeps its separator; an unlistable folder gives the
+    // no-images state without a message.
+    form.OpenImageFolder(L"Q:\\missing.png");
+    EXPECT_EQ(form.FolderPath, L"Q:\\");
+    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(form.PnlPleaseWait.Visible());
+    EXPECT_EQ(form.PnlPleaseWait.Text(), L"Press [Ctrl+O] or Click Here to open an image folder to browse.");
+    // A separator after another one is kept; after a plain name it goes.
+    form.OpenImageFolder(L"Q:\\pics\\\\x.png");
+    EXPECT_EQ(form.FolderPath, L"Q:\\pics\\\\");
+    form.OpenImageFolder(L"Q:\\pics\\x.png");
+    EXPECT_EQ(form.FolderPath, L"Q:\\pics");
+    form.OpenImageFolder(L"Q:x.png");
+    EXPECT_EQ(form.FolderPath, L"Q:");
+
+    // Only hidden images: nothing listed, no message.
+    TempFolder folder(L"Pixavo nav hidden");
+    WriteBmp(folder / L"one.bmp", 4, 4);
+    WriteBmp(folder / L"two.png", 4, 4);
+    SetFileAttributesW((folder / L"one.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    SetFileAttributesW((folder / L"two.png").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
+    form.OpenImageFolder(folder / L"one.bmp");
+    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(form.PnlPleaseWait.Visible());
+    EXPECT_FALSE(form.SBtnNext.Enabled());
+    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(prompts.empty());
+    // Next and Previous on an empty list do nothing.
+    form.ShowNextImage();
+    form.ShowPreviousImage();
+    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(Navigation, StepsWrapAroundAtBothEndsFromButtonsAndMenu)
+{
+    TempFolder folder(L"Pixavo nav wrap");
+    WriteBmp(folder / L"a.bmp", 10, 10);
+    WriteBmp(folder / L"b.bmp", 20, 10);
+    WriteBmp(folder / L"c.bmp", 30, 10);
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"a.bmp");
+    const std::vector<std::wstring> list = form->FileList;
+    ASSERT_EQ(list.size(), 3u);
+    form->OpenImageFolder(folder / list[0]);
+    ASSERT_EQ(form->CurrentIndex, 0);
+
+    ClickButton(form->SBtnNext);
+    EXPECT_EQ(form->CurrentFileName, list[1]);
+    ChooseMenu(*form, form->NextImage1);
+    EXPECT_EQ(form->CurrentFileName, list[2]);
+    ClickButton(form->SBtnNext);   // after the last comes the first
+    EXPECT_EQ(form->CurrentIndex, 0);
+    EXPECT_EQ(form->CurrentFileName, list[0]);
+    ClickButton(form->SBtnPrevious);   // before the first comes the last
+    EXPECT_EQ(form->CurrentIndex, 2);
+    EXPECT_EQ(form->CurrentFileName, list[2]);
+    ChooseMenu(*form, form->PreviousImage1);
+    EXPECT_EQ(form->CurrentFileName, list[1]);
+    EXPECT_EQ(form->FileList, list);
+
+    // The zoom survives steps; opening a folder resets it.
+    form->AutoFit = false;
+    form->ApplyZoom(150);
+    ClickButton(form->SBtnNext);
+    EXPECT_EQ(form->ZoomPercent, 150u);
+    EXPECT_EQ(BoundsIn(form->Image1, form->ScrollBox1).right - BoundsIn(form->Image1, form->ScrollBox1).left,
+              int(RoundHalfEven(form->CurrentPicture.Width() * 1.5)));
+    form->OpenImageFolder(folder / L"a.bmp");
+    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->CmbZoomPercent.Text(), L"100%");
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(Navigation, OneImageReloadsFromDisk)
+{
+    TempFolder folder(L"Pixavo nav single");
+    WriteBmp(folder / L"only.bmp", 10, 10);
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"only.bmp");
+    ASSERT_EQ(form->StatusBar1.PanelText(1), L"only.bmp (10x10)");
+    WriteBmp(folder / L"only.bmp", 40, 20);
+    ClickButton(form->SBtnNext);
+    EXPECT_EQ(form->CurrentIndex, 0);
+    EXPECT_EQ(form->StatusBar1.PanelText(1), L"only.bmp (40x20)");
+    WriteBmp(folder / L"only.bmp", 25, 5);
+    ClickButton(form->SBtnPrevious);
+    EXPECT_EQ(form->StatusBar1.PanelText(1), L"only.bmp (25x5)");
+    EXPECT_EQ(form->FileList.size(), 1u);
+}
+
+TEST_F(Navigation, UnreadableEntriesAreReportedDroppedAndSteppedOver)
+{
+    TempFolder folder(L"Pixavo nav broken");
+    WriteBytes(folder / L"a.jpg", EncodeJpeg(Solid(10, 10, 9, 9, 9)));
+    WriteBytes(folder / L"b.jpg", {0xFF, 0xD8, 0xFF, 'b', 'r', 'o', 'k', 'e', 'n'});
+    WriteBytes(folder / L"c.jpg", EncodeJpeg(Solid(30, 10, 9, 9, 9)));
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"c.jpg");
+    ASSERT_TRUE(failures.empty());
+    // In the order a, b, c with c current, Previous reports b, drops it and
+    // shows the entry that moved into its place: c again.
+    form->FileList = {L"a.jpg", L"b.jpg", L"c.jpg"};
+    form->CurrentIndex = 2;
+    ClickButton(form->SBtnPrevious);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"a.jpg", L"c.jpg"}));
+    EXPECT_EQ(form->CurrentFileName, L"c.jpg");
+    EXPECT_EQ(form->CurrentIndex, 1);
+
+    // A broken last entry: Next from the middle drops it and shows the new
+    // last entry; Previous from the first to a broken last likewise.
+    form->FileList = {L"a.jpg", L"c.jpg", L"b.jpg"};
+    form->CurrentIndex = 1;
+    ClickButton(form->SBtnNext);
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"a.jpg", L"c.jpg"}));
+    EXPECT_EQ(form->CurrentFileName, L"c.jpg");
+    form->FileList = {L"a.jpg", L"c.jpg", L"b.jpg"};
+    form->CurrentIndex = 0;
+    ClickButton(form->SBtnPrevious);
+    ASSERT_EQ(failures.size(), 3u);
+    EXPECT_EQ(form->CurrentFileName, L"c.jpg");
+    EXPECT_EQ(form->StatusBar1.PanelText(1), L"c.jpg (30x10)");
+}
+
+TEST_F(Navigation, OpenDialogPrefillsTheNameAndCancelChangesNothing)
+{
+    TempFolder folder(L"Pixavo nav dialog");
+    WriteBmp(folder / L"first.bmp", 10, 10);
+    WriteBmp(folder / L"second.bmp", 20, 10);
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"second.bmp");
+    std::wstring prefilled;
+    {
+        DialogDriver driver({[&](HWND dialog) {
+                                 prefilled = TextOf(FileNameBox(dialog));
+                                 return true;
+                             },
+                             Cancel()});
+        ClickButton(form->SBtnOpen);   // returns once the dialog is closed
+        EXPECT_EQ(driver.DialogsSeen(), 1);
+        EXPECT_TRUE(driver.Finished());
+    }
+    EXPECT_EQ(prefilled, L"second.bmp");
+    EXPECT_EQ(form->CurrentFileName, L"second.bmp");
+    EXPECT_EQ(form->FileList.size(), 2u);
+
+    // Confirming a typed full path opens that file's folder; from the menu.
+    TempFolder other(L"Pixavo nav dialog other");
+    WriteBmp(other / L"third.bmp", 33, 11);
+    {
+        DialogDriver driver({TypeAndConfirm(other / L"third.bmp")});
+        ChooseMenu(*form, form->OpenImage1);
+        EXPECT_TRUE(driver.Finished());
+    }
+    EXPECT_EQ(form->FolderPath, other.Path());
+    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"third.bmp"}));
+    EXPECT_EQ(form->StatusBar1.PanelText(1), L"third.bmp (33x11)");
+
+    // During a slide show the command does nothing: no dialog at all.
+    form->SlideShowActive = true;
+    {
+        DialogDriver driver({Cancel()});
+        form->ChooseImageFolder();
+        for (int i = 0; i < 6; ++i)
+            Pump();
+        EXPECT_EQ(driver.DialogsSeen(), 0);
+    }
+    form->SlideShowActive = false;
+
+    // With no image the name box starts empty; a click on the message
+    // panel opens the dialog too.
+    TMainForm empty({});
+    empty.Show();
+    Pump();
+    prefilled = L"unset";
+    {
+        DialogDriver driver({[&](HWND dialog) {
+                                 prefilled = TextOf(FileNameBox(dialog));
+                                 return true;
+                             },
+                             Cancel()});
+        PostClick(empty.PnlPleaseWait.Handle());
+        Pump();
+        EXPECT_EQ(driver.DialogsSeen(), 1);
+    }
+    EXPECT_EQ(prefilled, L"");
+    EXPECT_TRUE(empty.FileList.empty());
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(Navigation, OpenDialogPreviewsTheSelectedPicture)
+{
+    TempFolder folder(L"Pixavo nav preview");
+    WriteBytes(folder / L"green.png", EncodePng(PngFromRaster(Solid(640, 480, 0, 200, 0))));
+    WriteBytes(folder / L"broken.jpg", {0xFF, 0xD8, 0xFF, 0x00});
+    WriteBmp(folder / L"small.bmp", 16, 12);
+    auto form = MakeForm(400, 300);
+    COLORREF green = CLR_INVALID, small = CLR_INVALID;
+    std::wstring afterBroken = L"unset";
+    {
+        DialogDriver driver({TypeAndConfirm(folder.Path()), SelectInList(L"green.png"),
+                             ExpectPreview(L"640 x 480", &green), SelectInList(L"broken.jpg"),
+                             [&](HWND dialog) {
+                                 afterBroken = TextOf(GetDlgItem(PreviewArea(dialog),
+                                                                 TOpenPictureDialog::kPreviewSizeId));
+                                 return afterBroken.empty();
+                             },
+                             SelectInList(L"small.bmp"), ExpectPreview(L"16 x 12", &small), Cancel()});
+        form->ChooseImageFolder();
+        EXPECT_TRUE(driver.Finished());
+    }
+    EXPECT_EQ(green, RGB(0, 200, 0));
+    EXPECT_EQ(small, RGB(200, 60, 20));
+    EXPECT_EQ(afterBroken, L"");
+    EXPECT_TRUE(form->FileList.empty());   // cancelled
+    EXPECT_TRUE(failures.empty());
+}
+
+// Shows the open-picture dialog on a folder with a picture selected for a
+// while, to be looked at (a screenshot of the desktop).
+TEST_F(Navigation, DISABLED_ShowOpenDialogForLooking)
+{
+    TempFolder folder(L"Pixavo nav look");
+    Raster raster = Solid(800, 500, 30, 110, 220);
+    for (int y = 150; y < 350; ++y)
+        for (int x = 250; x < 550; ++x) {
+            raster.MutableRow(y)[3 * x] = 40;
+            raster.MutableRow(y)[3 * x + 1] = 200;
+            raster.MutableRow(y)[3 * x + 2] = 250;
+        }
+    WriteBytes(folder / L"sunny.png", EncodePng(PngFromRaster(raster)));
+    WriteBmp(folder / L"other.bmp", 64, 64);
+    auto form = MakeForm(600, 400);
+    int waited = 0;
+    DialogDriver driver({TypeAndConfirm(folder.Path()), SelectInList(L"sunny.png"),
+                         [&](HWND) { return ++waited > 200; }, Cancel()});
+    form->ChooseImageFolder();
+}
+
+// Times the listing of a folder of 10,000 files (all but one empty, so only
+// the wanted one is loaded). Prints the figures.
+TEST_F(Navigation, DISABLED_BenchmarkListingTenThousandFiles)
+{
+    TempFolder folder(L"Pixavo nav bench");
+    for (int i = 0; i < 9999; ++i) {
+        HANDLE file = CreateFileW((folder / (L"img" + std::to_wstring(i) + L".jpg")).c_str(), GENERIC_WRITE, 0,
+                                  nullptr, CREATE_ALWAYS, 0, nullptr);
+        CloseHandle(file);
+    }
+    WriteBmp(folder / L"wanted.bmp", 8, 8);
+    TMainForm form({});
+    using Clock = std::chrono::steady_clock;
+    for (int run = 0; run < 5; ++run) {
+        const auto start = Clock::now();
+        form.OpenImageFolder(folder / L"wanted.bmp");
+        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        const auto enumStart = Clock::now();
+        const size_t listed = ListedInOrder(folder.Path()).size();
+        const double enumMs = std::chrono::duration<double, std::milli>(Clock::now() - enumStart).count();
+        std::printf("OpenImageFolder over %zu files: %.1f ms (bare enumeration %.1f ms)\n", form.FileList.size(),
+                    ms, enumMs);
+        ASSERT_EQ(form.FileList.size(), 10000u);
+        ASSERT_EQ(listed, 10000u);
+    }
+    EXPECT_EQ(form.CurrentFileName, L"wanted.bmp");
+}
