@@ -621,8 +621,8 @@ void TMainForm::FormResize()
 
 void TMainForm::FormClose()
 {
-    // The pending-changes question runs here once saving exists; it never
-    // stops the closing.
+    // The pending-changes check may save or ask, but never stops the closing.
+    ConfirmLeaveModifiedImage();
     RemoveEmailTempFolder();
 }
 
