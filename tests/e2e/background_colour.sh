@@ -8,44 +8,23 @@
 # query), and a second start shows a white image area in a screenshot. The image area's screen rectangle comes from the probe in the
 # Windows test program (E2EProbe, disabled in normal runs). The stored value
 # that was there before is put back at the end.
-#
-# Uses the DISPLAY and WINEPREFIX that scripts/test exported, or starts its
-# own Xvfb and uses the project's prefix. PIXAVO_BUILD chooses the build
-# folder (default build/windows).
 set -euo pipefail
-. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
-
-build="${PIXAVO_BUILD:-$root/build/windows}"
-exe="$build/pixavo.exe"
-probe="$build/pixavo_win_tests.exe"
-[ -n "${WINEPREFIX:-}" ] || wine_env
-export WINEDEBUG="${WINEDEBUG:--all}"
-
 key='HKCU\Software\Corvane\Pixavo Image Browser'
 value=QmFja0dyb3VuZENvbG9y
-title="Pixavo Image Browser by Corvane"
-
-work="$(mktemp -d)"
-viewer=
 saved=
 had_value=0
 stored() {   # the colour's stored text, or nothing
   wine reg query "$key" /v "$value" 2>/dev/null | tr -d '\r' |
     sed -n "s/^ *$value *REG_SZ *//p"
 }
-cleanup() {
-  [ -n "$viewer" ] && kill "$viewer" 2>/dev/null || true
-  [ -n "$viewer" ] && wait "$viewer" 2>/dev/null || true
+e2e_restore() {   # the stored colour as it was before
   if [ "$had_value" = 1 ]; then
     wine reg add "$key" /v "$value" /t REG_SZ /d "$saved" /f >/dev/null 2>&1 || true
   else
     wine reg delete "$key" /v "$value" /f >/dev/null 2>&1 || true
   fi
-  rm -rf "$work"
-  stop_xvfb
 }
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+. "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
 if wine reg query "$key" /v "$value" >/dev/null 2>&1; then
   had_value=1
@@ -53,20 +32,8 @@ if wine reg query "$key" /v "$value" >/dev/null 2>&1; then
 fi
 wine reg delete "$key" /v "$value" /f >/dev/null 2>&1 || true
 
-if xdotool search --name "$title" >/dev/null 2>&1; then
-  echo "a Pixavo window is already open on $DISPLAY" >&2; exit 1
-fi
+refuse_open_viewer
 
-start_viewer() {
-  wine "$exe" /nosplash >/dev/null 2>&1 &
-  viewer=$!
-  for _ in $(seq 300); do
-    xdotool search --onlyvisible --name "$title" >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  xdotool search --onlyvisible --name "$title" >/dev/null || { echo "no window" >&2; exit 1; }
-  sleep 2
-}
 stop_viewer() {
   for _ in $(seq 100); do
     kill -0 "$viewer" 2>/dev/null || break
@@ -77,14 +44,10 @@ stop_viewer() {
   viewer=
 }
 
-failures=0
-check() {   # check WHAT EXPECTED ACTUAL
-  if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAILED: $1: expected '$2', got '$3'"; failures=$((failures + 1)); fi
-}
 left= top= right= bottom=
 probe_area() {   # sets left, top, right and bottom of the image area (screen)
   local report
-  report="$(wine "$probe" --gtest_also_run_disabled_tests --gtest_filter='E2EProbe.*' 2>&1 | tr -d '\r')"
+  report="$(probe_report)"
   read -r left top right bottom < <(sed -n 's/^area: //p' <<<"$report")
   [ -n "${bottom:-}" ] || { echo "probe failed:" >&2; echo "$report" >&2; exit 1; }
 }
@@ -94,8 +57,7 @@ area_colours() {   # the colours near the four corners of the image area
   local x y
   for x in $((left + 5)) $((right - 6)); do
     for y in $((top + 5)) $((bottom - 6)); do
-      /usr/bin/convert "$work/shot.png" -crop "1x1+$x+$y" -depth 8 txt:- | tail -1 |
-        sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
+      pixel "$work/shot.png" "$x" "$y"
     done
   done | sort -u | tr '\n' ' ' | sed 's/ $//'
 }

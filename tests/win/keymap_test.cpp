@@ -11,58 +11,16 @@
 
 #include <commdlg.h>
 #include "imaging/BmpCodec.h"
+#include "tests/win/TestSupport.h"
 #include "tests/win/settings_guard.h"
 
 namespace {
 
 using namespace settings_test;
+using namespace test_support;
 using Axis = TScrollArea::Axis;
 
 const std::wstring kColor = L"QmFja0dyb3VuZENvbG9y";
-
-void Pump()
-{
-    for (int i = 0; i < 3; ++i) {
-        Application::ProcessMessages();
-        Sleep(10);
-    }
-}
-
-void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-class TempFolder {
-public:
-    explicit TempFolder(const std::wstring& name)
-    {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        path_ = std::wstring(base) + name + L" " + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~TempFolder()
-    {
-        for (const std::wstring& file : files_)
-            DeleteFileW(file.c_str());
-        RemoveDirectoryW(path_.c_str());
-    }
-    std::wstring Add(const std::wstring& name, const Raster& raster)
-    {
-        files_.push_back(path_ + L"\\" + name);
-        WriteBytes(files_.back(), EncodeBmp(raster));
-        return files_.back();
-    }
-
-private:
-    std::wstring path_;
-    std::vector<std::wstring> files_;
-};
 
 // A key pressed on the focused control (or the given window) with the given
 // modifiers held: the key-down message goes through the event loop, so the
@@ -90,8 +48,7 @@ void Press(WORD key, ShiftState shift = 0, HWND target = nullptr)
 
 void ClickOn(HWND window)
 {
-    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
-    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    PostClick(window, 3);
     Pump();
 }
 
@@ -100,33 +57,30 @@ protected:
     void SetUp() override
     {
         DeleteKey();
-        Application::ModalShownHook() = [this](TForm& form) {
-            HWND button = nullptr;
-            if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
-                failures.push_back(error->MmoError.Text());
-                button = error->SbtnOkay.Handle();
-            } else if (auto* help = dynamic_cast<THelpDlg*>(&form)) {
-                questions.push_back(help->LblHelpText.Caption());
-                button = help->SbtnOkay.Handle();
-            } else if (auto* about = dynamic_cast<TNewAboutBox*>(&form)) {
+        AnswerModals(
+            failures,
+            [this](THelpDlg& help) {
+                questions.push_back(help.LblHelpText.Caption());
+                return help.SbtnOkay.Handle();
+            },
+            [this](TForm& form) -> HWND {
+                auto* about = dynamic_cast<TNewAboutBox*>(&form);
+                if (!about)
+                    return nullptr;
                 ++aboutShown;
-                button = about->SBtnClose.Handle();
-            }
-            if (button) {
-                PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-                PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-            }
-        };
+                return about->SBtnClose.Handle();
+            });
     }
-    void TearDown() override { Application::ModalShownHook() = nullptr; }
+    void TearDown() override { StopAnsweringModals(); }
 
     // A shown main window with an image area of 500 x 400 and a folder of
     // three images, the first of them 1000 x 2000 at 100 %.
     void OpenFolder(TMainForm& form)
     {
-        big = folder.Add(L"big.bmp", Raster(1000, 2000, PixelFormat::Bit24));
-        folder.Add(L"two.bmp", Raster(40, 30, PixelFormat::Bit24));
-        folder.Add(L"three.bmp", Raster(50, 20, PixelFormat::Bit24));
+        big = folder / L"big.bmp";
+        WriteBytes(big, EncodeBmp(Raster(1000, 2000, PixelFormat::Bit24)));
+        WriteBytes(folder / L"two.bmp", EncodeBmp(Raster(40, 30, PixelFormat::Bit24)));
+        WriteBytes(folder / L"three.bmp", EncodeBmp(Raster(50, 20, PixelFormat::Bit24)));
         form.SetClientSize(500, 400 + form.Panel2.Height() + form.StatusBar1.Height());
         form.Show();
         form.AutoFit = false;

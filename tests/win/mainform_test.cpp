@@ -14,42 +14,12 @@
 #include "imaging/ImageFormats.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PngCodec.h"
+#include "tests/win/TestSupport.h"
 
 namespace {
 
+using namespace test_support;
 using Axis = TScrollArea::Axis;
-
-void Pump()
-{
-    for (int i = 0; i < 3; ++i) {
-        Application::ProcessMessages();
-        Sleep(10);
-    }
-}
-
-void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size());
-}
-
-std::vector<uint8_t> ReadBytes(const std::wstring& path)
-{
-    std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
-    DWORD read = 0;
-    ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    bytes.resize(read);
-    return bytes;
-}
 
 // Four coloured quadrants: red, green / blue, yellow.
 Raster Quadrants(int width, int height)
@@ -81,73 +51,25 @@ void WriteEmf(const std::wstring& path)
     DeleteEnhMetaFile(CloseEnhMetaFile(dc));
 }
 
-// A folder of its own for each test, removed with everything in it.
-class TempFolder {
-public:
-    explicit TempFolder(const std::wstring& name)
-    {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        path_ = std::wstring(base) + name + L" " + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~TempFolder()
-    {
-        WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((path_ + L"\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = data.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                std::wstring full = path_ + L"\\" + name;
-                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    RemoveDirectoryW(full.c_str());
-                else
-                    DeleteFileW(full.c_str());
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryW(path_.c_str());
-    }
-    const std::wstring& Path() const { return path_; }
-    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-
-private:
-    std::wstring path_;
-};
-
 class MainForm : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (!FindFileFormat(L"png"))
-            png_ = std::make_unique<PngFormatRegistration>();
+        png_ = RegisterPngIfMissing();
         // The error and prompt dialogs run for real; each is answered with a
         // click on its first button once it shows, after noting its text.
-        Application::ModalShownHook() = [this](TForm& form) {
-            HWND button = nullptr;
-            if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
-                failures.push_back(error->MmoError.Text());
-                button = error->SbtnOkay.Handle();
-            } else if (auto* help = dynamic_cast<THelpDlg*>(&form)) {
-                const std::wstring suffix = L" is not in a supported image format.";
-                std::wstring headline = help->LblHelpText.Caption();
-                if (headline.size() >= suffix.size() && headline.ends_with(suffix))
-                    headline.resize(headline.size() - suffix.size());
-                unsupported.push_back(headline);
-                button = help->SbtnOkay.Handle();
-            }
-            if (button) {
-                PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-                PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-            }
-        };
+        AnswerModals(failures, [this](THelpDlg& help) {
+            const std::wstring suffix = L" is not in a supported image format.";
+            std::wstring headline = help.LblHelpText.Caption();
+            if (headline.size() >= suffix.size() && headline.ends_with(suffix))
+                headline.resize(headline.size() - suffix.size());
+            unsupported.push_back(headline);
+            return help.SbtnOkay.Handle();
+        });
     }
     void TearDown() override
     {
-        Application::ModalShownHook() = nullptr;
+        StopAnsweringModals();
         png_.reset();
     }
 
@@ -157,14 +79,6 @@ protected:
 private:
     std::unique_ptr<PngFormatRegistration> png_;
 };
-
-RECT BoundsIn(const TWindow& control, const TWindow& parent)
-{
-    RECT r{};
-    GetWindowRect(control.Handle(), &r);
-    MapWindowPoints(HWND_DESKTOP, parent.Handle(), reinterpret_cast<POINT*>(&r), 2);
-    return r;
-}
 
 struct MenuRow {
     int depth;

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "tests/win/TestSupport.h"
 #include "tests/win/settings_guard.h"
 
 namespace {
 
 using namespace settings_test;
+using namespace test_support;
 
 const std::wstring kInterval = L"U2xpZGVTaG93SW50ZXJ2YWw=";
 const std::wstring kStart = L"U3RhcnRBdEJlZ2lubmluZw==";
@@ -24,21 +26,9 @@ protected:
         DeleteKey();
         // The error dialog runs for real; its text is noted and it is closed
         // with a click on its button.
-        Application::ModalShownHook() = [this](TForm& form) {
-            HWND button = nullptr;
-            if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
-                failures.push_back(error->MmoError.Text());
-                button = error->SbtnOkay.Handle();
-            } else if (auto* help = dynamic_cast<THelpDlg*>(&form)) {
-                button = help->SbtnOkay.Handle();
-            }
-            if (button) {
-                PostMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-                PostMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-            }
-        };
+        AnswerModals(failures, [](THelpDlg& help) { return help.SbtnOkay.Handle(); });
     }
-    void TearDown() override { Application::ModalShownHook() = nullptr; }
+    void TearDown() override { StopAnsweringModals(); }
 
     Guard guard;
     std::vector<std::wstring> failures;

@@ -1,0 +1,62 @@
+# Sourced by the end-to-end scripts (not a check of its own): the build, the
+# Wine environment and display, a work folder removed at exit, the viewer
+# started and its window awaited, the probe, pixel colours and check lines.
+#
+# Uses the DISPLAY and WINEPREFIX that scripts/test exported, or starts its
+# own Xvfb and uses the project's prefix. PIXAVO_BUILD chooses the build
+# folder (default build/windows). A script that has more to undo at exit
+# defines e2e_restore before it sources this file.
+. "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
+
+build="${PIXAVO_BUILD:-$root/build/windows}"
+exe="$build/pixavo.exe"
+probe="$build/pixavo_win_tests.exe"
+[ -n "${WINEPREFIX:-}" ] || wine_env
+export WINEDEBUG="${WINEDEBUG:--all}"
+
+title="Pixavo Image Browser by Corvane"
+work="$(mktemp -d)"
+viewer=
+cleanup() {
+  [ -n "$viewer" ] && kill "$viewer" 2>/dev/null || true
+  [ -n "$viewer" ] && wait "$viewer" 2>/dev/null || true
+  if declare -F e2e_restore >/dev/null; then e2e_restore; fi
+  rm -rf "$work"
+  stop_xvfb
+}
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
+
+# Any viewer left from an earlier run would answer the probe instead.
+refuse_open_viewer() {
+  if xdotool search --name "$title" >/dev/null 2>&1; then
+    echo "a Pixavo window is already open on $DISPLAY" >&2; exit 1
+  fi
+}
+
+start_viewer() {   # start_viewer [ARGUMENT...]: /nosplash and the arguments
+  wine "$exe" /nosplash "$@" >/dev/null 2>&1 &
+  viewer=$!
+  for _ in $(seq 300); do
+    xdotool search --onlyvisible --name "$title" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  xdotool search --onlyvisible --name "$title" >/dev/null || { echo "no window" >&2; exit 1; }
+  sleep 2
+}
+
+# What the probe in the Windows test program (E2EProbe, disabled in normal
+# runs) reads from the running viewer.
+probe_report() {
+  wine "$probe" --gtest_also_run_disabled_tests --gtest_filter='E2EProbe.*' 2>&1 | tr -d '\r'
+}
+
+pixel() {   # pixel FILE X Y -> "R,G,B" (8 bit)
+  /usr/bin/convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 |
+    sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
+}
+
+failures=0
+check() {   # check WHAT EXPECTED ACTUAL
+  if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAILED: $1: expected '$2', got '$3'"; failures=$((failures + 1)); fi
+}

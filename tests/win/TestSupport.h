@@ -1,0 +1,147 @@
+// Helpers shared by the Windows tests: the event loop run for a moment, files
+// written and read back, a temporary folder, real clicks, and the modal
+// dialogs answered from inside their own loops.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainUnit.h"
+#include "imaging/ImageFormats.h"
+#include "imaging/PngCodec.h"
+
+namespace test_support {
+
+// Lets the event loop handle what was posted, a few times over.
+inline void Pump(DWORD pauseMs = 10)
+{
+    for (int i = 0; i < 3; ++i) {
+        Application::ProcessMessages();
+        Sleep(pauseMs);
+    }
+}
+
+inline void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(written, bytes.size());
+}
+
+// The whole file; nothing when it cannot be opened.
+inline std::vector<uint8_t> ReadBytes(const std::wstring& path)
+{
+    std::vector<uint8_t> bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+// A folder of its own for each test, removed with everything in it.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& name)
+    {
+        wchar_t base[MAX_PATH];
+        GetTempPathW(MAX_PATH, base);
+        path_ = std::wstring(base) + name + L" " + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~TempFolder() { Remove(path_); }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    static void Remove(const std::wstring& folder)
+    {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = data.cFileName;
+                if (name == L"." || name == L"..")
+                    continue;
+                std::wstring full = folder + L"\\" + name;
+                SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(full);
+                else
+                    DeleteFileW(full.c_str());
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        RemoveDirectoryW(folder.c_str());
+    }
+    std::wstring path_;
+};
+
+// A control's rectangle in its parent's client coordinates.
+inline RECT BoundsIn(const TWindow& control, const TWindow& parent)
+{
+    RECT r{};
+    GetWindowRect(control.Handle(), &r);
+    MapWindowPoints(HWND_DESKTOP, parent.Handle(), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// A real click posted to a window at (at, at) of its client area, handled by
+// the event loop.
+inline void PostClick(HWND window, int at = 5)
+{
+    PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(at, at));
+    PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(at, at));
+}
+
+// The modal windows of the code under test run for real and are answered
+// with a posted click once they show. An error dialog's text is noted in
+// `failures` and its button clicked; a prompt goes to `prompt` and any other
+// window to `other`, which note what they need and return the button to click
+// (none: no click). Application::ModalShownHook() is set until
+// StopAnsweringModals().
+inline void AnswerModals(std::vector<std::wstring>& failures, std::function<HWND(THelpDlg&)> prompt,
+                         std::function<HWND(TForm&)> other = {})
+{
+    Application::ModalShownHook() = [&failures, prompt = std::move(prompt), other = std::move(other)](TForm& form) {
+        HWND button = nullptr;
+        if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
+            failures.push_back(error->MmoError.Text());
+            button = error->SbtnOkay.Handle();
+        } else if (auto* help = dynamic_cast<THelpDlg*>(&form)) {
+            if (prompt)
+                button = prompt(*help);
+        } else if (other) {
+            button = other(form);
+        }
+        if (button)
+            PostClick(button);
+    };
+}
+
+inline void StopAnsweringModals() { Application::ModalShownHook() = nullptr; }
+
+// The PNG format registered for the length of a test, unless the program has
+// registered it already (then nothing).
+inline std::unique_ptr<PngFormatRegistration> RegisterPngIfMissing()
+{
+    return FindFileFormat(L"png") ? nullptr : std::make_unique<PngFormatRegistration>();
+}
+
+} // namespace test_support
