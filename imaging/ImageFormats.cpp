@@ -19,15 +19,6 @@ std::vector<FileFormat>& Registry()
 
 } // namespace
 
-std::wstring LowerAscii(std::wstring_view text)
-{
-    std::wstring out(text);
-    for (auto& c : out)
-        if (c >= L'A' && c <= L'Z')
-            c = wchar_t(c - L'A' + L'a');
-    return out;
-}
-
 std::wstring ExtractExtension(std::wstring_view fileName)
 {
     size_t dot = fileName.find_last_of(L".\\/:");

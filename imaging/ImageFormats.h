@@ -4,14 +4,13 @@
 #include <string>
 #include <string_view>
 
+#include "system/Failure.h"   // LowerAscii
+
 enum class GraphicKind { Raster, Jpeg, Png, Icon, Metafile };
 
 // The extension of the last path component, from its last "." to the end
 // (dot included); empty when there is no dot after the last "\", "/" or ":".
 std::wstring ExtractExtension(std::wstring_view fileName);
-
-// ASCII letters A to Z lower-cased, every other character kept.
-std::wstring LowerAscii(std::wstring_view text);
 
 // True exactly for .png, .ico, .jpg, .jpeg, .bmp, .emf and .wmf, in any letter case.
 bool IsSupportedImageFile(std::wstring_view fileName);

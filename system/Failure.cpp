@@ -58,6 +58,15 @@ std::string Narrow(std::wstring_view text)
     return out;
 }
 
+std::wstring LowerAscii(std::wstring_view text)
+{
+    std::wstring out(text);
+    for (auto& c : out)
+        if (c >= L'A' && c <= L'Z')
+            c = wchar_t(c - L'A' + L'a');
+    return out;
+}
+
 std::wstring FormatMessageText(std::wstring_view pattern, std::initializer_list<std::wstring_view> args)
 {
     std::wstring out;

@@ -147,14 +147,6 @@ std::wstring KeptVerbName(std::wstring_view command)
     return std::wstring(name);
 }
 
-std::wstring AsciiLower(std::wstring_view text)
-{
-    std::wstring out(text);
-    for (wchar_t& c : out)
-        if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-    return out;
-}
-
 struct SupportedExtension {
     const wchar_t* extension;
     const wchar_t* description;
@@ -353,7 +345,7 @@ void UninstallAssociation(std::wstring_view extension, const AssociationScope& s
     std::wstring kept;
     if (RegKey shell = RegKey::Open(root, cls + L"\\shell")) {
         for (const std::wstring& verb : SubkeyNames(shell.Get())) {
-            if (AsciiLower(verb) != L"open" && Contains(verb, L"Open")) {
+            if (LowerAscii(verb) != L"open" && Contains(verb, L"Open")) {
                 kept = verb;
                 break;
             }
