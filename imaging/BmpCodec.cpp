@@ -125,9 +125,6 @@ Layout ReadLayout(const Bytes& dib, bool iconHeight, std::optional<uint64_t> pix
                 Invalid();
             break;
         case kBiBitfields:
-            if (l.bits != 16 && l.bits != 32)
-                Invalid();
-            break;
         case kBiAlphaBitfields:
             if (l.bits != 16 && l.bits != 32)
                 Invalid();
@@ -245,7 +242,7 @@ Raster DecodeUncompressed(const Bytes& dib, const Layout& l, uint64_t pixelOffse
     }
 
     if (!generic) {
-        Raster out(l.width, l.height, format);
+        Raster out(l.width, l.height, format, Raster::Unfilled{});
         for (int y = 0; y < l.height; ++y)
             std::memcpy(out.MutableRow(y), srcRow(y), size_t(rowBytes));
         if (IsIndexed(format))
@@ -257,7 +254,7 @@ Raster DecodeUncompressed(const Bytes& dib, const Layout& l, uint64_t pixelOffse
 
     // Other bit-field layouts: expanded to 24 bits, or 32 with an alpha mask.
     const bool withAlpha = l.masks.alpha != 0;
-    Raster out(l.width, l.height, withAlpha ? PixelFormat::Bit32 : PixelFormat::Bit24);
+    Raster out(l.width, l.height, withAlpha ? PixelFormat::Bit32 : PixelFormat::Bit24, Raster::Unfilled{});
     const Channel red(l.masks.red), green(l.masks.green), blue(l.masks.blue), alpha(l.masks.alpha);
     const int outBytes = withAlpha ? 4 : 3;
     bool anyAlpha = false;
@@ -297,7 +294,7 @@ Raster DecodeRle(const Bytes& dib, const Layout& l, uint64_t pixelOffset, DibFac
     const size_t n = dib.Size() - size_t(pixelOffset);
     const uint8_t* d = n ? dib.At(size_t(pixelOffset), n) : nullptr;
 
-    Raster out(l.width, l.height, rle8 ? PixelFormat::Bit8 : PixelFormat::Bit4);
+    Raster out(l.width, l.height, rle8 ? PixelFormat::Bit8 : PixelFormat::Bit4, Raster::Unfilled{});
     for (int y = 0; y < l.height; ++y)
         std::memset(out.MutableRow(y), 0, out.Stride());
     out.SetPalette(l.palette);

@@ -92,17 +92,9 @@ std::span<const uint8_t> EntryBytes(std::span<const uint8_t> file, const IconEnt
 
 Raster DecodePngEntry(std::span<const uint8_t> image)
 {
+    // 32 bits, every alpha byte 255 where the image has no transparency.
     Raster r = PngToRaster(DecodePng(image));
-    if (r.Format() != PixelFormat::Bit32)
-        r = r.ConvertedTo(PixelFormat::Bit32);
-    if (r.Alpha() == AlphaMode::None) {
-        for (int y = 0; y < r.Height(); ++y) {
-            uint8_t* row = r.MutableRow(y);
-            for (int x = 0; x < r.Width(); ++x)
-                row[4 * x + 3] = 255;
-        }
-        r.SetAlpha(AlphaMode::Straight);
-    }
+    r.SetAlpha(AlphaMode::Straight);
     return r;
 }
 

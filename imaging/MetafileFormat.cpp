@@ -5,7 +5,6 @@
 namespace {
 
 constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr size_t kPlaceableSize = 22;
 constexpr size_t kWmfHeaderSize = 18;     // METAHEADER, nine 16-bit words
 constexpr size_t kWmfRecordMinimum = 6;   // size (32 bits) and function (16 bits)
 constexpr uint16_t kWmfEof = 0x0000;
@@ -61,7 +60,7 @@ MetafileType DetectMetafile(std::span<const uint8_t> file)
 
 PlaceableHeader CheckPlaceableMetafile(std::span<const uint8_t> file)
 {
-    if (file.size() < kPlaceableSize + kWmfHeaderSize || U32(file, 0) != kPlaceableKey)
+    if (file.size() < kPlaceableHeaderSize + kWmfHeaderSize || U32(file, 0) != kPlaceableKey)
         Invalid();
     if (PlaceableChecksum(file) != U16(file, 20))
         Invalid();
@@ -76,7 +75,7 @@ PlaceableHeader CheckPlaceableMetafile(std::span<const uint8_t> file)
 
     // The old-style header: type memory (1) or disk (2), nine words long,
     // version 1.0 or 3.0.
-    std::span<const uint8_t> wmf = file.subspan(kPlaceableSize);
+    std::span<const uint8_t> wmf = file.subspan(kPlaceableHeaderSize);
     const uint16_t type = U16(wmf, 0);
     const uint16_t headerWords = U16(wmf, 2);
     const uint16_t version = U16(wmf, 4);
@@ -131,7 +130,7 @@ void CheckEnhancedMetafile(std::span<const uint8_t> file)
 std::vector<uint8_t> MakePlaceableHeader(const PlaceableHeader& header)
 {
     std::vector<uint8_t> out;
-    out.reserve(kPlaceableSize);
+    out.reserve(kPlaceableHeaderSize);
     PutU16(out, uint16_t(kPlaceableKey & 0xFFFF));
     PutU16(out, uint16_t(kPlaceableKey >> 16));
     PutU16(out, 0);   // handle, always zero in a file

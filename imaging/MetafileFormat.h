@@ -1,6 +1,7 @@
 // Recognising and checking metafile bytes; playback is the Windows side's.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -9,6 +10,9 @@ enum class MetafileType { None, Placeable, Enhanced };
 
 // Told apart by content, whatever the file's name.
 MetafileType DetectMetafile(std::span<const uint8_t> file);
+
+// Bytes of the placeable header in front of an old-style metafile.
+inline constexpr size_t kPlaceableHeaderSize = 22;
 
 struct PlaceableHeader {
     int16_t left = 0, top = 0, right = 0, bottom = 0;   // bounding box in metafile units

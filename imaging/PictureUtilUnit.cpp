@@ -55,25 +55,12 @@ int RoundedScale(double value, double numerator, double denominator)
     return int(std::clamp(r, 0.0, double(std::numeric_limits<int>::max() / 2)));
 }
 
-std::wstring FullName(const std::wstring& fileName)
-{
-    DWORD needed = GetFullPathNameW(fileName.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return fileName;
-    std::wstring full(needed, L'\0');
-    DWORD length = GetFullPathNameW(fileName.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed)
-        return fileName;
-    full.resize(length);
-    return full;
-}
-
 std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName)
 {
     FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        throw Failure(FormatMessageText(L"Cannot open file %s", {FullName(fileName)}));
+        throw Failure(FormatMessageText(L"Cannot open file %s", {FullPathName(fileName)}));
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.Get(), &size))
         throw Failure(L"Stream read error");
@@ -173,7 +160,7 @@ Raster RenderOnWhite(const TGraphic& graphic)
         graphic.Draw(dc.Get(), RECT{0, 0, width, height});
         GdiFlush();
     }
-    Raster raster(width, height, PixelFormat::Bit24);
+    Raster raster(width, height, PixelFormat::Bit24, Raster::Unfilled{});
     for (int y = 0; y < height; ++y)
         std::memcpy(raster.MutableRow(y), static_cast<const uint8_t*>(bits) + size_t(y) * stride, stride);
     return raster;
@@ -298,6 +285,19 @@ void DrawRaster(HDC dc, const RECT& rect, const Raster& raster)
         SetStretchBltMode(dc, oldMode);
 }
 
+std::wstring FullPathName(const std::wstring& fileName)
+{
+    DWORD needed = GetFullPathNameW(fileName.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return fileName;
+    std::wstring full(needed, L'\0');
+    DWORD length = GetFullPathNameW(fileName.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed)
+        return fileName;
+    full.resize(length);
+    return full;
+}
+
 // ---------------------------------------------------------------- TGraphic
 
 void TGraphic::CannotAssign(const TGraphic& source) const
@@ -309,7 +309,7 @@ void TGraphic::SaveToFile(const std::wstring& fileName) const
 {
     // Everything that can fail before writing happens first.
     const std::vector<uint8_t> bytes = SaveToBytes(LowerAscii(ExtractExtension(fileName)));
-    const std::wstring full = FullName(fileName);
+    const std::wstring full = FullPathName(fileName);
     // A read-only file or a folder of that name is never replaced.
     const DWORD attributes = GetFileAttributesW(full.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
@@ -494,8 +494,6 @@ Raster TPngImage::Pixels() const
 
 struct TIconGraphic::Image {
     std::vector<uint8_t> bytes;
-    IconDirectory directory;
-    size_t entry = 0;
     int width = 0, height = 0;
     IconHandle icon;
     // For surfaces that record rather than show (metafiles): the entry's
@@ -529,13 +527,12 @@ void TIconGraphic::Draw(HDC dc, const RECT& rect) const
 
 void TIconGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    auto image = std::make_shared<Image>();
-    image->directory = ParseIcon(bytes);
-    if (image->directory.entries.empty())
+    const IconDirectory directory = ParseIcon(bytes);
+    if (directory.entries.empty())
         throw Failure(L"Icon image is not valid");
-    image->entry = PickIconEntry(image->directory, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
-                                 ScreenBitsPerPixel());
-    const IconEntry& entry = image->directory.entries.at(image->entry);
+    const IconEntry& entry = directory.entries.at(
+        PickIconEntry(directory, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), ScreenBitsPerPixel()));
+    auto image = std::make_shared<Image>();
     image->width = entry.width;
     image->height = entry.height;
     image->pixels = DecodeIconEntry(bytes, entry);
@@ -568,6 +565,13 @@ struct TMetafileGraphic::Meta {
 };
 
 namespace {
+
+// A metafile drawing surface; closing it unfinished throws the recording away.
+struct RecordingDcTraits {
+    static HDC Invalid() { return nullptr; }
+    static void Close(HDC dc) { DeleteEnhMetaFile(CloseEnhMetaFile(dc)); }
+};
+using RecordingDcHandle = UniqueHandle<HDC, RecordingDcTraits>;
 
 // The natural size of an enhanced metafile: its frame (0.01 mm) in screen pixels.
 void SizeFromFrame(HENHMETAFILE handle, int& width, int& height)
@@ -616,9 +620,8 @@ void TMetafileGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
         picture.xExt = RoundedScale(boxWidth, 2540, header.inch);
         picture.yExt = RoundedScale(boxHeight, 2540, header.inch);
         WindowDc screen;
-        const size_t placeableSize = MakePlaceableHeader(header).size();
-        meta->handle.Reset(SetWinMetaFileBits(UINT(bytes.size() - placeableSize), bytes.data() + placeableSize,
-                                              screen.Get(), &picture));
+        meta->handle.Reset(SetWinMetaFileBits(UINT(bytes.size() - kPlaceableHeaderSize),
+                                              bytes.data() + kPlaceableHeaderSize, screen.Get(), &picture));
         if (!meta->handle)
             InvalidMetafile();
         const ScreenInfo s = Screen();
@@ -688,17 +691,12 @@ TMetafileGraphic TMetafileGraphic::Record(const TGraphic& source)
     // The frame is passed explicitly: left out, some systems take the bounds
     // of what was drawn instead of the display area.
     const RECT frame{0, 0, s.horzSize * 100, s.vertSize * 100};
-    HDC dc = CreateEnhMetaFileW(screen.Get(), nullptr, &frame, nullptr);
+    RecordingDcHandle dc(CreateEnhMetaFileW(screen.Get(), nullptr, &frame, nullptr));
     if (!dc)
         throw Failure(L"Out of system resources");
-    try {
-        source.Draw(dc, RECT{0, 0, source.Width(), source.Height()});
-    } catch (...) {
-        DeleteEnhMetaFile(CloseEnhMetaFile(dc));
-        throw;
-    }
+    source.Draw(dc.Get(), RECT{0, 0, source.Width(), source.Height()});
     auto meta = std::make_shared<Meta>();
-    meta->handle.Reset(CloseEnhMetaFile(dc));
+    meta->handle.Reset(CloseEnhMetaFile(dc.Release()));
     if (!meta->handle)
         throw Failure(L"Out of system resources");
     SizeFromFrame(meta->handle.Get(), meta->width, meta->height);

@@ -191,6 +191,9 @@ void ConvertPictureToBitmap(TPicture& picture);
 void ConvertPictureToMetafile(TPicture& picture);
 void ConvertPicture(TPicture& picture, GraphicKind target);
 void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName);
+// The file name made full (relative to the current folder); the name as
+// given when that fails.
+std::wstring FullPathName(const std::wstring& fileName);
 // The screen's bits per pixel and size (the reference device of metafiles).
 int ScreenBitsPerPixel();
 // Draws the raster's pixels stretched into the rectangle (rows and columns

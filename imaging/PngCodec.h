@@ -41,5 +41,6 @@ std::vector<uint8_t> EncodePng(const PngImage& image);
 PngImage PngFromRaster(const Raster& raster);
 
 // The pixels as a 32-bit raster: straight alpha when the image has
-// transparency (alpha channel or tRNS), no alpha otherwise.
+// transparency (alpha channel or tRNS), no alpha otherwise (every fourth
+// byte 255).
 Raster PngToRaster(const PngImage& image);

@@ -130,7 +130,7 @@ Raster ResampleArea(const Raster& source, int width, int height)
     const Raster input = direct ? source : source.ConvertedTo(PixelFormat::Bit24);
     if (width == input.Width() && height == input.Height())
         return input;
-    Raster target(width, height, input.Format());
+    Raster target(width, height, input.Format(), Raster::Unfilled{});
     target.SetAlpha(input.Alpha());
     if (input.Format() == PixelFormat::Bit32)
         Resample<4>(input, target);

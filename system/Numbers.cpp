@@ -2,6 +2,9 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
+
+#include "system/Failure.h"
 
 namespace {
 
@@ -15,18 +18,6 @@ int HexDigitValue(wchar_t c)
     if (c >= L'a' && c <= L'f') return c - L'a' + 10;
     if (c >= L'A' && c <= L'F') return c - L'A' + 10;
     return -1;
-}
-
-bool EqualsIgnoringCase(std::wstring_view text, std::wstring_view word)
-{
-    if (text.size() != word.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        wchar_t a = text[i], b = word[i];
-        if (a >= L'A' && a <= L'Z') a = static_cast<wchar_t>(a - L'A' + L'a');
-        if (b >= L'A' && b <= L'Z') b = static_cast<wchar_t>(b - L'A' + L'a');
-        if (a != b) return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -125,7 +116,8 @@ std::optional<bool> ParseSettingBoolean(std::wstring_view text)
     while (i < n && text[i] == L' ') ++i;
     if (number && i == n) return nonZero;
 
-    if (EqualsIgnoringCase(text, L"true")) return true;
-    if (EqualsIgnoringCase(text, L"false")) return false;
+    const std::wstring word = LowerAscii(text);
+    if (word == L"true") return true;
+    if (word == L"false") return false;
     return std::nullopt;
 }

@@ -166,25 +166,6 @@ constexpr SupportedExtension kAssociatedExtensions[] = {
 
 // ---- RegKey ----
 
-RegKey& RegKey::operator=(RegKey&& other) noexcept
-{
-    if (this != &other) Reset(other.Release());
-    return *this;
-}
-
-HKEY RegKey::Release() noexcept
-{
-    HKEY key = key_;
-    key_ = nullptr;
-    return key;
-}
-
-void RegKey::Reset(HKEY key) noexcept
-{
-    if (key_) RegCloseKey(key_);
-    key_ = key;
-}
-
 RegKey RegKey::Open(HKEY root, std::wstring_view path, REGSAM access)
 {
     HKEY key = nullptr;
@@ -205,7 +186,7 @@ std::wstring RegKey::ReadString(std::wstring_view name) const
 {
     const std::wstring valueName(name);
     RawValue value;
-    LSTATUS rc = QueryRawValue(key_, valueName, value);
+    LSTATUS rc = QueryRawValue(key_.Get(), valueName, value);
     if (rc == ERROR_FILE_NOT_FOUND) return std::wstring();
     if (rc != ERROR_SUCCESS) throw Failure(FormatMessageText(L"Failed to get data for '%s'", {valueName}));
     if (value.data.empty()) return std::wstring();
@@ -218,7 +199,7 @@ void RegKey::WriteString(std::wstring_view name, std::wstring_view value) const
 {
     const std::wstring valueName(name);
     const std::wstring data(value);
-    if (RegSetValueExW(key_, valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+    if (RegSetValueExW(key_.Get(), valueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
                        static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))) != ERROR_SUCCESS)
         throw Failure(FormatMessageText(L"Failed to set data for '%s'", {valueName}));
 }

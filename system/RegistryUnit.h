@@ -8,27 +8,24 @@
 #include <string>
 #include <string_view>
 
+#include "widgets/Handles.h"
+
 // An open registry key; closed when the object goes away. Predefined root
 // keys (HKEY_CURRENT_USER, ...) are never wrapped.
 class RegKey {
 public:
     RegKey() noexcept = default;
     explicit RegKey(HKEY key) noexcept : key_(key) {}
-    ~RegKey() { Reset(); }
-    RegKey(RegKey&& other) noexcept : key_(other.Release()) {}
-    RegKey& operator=(RegKey&& other) noexcept;
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
 
     // Opens an existing key; an empty RegKey when it cannot be opened.
     static RegKey Open(HKEY root, std::wstring_view path, REGSAM access = KEY_ALL_ACCESS);
     // Opens the key, creating it and its missing parents; empty on failure.
     static RegKey Create(HKEY root, std::wstring_view path, REGSAM access = KEY_ALL_ACCESS);
 
-    HKEY Get() const noexcept { return key_; }
-    explicit operator bool() const noexcept { return key_ != nullptr; }
-    HKEY Release() noexcept;
-    void Reset(HKEY key = nullptr) noexcept;
+    HKEY Get() const noexcept { return key_.Get(); }
+    explicit operator bool() const noexcept { return static_cast<bool>(key_); }
+    HKEY Release() noexcept { return key_.Release(); }
+    void Reset(HKEY key = nullptr) noexcept { key_.Reset(key); }
 
     // The value's text: empty when the value is missing or has no data; the
     // text up to the first zero for REG_SZ and REG_EXPAND_SZ (unexpanded).
@@ -40,7 +37,7 @@ public:
     void WriteString(std::wstring_view name, std::wstring_view value) const;
 
 private:
-    HKEY key_ = nullptr;
+    KeyHandle key_;
 };
 
 // ---- Settings store ----
