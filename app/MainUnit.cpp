@@ -129,10 +129,21 @@ bool TImageView::MakeDisplayCopy(int width, int height)
     return true;
 }
 
+LRESULT TImageView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // The display copy goes straight to the screen: a back buffer would only
+    // add a second copy of the same pixels to every paint.
+    if (message == WM_PAINT) {
+        PaintDc paint(handle_);
+        PaintWindow(paint.Get(), paint.Area());
+        return 0;
+    }
+    return TPointerWindow::HandleMessage(message, wParam, lParam);
+}
+
 void TImageView::PaintWindow(HDC dc, const RECT& area)
 {
     const int width = ClientWidth(), height = ClientHeight();
-    BrushHandle brush(CreateSolidBrush(background_));
     if (MakeDisplayCopy(width, height)) {
         if (!scaled_.Empty()) {
             BITMAPINFO info{DibHeader(scaled_)};
@@ -147,6 +158,7 @@ void TImageView::PaintWindow(HDC dc, const RECT& area)
                area.top, SRCCOPY);
         return;
     }
+    BrushHandle brush(CreateSolidBrush(background_));
     FillRect(dc, &area, brush.Get());
     TGraphic* graphic = picture_.Graphic();
     if (!graphic || graphic->Empty() || width <= 0 || height <= 0)
@@ -573,17 +585,7 @@ void TMainForm::FormCreate()
     }
     if (!commandLineImage_.empty()) {
         // A relative name is taken from the current folder.
-        std::wstring path = commandLineImage_;
-        DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-        if (length > 0) {
-            std::wstring full(length, L'\0');
-            DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
-            if (written > 0 && written < length) {
-                full.resize(written);
-                path = full;
-            }
-        }
-        OpenImageFolder(path);
+        OpenImageFolder(FullPathName(commandLineImage_));
     }
 }
 

@@ -49,6 +49,7 @@ public:
     int DisplayCopiesMade() const { return copiesMade_; }
 
 protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PaintWindow(HDC dc, const RECT& area) override;
 
 private:

@@ -10,6 +10,7 @@
 #include "imaging/Resample.h"
 #include "system/Failure.h"
 #include "system/Numbers.h"
+#include "widgets/Application.h"
 #include "widgets/Handles.h"
 
 namespace {
@@ -218,12 +219,14 @@ void KeepPaneAtRight(HWND hook, PreviewState& state)
 
 UINT_PTR CALLBACK PreviewHook(HWND hook, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    try {
+    UINT_PTR result = 0;
+    Guarded([&] {
         switch (message) {
         case WM_INITDIALOG: {
             auto* info = reinterpret_cast<OPENFILENAMEW*>(lParam);
             SetWindowLongPtrW(hook, DWLP_USER, info->lCustData);
-            return TRUE;
+            result = TRUE;
+            break;
         }
         case WM_NOTIFY: {
             PreviewState* state = StateOf(hook);
@@ -246,17 +249,15 @@ UINT_PTR CALLBACK PreviewHook(HWND hook, UINT message, WPARAM wParam, LPARAM lPa
             if (state && item && item->CtlID == UINT(TOpenPictureDialog::kPreviewPaneId)) {
                 PaintPane(*state, *item);
                 SetWindowLongPtrW(hook, DWLP_MSGRESULT, TRUE);
-                return TRUE;
+                result = TRUE;
             }
             break;
         }
         default:
             break;
         }
-    } catch (...) {
-        // Nothing leaves the system's dialog procedure.
-    }
-    return 0;
+    });
+    return result;
 }
 
 } // namespace

@@ -15,23 +15,18 @@ constexpr unsigned kMinZoom = 1, kMaxZoom = 10000;
 
 // A computed size or percentage, rounded halves to even and kept inside the
 // integer it is stored in.
-int RoundedSize(double value)
+template <class Integer>
+Integer Rounded(double value)
 {
     if (!(value > 0))
         return 0;
-    if (value >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    return int(RoundHalfEven(value));
+    if (value >= double(std::numeric_limits<Integer>::max()))
+        return std::numeric_limits<Integer>::max();
+    return Integer(RoundHalfEven(value));
 }
 
-unsigned RoundedPercent(double value)
-{
-    if (!(value > 0))
-        return 0;
-    if (value >= double(std::numeric_limits<unsigned>::max()))
-        return std::numeric_limits<unsigned>::max();
-    return unsigned(RoundHalfEven(value));
-}
+int RoundedSize(double value) { return Rounded<int>(value); }
+unsigned RoundedPercent(double value) { return Rounded<unsigned>(value); }
 
 // An image control larger than the visible part is first cut to it.
 void ShrinkToVisibleArea(TScrollArea& area)

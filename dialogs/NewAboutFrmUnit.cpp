@@ -3,6 +3,8 @@
 #include <shellapi.h>
 
 #include "imaging/JpegCodec.h"
+#include "imaging/PictureUtilUnit.h"
+#include "imaging/Resample.h"
 #include "res/resource.h"
 
 namespace {
@@ -46,8 +48,12 @@ void TSplashImage::LoadJpeg(std::span<const uint8_t> file)
     try {
         Raster decoded = DecodeJpeg(file);
         picture_ = decoded.Format() == PixelFormat::Bit24 ? decoded : decoded.ConvertedTo(PixelFormat::Bit24);
+        shown_ = picture_.Width() == Width() && picture_.Height() == Height()
+                     ? picture_
+                     : ResampleArea(picture_, Width(), Height());
     } catch (const Failure&) {
         picture_ = Raster();
+        shown_ = Raster();
     }
     Invalidate();
 }
@@ -55,21 +61,11 @@ void TSplashImage::LoadJpeg(std::span<const uint8_t> file)
 void TSplashImage::Paint(HDC dc)
 {
     RECT r = BoundsRect();
-    if (picture_.Empty()) {
+    if (shown_.Empty()) {
         FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         return;
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = picture_.Width();
-    info.bmiHeader.biHeight = -picture_.Height();   // rows top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    SetStretchBltMode(dc, HALFTONE);
-    SetBrushOrgEx(dc, 0, 0, nullptr);
-    StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, picture_.Width(), picture_.Height(),
-                  picture_.Bits0(), &info, DIB_RGB_COLORS, SRCCOPY);
+    DrawRaster(dc, r, shown_);   // same size: a plain copy
 }
 
 // ---------------------------------------------------------------- TNewAboutBox

@@ -19,6 +19,7 @@ public:
 
 private:
     Raster picture_;   // 24-bit
+    Raster shown_;     // the picture at the control's size (shares its pixels when equal)
 };
 
 class TNewAboutBox : public TForm {

@@ -257,17 +257,17 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_PAINT:
         if (!standard_) {
             PaintDc paint(handle_);
-            RECT client;
-            GetClientRect(handle_, &client);
-            int w = std::max<int>(1, client.right), h = std::max<int>(1, client.bottom);
+            // The back buffer covers only the area being painted; its origin is
+            // moved so that the window paints in its own client coordinates.
+            const RECT& a = paint.Area();
+            const int w = std::max<int>(1, a.right - a.left), h = std::max<int>(1, a.bottom - a.top);
             MemoryDcHandle memory(CreateCompatibleDC(paint.Get()));
             BitmapHandle buffer(CreateCompatibleBitmap(paint.Get(), w, h));
             if (memory && buffer) {
                 SelectedObject keep(memory.Get(), buffer.Get());
-                PaintWindow(memory.Get(), paint.Area());
-                const RECT& a = paint.Area();
-                BitBlt(paint.Get(), a.left, a.top, a.right - a.left, a.bottom - a.top, memory.Get(), a.left, a.top,
-                       SRCCOPY);
+                SetWindowOrgEx(memory.Get(), a.left, a.top, nullptr);
+                PaintWindow(memory.Get(), a);
+                BitBlt(paint.Get(), a.left, a.top, w, h, memory.Get(), a.left, a.top, SRCCOPY);
             } else {
                 PaintWindow(paint.Get(), paint.Area());
             }
@@ -468,10 +468,6 @@ void TForm::SetClientSize(int width, int height)
 
 void TForm::CenterOnScreen()
 {
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    if (work.right <= work.left)
-        work = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     int w = Width(), h = Height();
     int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
     SetWindowPos(handle_, nullptr, std::max(0, x), std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);

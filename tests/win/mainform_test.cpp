@@ -215,9 +215,9 @@ TEST_F(MainForm, LayoutAndInitialStatesOfTheRealControls)
     EXPECT_EQ(combo.right - combo.left, Scale(55));
     EXPECT_FALSE(form.CmbZoomPercent.Enabled());
     EXPECT_EQ(form.CmbZoomPercent.Text(), L"0%");
-    EXPECT_EQ(form.CmbZoomPercent.Items(), TMainForm::ZoomPercentList());
-    EXPECT_EQ(form.CmbZoomPercent.Items().front(), L"10%");
-    EXPECT_EQ(form.CmbZoomPercent.Items().back(), L"300%");
+    const std::vector<std::wstring> zoomList = {L"10%", L"20%", L"25%", L"50%", L"75%", L"80%", L"90%",
+                                                L"100%", L"110%", L"120%", L"125%", L"150%", L"200%", L"300%"};
+    EXPECT_EQ(form.CmbZoomPercent.Items(), zoomList);
     EXPECT_EQ(form.CmbZoomPercent.Hint(), L"Zoom Percentage|Adjust the Zoom Percentage.");
     RECT grab = BoundsIn(form.EdtKeyGrab, form.Panel1);
     EXPECT_EQ(grab.left, Scale(480));
