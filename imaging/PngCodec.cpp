@@ -1,6 +1,7 @@
 #include "imaging/PngCodec.h"
 
 #include <algorithm>
+#include <bit>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -159,6 +160,14 @@ int ReadRowsStage(PngContext* ctx, png_bytepp rows)
     return 0;
 }
 
+int ReadRowStage(PngContext* ctx, png_bytep row)
+{
+    if (setjmp(ctx->jump))
+        return 1;
+    png_read_row(ctx->png, row, nullptr);
+    return 0;
+}
+
 int ReadEndStage(PngContext* ctx)
 {
     if (setjmp(ctx->jump))
@@ -217,6 +226,27 @@ inline unsigned PackedSample(const uint8_t* row, uint32_t x, int depth)
     size_t bit = size_t(x) * size_t(depth);
     unsigned shift = 8 - unsigned(depth) - unsigned(bit & 7);
     return (row[bit >> 3] >> shift) & ((1u << depth) - 1);
+}
+
+// The row converters below build each BGRA pixel as one little-endian word.
+static_assert(std::endian::native == std::endian::little);
+
+// 8-bit RGB to BGRA with opaque alpha, a whole pixel per store.
+void RgbRow(const uint8_t* __restrict src, uint8_t* __restrict dst, uint32_t width)
+{
+    for (uint32_t x = 0; x < width; ++x, src += 3, dst += 4) {
+        uint32_t pixel = 0xFF000000u | uint32_t(src[0]) << 16 | uint32_t(src[1]) << 8 | src[2];
+        std::memcpy(dst, &pixel, 4);
+    }
+}
+
+// 8-bit RGBA to BGRA.
+void RgbaRow(const uint8_t* __restrict src, uint8_t* __restrict dst, uint32_t width)
+{
+    for (uint32_t x = 0; x < width; ++x, src += 4, dst += 4) {
+        uint32_t pixel = uint32_t(src[3]) << 24 | uint32_t(src[0]) << 16 | uint32_t(src[1]) << 8 | src[2];
+        std::memcpy(dst, &pixel, 4);
+    }
 }
 
 }  // namespace
@@ -287,15 +317,33 @@ PngImage DecodePng(std::span<const uint8_t> file)
             image.transparentRgb = std::array<uint16_t, 3>{transColour->red, transColour->green, transColour->blue};
     }
 
-    std::vector<png_bytep> pointers;
-    try {
-        image.rows.resize(image.rowBytes * image.height);
-        pointers = RowPointers(image.rows.data(), image.rowBytes, image.height);
-    } catch (const std::bad_alloc&) {
-        OutOfMemory();
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
+        // Later passes fill in rows of earlier ones: the whole image at once.
+        std::vector<png_bytep> pointers;
+        try {
+            image.rows.resize(image.rowBytes * image.height);
+            pointers = RowPointers(image.rows.data(), image.rowBytes, image.height);
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
+        }
+        if (ReadRowsStage(ctx.get(), pointers.data()))
+            ThrowPngError(*ctx);
+    } else {
+        // Row by row through a small buffer appended to reserved space: the
+        // image's bytes are written once, not cleared first and then read in.
+        std::vector<uint8_t> row;
+        try {
+            image.rows.reserve(image.rowBytes * image.height);
+            row.resize(image.rowBytes);
+        } catch (const std::bad_alloc&) {
+            OutOfMemory();
+        }
+        for (uint32_t y = 0; y < image.height; ++y) {
+            if (ReadRowStage(ctx.get(), row.data()))
+                ThrowPngError(*ctx);
+            image.rows.insert(image.rows.end(), row.begin(), row.end());
+        }
     }
-    if (ReadRowsStage(ctx.get(), pointers.data()))
-        ThrowPngError(*ctx);
     // Every row is in: a damaged tail after the image data (a missing IEND,
     // a bad checksum of a trailing chunk) does not spoil the picture.
     ReadEndStage(ctx.get());
@@ -418,12 +466,7 @@ Raster PngToRaster(const PngImage& image)
             break;
         case PNG_COLOR_TYPE_RGB:
             if (depth == 8 && !image.transparentRgb) {
-                for (uint32_t x = 0; x < width; ++x, src += 3, dst += 4) {
-                    dst[0] = src[2];
-                    dst[1] = src[1];
-                    dst[2] = src[0];
-                    dst[3] = 255;
-                }
+                RgbRow(src, dst, width);
                 break;
             }
             for (uint32_t x = 0; x < width; ++x, dst += 4) {
@@ -455,6 +498,10 @@ Raster PngToRaster(const PngImage& image)
             }
             break;
         case PNG_COLOR_TYPE_RGB_ALPHA:
+            if (depth == 8) {
+                RgbaRow(src, dst, width);
+                break;
+            }
             for (uint32_t x = 0; x < width; ++x, dst += 4) {
                 dst[0] = eight(src, x, 4, 2);
                 dst[1] = eight(src, x, 4, 1);
