@@ -589,6 +589,10 @@ void TMainForm::FormCreate()
     }
 }
 
+namespace {
+const UINT kRaiseSplash = WM_APP + 1;
+} // namespace
+
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -603,6 +607,15 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         MainPopupMenu.Popup(handle_, p);
         return 0;
     }
+    case WM_SHOWWINDOW:
+        // The start-up splash stays above the main window as it appears.
+        if (wParam && NewAboutBox && NewAboutBox->Visible() && !NewAboutBox->Modal())
+            PostMessageW(handle_, kRaiseSplash, 0, 0);
+        break;
+    case kRaiseSplash:
+        if (NewAboutBox && NewAboutBox->Visible())
+            NewAboutBox->SetAlwaysOnTop(true);
+        return 0;
     default:
         break;
     }

@@ -135,6 +135,8 @@ void TNewAboutBox::ShowWithTimer()
     SBtnClose.SetVisible(false);
     Show();
     SetAlwaysOnTop(true);
+    // Paint at once: the event loop only runs once the main window is made.
+    Repaint();
 }
 
 int TNewAboutBox::ShowModal()
