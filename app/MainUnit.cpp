@@ -138,6 +138,10 @@ LRESULT TImageView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         PaintWindow(paint.Get(), paint.Area());
         return 0;
     }
+    // A new size is a new display copy: everything is drawn again, not only
+    // the part that was uncovered.
+    if (message == WM_SIZE)
+        InvalidateRect(handle_, nullptr, FALSE);
     return TPointerWindow::HandleMessage(message, wParam, lParam);
 }
 
@@ -146,9 +150,11 @@ void TImageView::PaintWindow(HDC dc, const RECT& area)
     const int width = ClientWidth(), height = ClientHeight();
     if (MakeDisplayCopy(width, height)) {
         if (!scaled_.Empty()) {
+            // The whole copy in one call; the update region clips it. (Source
+            // rectangles inside a top-down DIB are read differently by
+            // different implementations, so none is used.)
             BITMAPINFO info{DibHeader(scaled_)};
-            SetDIBitsToDevice(dc, area.left, area.top, UINT(area.right - area.left), UINT(area.bottom - area.top),
-                              area.left, height - area.bottom, 0, UINT(height), scaled_.Bits0(), &info,
+            SetDIBitsToDevice(dc, 0, 0, UINT(width), UINT(height), 0, 0, 0, UINT(height), scaled_.Bits0(), &info,
                               DIB_RGB_COLORS);
             return;
         }

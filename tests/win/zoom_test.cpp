@@ -362,3 +362,33 @@ TEST_F(Zoom, DisplayCopyIsRemadeOnlyWhenTheSizeChanges)
     form->Image1.Repaint();
     EXPECT_EQ(form->Image1.DisplayCopiesMade(), made + 2);
 }
+
+TEST_F(Zoom, ANewZoomRedrawsTheWholeImageNotOnlyTheUncoveredPart)
+{
+    // 210 × 100: the left third red, the rest blue.
+    Raster thirds = Solid(210, 100, 0, 0, 255);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 70; ++x) {
+            uint8_t* p = thirds.MutableRow(y) + 3 * x;
+            p[0] = 0;
+            p[2] = 255;
+        }
+    WriteBytes(folder / L"thirds.bmp", EncodeBmp(thirds));
+    form->AutoFit = false;
+    Open(L"thirds.bmp");
+    form->Image1.Repaint();
+    // 100 %: centred at left 195, red up to 265, blue to 405. 400 %: 840 ×
+    // 400 from the top-left corner with scroll bars, red up to 280.
+    form->ApplyZoom(400);
+    UpdateWindow(form->Handle());
+    Pump();
+    WindowDc dc(form->ScrollBox1.Handle());
+    for (POINT p : {POINT{270, 200}, POINT{100, 20}, POINT{275, 350}}) {
+        COLORREF c = GetPixel(dc.Get(), p.x, p.y);
+        EXPECT_EQ(c, RGB(255, 0, 0)) << p.x << "," << p.y << " " << std::hex << c;
+    }
+    for (POINT p : {POINT{290, 200}, POINT{550, 20}, POINT{400, 350}}) {
+        COLORREF c = GetPixel(dc.Get(), p.x, p.y);
+        EXPECT_EQ(c, RGB(0, 0, 255)) << p.x << "," << p.y << " " << std::hex << c;
+    }
+}
