@@ -847,6 +847,11 @@ void TMainForm::RefreshImageInfo()
     } else {
         StatusBar1.SetPanelText(1, L"");
     }
+    ShowZoomPercent();
+}
+
+void TMainForm::ShowZoomPercent()
+{
     CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
 }
 

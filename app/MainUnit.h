@@ -242,6 +242,8 @@ public:
     // ---- Zoom (app/Zoom.cpp) ----
     void ApplyZoom(unsigned percent);
     void StepZoom(int step);
+    // The zoom box shows ZoomPercent followed by "%".
+    void ShowZoomPercent();
     void ZoomToFit();
     void ToggleAutoFit();
     bool AskDisableAutoFit();

@@ -84,7 +84,7 @@ void TMainForm::ApplyZoom(unsigned percent)
 void TMainForm::StepZoom(int step)
 {
     if (int64_t(ZoomPercent) + step < 0) {
-        CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
+        ShowZoomPercent();
         return;
     }
     // Between 1 and 10 the step is 9, so 10 steps down to 1 and back.
@@ -146,7 +146,7 @@ void TMainForm::ZoomBy(int step)
 void TMainForm::CmbZoomPercentChange()
 {
     if (AskDisableAutoFit()) {
-        CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
+        ShowZoomPercent();
         return;
     }
     std::wstring text = CmbZoomPercent.Text();

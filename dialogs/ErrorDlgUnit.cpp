@@ -1,6 +1,5 @@
 #include "dialogs/ErrorDlgUnit.h"
 
-#include "system/Numbers.h"
 
 namespace {
 
@@ -103,15 +102,7 @@ void TErrorDlg::FormKeyPress(wchar_t& key)
 void TErrorDlg::FormShow()
 {
     MessageBeep(MB_OK);
-    int w = Width();
-    if (SBtnCancel.Visible()) {
-        int middle = int(RoundHalfEven(w / 2.0));
-        SbtnOkay.SetBounds(middle - SbtnOkay.Width() - Scale(5), SbtnOkay.Top(), SbtnOkay.Width(), SbtnOkay.Height());
-        SBtnCancel.SetBounds(middle + Scale(5), SBtnCancel.Top(), SBtnCancel.Width(), SBtnCancel.Height());
-    } else {
-        int left = int(RoundHalfEven((w - SbtnOkay.Width()) / 2.0));
-        SbtnOkay.SetBounds(left, SbtnOkay.Top(), SbtnOkay.Width(), SbtnOkay.Height());
-    }
+    PlaceAnswerButtons(Width(), SbtnOkay.Top(), SbtnOkay, SBtnCancel.Visible() ? &SBtnCancel : nullptr);
 }
 
 void TErrorDlg::FormClose()

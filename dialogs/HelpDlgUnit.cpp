@@ -107,13 +107,8 @@ void THelpDlg::FormShow()
         SBtnCancel.SetBounds(left, buttonTop, SBtnCancel.Width(), SBtnCancel.Height());
         left += SBtnCancel.Width() + Scale(5);
         SbtnOptional.SetBounds(left, buttonTop, SbtnOptional.Width(), SbtnOptional.Height());
-    } else if (SBtnCancel.Visible()) {
-        int middle = int(RoundHalfEven(w / 2.0));
-        SbtnOkay.SetBounds(middle - SbtnOkay.Width() - Scale(5), buttonTop, SbtnOkay.Width(), SbtnOkay.Height());
-        SBtnCancel.SetBounds(middle + Scale(5), buttonTop, SBtnCancel.Width(), SBtnCancel.Height());
     } else {
-        int left = int(RoundHalfEven((w - SbtnOkay.Width()) / 2.0));
-        SbtnOkay.SetBounds(left, buttonTop, SbtnOkay.Width(), SbtnOkay.Height());
+        PlaceAnswerButtons(w, buttonTop, SbtnOkay, SBtnCancel.Visible() ? &SBtnCancel : nullptr);
     }
     CenterOnScreen();
     Invalidate();

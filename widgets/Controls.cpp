@@ -6,6 +6,8 @@
 #include <map>
 #include <tuple>
 
+#include "system/Numbers.h"
+
 namespace {
 
 const wchar_t kOwnClass[] = L"PixavoWindow";
@@ -750,6 +752,18 @@ void TButton::HandleDrawItem(DRAWITEMSTRUCT* item)
         RECT focus = face;
         InflateRect(&focus, -Scale(3), -Scale(3));
         DrawFocusRect(dc, &focus);
+    }
+}
+
+void PlaceAnswerButtons(int outerWidth, int top, TButton& first, TButton* second)
+{
+    if (second) {
+        int middle = int(RoundHalfEven(outerWidth / 2.0));
+        first.SetBounds(middle - first.Width() - Scale(5), top, first.Width(), first.Height());
+        second->SetBounds(middle + Scale(5), top, second->Width(), second->Height());
+    } else {
+        int left = int(RoundHalfEven((outerWidth - first.Width()) / 2.0));
+        first.SetBounds(left, top, first.Width(), first.Height());
     }
 }
 

@@ -316,6 +316,12 @@ public:
     std::wstring PanelText(int panel) const;
 };
 
+// The answer buttons of a dialog whose outer width is outerWidth, R(x)
+// rounding halves to the even neighbour: with a second button, the first
+// ends 5 pixels left of R(width / 2) and the second starts 5 pixels right of
+// it; alone, the first is centred at R((width - its width) / 2).
+void PlaceAnswerButtons(int outerWidth, int top, TButton& first, TButton* second);
+
 // Label painted by its parent; transparent unless a colour is set.
 class TLabel : public TGraphicControl {
 public:

@@ -323,16 +323,18 @@ TEST(HelpDlg, OneLineHeadlineKeepsTheDesignedFrame)
     THelpDlg dlg;
     bool tahoma = false;
     int line = HeadlineLine(tahoma);
-    if (tahoma && SystemDpi() == 96)
+    if (tahoma && SystemDpi() == 96) {
         EXPECT_EQ(line, 16);
+    }
     for (const wchar_t* headline : {L"Auto-fit mode is on.", L""}) {
         HelpLayout l = ShowAndMeasure(dlg, headline, 1);
         SCOPED_TRACE(headline);
         EXPECT_EQ(H(l.head), line);
         EXPECT_EQ(Wd(l.head), Scale(338));
         EXPECT_EQ(H(l.frame), line + Scale(65) + Scale(32));
-        if (line == 16)
+        if (line == 16) {
             EXPECT_EQ(H(l.frame), 113);
+        }
         EXPECT_EQ(Wd(l.frame), Scale(338) + Scale(16));
         EXPECT_EQ(l.memo.top, l.head.bottom + Scale(8));
         EXPECT_EQ(Wd(l.memo), Wd(l.head));

@@ -772,8 +772,9 @@ TEST_F(Picture, SampleFilesLoadAndConvert)
             EXPECT_TRUE(Near(RasterAt(r, r.Width() - 1, r.Height() - 1), kBlue));
         }
         // The icon's corners are transparent: white once converted.
-        if (picture.Graphic()->Kind() == GraphicKind::Icon)
+        if (picture.Graphic()->Kind() == GraphicKind::Icon) {
             EXPECT_TRUE(Near(RasterAt(r, 0, 0), kWhite));
+        }
     } while (FindNextFileW(find, &found));
     FindClose(find);
     EXPECT_GT(loaded, 0);
