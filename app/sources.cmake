@@ -3,6 +3,8 @@ list(APPEND CORE_SOURCES
 list(APPEND WIN_SOURCES
   app/Glyphs.cpp
   app/MainUnit.cpp
+  app/ImageView.cpp
+  app/Loading.cpp
   app/Navigation.cpp
   app/OpenPictureDialog.cpp
   app/Zoom.cpp

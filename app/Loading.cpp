@@ -1,0 +1,229 @@
+// Loading the current image and showing it: the no-images and image-shown
+// states, busy indication, the status bar's image information, scrolling,
+// pointer hiding and placement of the image control.
+#include "app/MainUnit.h"
+
+#include "system/Failure.h"
+#include "system/Numbers.h"
+
+namespace {
+
+bool FileExists(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+std::wstring TMainForm::CurrentFilePath() const
+{
+    // A drive's root folder keeps its separator: no second one is added.
+    bool separated = !FolderPath.empty() && (FolderPath.back() == L'\\' || FolderPath.back() == L'/');
+    return FolderPath + (separated ? L"" : L"\\") + CurrentFileName;
+}
+
+void TMainForm::ReportLoadFailure(const std::wstring& message)
+{
+    ErrorDlg->SetErrorText(message);
+    ErrorDlg->ShowModal();
+}
+
+void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
+{
+    ShowUnsupportedFormatMessage(*HelpDlg, argument);
+}
+
+void TMainForm::LoadCurrentImage()
+{
+    PnlPleaseWait.SetText(kLoadingText);
+    BeginBusy(false);
+    while (CurrentIndexValid()) {
+        try {
+            CurrentFileName = FileList[size_t(CurrentIndex)];
+            const std::wstring path = CurrentFilePath();
+            if (!FileExists(path))
+                throw Failure(L"File \"" + path + L"\" Does Not Exist");
+            LoadPictureFromFile(CurrentPicture, path);
+            Image1.SetPicture(CurrentPicture);
+            Modified = false;
+            ChangesDismissed = false;
+            Resized = false;
+            ScrollBox1.SetPosition(TScrollArea::Axis::Vertical, 0);
+            ScrollBox1.SetPosition(TScrollArea::Axis::Horizontal, 0);
+            StepZoom(0);
+            SetNavigationEnabled(true);
+            SlideShow1->SetEnabled(true);
+            if (!SlideShowActive) {
+                SetEditingEnabled(true);
+                SetSaveEnabled(Modified);
+            }
+            SetZoomEnabled(true);
+            // The image tools window resets its size fields here once it exists.
+            break;
+        } catch (const SilentAbort&) {
+            throw;
+        } catch (const Failure& failure) {
+            ReportLoadFailure(failure.Message());
+        } catch (const std::bad_alloc&) {
+            ReportLoadFailure(L"Out of memory");
+        } catch (const std::exception& e) {
+            ReportLoadFailure(Widen(e.what()));
+        }
+        FileList.erase(FileList.begin() + CurrentIndex);
+        if (size_t(CurrentIndex) >= FileList.size())
+            --CurrentIndex;
+    }
+    EndBusy();
+    if (FileList.empty())
+        ShowNoImagesState();
+}
+
+void TMainForm::ShowNoImagesState()
+{
+    Modified = false;
+    Resized = false;
+    SetNavigationEnabled(false);
+    SetEditingEnabled(false);
+    SetSaveEnabled(false);
+    SetZoomEnabled(false);
+    SlideShow1->SetEnabled(false);
+    // The tools window's save button is disabled and the window closed here once it exists.
+    PnlPleaseWait.SetText(kNoImagesText);
+    PnlPleaseWait.SetVisible(true);
+    PnlPleaseWait.Invalidate();
+}
+
+void TMainForm::SetNavigationEnabled(bool enabled)
+{
+    for (TWindow* w : std::initializer_list<TWindow*>{&SBtnPrevious, &SBtnNext, &SBtnSlideShow})
+        w->SetEnabled(enabled);
+    PreviousImage1->SetEnabled(enabled);
+    NextImage1->SetEnabled(enabled);
+}
+
+void TMainForm::SetEditingEnabled(bool enabled)
+{
+    for (TMenuItem* item : {Rotate1, Flip1, SaveAs1, Rename1, Delete1, ReloadImageF51})
+        item->SetEnabled(enabled);
+    for (TWindow* w : std::initializer_list<TWindow*>{&SBtnRotateCCW, &SBtnRotateCW, &SBtnTools, &SBtnPrint,
+                                                      &SBtnEmail})
+        w->SetEnabled(enabled);
+}
+
+void TMainForm::SetSaveEnabled(bool enabled)
+{
+    SBtnSave.SetEnabled(enabled);
+    SaveCtrlS1->SetEnabled(enabled);
+    // The image tools window's save button follows once that window exists.
+}
+
+void TMainForm::SetZoomEnabled(bool enabled)
+{
+    SBtnZoomOut.SetEnabled(enabled);
+    SBtnZoomIn.SetEnabled(enabled);
+    CmbZoomPercent.SetEnabled(enabled);
+    Zoom1->SetEnabled(enabled);
+}
+
+void TMainForm::SetImagePointers(PointerShape shape)
+{
+    Image1.SetPointer(shape);
+    ScrollBox1.SetPointer(shape);
+}
+
+void TMainForm::BeginBusy(bool showPanel)
+{
+    if (!PointerHidden)
+        SetImagePointers(PointerShape::Hourglass);
+    if (showPanel) {
+        PnlPleaseWait.SetVisible(true);
+        if (!PointerHidden)
+            PnlPleaseWait.SetPointer(PointerShape::Hourglass);
+        Repaint();
+    }
+}
+
+void TMainForm::EndBusy()
+{
+    if (!PointerHidden)
+        SetImagePointers(PointerShape::Default);
+    if (PnlPleaseWait.Visible()) {
+        PnlPleaseWait.SetVisible(false);
+        if (!PointerHidden)
+            PnlPleaseWait.SetPointer(PointerShape::Default);
+        Repaint();
+    }
+}
+
+void TMainForm::RefreshImageInfo()
+{
+    if (!FileList.empty() && CurrentIndexValid()) {
+        std::wstring info = CurrentFileName + L" (" + std::to_wstring(CurrentPicture.Width()) + L"x" +
+                            std::to_wstring(CurrentPicture.Height()) + L")";
+        if (Modified)
+            info += L" (Modified)";
+        StatusBar1.SetPanelText(1, info);
+    } else {
+        StatusBar1.SetPanelText(1, L"");
+    }
+    ShowZoomPercent();
+}
+
+void TMainForm::ShowZoomPercent()
+{
+    CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
+}
+
+void TMainForm::ScrollViewBy(TScrollArea::Axis axis, int percent)
+{
+    const int step = int(RoundHalfEven(double(ScrollBox1.Range(axis)) * percent / 100.0));
+    ScrollBox1.SetPosition(axis, ScrollBox1.Position(axis) + step);
+}
+
+void TMainForm::HidePointer()
+{
+    PointerHidden = true;
+    SetImagePointers(PointerShape::Hidden);
+    Repaint();
+}
+
+void TMainForm::TrackPointer(int x, int y)
+{
+    if (!PointerHidden)
+        return;
+    const int dx = x - LastPointerPos.x, dy = y - LastPointerPos.y;
+    if (dx >= -5 && dx <= 5 && dy >= -5 && dy <= 5)
+        return;
+    SetImagePointers(PointerShape::Default);
+    LastPointerPos = {x, y};
+}
+
+void TMainForm::ShowPointer()
+{
+    PointerHidden = false;
+    SetImagePointers(PointerShape::Default);
+}
+
+// ---------------------------------------------------------------- Placement
+
+void TMainForm::PlaceImage()
+{
+    using Axis = TScrollArea::Axis;
+    RECT bounds = ScrollBox1.ContentBounds();
+    const int width = bounds.right - bounds.left;
+    if (width < ScrollBox1.VisibleWidth()) {
+        ScrollBox1.SetPosition(Axis::Horizontal, 0);
+        ScrollBox1.SetContentLeft(int(RoundHalfEven((ScrollBox1.VisibleWidth() - width) / 2.0)));
+    } else {
+        ScrollBox1.SetContentLeft(0);
+    }
+    bounds = ScrollBox1.ContentBounds();
+    const int height = bounds.bottom - bounds.top;
+    if (height < ScrollBox1.VisibleHeight()) {
+        ScrollBox1.SetPosition(Axis::Vertical, 0);
+        ScrollBox1.SetContentTop(int(RoundHalfEven((ScrollBox1.VisibleHeight() - height) / 2.0)));
+    } else {
+        ScrollBox1.SetContentTop(0);
+    }
+}
