@@ -142,30 +142,6 @@ BitmapHandle CreateSection(int width, int height, int bits, void*& pixels)
     return bitmap;
 }
 
-// The graphic drawn at natural size onto a white 24-bit raster.
-Raster RenderOnWhite(const TGraphic& graphic)
-{
-    const int width = graphic.Width(), height = graphic.Height();
-    if (width <= 0 || height <= 0)
-        return {};
-    void* bits = nullptr;
-    BitmapHandle section = CreateSection(width, height, 24, bits);
-    const size_t stride = Raster::StrideFor(width, PixelFormat::Bit24);
-    std::memset(bits, 0xFF, stride * size_t(height));
-    {
-        MemoryDcHandle dc(CreateCompatibleDC(nullptr));
-        if (!dc)
-            throw Failure(L"Out of system resources");
-        SelectedObject selected(dc.Get(), section.Get());
-        graphic.Draw(dc.Get(), RECT{0, 0, width, height});
-        GdiFlush();
-    }
-    Raster raster(width, height, PixelFormat::Bit24, Raster::Unfilled{});
-    for (int y = 0; y < height; ++y)
-        std::memcpy(raster.MutableRow(y), static_cast<const uint8_t*>(bits) + size_t(y) * stride, stride);
-    return raster;
-}
-
 // A 32-bit DIB section with the pixels premultiplied by their alpha, as
 // AlphaBlend wants them.
 BitmapHandle PremultipliedSection(const Raster& straight)
@@ -283,6 +259,28 @@ void DrawRaster(HDC dc, const RECT& rect, const Raster& raster)
         SetBrushOrgEx(dc, oldOrigin.x, oldOrigin.y, nullptr);
     if (oldMode)
         SetStretchBltMode(dc, oldMode);
+}
+
+Raster DrawOnWhite(const TGraphic& graphic, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return {};
+    void* bits = nullptr;
+    BitmapHandle section = CreateSection(width, height, 24, bits);
+    const size_t stride = Raster::StrideFor(width, PixelFormat::Bit24);
+    std::memset(bits, 0xFF, stride * size_t(height));
+    {
+        MemoryDcHandle dc(CreateCompatibleDC(nullptr));
+        if (!dc)
+            throw Failure(L"Out of system resources");
+        SelectedObject selected(dc.Get(), section.Get());
+        graphic.Draw(dc.Get(), RECT{0, 0, width, height});
+        GdiFlush();
+    }
+    Raster raster(width, height, PixelFormat::Bit24, Raster::Unfilled{});
+    for (int y = 0; y < height; ++y)
+        std::memcpy(raster.MutableRow(y), static_cast<const uint8_t*>(bits) + size_t(y) * stride, stride);
+    return raster;
 }
 
 std::wstring FullPathName(const std::wstring& fileName)
@@ -762,7 +760,7 @@ void ConvertPictureToBitmap(TPicture& picture)
         if (graphic->Kind() == GraphicKind::Jpeg || graphic->Kind() == GraphicKind::Png)
             bitmap->Assign(*graphic);
         else
-            bitmap->SetRaster(RenderOnWhite(*graphic));
+            bitmap->SetRaster(DrawOnWhite(*graphic, graphic->Width(), graphic->Height()));
     }
     picture.TakeGraphic(std::move(bitmap));
 }

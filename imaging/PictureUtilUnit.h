@@ -13,6 +13,7 @@
 #include "imaging/ImageFormats.h"
 #include "imaging/PngCodec.h"
 #include "imaging/Raster.h"
+#include "imaging/Transform.h"
 #include "widgets/Handles.h"
 
 class TGraphic {
@@ -200,3 +201,17 @@ int ScreenBitsPerPixel();
 // dropped or repeated; halftoned onto a surface of 8 bits or fewer that has
 // fewer bits than the raster).
 void DrawRaster(HDC dc, const RECT& rect, const Raster& raster);
+// The graphic drawn stretched into a new white 24-bit raster of width ×
+// height (an icon at its natural size in the top-left corner); empty when a
+// side is not positive.
+Raster DrawOnWhite(const TGraphic& graphic, int width, int height);
+
+// A new 24-bit raster: the graphic at its natural size on white (transparent
+// and undrawn parts white), turned or flipped. The graphic is not changed.
+std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, TransformMode mode);
+// A new raster of exactly width × height: rasters and JPEG images stretched
+// by dropping or repeating rows and columns, PNG images and metafiles by
+// their own stretched drawing onto white, icons drawn on white at natural
+// size first. A side of 0 (or less) fails with "Invalid Image Size
+// Constraints". The graphic is not changed.
+std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width, int height);

@@ -6,8 +6,10 @@ list(APPEND CORE_SOURCES
   imaging/BmpCodec.cpp
   imaging/IconCodec.cpp
   imaging/Resample.cpp
+  imaging/Transform.cpp
   imaging/MetafileFormat.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp
+  imaging/PictureTransforms.cpp
 )
