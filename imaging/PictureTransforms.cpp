@@ -25,11 +25,21 @@ Raster NaturalPixelsOnWhite(const TGraphic& graphic)
     return DrawOnWhite(graphic, graphic.Width(), graphic.Height());
 }
 
+// The new raster graphic, with the source's metadata made to fit it.
+std::unique_ptr<TBitmapGraphic> WithMetadata(Raster raster, const TGraphic& source, bool turned)
+{
+    auto result = std::make_unique<TBitmapGraphic>(std::move(raster));
+    if (const auto& metadata = source.Metadata())
+        result->SetMetadata(std::make_shared<const JpegMetadata>(
+            MetadataForNewPixels(*metadata, result->Width(), result->Height(), turned)));
+    return result;
+}
+
 } // namespace
 
 std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, TransformMode mode)
 {
-    return std::make_unique<TBitmapGraphic>(TransformRaster(NaturalPixelsOnWhite(graphic), mode));
+    return WithMetadata(TransformRaster(NaturalPixelsOnWhite(graphic), mode), graphic, true);
 }
 
 std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width, int height)
@@ -39,13 +49,13 @@ std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width
     switch (graphic.Kind()) {
     case GraphicKind::Raster:
     case GraphicKind::Jpeg:
-        return std::make_unique<TBitmapGraphic>(ResizeNearest(graphic.Pixels(), width, height));
+        return WithMetadata(ResizeNearest(graphic.Pixels(), width, height), graphic, false);
     case GraphicKind::Icon:
         // An icon draws only at its natural size.
-        return std::make_unique<TBitmapGraphic>(ResizeNearest(NaturalPixelsOnWhite(graphic), width, height));
+        return WithMetadata(ResizeNearest(NaturalPixelsOnWhite(graphic), width, height), graphic, false);
     case GraphicKind::Png:
     case GraphicKind::Metafile:
         break;
     }
-    return std::make_unique<TBitmapGraphic>(DrawOnWhite(graphic, width, height));
+    return WithMetadata(DrawOnWhite(graphic, width, height), graphic, false);
 }

@@ -369,15 +369,16 @@ void TBitmapGraphic::Assign(const TGraphic& source)
     case GraphicKind::Raster:
     case GraphicKind::Jpeg:
         raster_ = source.Pixels();
-        return;
+        break;
     case GraphicKind::Png: {
         Raster pixels = source.Pixels();
         raster_ = pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255);
-        return;
+        break;
     }
     default:
         CannotAssign(source);
     }
+    SetMetadata(source.Metadata());
 }
 
 // -------------------------------------------------------------- TJpegImage
@@ -406,17 +407,19 @@ void TJpegImage::Draw(HDC dc, const RECT& rect) const
 void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
 {
     JpegHeader header = ReadJpegHeader(bytes);
+    JpegMetadata metadata = ReadJpegMetadata(bytes);
     bytes_ = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
     width_ = header.width;
     height_ = header.height;
     decoded_.reset();
+    SetMetadata(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)));
 }
 
 std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
 {
     if (bytes_)
         return *bytes_;
-    return EncodeJpeg(decoded_ ? *decoded_ : Raster());
+    return EncodeJpeg(decoded_ ? *decoded_ : Raster(), Metadata() ? *Metadata() : JpegMetadata());
 }
 
 void TJpegImage::Assign(const TGraphic& source)
@@ -432,6 +435,7 @@ void TJpegImage::Assign(const TGraphic& source)
     width_ = raster.Width();
     height_ = raster.Height();
     decoded_ = std::make_shared<Raster>(std::move(raster));
+    SetMetadata(source.Metadata());
 }
 
 Raster TJpegImage::Pixels() const
@@ -479,6 +483,7 @@ void TPngImage::Assign(const TGraphic& source)
     png_ = std::make_shared<const PngImage>(PngFromRaster(source.Pixels()));
     pixels_.reset();
     blend_.reset();
+    SetMetadata(source.Metadata());
 }
 
 Raster TPngImage::Pixels() const

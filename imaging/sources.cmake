@@ -2,6 +2,7 @@ list(APPEND CORE_SOURCES
   imaging/Raster.cpp
   imaging/ImageFormats.cpp
   imaging/JpegCodec.cpp
+  imaging/JpegMetadata.cpp
   imaging/PngCodec.cpp
   imaging/BmpCodec.cpp
   imaging/IconCodec.cpp

@@ -2,6 +2,7 @@
 // raster with its transparent and undrawn parts white.
 #include <cstring>
 
+#include "tests/host/jpeg_metadata_material.h"
 #include "tests/win/PictureTestSupport.h"
 
 namespace {
@@ -107,4 +108,45 @@ TEST_F(TransformGraphics, EveryKindResizesToExactlyTheSizeAsked)
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x)
             ASSERT_EQ(RasterAt(doubled->GetRaster(), x, y), (x / 2 + y / 2) % 2 ? kWhite : 0xFF000000u) << x << "," << y;
+}
+
+TEST_F(TransformGraphics, JpegMetadataFollowsTheTurnIntoTheSavedFile)
+{
+    using namespace jpeg_material;
+    const JpegSegment exif{0xE1, ExifPayload({})}, icc{0xE2, IccChunk(1, 1, "RGB ")};
+    const std::vector<uint8_t> original = WithSegments(EncodeJpeg(TwoColourRaster(64, 48)), {exif, icc}, false);
+    const TPicture picture = Load(L"photo.jpg", original);
+
+    // Turned, converted on the way to each format, and saved.
+    std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(*picture.Graphic(), TransformMode::RotateClockwise);
+    SaveGraphicToFile(*turned, Path(L"photo.jpg"));
+    SaveGraphicToFile(*turned, Path(L"copy.jpeg"));
+    SaveGraphicToFile(*turned, Path(L"copy.png"));
+    ExifFields fitted;
+    fitted.orientation = 1;
+    fitted.thumbnail = false;
+    fitted.pixelX = 48;
+    fitted.pixelY = 64;
+    for (const wchar_t* name : {L"photo.jpg", L"copy.jpeg"}) {
+        SCOPED_TRACE(Narrow(name));
+        const std::vector<uint8_t> saved = Read(name);
+        const JpegMetadata metadata = ReadJpegMetadata(saved);
+        EXPECT_EQ(metadata.segments, (std::vector<JpegSegment>{{0xE1, ExifPayload(fitted)}, icc}));
+        EXPECT_FALSE(metadata.jfif.has_value());
+        const Raster pixels = DecodeJpeg(saved);
+        EXPECT_EQ(pixels.Width(), 48);
+        EXPECT_TRUE(Near(RasterAt(pixels, 24, 2), kRed, 24));    // the left half is now on top
+        EXPECT_TRUE(Near(RasterAt(pixels, 24, 61), kBlue, 24));
+    }
+    EXPECT_TRUE(ReadJpegMetadata(Read(L"copy.png")).Empty());
+
+    // Resized, the orientation stays and the thumbnail too; an unchanged
+    // JPEG saved under another name is the same file.
+    SaveGraphicToFile(*ResizeGraphic(*picture.Graphic(), 32, 24), Path(L"small.jpg"));
+    ExifFields small;
+    small.pixelX = 32;
+    small.pixelY = 24;
+    EXPECT_EQ(ReadJpegMetadata(Read(L"small.jpg")).segments, (std::vector<JpegSegment>{{0xE1, ExifPayload(small)}, icc}));
+    SaveGraphicToFile(*picture.Graphic(), Path(L"same.jpg"));
+    EXPECT_EQ(Read(L"same.jpg"), original);
 }
