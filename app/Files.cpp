@@ -228,7 +228,7 @@ void TMainForm::RenameCurrentImage()
             return;
         const std::wstring target = FolderFilePath(newName);
         const wchar_t* error = nullptr;
-        if (!IsPlainFileName(newName))
+        if (!IsPlainFileName(typed))
             error = L"Unable to rename file.";
         else if (Exists(target))
             error = L"A file by this name already exists. Please choose a different name.";

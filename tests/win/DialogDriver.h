@@ -220,7 +220,8 @@ inline DialogDriver::Step ChooseFileType(int index)
         if (!types)
             return false;
         SendMessageW(types, CB_SETCURSEL, WPARAM(index), 0);
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), LPARAM(types));
+        for (WORD code : {CBN_SELCHANGE, CBN_SELENDOK})
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, code), LPARAM(types));
         return true;
     };
 }
