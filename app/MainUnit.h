@@ -12,6 +12,7 @@
 #include "app/Glyphs.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
+#include "app/PrintDialog.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
@@ -120,6 +121,7 @@ public:
 
     TTimer SlideShowTimer;
     TOpenPictureDialog DlgOpenPicture;
+    TPrintDialog DlgPrint;
     TToggleBitmapList ToggleBitmapList{Scale(16)};
 
     // ---- Handlers ----
@@ -169,6 +171,9 @@ public:
     // Wheel with exactly Shift or Ctrl zooms, otherwise it scrolls.
     bool FormMouseWheel(int delta, ShiftState shift, POINT screenPoint) override;
 
+    // ---- Printing (app/Printing.cpp) ----
+    void PrintCurrentImage();
+
     // ---- Keyboard, full screen and background (app/KeyMap.cpp) ----
     void FormKeyDown(WORD& key, ShiftState shift) override;
     void SetKeyFocus();
@@ -207,3 +212,4 @@ private:
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};
 };
+
