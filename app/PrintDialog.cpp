@@ -71,7 +71,7 @@ GlobalMemoryHandle MakeDevNames(const std::wstring& driver, const std::wstring& 
         throw Failure(kNoDefaultPrinter);
     wchar_t hex[16];
     swprintf(hex, 16, L"%lX", static_cast<unsigned long>(code));
-    throw Failure(FormatMessageText(L"The print dialog could not be shown (error %s)", {hex}));
+    throw Failure(FormatMessageText(L"The printer could not be used (print dialog error %s)", {hex}));
 }
 
 } // namespace
