@@ -1,12 +1,10 @@
 #include "mail/AFQuickMail.h"
 
-#include <windows.h>
-#include <mapi.h>
-
 #include <algorithm>
 #include <deque>
 #include <optional>
 
+#include "mail/SimpleMapiW.h"
 #include "system/Failure.h"
 #include "system/RegistryUnit.h"
 #include "widgets/Controls.h"
@@ -18,39 +16,6 @@ const wchar_t kAccountManagerKey[] = L"\\Software\\Microsoft\\Internet Account M
 const wchar_t kAccountsKey[] = L"\\Software\\Microsoft\\Internet Account Manager\\Accounts";
 const wchar_t kDefaultAccountValue[] = L"Default Mail Account";
 const wchar_t kAddressValue[] = L"SMTP Email Address";
-
-// The wide records of Simple MAPI, as documented for MAPISendMailW: the
-// ANSI records with every string wide.
-struct MapiRecipDescW {
-    ULONG ulReserved;
-    ULONG ulRecipClass;
-    PWSTR lpszName;
-    PWSTR lpszAddress;
-    ULONG ulEIDSize;
-    LPVOID lpEntryID;
-};
-struct MapiFileDescW {
-    ULONG ulReserved;
-    ULONG flFlags;
-    ULONG nPosition;
-    PWSTR lpszPathName;
-    PWSTR lpszFileName;
-    LPVOID lpFileType;
-};
-struct MapiMessageW {
-    ULONG ulReserved;
-    PWSTR lpszSubject;
-    PWSTR lpszNoteText;
-    PWSTR lpszMessageType;
-    PWSTR lpszDateReceived;
-    PWSTR lpszConversationID;
-    FLAGS flFlags;
-    MapiRecipDescW* lpOriginator;
-    ULONG nRecipCount;
-    MapiRecipDescW* lpRecips;
-    ULONG nFileCount;
-    MapiFileDescW* lpFiles;
-};
 
 template <class Char> struct MapiForm;
 template <> struct MapiForm<char> {
