@@ -1,4 +1,5 @@
 list(APPEND CORE_SOURCES
+  app/EmailAttachment.cpp
 )
 list(APPEND WIN_SOURCES
   app/Glyphs.cpp
@@ -11,4 +12,5 @@ list(APPEND WIN_SOURCES
   app/Printing.cpp
   app/Zoom.cpp
   app/KeyMap.cpp
+  app/Email.cpp
 )
