@@ -1,4 +1,5 @@
 list(APPEND CORE_SOURCES
+  app/EmailAttachment.cpp
 )
 list(APPEND WIN_SOURCES
   app/Glyphs.cpp
@@ -9,6 +10,9 @@ list(APPEND WIN_SOURCES
   app/Editing.cpp
   app/Files.cpp
   app/OpenPictureDialog.cpp
+  app/PrintDialog.cpp
+  app/Printing.cpp
   app/Zoom.cpp
   app/KeyMap.cpp
+  app/Email.cpp
 )

@@ -9,6 +9,7 @@ list(APPEND CORE_SOURCES
   imaging/Resample.cpp
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
+  imaging/PrintLayout.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp
