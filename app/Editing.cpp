@@ -19,6 +19,8 @@ void TMainForm::TransformCurrentImage(TransformMode mode)
     Modified = true;
     SetSaveEnabled(true);
     StepZoom(0);
+    if (ToolBox)
+        ToolBox->ImageTransformed(mode);
 }
 
 void TMainForm::ResizeCurrentImage(int width, int height)
@@ -32,4 +34,14 @@ void TMainForm::ResizeCurrentImage(int width, int height)
     Modified = true;
     SetSaveEnabled(true);
     StepZoom(0);
+}
+
+void TMainForm::ShowToolBox()
+{
+    if (!CurrentIndexValid() || SlideShowTimer.Enabled() || !ToolBox)
+        return;
+    ToolBox->ResetSizeFields();
+    ToolBox->Show();
+    ToolBox->EditWidth.SetFocus();
+    ToolBox->EditWidth.SelectAll();
 }

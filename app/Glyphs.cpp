@@ -187,6 +187,32 @@ void DrawRotate(GlyphPainter& g, bool clockwise)
     });
 }
 
+// A mirror axis across the middle, dashed, with a solid triangle on one side
+// and its pale mirror image on the other.
+void DrawFlip(GlyphPainter& g, bool horizontal)
+{
+    g.Layer(RGB(120, 120, 130), [horizontal](const Canvas& c) {
+        for (double at : {1.0, 5.0, 9.0, 13.0}) {
+            if (horizontal)
+                c.Rect(7.5, at, 8.5, at + 2);
+            else
+                c.Rect(at, 7.5, at + 2, 8.5);
+        }
+    });
+    g.Layer(RGB(20, 100, 210), [horizontal](const Canvas& c) {
+        if (horizontal)
+            c.Poly({{2, 16}, {13, 5}, {13, 27}});
+        else
+            c.Poly({{16, 2}, {5, 13}, {27, 13}});
+    });
+    g.Layer(RGB(150, 195, 245), [horizontal](const Canvas& c) {
+        if (horizontal)
+            c.Poly({{30, 16}, {19, 5}, {19, 27}});
+        else
+            c.Poly({{16, 30}, {5, 19}, {27, 19}});
+    });
+}
+
 } // namespace
 
 BitmapHandle MakeGlyph(GlyphId id, int size)
@@ -236,6 +262,41 @@ BitmapHandle MakeGlyph(GlyphId id, int size)
         break;
     case GlyphId::RotateCW:
         DrawRotate(g, true);
+        break;
+    case GlyphId::Rotate180:
+        // A U-turn: up the left side, over the top and down the right side.
+        g.Layer(RGB(20, 100, 210), [](const Canvas& c) {
+            c.Line(3, 14, 3, 8, 2);
+            c.Arc(8, 8, 5, 0, 180, 2);
+            c.Poly({{26, 29}, {20, 19}, {32, 19}});
+        });
+        break;
+    case GlyphId::FlipHorizontal:
+        DrawFlip(g, true);
+        break;
+    case GlyphId::FlipVertical:
+        DrawFlip(g, false);
+        break;
+    case GlyphId::Resize:
+        // A small picture in the corner of a large frame, and the arrow that
+        // stretches it.
+        g.Layer(kOutline, [](const Canvas& c) { c.Rect(1, 1, 15, 15); });
+        g.Layer(RGB(255, 255, 255), [](const Canvas& c) { c.Rect(2, 2, 14, 14); });
+        g.Layer(RGB(60, 170, 90), [](const Canvas& c) { c.Rect(2, 9, 7, 14); });
+        g.Layer(RGB(20, 60, 160), [](const Canvas& c) {
+            c.Line(6, 10, 11, 5, 1.4);
+            c.Poly({{27, 5}, {17, 7}, {25, 15}});
+        });
+        break;
+    case GlyphId::RevertSize:
+        // An arrow that turns back: to the right along the bottom, round
+        // and back to the left along the top.
+        g.Layer(RGB(220, 120, 20), [](const Canvas& c) {
+            c.Line(4, 13, 10, 13, 2);
+            c.Arc(10, 9, 4, -90, 90, 2);
+            c.Line(10, 5, 6, 5, 2);
+            c.Poly({{1, 10}, {12, 2}, {12, 18}});
+        });
         break;
     case GlyphId::Tools:
         g.Layer(kOutline, [](const Canvas& c) { c.Ring(5, 2.5, 11, 8.5, 1.3); });

@@ -1,4 +1,4 @@
-// The pictures of the main window's buttons, drawn by the program at start:
+// The pictures of the main window's and the image tools window's buttons, drawn by the program at start:
 // 32-bit premultiplied BGRA bitmaps (what TButton::SetGlyph takes), smoothed
 // by drawing each colour at four times the size and averaging it down.
 #pragma once
@@ -9,7 +9,11 @@
 
 #include "widgets/Handles.h"
 
-enum class GlyphId { Open, Save, Print, Email, Previous, Next, ZoomOut, ZoomIn, RotateCCW, RotateCW, Tools, FullScreen };
+enum class GlyphId {
+    Open, Save, Print, Email, Previous, Next, ZoomOut, ZoomIn, RotateCCW, RotateCW, Tools, FullScreen,
+    // The image tools window's buttons.
+    Rotate180, FlipHorizontal, FlipVertical, Resize, RevertSize
+};
 
 // A size × size glyph.
 BitmapHandle MakeGlyph(GlyphId id, int size);

@@ -61,9 +61,9 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         NewAboutBox->ShowModal();
     else if (ctrl && IsKey(key, 'E'))
         EmailCurrentImage();
-    else if (ctrl && IsKey(key, 'T')) {
-        // ShowToolBox
-    } else if (ctrl && IsKey(key, 'R'))
+    else if (ctrl && IsKey(key, 'T'))
+        ShowToolBox();
+    else if (ctrl && IsKey(key, 'R'))
         TransformCurrentImage(TransformMode::RotateClockwise);
     else if (ctrl && IsKey(key, 'L'))
         TransformCurrentImage(TransformMode::RotateCounterClockwise);

@@ -64,7 +64,9 @@ void TMainForm::LoadCurrentImage()
                 SetSaveEnabled(Modified);
             }
             SetZoomEnabled(true);
-            // The image tools window resets its size fields here once it exists.
+            // The tools window does not exist yet while the main window is made.
+            if (ToolBox)
+                ToolBox->ResetSizeFields();
             break;
         } catch (const SilentAbort&) {
             throw;
@@ -93,7 +95,8 @@ void TMainForm::ShowNoImagesState()
     SetSaveEnabled(false);
     SetZoomEnabled(false);
     SlideShow1->SetEnabled(false);
-    // The tools window's save button is disabled and the window closed here once it exists.
+    if (ToolBox)
+        ToolBox->Close();
     PnlPleaseWait.SetText(kNoImagesText);
     PnlPleaseWait.SetVisible(true);
     PnlPleaseWait.Invalidate();
@@ -120,7 +123,8 @@ void TMainForm::SetSaveEnabled(bool enabled)
 {
     SBtnSave.SetEnabled(enabled);
     SaveCtrlS1->SetEnabled(enabled);
-    // The image tools window's save button follows once that window exists.
+    if (ToolBox)
+        ToolBox->SetSaveEnabled(enabled);
 }
 
 void TMainForm::SetZoomEnabled(bool enabled)

@@ -56,6 +56,7 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     SBtnSave.onClick = [this] { SaveCurrentImage(); };
     SBtnRotateCW.onClick = [this] { TransformCurrentImage(TransformMode::RotateClockwise); };
     SBtnRotateCCW.onClick = [this] { TransformCurrentImage(TransformMode::RotateCounterClockwise); };
+    SBtnTools.onClick = [this] { ShowToolBox(); };
     SBtnZoomIn.onClick = [this] { ZoomBy(10); };
     SBtnZoomOut.onClick = [this] { ZoomBy(-10); };
     SBtnAutoFit.onClick = [this] { ToggleAutoFit(); };

@@ -19,6 +19,7 @@
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
 #include "dialogs/RenameDlgUnit.h"
+#include "dialogs/ToolsFormUnit.h"
 #include "imaging/PictureUtilUnit.h"
 #include "widgets/Controls.h"
 
@@ -62,6 +63,7 @@ public:
 
     // ---- Secondary windows created by the entry after the main window ----
     // (slide-show options, image tools, e-mail size and rename, in this order)
+    std::unique_ptr<TToolBox> ToolBox;
     std::unique_ptr<TEmailSizeDlg> EmailSizeDlg;
     std::unique_ptr<TRenameDlg> RenameDlg;
 
@@ -167,6 +169,10 @@ public:
     // the picture, its flags and the buttons as they were.
     void TransformCurrentImage(TransformMode mode);
     void ResizeCurrentImage(int width, int height);
+    // Shows the image tools window with its fields reset, without blocking
+    // this window; nothing without a current image or while the slide show
+    // steps.
+    void ShowToolBox();
 
     // ---- Saving, renaming and deleting (app/Files.cpp) ----
     // Writes the modified picture over its file; true when it was written.

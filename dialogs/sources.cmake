@@ -4,4 +4,8 @@ list(APPEND WIN_SOURCES
   dialogs/HelpDlgUnit.cpp
   dialogs/NewAboutFrmUnit.cpp
   dialogs/RenameDlgUnit.cpp
+  dialogs/ToolsFormUnit.cpp
+)
+list(APPEND CORE_SOURCES
+  dialogs/SizeFields.cpp
 )

@@ -22,16 +22,16 @@ int HexDigitValue(wchar_t c)
 
 } // namespace
 
-int64_t RoundHalfEven(double value)
+int64_t RoundHalfEven(long double value)
 {
     if (std::isnan(value)) return 0;
-    // Beyond 2^62 every double is already an integer; clamp what int64 cannot hold.
-    constexpr double limit = 9223372036854775808.0; // 2^63
+    // Beyond 2^63 every value is integral; clamp what int64 cannot hold.
+    constexpr long double limit = 9223372036854775808.0L; // 2^63
     if (value >= limit) return std::numeric_limits<int64_t>::max();
     if (value < -limit) return std::numeric_limits<int64_t>::min();
-    double whole = std::floor(value);
-    double rest = value - whole; // exact for doubles, 0 <= rest < 1
-    if (rest > 0.5 || (rest == 0.5 && std::fmod(whole, 2.0) != 0.0)) whole += 1.0;
+    long double whole = std::floor(value);
+    long double rest = value - whole; // exact, 0 <= rest < 1
+    if (rest > 0.5L || (rest == 0.5L && std::fmod(whole, 2.0L) != 0.0L)) whole += 1.0L;
     if (whole >= limit) return std::numeric_limits<int64_t>::max();
     return static_cast<int64_t>(whole);
 }

@@ -6,8 +6,11 @@
 #include <optional>
 #include <string_view>
 
-// Nearest integer, halves to the even neighbour.
-int64_t RoundHalfEven(double value);
+// Nearest integer, halves to the even neighbour; values beyond the range of
+// int64_t are clamped to it and NaN gives 0. The long double form keeps the
+// extended precision of sizes computed from other sizes.
+int64_t RoundHalfEven(long double value);
+inline int64_t RoundHalfEven(double value) { return RoundHalfEven(static_cast<long double>(value)); }
 
 // A typed number (zoom percentage, sizes, minutes and seconds): blanks
 // removed at both ends, the rest read as a signed decimal integer; text that

@@ -1,4 +1,5 @@
 list(APPEND WIN_SOURCES
   widgets/Application.cpp
   widgets/Controls.cpp
+  widgets/GroupFrame.cpp
 )

@@ -623,7 +623,7 @@ TEST_F(MainForm, PointerHidingThresholds)
 
 // Not a test of its own: the end-to-end check (tests/e2e/first_image.sh)
 // runs it beside a running pixavo.exe to read the main window's status bar
-// and image area. It prints "status: <panel 1 text>" and
+// and image area. It prints "status: <panel 1 text>", "hint: <panel 0 text>" and
 // "area: left top right bottom" (screen coordinates, UTF-8).
 TEST(E2EProbe, DISABLED_ReadRunningMainWindow)
 {
@@ -640,17 +640,22 @@ TEST(E2EProbe, DISABLED_ReadRunningMainWindow)
     ASSERT_NE(process, nullptr);
     void* remote = VirtualAllocEx(process, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
     ASSERT_NE(remote, nullptr);
-    LRESULT info = SendMessageW(status, SB_GETTEXTLENGTHW, 1, 0);
-    size_t length = std::min<size_t>(LOWORD(info), 2000);
-    SendMessageW(status, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(remote));
-    std::wstring text(length, L'\0');
-    SIZE_T read = 0;
-    ReadProcessMemory(process, remote, text.data(), length * sizeof(wchar_t), &read);
+    auto panel = [&](int index) {
+        LRESULT info = SendMessageW(status, SB_GETTEXTLENGTHW, WPARAM(index), 0);
+        size_t length = std::min<size_t>(LOWORD(info), 2000);
+        SendMessageW(status, SB_GETTEXTW, WPARAM(index), reinterpret_cast<LPARAM>(remote));
+        std::wstring text(length, L'\0');
+        SIZE_T read = 0;
+        ReadProcessMemory(process, remote, text.data(), length * sizeof(wchar_t), &read);
+        return text;
+    };
+    const std::wstring text = panel(1), hint = panel(0);
     VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     CloseHandle(process);
     RECT r{};
     GetClientRect(area, &r);
     MapWindowPoints(area, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
-    std::printf("status: %s\narea: %ld %ld %ld %ld\n", Narrow(text).c_str(), r.left, r.top, r.right, r.bottom);
+    std::printf("status: %s\nhint: %s\narea: %ld %ld %ld %ld\n", Narrow(text).c_str(), Narrow(hint).c_str(), r.left,
+                r.top, r.right, r.bottom);
     std::fflush(stdout);
 }
