@@ -39,6 +39,10 @@ TEST(RoundHalfEven, LargeAndSpecialValues)
     EXPECT_EQ(RoundHalfEven(1e300), std::numeric_limits<int64_t>::max());
     EXPECT_EQ(RoundHalfEven(-1e300), std::numeric_limits<int64_t>::min());
     EXPECT_EQ(RoundHalfEven(std::nan("")), 0);
+    // Extended precision: just above a half, which a double cannot hold.
+    EXPECT_EQ(RoundHalfEven(0.5L + 0x1p-60L), 1);
+    EXPECT_EQ(RoundHalfEven(2.5L - 0x1p-60L), 2);
+    EXPECT_EQ(RoundHalfEven(-0.5L - 0x1p-60L), -1);
 }
 
 TEST(ParseTypedNumber, DecimalWithBlanksTrimmed)
