@@ -101,7 +101,8 @@ private:
     // Resize and Revert are enabled unless the fields give the image's own size.
     void UpdateSizeButtons();
     // A button that is disabled while it has the focus hands the focus to
-    // the width field, so that keys (Escape) still reach this window.
+    // the width field: the keyboard is never left on a control that takes
+    // no input.
     void SetButtonEnabled(TButton& button, bool enabled);
 
     TMainForm& mainForm_;
