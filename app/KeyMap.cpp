@@ -87,23 +87,21 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         ToggleAutoFit();
     else if (ctrl && IsKey(key, 'S') && !timerRunning) {
         // SaveCurrentImage
-    } else if (IsKey(key, 'S')) {
-        // ToggleSlideShow
-    } else if (IsKey(key, 'Q')) {
-        // StopSlideShow
-    } else if (key == VK_ESCAPE) {
-        if (SlideShowActive) {
-            // StopSlideShow
-        } else if (FullScreen) {
+    } else if (IsKey(key, 'S'))
+        ToggleSlideShow();
+    else if (IsKey(key, 'Q'))
+        StopSlideShow();
+    else if (key == VK_ESCAPE) {
+        if (SlideShowActive)
+            StopSlideShow();
+        else if (FullScreen)
             ToggleFullScreen();
-        } else {
+        else
             Close();
-        }
-    } else if (IsKey(key, 'H')) {
-        // PauseOrContinueSlideShow
-    } else if (IsKey(key, 'V')) {
-        // ShowSlideShowOptions
-    }
+    } else if (IsKey(key, 'H'))
+        PauseOrContinueSlideShow();
+    else if (IsKey(key, 'V'))
+        ShowSlideShowOptions();
 }
 
 void TMainForm::SetKeyFocus() { EdtKeyGrab.SetFocus(); }

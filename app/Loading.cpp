@@ -23,10 +23,12 @@ std::wstring TMainForm::CurrentFilePath() const
     return FolderPath + (separated ? L"" : L"\\") + CurrentFileName;
 }
 
+// Through the error dialog's own queue: when the dialog is already open (a
+// report, or a question it asks for someone), the message waits for it to
+// close instead of replacing its text.
 void TMainForm::ReportLoadFailure(const std::wstring& message)
 {
-    ErrorDlg->SetErrorText(message);
-    ErrorDlg->ShowModal();
+    ErrorDlg->ApplicationEvents1Exception(Failure(message));
 }
 
 void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
@@ -36,6 +38,7 @@ void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
 
 void TMainForm::LoadCurrentImage()
 {
+    const StepScope step(*this);
     PnlPleaseWait.SetText(kLoadingText);
     BeginBusy(false);
     while (CurrentIndexValid()) {
@@ -57,6 +60,9 @@ void TMainForm::LoadCurrentImage()
             if (!SlideShowActive) {
                 SetEditingEnabled(true);
                 SetSaveEnabled(Modified);
+            } else {
+                // During a show the commands keep the show's locking.
+                UpdateSlideShowCommands();
             }
             SetZoomEnabled(true);
             // The image tools window resets its size fields here once it exists.

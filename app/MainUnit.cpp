@@ -51,6 +51,8 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     SBtnOpen.onClick = [this] { ChooseImageFolder(); };
     SBtnPrevious.onClick = [this] { ShowPreviousImage(); };
     SBtnNext.onClick = [this] { ShowNextImage(); };
+    SBtnSlideShow.onClick = [this] { ToggleSlideShow(); };
+    SlideShowTimer.onTimer = [this] { SlideShowTimerTimer(); };
     SBtnZoomIn.onClick = [this] { ZoomBy(10); };
     SBtnZoomOut.onClick = [this] { ZoomBy(-10); };
     SBtnAutoFit.onClick = [this] { ToggleAutoFit(); };
@@ -118,6 +120,9 @@ void TMainForm::SetUpButtons()
     SBtnHelpAbout.SetFaceColor(RGB(135, 206, 250));
     SBtnHelpAbout.SetFont(MakeFont(L"MS Shell Dlg 2", Scale(15), true));
     CmbZoomPercent.SetHint(L"Zoom Percentage|Adjust the Zoom Percentage.");
+    // The image area has no hint of its own: it pops up the window's.
+    RegisterHint(ScrollBox1);
+    RegisterHint(Image1);
     CmbZoomPercent.SetText(L"0%");
 
     for (TButton* b : {&SBtnSave, &SBtnPrint, &SBtnEmail, &SBtnPrevious, &SBtnNext, &SBtnSlideShow, &SBtnZoomOut,
@@ -135,9 +140,9 @@ void TMainForm::BuildMenu()
     NextImage1 = &m.Add(L"&Next Image [N]", [this] { ShowNextImage(); });
     m.AddSeparator();
     SlideShow2 = &m.Add(L"Slide Show");
-    SlideShow1 = &SlideShow2->Add(L"&Start Slide Show [S]");
-    PauseHoldH1 = &SlideShow2->Add(L"Pause (&Hold) Silde Show [H]");
-    SlideShowOptions2 = &SlideShow2->Add(L"&View Options [V]");
+    SlideShow1 = &SlideShow2->Add(L"&Start Slide Show [S]", [this] { ToggleSlideShow(); });
+    PauseHoldH1 = &SlideShow2->Add(L"Pause (&Hold) Silde Show [H]", [this] { PauseOrContinueSlideShow(); });
+    SlideShowOptions2 = &SlideShow2->Add(L"&View Options [V]", [this] { ShowSlideShowOptions(); });
     m.AddSeparator();
     Zoom1 = &m.Add(L"Zoom");
     ZoomIn101 = &Zoom1->Add(L"Zoom In 10%", [this] { ZoomBy(10); });
@@ -294,6 +299,7 @@ void TMainForm::FormResize()
 
 void TMainForm::FormClose()
 {
+    const StepScope step(*this);
     // The pending-changes check may save or ask, but never stops the closing.
     ConfirmLeaveModifiedImage();
     RemoveEmailTempFolder();

@@ -15,6 +15,7 @@
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
+#include "dialogs/SlideShowFormUnit.h"
 #include "imaging/PictureUtilUnit.h"
 #include "widgets/Controls.h"
 
@@ -58,6 +59,7 @@ public:
 
     // ---- Secondary windows created by the entry after the main window ----
     // (slide-show options, image tools, e-mail size and rename, in this order)
+    std::unique_ptr<TSlideShowForm> SlideShowForm;
 
     // ---- Controls ----
     TStatusBar StatusBar1{*this};
@@ -169,6 +171,18 @@ public:
     // Wheel with exactly Shift or Ctrl zooms, otherwise it scrolls.
     bool FormMouseWheel(int delta, ShiftState shift, POINT screenPoint) override;
 
+    // ---- Slide show (app/SlideShow.cpp) ----
+    void ToggleSlideShow();
+    void StartSlideShow();
+    void SlideShowTimerTimer();
+    void PauseOrContinueSlideShow();
+    void StopSlideShow();
+    // Locks the commands that change, replace or leave the image while the
+    // timer runs, and gives them back their state otherwise.
+    void UpdateSlideShowCommands();
+    // The options dialog; nothing until the entry has created it.
+    void ShowSlideShowOptions();
+
     // ---- Keyboard, full screen and background (app/KeyMap.cpp) ----
     void FormKeyDown(WORD& key, ShiftState shift) override;
     void SetKeyFocus();
@@ -197,6 +211,22 @@ private:
     void ReportLoadFailure(const std::wstring& message);
     void ReportUnsupportedFile(const std::wstring& argument);
     void SetImagePointers(PointerShape shape);
+    void SetFormHint(const std::wstring& hint);
+
+    // Held while a step away from the image or a load is under way, which may
+    // wait for the user (the pending-changes question, a load error): slide
+    // show ticks that fall due meanwhile pass without a step.
+    class StepScope {
+    public:
+        explicit StepScope(TMainForm& form) : form_(form) { ++form_.stepsUnderWay_; }
+        ~StepScope() { --form_.stepsUnderWay_; }
+        StepScope(const StepScope&) = delete;
+        StepScope& operator=(const StepScope&) = delete;
+
+    private:
+        TMainForm& form_;
+    };
+    int stepsUnderWay_ = 0;
 
     std::vector<std::wstring> arguments_;
     std::wstring commandLineImage_;

@@ -44,7 +44,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     Guarded([&] {
         TMainForm mainForm(arguments);
         // The slide-show options, image tools, e-mail size and rename windows
-        // are created here, in this order, as they are added.
+        // are created here, in this order.
+        mainForm.SlideShowForm = std::make_unique<TSlideShowForm>();
         Application::Run(mainForm);
     });
     return 0;

@@ -9,4 +9,5 @@ list(APPEND WIN_SOURCES
   app/OpenPictureDialog.cpp
   app/Zoom.cpp
   app/KeyMap.cpp
+  app/SlideShow.cpp
 )

@@ -2,4 +2,5 @@ list(APPEND WIN_SOURCES
   dialogs/ErrorDlgUnit.cpp
   dialogs/HelpDlgUnit.cpp
   dialogs/NewAboutFrmUnit.cpp
+  dialogs/SlideShowFormUnit.cpp
 )

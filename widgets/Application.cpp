@@ -22,34 +22,13 @@ AppState& State()
     return state;
 }
 
-// The hint of a window, or of the nearest ancestor that has one.
-std::wstring HintFor(HWND window, TForm*& form)
+void RouteHint(HWND window)
 {
-    form = nullptr;
-    std::wstring hint;
-    for (HWND w = window; w; w = GetParent(w)) {
-        TWindow* control = TWindow::FromHandle(w);
-        if (!control)
-            continue;
-        if (hint.empty())
-            hint = control->Hint();
-        if (auto* f = dynamic_cast<TForm*>(control)) {
-            form = f;
-            break;
-        }
-    }
-    return hint;
-}
-
-void RouteHint(const MSG& msg)
-{
-    if (msg.hwnd == State().lastHintWindow)
+    if (window == State().lastHintWindow)
         return;
-    State().lastHintWindow = msg.hwnd;
-    TForm* form = nullptr;
-    std::wstring hint = HintFor(msg.hwnd, form);
-    if (form)
-        Guarded([&] { form->ApplicationHint(LongHint(hint)); });
+    State().lastHintWindow = window;
+    if (TForm* form = window ? TForm::FromChild(window) : nullptr)
+        Guarded([&] { form->ApplicationHint(LongHint(NearestHint(window))); });
 }
 
 // Tab moves the focus between the controls of a dialog-like form.
@@ -91,6 +70,15 @@ void Application::SetShowHints(bool show)
     State().showHints = show;
 }
 
+void Application::RefreshHint()
+{
+    POINT p{};
+    if (!GetCursorPos(&p))
+        return;
+    State().lastHintWindow = nullptr;
+    RouteHint(WindowFromPoint(p));
+}
+
 bool Application::HandleMessage(bool wait)
 {
     MSG msg;
@@ -111,7 +99,7 @@ bool Application::HandleMessage(bool wait)
         }
     }
     if (msg.message == WM_MOUSEMOVE)
-        RouteHint(msg);
+        RouteHint(msg.hwnd);
     TForm* form = (msg.hwnd ? TForm::FromChild(msg.hwnd) : nullptr);
     if (form && IsWindowEnabled(form->Handle())) {
         if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {

@@ -68,6 +68,20 @@ std::wstring LongHint(const std::wstring& hint)
     return bar == std::wstring::npos ? hint : hint.substr(bar + 1);
 }
 
+std::wstring NearestHint(HWND window)
+{
+    for (HWND w = window; w; w = GetParent(w)) {
+        TWindow* control = TWindow::FromHandle(w);
+        if (!control)
+            continue;
+        if (!control->Hint().empty())
+            return control->Hint();
+        if (dynamic_cast<TForm*>(control))
+            break;
+    }
+    return {};
+}
+
 // ---------------------------------------------------------------- TGraphicControl
 
 TGraphicControl::TGraphicControl(TWindow& parent) : parent_(parent) { parent.AddGraphic(this); }
@@ -201,11 +215,8 @@ LRESULT TWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         if (header->code == TTN_GETDISPINFOW) {
             auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
             HWND tool = reinterpret_cast<HWND>(header->idFrom);
-            TWindow* control = FromHandle(tool);
-            if (!control)
-                control = FromHandle(GetParent(tool));
             static std::wstring text;
-            text = control && Application::ShowHints() ? ShortHint(control->Hint()) : L"";
+            text = Application::ShowHints() ? ShortHint(NearestHint(tool)) : L"";
             info->lpszText = text.data();
             return 0;
         }

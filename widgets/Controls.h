@@ -23,6 +23,10 @@ HFONT DefaultFont();
 // A font of the given pixel height (cached for the run).
 HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold = false, bool underline = false);
 
+// The hint of a window, or, when it has none of its own, of the nearest
+// window above it up to its form.
+std::wstring NearestHint(HWND window);
+
 // Splits "short|long" hint text; without a bar both parts are the whole text.
 std::wstring ShortHint(const std::wstring& hint);
 std::wstring LongHint(const std::wstring& hint);

@@ -1,28 +1,13 @@
 // Stepping through a folder over and over must not grow the process: every
 // picture and display copy of an image is released when the next one
 // replaces it.
+#include "tests/win/ProcessResources.h"
 #include "tests/win/ViewerTestSupport.h"
 
 namespace {
 
 using namespace viewer_test;
-
-// The committed private memory of the process, walked region by region
-// (the process counters are not filled in everywhere).
-SIZE_T PrivateBytes()
-{
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info{};
-    for (auto* address = static_cast<uint8_t*>(nullptr);
-         VirtualQuery(address, &info, sizeof(info)) == sizeof(info);
-         address = static_cast<uint8_t*>(info.BaseAddress) + info.RegionSize) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        if (info.RegionSize == 0)
-            break;
-    }
-    return total;
-}
+using process_resources::PrivateBytes;
 
 // A PNG with an alpha channel, so the display copy blends.
 std::vector<uint8_t> TransparentPng(int width, int height)
