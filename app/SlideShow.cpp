@@ -128,15 +128,16 @@ void TMainForm::StopSlideShow()
     UpdateSlideShowCommands();
 }
 
-// Decided by the timer alone: locked while a show runs, unlocked while it is
-// paused or over. Unlocked commands that need an image stay disabled while
-// there is none, as a load leaves them.
+// Locked while a show runs, unlocked while it is paused or over. Unlocked
+// commands that need an image stay disabled while there is none, as a load
+// leaves them; opening a folder, which a show refuses also while paused,
+// waits for the show to end.
 void TMainForm::UpdateSlideShowCommands()
 {
     const bool unlocked = !SlideShowTimer.Enabled();
     const bool image = CurrentIndexValid();
-    SBtnOpen.SetEnabled(unlocked);
-    OpenImage1->SetEnabled(unlocked);
+    SBtnOpen.SetEnabled(!SlideShowActive);
+    OpenImage1->SetEnabled(!SlideShowActive);
     SetEditingEnabled(unlocked && image);
     SetSaveEnabled(unlocked && image && Modified);
 }

@@ -132,14 +132,17 @@ protected:
 };
 
 // The commands of the locking table: enabled exactly when unlocked (no
-// current image is modified here, so the save commands stay off).
+// current image is modified here, so the save commands stay off); opening a
+// folder only once the show is over.
 void ExpectUnlocked(TMainForm& f, bool unlocked)
 {
-    for (TWindow* w : std::initializer_list<TWindow*>{&f.SBtnOpen, &f.SBtnRotateCCW, &f.SBtnRotateCW, &f.SBtnTools,
-                                                      &f.SBtnPrint, &f.SBtnEmail})
+    for (TWindow* w : std::initializer_list<TWindow*>{&f.SBtnRotateCCW, &f.SBtnRotateCW, &f.SBtnTools, &f.SBtnPrint,
+                                                      &f.SBtnEmail})
         EXPECT_EQ(w->Enabled(), unlocked) << Narrow(w->Hint());
-    for (TMenuItem* item : {f.OpenImage1, f.Rotate1, f.Flip1, f.SaveAs1, f.Rename1, f.Delete1, f.ReloadImageF51})
+    for (TMenuItem* item : {f.Rotate1, f.Flip1, f.SaveAs1, f.Rename1, f.Delete1, f.ReloadImageF51})
         EXPECT_EQ(item->Enabled(), unlocked) << Narrow(item->Caption());
+    EXPECT_EQ(f.SBtnOpen.Enabled(), !f.SlideShowActive);
+    EXPECT_EQ(f.OpenImage1->Enabled(), !f.SlideShowActive);
     EXPECT_FALSE(f.SBtnSave.Enabled());
     EXPECT_FALSE(f.SaveCtrlS1->Enabled());
     // Stepping and zooming are never locked.
