@@ -49,6 +49,7 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     PnlPleaseWait.onClick = [this] { PnlPleaseWaitClick(); };
     SBtnHelpAbout.onClick = [this] { SBtnHelpAboutClick(); };
     SBtnOpen.onClick = [this] { ChooseImageFolder(); };
+    SBtnPrint.onClick = [this] { PrintCurrentImage(); };
     SBtnPrevious.onClick = [this] { ShowPreviousImage(); };
     SBtnNext.onClick = [this] { ShowNextImage(); };
     SBtnSlideShow.onClick = [this] { ToggleSlideShow(); };

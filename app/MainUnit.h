@@ -12,6 +12,7 @@
 #include "app/Glyphs.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
+#include "app/PrintDialog.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
@@ -122,6 +123,7 @@ public:
 
     TTimer SlideShowTimer;
     TOpenPictureDialog DlgOpenPicture;
+    TPrintDialog DlgPrint;
     TToggleBitmapList ToggleBitmapList{Scale(16)};
 
     // ---- Handlers ----
@@ -170,6 +172,9 @@ public:
     void ZoomBy(int step);
     // Wheel with exactly Shift or Ctrl zooms, otherwise it scrolls.
     bool FormMouseWheel(int delta, ShiftState shift, POINT screenPoint) override;
+
+    // ---- Printing (app/Printing.cpp) ----
+    void PrintCurrentImage();
 
     // ---- Slide show (app/SlideShow.cpp) ----
     void ToggleSlideShow();
@@ -237,3 +242,4 @@ private:
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};
 };
+

@@ -7,6 +7,8 @@ list(APPEND WIN_SOURCES
   app/Loading.cpp
   app/Navigation.cpp
   app/OpenPictureDialog.cpp
+  app/PrintDialog.cpp
+  app/Printing.cpp
   app/Zoom.cpp
   app/KeyMap.cpp
   app/SlideShow.cpp

@@ -30,6 +30,8 @@ add_subdirectory(${GTEST_ROOT} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 file(GLOB WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(pixavo_win_tests ${WIN_TESTS} res/tests.rc)
-target_link_libraries(pixavo_win_tests PRIVATE pixavo_win gtest)
+target_link_libraries(pixavo_win_tests PRIVATE pixavo_win gtest version)
+# Some tests read pixavo.exe beside them.
+add_dependencies(pixavo_win_tests pixavo)
 target_compile_definitions(pixavo_win_tests PRIVATE PIXAVO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
 add_test(NAME win_tests COMMAND pixavo_win_tests)

@@ -516,9 +516,12 @@ void TIconGraphic::Draw(HDC dc, const RECT& rect) const
 {
     if (!image_)
         return;
+    // Surfaces that record and printers get the pixels: some printer drivers
+    // never finish icon drawing's mask operations.
     const DWORD type = GetObjectType(dc);
-    const bool recording = type == OBJ_ENHMETADC || type == OBJ_METADC;
-    if (!recording &&
+    const bool pixelsOnly =
+        type == OBJ_ENHMETADC || type == OBJ_METADC || GetDeviceCaps(dc, TECHNOLOGY) == DT_RASPRINTER;
+    if (!pixelsOnly &&
         DrawIconEx(dc, rect.left, rect.top, image_->icon.Get(), image_->width, image_->height, 0, nullptr, DI_NORMAL))
         return;
     BlendSection(dc, RECT{rect.left, rect.top, rect.left + image_->width, rect.top + image_->height},

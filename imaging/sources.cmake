@@ -7,6 +7,7 @@ list(APPEND CORE_SOURCES
   imaging/IconCodec.cpp
   imaging/Resample.cpp
   imaging/MetafileFormat.cpp
+  imaging/PrintLayout.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp
