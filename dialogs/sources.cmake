@@ -3,4 +3,5 @@ list(APPEND WIN_SOURCES
   dialogs/HelpDlgUnit.cpp
   dialogs/NewAboutFrmUnit.cpp
   dialogs/SlideShowFormUnit.cpp
+  dialogs/RenameDlgUnit.cpp
 )

@@ -782,7 +782,10 @@ void PlaceAnswerButtons(int outerWidth, int top, TButton& first, TButton* second
 
 TEdit::TEdit(TWindow& parent, int left, int top, int width, int height, DWORD extraStyle)
 {
-    CreateStandard(L"EDIT", WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL | extraStyle, L"",
+    // A multi-line box wraps its lines: the edit control decides that once,
+    // when it is created, by the absence of ES_AUTOHSCROLL.
+    const DWORD scroll = (extraStyle & ES_MULTILINE) ? 0 : ES_AUTOHSCROLL;
+    CreateStandard(L"EDIT", WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | scroll | extraStyle, L"",
                    parent.Handle(), left, top, width, height);
 }
 
@@ -811,7 +814,6 @@ TMemo::TMemo(TWindow& parent, int left, int top, int width, int height, bool rea
     : TEdit(parent, left, top, width, height,
             ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_WANTRETURN | (readOnly ? ES_READONLY : 0))
 {
-    SetWindowLongW(handle_, GWL_STYLE, GetWindowLongW(handle_, GWL_STYLE) & ~ES_AUTOHSCROLL);
 }
 
 void TMemo::SetLines(const std::vector<std::wstring>& lines)

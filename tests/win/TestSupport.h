@@ -111,6 +111,30 @@ inline void PostClick(HWND window, int at = 5)
     PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(at, at));
 }
 
+// A key pressed on the focused control (or the given window) with the given
+// modifiers held: the key-down message goes through the event loop, so the
+// window's preview sees it before the control does.
+inline void Press(WORD key, ShiftState shift = 0, HWND target = nullptr)
+{
+    if (!target)
+        target = GetFocus();
+    BYTE saved[256], state[256];
+    GetKeyboardState(saved);
+    std::memcpy(state, saved, sizeof(state));
+    auto hold = [&](bool down, std::initializer_list<int> keys) {
+        for (int k : keys)
+            state[k] = down ? 0x80 : 0;
+    };
+    hold(shift & ssCtrl, {VK_CONTROL, VK_LCONTROL});
+    hold(shift & ssShift, {VK_SHIFT, VK_LSHIFT});
+    hold(shift & ssAlt, {VK_MENU, VK_LMENU});
+    SetKeyboardState(state);
+    const LPARAM lParam = 1 | LPARAM(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16 | ((shift & ssAlt) ? 1 << 29 : 0);
+    PostMessageW(target, (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, key, lParam);
+    Pump();
+    SetKeyboardState(saved);
+}
+
 // The modal windows of the code under test run for real and are answered
 // with a posted click once they show. An error dialog's text is noted in
 // `failures` and its button clicked; a prompt goes to `prompt` and any other
@@ -137,30 +161,6 @@ inline void AnswerModals(std::vector<std::wstring>& failures, std::function<HWND
 }
 
 inline void StopAnsweringModals() { Application::ModalShownHook() = nullptr; }
-
-// A key pressed on the focused control (or the given window) with the given
-// modifiers held: the key-down message goes through the event loop, so the
-// window's preview sees it before the control does.
-inline void Press(WORD key, ShiftState shift = 0, HWND target = nullptr)
-{
-    if (!target)
-        target = GetFocus();
-    BYTE saved[256], state[256];
-    GetKeyboardState(saved);
-    std::memcpy(state, saved, sizeof(state));
-    auto hold = [&](bool down, std::initializer_list<int> keys) {
-        for (int k : keys)
-            state[k] = down ? 0x80 : 0;
-    };
-    hold(shift & ssCtrl, {VK_CONTROL, VK_LCONTROL});
-    hold(shift & ssShift, {VK_SHIFT, VK_LSHIFT});
-    hold(shift & ssAlt, {VK_MENU, VK_LMENU});
-    SetKeyboardState(state);
-    const LPARAM lParam = 1 | LPARAM(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16 | ((shift & ssAlt) ? 1 << 29 : 0);
-    PostMessageW(target, (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, key, lParam);
-    Pump();
-    SetKeyboardState(saved);
-}
 
 // Answers the system's print dialog from inside its own modal loop (a
 // thread timer, which that loop dispatches): counts the dialogs shown and

@@ -372,6 +372,19 @@ TEST_F(KeyMap, SlideShowRows)
                   row.after == Paused ? L"Continue (Un&hold) Silde Show [H]" : L"Pause (&Hold) Silde Show [H]");
     }
     EXPECT_EQ(aboutShown, 1);
+
+    // Turned by its key while the show runs, the image's save commands stay
+    // locked; paused, they follow the change, and Ctrl+S saves.
+    Press('S');
+    Press('R', ssCtrl);
+    EXPECT_TRUE(form.Modified);
+    EXPECT_FALSE(form.SBtnSave.Enabled());
+    EXPECT_FALSE(form.SaveCtrlS1->Enabled());
+    Press('H');
+    EXPECT_TRUE(form.SBtnSave.Enabled());
+    Press('S', ssCtrl);
+    EXPECT_FALSE(form.Modified);
+    EXPECT_EQ(state(), Paused);
     EXPECT_TRUE(form.Visible());
 }
 

@@ -4,6 +4,7 @@
 // for the user, and thousands of ticks that must not grow the process.
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "tests/win/ProcessResources.h"
 #include "tests/win/ViewerTestSupport.h"
@@ -66,25 +67,44 @@ protected:
     {
         ViewerTest::SetUp();
         DeleteKey();
-        // Error dialogs are noted and answered at once unless holdErrors is
-        // set; the options dialog goes to `options`.
+        // Error dialogs and questions are noted and answered with their first
+        // button, at once or after holdMs; the options dialog goes to `options`.
         Application::ModalShownHook() = [this](TForm& form) {
+            HWND button = nullptr;
             if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
                 failures.push_back(error->MmoError.Text());
-                if (holdErrors)
-                    heldSince = GetTickCount();
-                else
-                    PostClick(error->SbtnOkay.Handle());
+                button = error->SbtnOkay.Handle();
+            } else if (auto* help = dynamic_cast<THelpDlg*>(&form)) {
+                prompts.push_back({help->Text()});
+                button = help->SbtnOkay.Handle();
             } else if (auto* dialog = dynamic_cast<TSlideShowForm*>(&form)) {
                 if (options)
                     options(*dialog);
+            } else if (auto* rename = dynamic_cast<TRenameDlg*>(&form)) {
+                rename->EdtNewFileName.SetText(L"renamed");
+                button = rename->SBtnOkay.Handle();
+            }
+            if (button && holdMs) {
+                held = button;
+                heldSince = GetTickCount();
+            } else if (button) {
+                PostClick(button);
             }
         };
+        answerHeld.onTimer = [this] {
+            if (held && GetTickCount() - heldSince > holdMs) {
+                answered.push_back({shown->CurrentIndex, shown->FileList.size(), ticks, steps});
+                PostClick(std::exchange(held, nullptr));
+            }
+        };
+        answerHeld.SetInterval(20);
+        answerHeld.SetEnabled(true);
         g_boxes = &boxes;
         boxTimer = SetTimer(nullptr, 0, 30, AnswerMessageBox);
     }
     void TearDown() override
     {
+        answerHeld.SetEnabled(false);
         KillTimer(nullptr, boxTimer);
         g_boxes = nullptr;
         ViewerTest::TearDown();
@@ -97,13 +117,17 @@ protected:
         WriteText(kIntervalName, interval);
         auto form = std::make_unique<TMainForm>(std::vector<std::wstring>{L"/nosplash", image});
         form->SlideShowForm = std::make_unique<TSlideShowForm>();
+        form->RenameDlg = std::make_unique<TRenameDlg>();
         form->SlideShowTimer.onTimer = [this, f = form.get()] {
             ++ticks;
+            const std::wstring before = f->CurrentFileName;
             f->SlideShowTimerTimer();
+            steps += f->CurrentFileName != before;
         };
         form->Show();
         form->SetKeyFocus();
         Pump();
+        shown = form.get();
         return form;
     }
 
@@ -124,11 +148,22 @@ protected:
     Guard guard;
     TempFolder folder{L"Pixavo slide show"};
     int ticks = 0;
+    int steps = 0;   // ticks that moved to another file
     std::vector<std::wstring> boxes;
     UINT_PTR boxTimer = 0;
     std::function<void(TSlideShowForm&)> options;
-    bool holdErrors = false;
+    TMainForm* shown = nullptr;
+    // Held modal windows: where the show stood when each was answered.
+    struct Answered {
+        int index;
+        size_t count;
+        int ticks, steps;
+    };
+    DWORD holdMs = 0;
+    std::vector<Answered> answered;
+    HWND held = nullptr;
     DWORD heldSince = 0;
+    TTimer answerHeld;
 };
 
 // The commands of the locking table: enabled exactly when unlocked (no
@@ -490,23 +525,8 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     WriteBytes(folder / broken, {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
 
     // Error dialogs stay open for 400 ms, many intervals.
-    struct Held {
-        int index;
-        size_t count;
-        int ticks;
-    };
-    std::vector<Held> atAnswer;
-    holdErrors = true;
-    TTimer answer;
-    answer.onTimer = [&] {
-        if (f.ErrorDlg->Modal() && heldSince && GetTickCount() - heldSince > 400) {
-            heldSince = 0;
-            atAnswer.push_back({f.CurrentIndex, f.FileList.size(), ticks});
-            PostClick(f.ErrorDlg->SbtnOkay.Handle());
-        }
-    };
-    answer.SetInterval(20);
-    answer.SetEnabled(true);
+    holdMs = 400;
+    const auto& atAnswer = answered;
 
     // The first tick meets the broken file; the ticks during its message
     // take no step, so the broken entry itself is the one dropped.
@@ -539,6 +559,52 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     EXPECT_EQ(f.FileList.size(), 2u);
     EXPECT_GT(atAnswer[1].ticks, atAnswer[0].ticks + 5);
     EXPECT_TRUE(f.SlideShowActive);
+
+    // Renaming during the show: the steps wait for the name, and the file
+    // renamed is the one on screen when it was asked for.
+    const std::wstring renamed = f.CurrentFileName;
+    const int stepsBefore = steps;
+    Press(VK_RETURN, ssCtrl);
+    ASSERT_EQ(answered.size(), 4u);
+    EXPECT_GT(answered[3].ticks, answered[2].ticks + 5);
+    EXPECT_EQ(answered[3].steps, stepsBefore);
+    EXPECT_EQ(std::count(f.FileList.begin(), f.FileList.end(), L"renamed.bmp"), 1);
+    EXPECT_EQ(std::count(f.FileList.begin(), f.FileList.end(), renamed), 0);
+    EXPECT_EQ(GetFileAttributesW((folder / renamed).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesW((folder / L"renamed.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
+    Press('Q');
+}
+
+TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
+{
+    // Small images: leaving a turned one asks first.
+    auto form = Start(L"60", Folder(3));
+    TMainForm& f = *form;
+    Press('S');
+    Press('H');
+    ASSERT_TRUE(f.SBtnRotateCW.Enabled());
+    const int index = f.CurrentIndex;
+    const std::wstring path = f.CurrentFilePath();
+    ClickButton(f.SBtnRotateCW);
+    ASSERT_TRUE(f.Modified);
+    EXPECT_TRUE(f.SBtnSave.Enabled());
+    // Continued, the next tick asks; the question stays 300 ms, several
+    // intervals, and is answered Yes: saved, then the step goes on.
+    holdMs = 300;
+    Press('H');
+    const int continuedAt = ticks;
+    EXPECT_FALSE(f.SBtnSave.Enabled());
+    ASSERT_TRUE(PumpUntil([&] { return answered.size() == 1 && f.CurrentIndex != index; }));
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts[0].caption, L"Overwrite current image file with modified image?");
+    // Asked once, with the image still on screen, though more ticks fell due.
+    EXPECT_EQ(answered[0].index, index);
+    EXPECT_GE(answered[0].ticks, continuedAt + 3);
+    TPicture saved;
+    LoadPictureFromFile(saved, path);
+    EXPECT_EQ(saved.Width(), 8);
+    EXPECT_FALSE(f.Modified);
+    EXPECT_TRUE(failures.empty());
     Press('Q');
 }
 
