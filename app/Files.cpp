@@ -156,10 +156,12 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
         return SaveAsOutcome::Saved;
 
     // Saved into the listed folder (compared with the separator, which a
-    // drive's root keeps): the new file becomes the current one.
+    // drive's root keeps) as a file the folder's list can hold: the new file
+    // becomes the current one.
     const size_t separator = chosen.find_last_of(L"\\/");
     const std::wstring folder = separator == std::wstring::npos ? std::wstring() : chosen.substr(0, separator);
-    if (separator != std::wstring::npos && FolderFilePath(L"") == folder + chosen[separator]) {
+    if (separator != std::wstring::npos && FolderFilePath(L"") == folder + chosen[separator] &&
+        IsSupportedImageFile(chosen)) {
         const std::wstring name = LowerAscii(chosen.substr(separator + 1));
         auto found = std::find_if(FileList.begin(), FileList.end(),
                                   [&](const std::wstring& entry) { return LowerAscii(entry) == name; });

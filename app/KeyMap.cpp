@@ -59,9 +59,9 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         PrintCurrentImage();
     else if ((ctrl && IsKey(key, 'H')) || key == VK_F1)
         NewAboutBox->ShowModal();
-    else if (ctrl && IsKey(key, 'E')) {
-        // EmailCurrentImage
-    } else if (ctrl && IsKey(key, 'T')) {
+    else if (ctrl && IsKey(key, 'E'))
+        EmailCurrentImage();
+    else if (ctrl && IsKey(key, 'T')) {
         // ShowToolBox
     } else if (ctrl && IsKey(key, 'R'))
         TransformCurrentImage(TransformMode::RotateClockwise);

@@ -50,6 +50,7 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     SBtnHelpAbout.onClick = [this] { SBtnHelpAboutClick(); };
     SBtnOpen.onClick = [this] { ChooseImageFolder(); };
     SBtnPrint.onClick = [this] { PrintCurrentImage(); };
+    SBtnEmail.onClick = [this] { EmailCurrentImage(); };
     SBtnPrevious.onClick = [this] { ShowPreviousImage(); };
     SBtnNext.onClick = [this] { ShowNextImage(); };
     SBtnSlideShow.onClick = [this] { ToggleSlideShow(); };

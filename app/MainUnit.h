@@ -9,10 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "app/EmailAttachment.h"
 #include "app/Glyphs.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
 #include "app/PrintDialog.h"
+#include "dialogs/EmailSizeFormUnit.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
@@ -62,6 +64,7 @@ public:
     // ---- Secondary windows created by the entry after the main window ----
     // (slide-show options, image tools, e-mail size and rename, in this order)
     std::unique_ptr<TSlideShowForm> SlideShowForm;
+    std::unique_ptr<TEmailSizeDlg> EmailSizeDlg;
     std::unique_ptr<TRenameDlg> RenameDlg;
 
     // ---- Controls ----
@@ -217,6 +220,13 @@ public:
     void ToggleFullScreen();
     void SetBackgroundColor(COLORREF color);
     void Custom1Click();
+
+    // ---- E-mail (app/Email.cpp) ----
+    // Asks for the size in the e-mail size dialog, which sends.
+    void EmailCurrentImage();
+    // Writes the current picture at that size into EmailTempFolder and hands
+    // it to the user's mail program.
+    void SendImageByEmail(EmailSize size);
 
     static std::vector<std::wstring> ZoomPercentList();
 

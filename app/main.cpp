@@ -46,6 +46,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         // The slide-show options, image tools, e-mail size and rename windows
         // are created here, in this order.
         mainForm.SlideShowForm = std::make_unique<TSlideShowForm>();
+        mainForm.EmailSizeDlg = std::make_unique<TEmailSizeDlg>(mainForm);
         mainForm.RenameDlg = std::make_unique<TRenameDlg>();
         Application::Run(mainForm);
     });

@@ -1,4 +1,5 @@
 list(APPEND CORE_SOURCES
+  app/EmailAttachment.cpp
 )
 list(APPEND WIN_SOURCES
   app/Glyphs.cpp
@@ -14,4 +15,5 @@ list(APPEND WIN_SOURCES
   app/Zoom.cpp
   app/KeyMap.cpp
   app/SlideShow.cpp
+  app/Email.cpp
 )

@@ -10,7 +10,21 @@ namespace {
 
 class Files : public EditingTest {};
 
-bool IsJpeg(const std::vector<uint8_t>& bytes) { return bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8; }
+// The format of a file by its first bytes, and its pixels.
+std::string FormatOf(const std::vector<uint8_t>& bytes)
+{
+    if (bytes.size() > 2 && bytes[0] == 'B' && bytes[1] == 'M')
+        return "BMP";
+    if (bytes.size() > 2 && bytes[0] == 0x89 && bytes[1] == 'P')
+        return "PNG";
+    return bytes.size() > 2 && bytes[0] == 0xFF && bytes[1] == 0xD8 ? "JPEG" : "?";
+}
+
+Raster Decoded(const std::vector<uint8_t>& bytes)
+{
+    const std::string format = FormatOf(bytes);
+    return format == "BMP" ? DecodeBmp(bytes) : format == "PNG" ? PngToRaster(DecodePng(bytes)) : DecodeJpeg(bytes);
+}
 
 // No temporary file was left beside the images.
 bool NoTemporaryFiles(const std::wstring& folder)
@@ -34,12 +48,14 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
         bool replace;             // the overwrite question comes
         std::wstring current;     // the current file afterwards
         size_t listed;
+        const char* format;
     };
     const Case cases[] = {
-        {"no extension typed, Bitmaps chosen", L"new", L"new.jpg", false, L"new.jpg", 3},
-        {"an existing name of the list", L"b.jpg", L"b.jpg", true, L"b.jpg", 2},
-        {"another folder", L"sub\\c.png", L"sub\\c.png", false, L"a.JPG", 2},
-        {"cancelled", L"", L"", false, L"a.JPG", 2},
+        {"no extension typed, Bitmaps chosen", L"new", L"new.jpg", false, L"new.jpg", 3, "JPEG"},
+        {"an existing name of the list", L"b.jpg", L"b.jpg", true, L"b.jpg", 2, "JPEG"},
+        {"another folder", L"sub\\c.png", L"sub\\c.png", false, L"a.JPG", 2, "PNG"},
+        {"a name the list cannot hold", L"odd.gif", L"odd.gif", false, L"a.JPG", 2, "BMP"},
+        {"cancelled", L"", L"", false, L"a.JPG", 2, ""},
     };
     CreateDirectoryW((folder / L"sub").c_str(), nullptr);
     for (const Case& c : cases) {
@@ -80,10 +96,10 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
         EXPECT_FALSE(form->SBtnSave.Enabled());
         EXPECT_EQ(form->DlgSavePicture.FileTypeIndex, 5);   // remembered
         const std::vector<uint8_t> written = ReadBytes(folder / c.written);
-        Raster saved = ExtractExtension(c.written) == L".png" ? PngToRaster(DecodePng(written)) : DecodeJpeg(written);
+        ASSERT_EQ(FormatOf(written), c.format);
+        const Raster saved = Decoded(written);
         EXPECT_EQ(RedCorner(saved), "TR");
         EXPECT_EQ(saved.Width(), 30);
-        EXPECT_EQ(IsJpeg(written), ExtractExtension(c.written) != L".png");
         if (c.current == L"a.JPG") {
             // Saved elsewhere: leaving asks nothing and writes nothing.
             prompts.clear();
@@ -96,6 +112,7 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
             EXPECT_EQ(Status(*form), form->CurrentFileName + L" (30x40)");
         }
         DeleteFileW((folder / L"new.jpg").c_str());
+        DeleteFileW((folder / L"odd.gif").c_str());
     }
     EXPECT_TRUE(failures.empty());
 }
