@@ -1,5 +1,7 @@
 #include "widgets/Application.h"
 
+#include <windowsx.h>
+
 #include <new>
 
 #include "widgets/Controls.h"
@@ -43,11 +45,18 @@ std::wstring HintFor(HWND window, TForm*& form)
 
 void RouteHint(const MSG& msg)
 {
-    if (msg.hwnd == State().lastHintWindow)
+    // A disabled control gets no mouse messages, its parent does: the hint
+    // is the control's all the same.
+    HWND window = msg.hwnd;
+    POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    if (HWND child = ChildWindowFromPointEx(window, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        child && child != window && !IsWindowEnabled(child))
+        window = child;
+    if (window == State().lastHintWindow)
         return;
-    State().lastHintWindow = msg.hwnd;
+    State().lastHintWindow = window;
     TForm* form = nullptr;
-    std::wstring hint = HintFor(msg.hwnd, form);
+    std::wstring hint = HintFor(window, form);
     if (form)
         Guarded([&] { form->ApplicationHint(LongHint(hint)); });
 }

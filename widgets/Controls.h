@@ -22,6 +22,9 @@ class TForm;
 HFONT DefaultFont();
 // A font of the given pixel height (cached for the run).
 HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold = false, bool underline = false);
+// The first of the faces that the system has installed; the first face
+// when none is (the system then picks its nearest).
+const wchar_t* InstalledFace(std::initializer_list<const wchar_t*> faces);
 
 // Splits "short|long" hint text; without a bar both parts are the whole text.
 std::wstring ShortHint(const std::wstring& hint);
@@ -137,6 +140,7 @@ protected:
     HWND handle_ = nullptr;
     bool standard_ = false;
     std::wstring hint_;
+    HFONT font_ = nullptr;          // our own class: what WM_SETFONT set
     COLORREF color_ = GetSysColor(COLOR_BTNFACE);
     COLORREF fontColor_ = GetSysColor(COLOR_BTNTEXT);
     BrushHandle brush_;
@@ -187,6 +191,8 @@ public:
     // The tooltip window that shows the short hints of this form's controls.
     HWND ToolTip() const { return tooltip_; }
     void RegisterHint(TWindow& control);
+    // The control moved: its hint follows it.
+    void MoveHint(TWindow& control);
 
     // Handlers, named as the forms name them.
     virtual void FormShow() {}
@@ -265,6 +271,9 @@ public:
     void AddLine(const std::wstring& line);
     std::vector<std::wstring> Lines() const;
     void Clear();
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 class TComboBox : public TWindow {
@@ -278,7 +287,11 @@ public:
     std::function<void()> onChange;
 
 protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void HandleCommand(WORD code) override;
+
+private:
+    void NarrowMargins();
 };
 
 class TCheckBox : public TWindow {
