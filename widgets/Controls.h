@@ -343,6 +343,7 @@ public:
     void SetCaption(const std::wstring& caption);
     const std::wstring& Caption() const { return caption_; }
     void SetFont(HFONT font);
+    HFONT Font() const { return font_; }
     void SetColor(COLORREF color) { color_ = color; Invalidate(); }
     void SetAlignment(Align align) { align_ = align; }
     // With auto size on, the label's size follows its text; with word wrap
