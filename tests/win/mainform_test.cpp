@@ -558,11 +558,21 @@ TEST_F(MainForm, FolderListingSkipsFoldersHiddenAndUnsupportedFiles)
     EXPECT_EQ(sorted, (std::vector<std::wstring>{L"a.jpg", L"b.png"}));
     EXPECT_EQ(form.CurrentFileName, L"b.png");
 
-    // A folder whose only image is hidden gives the no-images state silently.
-    TMainForm hidden({folder / L"secret.png"});
-    hidden.OpenImageFolder(folder / L"pics.jpg\\nothing.png");
+    // A folder whose only images are hidden gives the no-images state
+    // silently, also when a hidden image is the one asked for.
+    TempFolder hiddenOnly(L"Pixavo listing hidden");
+    for (const wchar_t* name : {L"one.bmp", L"two.bmp"}) {
+        WriteBytes(hiddenOnly / name, EncodeBmp(Quadrants(8, 8)));
+        SetFileAttributesW((hiddenOnly / name).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    }
+    TMainForm hidden({L"/nosplash", hiddenOnly / L"two.bmp"});
     EXPECT_TRUE(hidden.FileList.empty());
     EXPECT_TRUE(hidden.PnlPleaseWait.Visible());
+    EXPECT_EQ(hidden.PnlPleaseWait.Text(), kNoImagesText);
+    EXPECT_FALSE(hidden.SBtnNext.Enabled());
+    // An empty sub-folder likewise.
+    hidden.OpenImageFolder(folder / L"pics.jpg\\nothing.png");
+    EXPECT_TRUE(hidden.FileList.empty());
     EXPECT_TRUE(failures.empty());
 }
 
