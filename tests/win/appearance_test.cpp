@@ -284,3 +284,24 @@ TEST_F(Appearance, TheUserCannotSizeTheWindowBelowWhatItsBarsNeed)
     form.SetClientSize(Scale(300), Scale(200));
     EXPECT_LT(form.Width(), minimum.cx);
 }
+
+// Not a check: shows the main window with a picture, resized and then
+// maximised, for screenshots (--gtest_also_run_disabled_tests
+// --gtest_filter=Appearance.DISABLED_*).
+TEST_F(Appearance, DISABLED_ShowResizedForLooking)
+{
+    TempFolder folder(L"Pixavo look");
+    WriteBytes(folder / L"look.jpg", EncodeJpeg(Solid(400, 260, 200, 120, 40)));
+    TMainForm form({L"/nosplash", folder / L"look.jpg"});
+    form.Show();
+    auto wait = [](DWORD ms) {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < ms)
+            Pump();
+    };
+    wait(2500);
+    SetWindowPos(form.Handle(), nullptr, 0, 0, Scale(900), Scale(560), SWP_NOMOVE | SWP_NOZORDER);
+    wait(3000);
+    ShowWindow(form.Handle(), SW_MAXIMIZE);
+    wait(3000);
+}
