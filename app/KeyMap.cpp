@@ -57,13 +57,13 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         // RenameCurrentImage
     } else if (ctrl && IsKey(key, 'O'))
         ChooseImageFolder();
-    else if (ctrl && IsKey(key, 'P')) {
-        // PrintCurrentImage
-    } else if ((ctrl && IsKey(key, 'H')) || key == VK_F1)
+    else if (ctrl && IsKey(key, 'P'))
+        PrintCurrentImage();
+    else if ((ctrl && IsKey(key, 'H')) || key == VK_F1)
         NewAboutBox->ShowModal();
-    else if (ctrl && IsKey(key, 'E')) {
-        // EmailCurrentImage
-    } else if (ctrl && IsKey(key, 'T')) {
+    else if (ctrl && IsKey(key, 'E'))
+        EmailCurrentImage();
+    else if (ctrl && IsKey(key, 'T')) {
         // ShowToolBox
     } else if (ctrl && IsKey(key, 'R')) {
         // TransformCurrentImage(RotateClockwise)

@@ -49,6 +49,8 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     PnlPleaseWait.onClick = [this] { PnlPleaseWaitClick(); };
     SBtnHelpAbout.onClick = [this] { SBtnHelpAboutClick(); };
     SBtnOpen.onClick = [this] { ChooseImageFolder(); };
+    SBtnPrint.onClick = [this] { PrintCurrentImage(); };
+    SBtnEmail.onClick = [this] { EmailCurrentImage(); };
     SBtnPrevious.onClick = [this] { ShowPreviousImage(); };
     SBtnNext.onClick = [this] { ShowNextImage(); };
     SBtnZoomIn.onClick = [this] { ZoomBy(10); };

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "app/EmailAttachment.h"
 #include "app/Glyphs.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
+#include "app/PrintDialog.h"
+#include "dialogs/EmailSizeFormUnit.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
@@ -58,6 +61,7 @@ public:
 
     // ---- Secondary windows created by the entry after the main window ----
     // (slide-show options, image tools, e-mail size and rename, in this order)
+    std::unique_ptr<TEmailSizeDlg> EmailSizeDlg;
 
     // ---- Controls ----
     TStatusBar StatusBar1{*this};
@@ -120,6 +124,7 @@ public:
 
     TTimer SlideShowTimer;
     TOpenPictureDialog DlgOpenPicture;
+    TPrintDialog DlgPrint;
     TToggleBitmapList ToggleBitmapList{Scale(16)};
 
     // ---- Handlers ----
@@ -169,6 +174,9 @@ public:
     // Wheel with exactly Shift or Ctrl zooms, otherwise it scrolls.
     bool FormMouseWheel(int delta, ShiftState shift, POINT screenPoint) override;
 
+    // ---- Printing (app/Printing.cpp) ----
+    void PrintCurrentImage();
+
     // ---- Keyboard, full screen and background (app/KeyMap.cpp) ----
     void FormKeyDown(WORD& key, ShiftState shift) override;
     void SetKeyFocus();
@@ -177,6 +185,13 @@ public:
     // The message panel's text colour on a background: black or white, whichever reads better.
     static COLORREF TextColorOn(COLORREF background);
     void Custom1Click();
+
+    // ---- E-mail (app/Email.cpp) ----
+    // Asks for the size in the e-mail size dialog, which sends.
+    void EmailCurrentImage();
+    // Writes the current picture at that size into EmailTempFolder and hands
+    // it to the user's mail program.
+    void SendImageByEmail(EmailSize size);
 
     static std::vector<std::wstring> ZoomPercentList();
     // The smallest outer size the user can give the window by sizing it
@@ -214,3 +229,4 @@ private:
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};
 };
+

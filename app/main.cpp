@@ -45,6 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         TMainForm mainForm(arguments);
         // The slide-show options, image tools, e-mail size and rename windows
         // are created here, in this order, as they are added.
+        mainForm.EmailSizeDlg = std::make_unique<TEmailSizeDlg>(mainForm);
         Application::Run(mainForm);
     });
     return 0;

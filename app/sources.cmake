@@ -1,4 +1,5 @@
 list(APPEND CORE_SOURCES
+  app/EmailAttachment.cpp
 )
 list(APPEND WIN_SOURCES
   app/Glyphs.cpp
@@ -7,6 +8,9 @@ list(APPEND WIN_SOURCES
   app/Loading.cpp
   app/Navigation.cpp
   app/OpenPictureDialog.cpp
+  app/PrintDialog.cpp
+  app/Printing.cpp
   app/Zoom.cpp
   app/KeyMap.cpp
+  app/Email.cpp
 )

@@ -38,6 +38,19 @@ add_subdirectory(${GTEST_ROOT} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 file(GLOB WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(pixavo_win_tests ${WIN_TESTS} res/tests.rc)
-target_link_libraries(pixavo_win_tests PRIVATE pixavo_win gtest)
+target_link_libraries(pixavo_win_tests PRIVATE pixavo_win gtest version)
+# Some tests read pixavo.exe beside them.
+add_dependencies(pixavo_win_tests pixavo)
 target_compile_definitions(pixavo_win_tests PRIVATE PIXAVO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
 add_test(NAME win_tests COMMAND pixavo_win_tests)
+
+# Test fixture, not part of the program: a Simple MAPI mail client that
+# records the messages it is handed (tests/mailclient), with both entries and
+# with the ANSI entry alone.
+foreach(variant pixavo_test_mail pixavo_test_mail_ansi)
+  add_library(${variant} SHARED tests/mailclient/MailClient.cpp)
+  set_target_properties(${variant} PROPERTIES PREFIX "" LINK_OPTIONS "-static;-static-libgcc;-static-libstdc++")
+  target_include_directories(${variant} PRIVATE ${CMAKE_SOURCE_DIR})
+  add_dependencies(pixavo_win_tests ${variant})
+endforeach()
+target_compile_definitions(pixavo_test_mail_ansi PRIVATE PIXAVO_ANSI_ONLY)

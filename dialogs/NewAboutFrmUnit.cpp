@@ -7,6 +7,7 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/PictureUtilUnit.h"
 #include "imaging/Resample.h"
+#include "pixavo_version.h"
 #include "res/resource.h"
 
 namespace {
@@ -86,9 +87,9 @@ TNewAboutBox::TNewAboutBox()
       Panel1(*this, 0, 0, Scale(484), Scale(243)),
       ImgSplash(Panel1, Scale(1), Scale(1), Scale(321), Scale(241)),
       LblPixavo(Panel1, Scale(96), 0, L"Pixavo", MakeFont(InstalledFace({L"Comic Sans MS", L"Comic Neue"}), Scale(43))),
-      LblImageBrowser(Panel1, 0, Scale(16), L"Image Browser 1.6", MakeFont(kSans, Scale(32), true)),
+      LblImageBrowser(Panel1, 0, Scale(16), L"Image Browser " PIXAVO_VERSION_SHORT_TEXT, MakeFont(kSans, Scale(32), true)),
       LblByCorvane(Panel1, 0, Scale(56), L"by Corvane, Inc", MakeFont(kSans, Scale(13), true)),
-      LblBuild(Panel1, 0, Scale(72), L"Build 1.6.8.0", MakeFont(kSans, Scale(11), true)),
+      LblBuild(Panel1, 0, Scale(72), L"Build " PIXAVO_VERSION_TEXT, MakeFont(kSans, Scale(11), true)),
       LblCopyright(Panel1, Scale(241), Scale(208), L"Copyright \u00A9 2026 Corvane, Inc.",
                    MakeFont(kSans, Scale(11), true)),
       LblComments(Panel1, Scale(218), Scale(224), L"For updates and support, visit"),

@@ -1,4 +1,5 @@
 list(APPEND WIN_SOURCES
+  dialogs/EmailSizeFormUnit.cpp
   dialogs/ErrorDlgUnit.cpp
   dialogs/HelpDlgUnit.cpp
   dialogs/NewAboutFrmUnit.cpp

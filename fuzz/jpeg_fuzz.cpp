@@ -1,4 +1,5 @@
-// libFuzzer target: the JPEG header reader and decoder on arbitrary bytes.
+// libFuzzer target: the JPEG header reader, decoder and metadata reader on
+// arbitrary bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -16,6 +17,14 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::span<const uint8_t> file(data, size);
+    // The metadata of any header, updated for turned pixels and written into
+    // a new file, reads back as it was written.
+    const JpegMetadata metadata = MetadataForNewPixels(ReadJpegMetadata(file), 3, 2, (size & 1) != 0);
+    if (!metadata.Empty()) {
+        Raster tiny(3, 2, PixelFormat::Bit24);
+        if (ReadJpegMetadata(EncodeJpeg(tiny, metadata)) != metadata)
+            std::abort();
+    }
     try {
         JpegHeader header = ReadJpegHeader(file);
         Raster raster = DecodeJpeg(file);

@@ -145,6 +145,7 @@ struct Encoder {
     ErrorManager err;
     jpeg_destination_mgr dest;
     std::vector<uint8_t>* out;
+    const JpegMetadata* metadata;
     bool outOfMemory;
     bool created;
     JOCTET buffer[kOutputChunk];
@@ -218,7 +219,18 @@ int CompressStage(Encoder* e, const uint8_t* base, size_t stride, int width, int
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, 90, TRUE);
     cinfo->dct_method = JDCT_FLOAT;
+    const JpegMetadata& metadata = *e->metadata;
+    if (metadata.jfif) {
+        cinfo->density_unit = metadata.jfif->unit;
+        cinfo->X_density = metadata.jfif->x;
+        cinfo->Y_density = metadata.jfif->y;
+    } else if (!metadata.Empty()) {
+        cinfo->write_JFIF_header = FALSE;
+    }
     jpeg_start_compress(cinfo, TRUE);
+    for (const JpegSegment& segment : metadata.segments)
+        if (segment.data.size() <= 65533)
+            jpeg_write_marker(cinfo, segment.marker, segment.data.data(), unsigned(segment.data.size()));
     while (cinfo->next_scanline < cinfo->image_height) {
         // The library only reads the rows it is given.
         JSAMPROW row = const_cast<JSAMPROW>(base + size_t(cinfo->next_scanline) * stride);
@@ -287,7 +299,7 @@ Raster DecodeJpeg(std::span<const uint8_t> file)
     return raster;
 }
 
-std::vector<uint8_t> EncodeJpeg(const Raster& raster)
+std::vector<uint8_t> EncodeJpeg(const Raster& raster, const JpegMetadata& metadata)
 {
     Raster bgr = raster.ConvertedTo(PixelFormat::Bit24);
     std::vector<uint8_t> out;
@@ -296,6 +308,7 @@ std::vector<uint8_t> EncodeJpeg(const Raster& raster)
     e->cinfo.err = &e->err.pub;
     InstallErrorManager(e->err);
     e->out = &out;
+    e->metadata = &metadata;
     EncoderGuard guard{*e};
     if (int code = CompressStage(e.get(), bgr.Bits0(), bgr.Stride(), bgr.Width(), bgr.Height()))
         ThrowJpegError(code);

@@ -5,6 +5,7 @@
 #include <span>
 #include <vector>
 
+#include "imaging/JpegMetadata.h"
 #include "imaging/Raster.h"
 
 struct JpegHeader {
@@ -24,4 +25,7 @@ Raster DecodeJpeg(std::span<const uint8_t> file);
 
 // The raster converted to 24 bits, compressed with the library's defaults,
 // then quality 90 with baseline forced, floating-point DCT, not progressive.
-std::vector<uint8_t> EncodeJpeg(const Raster& raster);
+// The metadata's segments follow the JFIF header, which is written with the
+// metadata's resolution, or left out when metadata came from a file that had
+// none; without any metadata the library's default JFIF header is written.
+std::vector<uint8_t> EncodeJpeg(const Raster& raster, const JpegMetadata& metadata = {});

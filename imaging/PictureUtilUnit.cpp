@@ -142,30 +142,6 @@ BitmapHandle CreateSection(int width, int height, int bits, void*& pixels)
     return bitmap;
 }
 
-// The graphic drawn at natural size onto a white 24-bit raster.
-Raster RenderOnWhite(const TGraphic& graphic)
-{
-    const int width = graphic.Width(), height = graphic.Height();
-    if (width <= 0 || height <= 0)
-        return {};
-    void* bits = nullptr;
-    BitmapHandle section = CreateSection(width, height, 24, bits);
-    const size_t stride = Raster::StrideFor(width, PixelFormat::Bit24);
-    std::memset(bits, 0xFF, stride * size_t(height));
-    {
-        MemoryDcHandle dc(CreateCompatibleDC(nullptr));
-        if (!dc)
-            throw Failure(L"Out of system resources");
-        SelectedObject selected(dc.Get(), section.Get());
-        graphic.Draw(dc.Get(), RECT{0, 0, width, height});
-        GdiFlush();
-    }
-    Raster raster(width, height, PixelFormat::Bit24, Raster::Unfilled{});
-    for (int y = 0; y < height; ++y)
-        std::memcpy(raster.MutableRow(y), static_cast<const uint8_t*>(bits) + size_t(y) * stride, stride);
-    return raster;
-}
-
 // A 32-bit DIB section with the pixels premultiplied by their alpha, as
 // AlphaBlend wants them.
 BitmapHandle PremultipliedSection(const Raster& straight)
@@ -285,6 +261,28 @@ void DrawRaster(HDC dc, const RECT& rect, const Raster& raster)
         SetStretchBltMode(dc, oldMode);
 }
 
+Raster DrawOnWhite(const TGraphic& graphic, int width, int height)
+{
+    if (width <= 0 || height <= 0)
+        return {};
+    void* bits = nullptr;
+    BitmapHandle section = CreateSection(width, height, 24, bits);
+    const size_t stride = Raster::StrideFor(width, PixelFormat::Bit24);
+    std::memset(bits, 0xFF, stride * size_t(height));
+    {
+        MemoryDcHandle dc(CreateCompatibleDC(nullptr));
+        if (!dc)
+            throw Failure(L"Out of system resources");
+        SelectedObject selected(dc.Get(), section.Get());
+        graphic.Draw(dc.Get(), RECT{0, 0, width, height});
+        GdiFlush();
+    }
+    Raster raster(width, height, PixelFormat::Bit24, Raster::Unfilled{});
+    for (int y = 0; y < height; ++y)
+        std::memcpy(raster.MutableRow(y), static_cast<const uint8_t*>(bits) + size_t(y) * stride, stride);
+    return raster;
+}
+
 std::wstring FullPathName(const std::wstring& fileName)
 {
     DWORD needed = GetFullPathNameW(fileName.c_str(), 0, nullptr, nullptr);
@@ -371,15 +369,16 @@ void TBitmapGraphic::Assign(const TGraphic& source)
     case GraphicKind::Raster:
     case GraphicKind::Jpeg:
         raster_ = source.Pixels();
-        return;
+        break;
     case GraphicKind::Png: {
         Raster pixels = source.Pixels();
         raster_ = pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255);
-        return;
+        break;
     }
     default:
         CannotAssign(source);
     }
+    SetMetadata(source.Metadata());
 }
 
 // -------------------------------------------------------------- TJpegImage
@@ -408,17 +407,19 @@ void TJpegImage::Draw(HDC dc, const RECT& rect) const
 void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
 {
     JpegHeader header = ReadJpegHeader(bytes);
+    JpegMetadata metadata = ReadJpegMetadata(bytes);
     bytes_ = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
     width_ = header.width;
     height_ = header.height;
     decoded_.reset();
+    SetMetadata(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)));
 }
 
 std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
 {
     if (bytes_)
         return *bytes_;
-    return EncodeJpeg(decoded_ ? *decoded_ : Raster());
+    return EncodeJpeg(decoded_ ? *decoded_ : Raster(), Metadata() ? *Metadata() : JpegMetadata());
 }
 
 void TJpegImage::Assign(const TGraphic& source)
@@ -434,6 +435,7 @@ void TJpegImage::Assign(const TGraphic& source)
     width_ = raster.Width();
     height_ = raster.Height();
     decoded_ = std::make_shared<Raster>(std::move(raster));
+    SetMetadata(source.Metadata());
 }
 
 Raster TJpegImage::Pixels() const
@@ -481,6 +483,7 @@ void TPngImage::Assign(const TGraphic& source)
     png_ = std::make_shared<const PngImage>(PngFromRaster(source.Pixels()));
     pixels_.reset();
     blend_.reset();
+    SetMetadata(source.Metadata());
 }
 
 Raster TPngImage::Pixels() const
@@ -516,9 +519,12 @@ void TIconGraphic::Draw(HDC dc, const RECT& rect) const
 {
     if (!image_)
         return;
+    // Surfaces that record and printers get the pixels: some printer drivers
+    // never finish icon drawing's mask operations.
     const DWORD type = GetObjectType(dc);
-    const bool recording = type == OBJ_ENHMETADC || type == OBJ_METADC;
-    if (!recording &&
+    const bool pixelsOnly =
+        type == OBJ_ENHMETADC || type == OBJ_METADC || GetDeviceCaps(dc, TECHNOLOGY) == DT_RASPRINTER;
+    if (!pixelsOnly &&
         DrawIconEx(dc, rect.left, rect.top, image_->icon.Get(), image_->width, image_->height, 0, nullptr, DI_NORMAL))
         return;
     BlendSection(dc, RECT{rect.left, rect.top, rect.left + image_->width, rect.top + image_->height},
@@ -771,7 +777,7 @@ void ConvertPictureToBitmap(TPicture& picture)
         if (graphic->Kind() == GraphicKind::Jpeg || graphic->Kind() == GraphicKind::Png)
             bitmap->Assign(*graphic);
         else
-            bitmap->SetRaster(RenderOnWhite(*graphic));
+            bitmap->SetRaster(DrawOnWhite(*graphic, graphic->Width(), graphic->Height()));
     }
     picture.TakeGraphic(std::move(bitmap));
 }

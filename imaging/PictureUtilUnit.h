@@ -10,9 +10,11 @@
 #include <vector>
 
 #include "imaging/IconCodec.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/PngCodec.h"
 #include "imaging/Raster.h"
+#include "imaging/Transform.h"
 #include "widgets/Handles.h"
 
 class TGraphic {
@@ -43,8 +45,17 @@ public:
     // then replaces the file ("Cannot create file %s", "Stream write error").
     void SaveToFile(const std::wstring& fileName) const;
 
+    // The metadata of the JPEG file the pixels came from, if any. It travels
+    // with the pixels through conversions, turns and resizes, and a JPEG
+    // image compressed anew writes it into its file.
+    const std::shared_ptr<const JpegMetadata>& Metadata() const { return metadata_; }
+    void SetMetadata(std::shared_ptr<const JpegMetadata> metadata) { metadata_ = std::move(metadata); }
+
 protected:
     [[noreturn]] void CannotAssign(const TGraphic& source) const;
+
+private:
+    std::shared_ptr<const JpegMetadata> metadata_;
 };
 
 class TBitmapGraphic : public TGraphic {
@@ -205,3 +216,19 @@ int ScreenBitsPerPixel();
 // dropped or repeated; halftoned onto a surface of 8 bits or fewer that has
 // fewer bits than the raster).
 void DrawRaster(HDC dc, const RECT& rect, const Raster& raster);
+// The graphic drawn stretched into a new white 24-bit raster of width ×
+// height (an icon at its natural size in the top-left corner); empty when a
+// side is not positive.
+Raster DrawOnWhite(const TGraphic& graphic, int width, int height);
+
+// A new 24-bit raster: the graphic at its natural size on white (transparent
+// and undrawn parts white), turned or flipped, with the graphic's JPEG
+// metadata made to fit (orientation 1, new size). The graphic is not changed.
+std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, TransformMode mode);
+// A new raster of exactly width × height: rasters and JPEG images stretched
+// by dropping or repeating rows and columns, PNG images and metafiles by
+// their own stretched drawing onto white, icons drawn on white at natural
+// size first; the graphic's JPEG metadata follows with the new size. A side
+// of 0 (or less) fails with "Invalid Image Size Constraints". The graphic is
+// not changed.
+std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width, int height);

@@ -204,6 +204,14 @@ void RegKey::WriteString(std::wstring_view name, std::wstring_view value) const
         throw Failure(FormatMessageText(L"Failed to set data for '%s'", {valueName}));
 }
 
+bool RegKey::HasValue(std::wstring_view name) const
+{
+    const std::wstring valueName(name);
+    return RegQueryValueExW(key_.Get(), valueName.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+std::vector<std::wstring> RegKey::SubkeyNames() const { return ::SubkeyNames(key_.Get()); }
+
 // ---- Settings store ----
 
 std::wstring ReadSettingValue(std::wstring_view valueName, const SettingsKey& location)

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "widgets/Handles.h"
 
@@ -35,6 +36,10 @@ public:
     // Writes a REG_SZ value, terminating zero included in the data length;
     // raises "Failed to set data for '%s'".
     void WriteString(std::wstring_view name, std::wstring_view value) const;
+    // True when the key holds a value of that name (of any type).
+    bool HasValue(std::wstring_view name) const;
+    // The names of the key's subkeys, in the registry's order.
+    std::vector<std::wstring> SubkeyNames() const;
 
 private:
     KeyHandle key_;

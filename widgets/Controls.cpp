@@ -983,6 +983,13 @@ std::vector<std::wstring> TComboBox::Items() const
     return items;
 }
 
+void TComboBox::SetItems(const std::vector<std::wstring>& items)
+{
+    SendMessageW(handle_, CB_RESETCONTENT, 0, 0);
+    for (const auto& item : items)
+        SendMessageW(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
 void TComboBox::HandleCommand(WORD code)
 {
     if (code == CBN_SELCHANGE) {

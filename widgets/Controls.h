@@ -283,6 +283,8 @@ public:
     void SetItemIndex(int index);
     int ItemIndex() const;
     std::vector<std::wstring> Items() const;
+    // Replaces the whole list; nothing is selected afterwards.
+    void SetItems(const std::vector<std::wstring>& items);
     // Runs on every change the user makes (typed or chosen), never on SetText.
     std::function<void()> onChange;
 

@@ -47,6 +47,7 @@ struct Cursor { static HCURSOR Invalid() { return nullptr; } static void Close(H
 struct Menu { static HMENU Invalid() { return nullptr; } static void Close(HMENU h) { DestroyMenu(h); } };
 struct EnhMeta { static HENHMETAFILE Invalid() { return nullptr; } static void Close(HENHMETAFILE h) { DeleteEnhMetaFile(h); } };
 struct Key { static HKEY Invalid() { return nullptr; } static void Close(HKEY h) { RegCloseKey(h); } };
+struct Global { static HGLOBAL Invalid() { return nullptr; } static void Close(HGLOBAL h) { GlobalFree(h); } };
 } // namespace handle_traits
 
 using BitmapHandle = UniqueHandle<HBITMAP, handle_traits::Gdi<HBITMAP>>;
@@ -56,6 +57,7 @@ using PenHandle = UniqueHandle<HPEN, handle_traits::Gdi<HPEN>>;
 using RegionHandle = UniqueHandle<HRGN, handle_traits::Gdi<HRGN>>;
 using PaletteHandle = UniqueHandle<HPALETTE, handle_traits::Gdi<HPALETTE>>;
 using MemoryDcHandle = UniqueHandle<HDC, handle_traits::Dc>;
+using DcHandle = UniqueHandle<HDC, handle_traits::Dc>;   // CreateDC and printer DCs
 using FileHandle = UniqueHandle<HANDLE, handle_traits::File>;
 using FindHandle = UniqueHandle<HANDLE, handle_traits::Find>;
 using ModuleHandle = UniqueHandle<HMODULE, handle_traits::Module>;
@@ -63,6 +65,23 @@ using IconHandle = UniqueHandle<HICON, handle_traits::Icon>;
 using MenuHandle = UniqueHandle<HMENU, handle_traits::Menu>;
 using EnhMetaFileHandle = UniqueHandle<HENHMETAFILE, handle_traits::EnhMeta>;
 using KeyHandle = UniqueHandle<HKEY, handle_traits::Key>;
+using GlobalMemoryHandle = UniqueHandle<HGLOBAL, handle_traits::Global>;
+
+// A movable memory block locked for the scope (GlobalLock/GlobalUnlock).
+template <class T>
+class GlobalLocked {
+public:
+    explicit GlobalLocked(HGLOBAL block) : block_(block), data_(static_cast<T*>(GlobalLock(block))) {}
+    ~GlobalLocked() { if (data_) GlobalUnlock(block_); }
+    GlobalLocked(const GlobalLocked&) = delete;
+    GlobalLocked& operator=(const GlobalLocked&) = delete;
+    T* Get() const { return data_; }
+    T* operator->() const { return data_; }
+
+private:
+    HGLOBAL block_;
+    T* data_;
+};
 
 // A window's DC for the scope (GetDC/ReleaseDC; null window = the screen).
 class WindowDc {

@@ -137,6 +137,63 @@ inline void AnswerModals(std::vector<std::wstring>& failures, std::function<HWND
 
 inline void StopAnsweringModals() { Application::ModalShownHook() = nullptr; }
 
+// Answers the system's print dialog from inside its own modal loop (a
+// thread timer, which that loop dispatches): counts the dialogs shown and
+// clicks OK (confirm) or Cancel in each.
+class PrintDialogAnswer {
+public:
+    explicit PrintDialogAnswer(bool confirm) : confirm_(confirm)
+    {
+        current_ = this;
+        timer_ = SetTimer(nullptr, 0, 50, Tick);
+    }
+    ~PrintDialogAnswer()
+    {
+        KillTimer(nullptr, timer_);
+        current_ = nullptr;
+    }
+    PrintDialogAnswer(const PrintDialogAnswer&) = delete;
+    PrintDialogAnswer& operator=(const PrintDialogAnswer&) = delete;
+    int Shown() const { return shown_; }
+
+private:
+    // A dialog of this thread with the print dialog's printer list.
+    static HWND FindPrintDialog()
+    {
+        HWND found = nullptr;
+        EnumThreadWindows(
+            GetCurrentThreadId(),
+            [](HWND window, LPARAM result) -> BOOL {
+                wchar_t name[16] = {};
+                GetClassNameW(window, name, 16);
+                if (IsWindowVisible(window) && std::wstring(name) == L"#32770" && GetDlgItem(window, 0x0473 /* cmb4 */)) {
+                    *reinterpret_cast<HWND*>(result) = window;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
+    {
+        PrintDialogAnswer* self = current_;
+        HWND dialog = self ? FindPrintDialog() : nullptr;
+        if (!dialog || dialog == self->answered_)
+            return;
+        self->answered_ = dialog;
+        ++self->shown_;
+        const int button = self->confirm_ ? IDOK : IDCANCEL;
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), LPARAM(GetDlgItem(dialog, button)));
+    }
+
+    static inline PrintDialogAnswer* current_ = nullptr;
+    bool confirm_;
+    int shown_ = 0;
+    HWND answered_ = nullptr;
+    UINT_PTR timer_ = 0;
+};
+
 // The PNG format registered for the length of a test, unless the program has
 // registered it already (then nothing).
 inline std::unique_ptr<PngFormatRegistration> RegisterPngIfMissing()

@@ -777,6 +777,45 @@ TEST(NewAboutBox, TitleAndLinkAreSetWithoutCollisions)
     EXPECT_GT(link.lowRight - link.lowLeft, (link.textRight - link.textLeft) * 9 / 10) << "a line, not a descender";
 }
 
+// The about window shows the version that the program file's version
+// resource carries: "Image Browser" with the first two numbers, "Build" with
+// all four, the same four in the fixed and the text fields of the resource.
+TEST(NewAboutBox, VersionTextsAgreeWithTheProgramFile)
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring exe = self;
+    exe = exe.substr(0, exe.find_last_of(L'\\') + 1) + L"pixavo.exe";
+    DWORD unused = 0;
+    std::vector<uint8_t> info(GetFileVersionInfoSizeW(exe.c_str(), &unused));
+    ASSERT_FALSE(info.empty()) << Narrow(exe);
+    ASSERT_TRUE(GetFileVersionInfoW(exe.c_str(), 0, DWORD(info.size()), info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    auto number = [](DWORD part) { return std::to_wstring(part); };
+    const std::wstring shortVersion = number(HIWORD(fixed->dwFileVersionMS)) + L"." + number(LOWORD(fixed->dwFileVersionMS));
+    const std::wstring version = shortVersion + L"." + number(HIWORD(fixed->dwFileVersionLS)) + L"." +
+                                 number(LOWORD(fixed->dwFileVersionLS));
+    auto text = [&](const std::wstring& name) {
+        wchar_t* value = nullptr;
+        UINT size = 0;
+        std::wstring path = L"\\StringFileInfo\\040904B0\\" + name;
+        if (!VerQueryValueW(info.data(), path.c_str(), reinterpret_cast<void**>(&value), &size) || !value)
+            return std::wstring(L"<none>");
+        return std::wstring(value);
+    };
+    EXPECT_EQ(text(L"FileVersion"), version);
+    EXPECT_EQ(text(L"ProductVersion"), version);
+
+    TNewAboutBox about;
+    EXPECT_EQ(about.LblImageBrowser.Caption(), L"Image Browser " + shortVersion);
+    EXPECT_EQ(about.LblBuild.Caption(), L"Build " + version);
+}
+
 // Not a check: shows the three windows for screenshots
 // (--gtest_also_run_disabled_tests --gtest_filter=DialogsLook.*).
 TEST(DialogsLook, DISABLED_ShowForAWhile)

@@ -1,0 +1,88 @@
+// E-mailing the current image: the size dialog, the attachment written into
+// the program's own folder for attachments, and the message handed to the
+// user's mail program.
+#include "app/MainUnit.h"
+
+#include <iterator>
+
+#include "mail/AFQuickMail.h"
+#include "system/Failure.h"
+
+namespace {
+
+bool DirectoryExists(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ForceDirectory(const std::wstring& path)
+{
+    return DirectoryExists(path) || CreateDirectoryW(path.c_str(), nullptr);
+}
+
+// The "\temp" folder of the first drive, from C: to Z:, where it exists or
+// can be made.
+std::wstring TempFolderOfFirstUsableDrive()
+{
+    std::wstring path;
+    for (wchar_t drive = L'C'; drive <= L'Z'; ++drive) {
+        path = std::wstring(1, drive) + L":\\temp";
+        if (ForceDirectory(path))
+            return path;
+    }
+    throw Failure(L"Cannot create " + path);
+}
+
+const wchar_t kHyphens[] = L"---------------------------------------------------------------------";
+static_assert(std::size(kHyphens) - 1 == 69);
+
+std::vector<std::wstring> MessageBody()
+{
+    return {L"",
+            L"",
+            L"",
+            kHyphens,
+            L"Sending pictures to friends is as easy as \"P-I-X-A-V-O\" with Pixavo Image Browser.",
+            std::wstring(L"Find out more by downloading a free copy of Pixavo Image Browser at ") +
+                TNewAboutBox::kSupportUrl};
+}
+
+} // namespace
+
+void TMainForm::EmailCurrentImage()
+{
+    if (!CurrentIndexValid() || !EmailSizeDlg)
+        return;
+    EmailSizeDlg->ShowModal();
+    SetKeyFocus();
+}
+
+void TMainForm::SendImageByEmail(EmailSize size)
+{
+    const TGraphic* graphic = CurrentPicture.Graphic();
+    if (!CurrentIndexValid() || !graphic)
+        return;
+
+    EmailTempFolder = TempFolderOfFirstUsableDrive() + L"\\pixavo";
+    if (!ForceDirectory(EmailTempFolder))
+        throw Failure(L"Cannot create " + EmailTempFolder);
+    const std::wstring attachment = EmailTempFolder + L"\\" + EmailAttachmentName(CurrentFileName);
+
+    if (size == EmailSize::Large) {
+        SaveGraphicToFile(*graphic, attachment);
+    } else {
+        const PixelSize target = EmailImageSize(graphic->Width(), graphic->Height(), size);
+        const auto resized = ResizeGraphic(*graphic, target.width, target.height);
+        SaveGraphicToFile(*resized, attachment);
+    }
+
+    // The mail program reports its own failures; the attachment stays in the
+    // folder until the program closes.
+    TAFQuickMail mail;
+    mail.ShowDialog = true;
+    mail.Subject = EmailAttachmentName(CurrentFileName);
+    mail.FileNames = {attachment};
+    mail.TextToSend = MessageBody();
+    mail.Send();
+}

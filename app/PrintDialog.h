@@ -1,0 +1,36 @@
+// The print dialog: the system's standard print dialog with its defaults
+// (choice of printer, the printer's own properties, copies), started with
+// the default printer in a given orientation. Confirmed, it leaves the
+// chosen printer's device context, set up as the user chose, for the job.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "widgets/Handles.h"
+
+class TPrintDialog {
+public:
+    // Takes the default printer with its own settings as the dialog's
+    // starting point. Fails with "There is no default printer currently
+    // selected" when there is none (no printer installed, or one that
+    // cannot be reached any more).
+    void UseDefaultPrinter();
+    // DMORIENT_PORTRAIT or DMORIENT_LANDSCAPE, for the printer taken.
+    void SetOrientation(short orientation);
+    // The orientation of the printer's settings (0 before a printer is taken).
+    short Orientation() const;
+    // The name of the printer taken or chosen.
+    std::wstring PrinterName() const;
+
+    // Shows the dialog modally over owner. True when the user confirmed:
+    // the settings become those chosen and TakeDC gives the printer's DC.
+    bool Execute(HWND owner);
+    DcHandle TakeDC() { return std::move(dc_); }
+
+private:
+    GlobalMemoryHandle devMode_;    // DEVMODEW
+    GlobalMemoryHandle devNames_;   // DEVNAMES
+    DcHandle dc_;
+};

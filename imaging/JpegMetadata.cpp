@@ -1,0 +1,281 @@
+#include "imaging/JpegMetadata.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr uint8_t kApp0 = 0xE0, kApp1 = 0xE1, kApp2 = 0xE2, kApp14 = 0xEE, kApp15 = 0xEF, kComment = 0xFE;
+constexpr uint8_t kStartOfScan = 0xDA, kEndOfImage = 0xD9;
+constexpr size_t kMaxSegmentData = 65533;
+
+constexpr std::string_view kExifId{"Exif\0\0", 6};
+constexpr std::string_view kXmpId{"http://ns.adobe.com/xap/1.0/\0", 29};
+constexpr std::string_view kIccId{"ICC_PROFILE\0", 12};
+constexpr std::string_view kMpfId{"MPF\0", 4};
+constexpr std::string_view kJfifId{"JFIF\0", 5};
+
+bool StartsWith(const std::vector<uint8_t>& data, std::string_view id)
+{
+    return data.size() >= id.size() && std::memcmp(data.data(), id.data(), id.size()) == 0;
+}
+
+bool IsExif(const JpegSegment& s) { return s.marker == kApp1 && StartsWith(s.data, kExifId); }
+bool IsXmp(const JpegSegment& s) { return s.marker == kApp1 && StartsWith(s.data, kXmpId); }
+bool IsIcc(const JpegSegment& s) { return s.marker == kApp2 && StartsWith(s.data, kIccId); }
+
+// An ICC profile kept with pixels compressed as colour must describe RGB:
+// the profile's colour space (bytes 16 to 19 of its header) sits in the
+// first chunk, after the identifier and the chunk's number and count.
+bool IccProfileIsRgb(const std::vector<JpegSegment>& segments)
+{
+    for (const JpegSegment& s : segments) {
+        if (!IsIcc(s) || s.data.size() < kIccId.size() + 2 + 20 || s.data[kIccId.size()] != 1)
+            continue;
+        return std::memcmp(s.data.data() + kIccId.size() + 2 + 16, "RGB ", 4) == 0;
+    }
+    return false;
+}
+
+// ------------------------------------------------------------------ Exif
+
+// The TIFF structure inside an Exif segment, every access bounds-checked.
+class Tiff {
+public:
+    explicit Tiff(std::vector<uint8_t>& data) : data_(data) {}
+
+    bool Open()
+    {
+        base_ = kExifId.size();
+        if (data_.size() < base_ + 8)
+            return false;
+        if (data_[base_] == 'I' && data_[base_ + 1] == 'I')
+            big_ = false;
+        else if (data_[base_] == 'M' && data_[base_ + 1] == 'M')
+            big_ = true;
+        else
+            return false;
+        return Get16(2).value_or(0) == 42;
+    }
+    std::optional<uint32_t> FirstIfd() const { return Get32(4); }
+
+    std::optional<uint32_t> Get16(size_t at) const
+    {
+        if (!Fits(at, 2))
+            return std::nullopt;
+        const uint8_t* p = data_.data() + base_ + at;
+        return big_ ? uint32_t(p[0]) << 8 | p[1] : uint32_t(p[1]) << 8 | p[0];
+    }
+    std::optional<uint32_t> Get32(size_t at) const
+    {
+        if (!Fits(at, 4))
+            return std::nullopt;
+        const uint8_t* p = data_.data() + base_ + at;
+        return big_ ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
+                    : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
+    }
+    void Put16(size_t at, uint32_t v)
+    {
+        if (!Fits(at, 2))
+            return;
+        uint8_t* p = data_.data() + base_ + at;
+        p[big_ ? 0 : 1] = uint8_t(v >> 8);
+        p[big_ ? 1 : 0] = uint8_t(v);
+    }
+    void Put32(size_t at, uint32_t v)
+    {
+        if (!Fits(at, 4))
+            return;
+        uint8_t* p = data_.data() + base_ + at;
+        for (int i = 0; i < 4; ++i)
+            p[big_ ? i : 3 - i] = uint8_t(v >> (8 * (3 - i)));
+    }
+
+    // Calls visit(tag, type, entryOffset) for each entry of the directory at
+    // offset; returns the offset of the field that links the next one.
+    template <class Visit>
+    std::optional<size_t> Walk(uint32_t offset, Visit&& visit) const
+    {
+        const auto count = Get16(offset);
+        if (!count)
+            return std::nullopt;
+        const size_t first = size_t(offset) + 2;
+        for (uint32_t i = 0; i < *count; ++i) {
+            const size_t entry = first + 12 * size_t(i);
+            const auto tag = Get16(entry), type = Get16(entry + 2);
+            if (!tag || !type || !Fits(entry, 12))
+                return std::nullopt;
+            visit(*tag, *type, entry);
+        }
+        const size_t link = first + 12 * size_t(*count);
+        return Fits(link, 4) ? std::optional<size_t>(link) : std::nullopt;
+    }
+
+private:
+    bool Fits(size_t at, size_t length) const
+    {
+        const size_t size = data_.size() - base_;   // Open made sure base_ lies inside
+        return at <= size && length <= size - at;
+    }
+    std::vector<uint8_t>& data_;
+    size_t base_ = 0;
+    bool big_ = false;
+};
+
+constexpr uint32_t kTagOrientation = 0x0112, kTagExifIfd = 0x8769, kTagPixelX = 0xA002, kTagPixelY = 0xA003;
+constexpr uint32_t kShort = 3, kLong = 4;
+
+// Writes a one-value SHORT or LONG entry; a SHORT that cannot hold the value
+// is left alone.
+void PutNumber(Tiff& tiff, size_t entry, uint32_t type, uint32_t value)
+{
+    if (tiff.Get32(entry + 4).value_or(0) != 1)
+        return;
+    if (type == kShort && value <= 0xFFFF)
+        tiff.Put16(entry + 8, value);
+    else if (type == kLong)
+        tiff.Put32(entry + 8, value);
+}
+
+void UpdateExif(std::vector<uint8_t>& data, int width, int height, bool turned)
+{
+    Tiff tiff(data);
+    if (!tiff.Open())
+        return;
+    const auto ifd0 = tiff.FirstIfd();
+    if (!ifd0)
+        return;
+    std::optional<uint32_t> exifIfd;
+    const auto link = tiff.Walk(*ifd0, [&](uint32_t tag, uint32_t type, size_t entry) {
+        if (tag == kTagOrientation && type == kShort && turned)
+            PutNumber(tiff, entry, type, 1);
+        else if (tag == kTagExifIfd && type == kLong)
+            exifIfd = tiff.Get32(entry + 8);
+    });
+    // The thumbnail directory shows the pixels as they were: unlinked.
+    if (link && turned)
+        tiff.Put32(*link, 0);
+    if (exifIfd && *exifIfd != *ifd0)
+        tiff.Walk(*exifIfd, [&](uint32_t tag, uint32_t type, size_t entry) {
+            if (tag == kTagPixelX)
+                PutNumber(tiff, entry, type, uint32_t(width));
+            else if (tag == kTagPixelY)
+                PutNumber(tiff, entry, type, uint32_t(height));
+        });
+}
+
+// ------------------------------------------------------------------- XMP
+
+// Replaces the value of a property written as name="value" or
+// <name>value</name>.
+void ReplaceXmpValue(std::string& text, std::string_view name, const std::string& value)
+{
+    for (const std::string& open : {std::string(name) + "=\"", std::string("<") + std::string(name) + ">"}) {
+        const char close = open.back() == '"' ? '"' : '<';
+        size_t at = 0;
+        while ((at = text.find(open, at)) != std::string::npos) {
+            const size_t begin = at + open.size();
+            const size_t end = text.find(close, begin);
+            if (end == std::string::npos || end - begin > 20)
+                break;
+            text.replace(begin, end - begin, value);
+            at = begin + value.size();
+        }
+    }
+}
+
+void UpdateXmp(std::vector<uint8_t>& data, int width, int height, bool turned)
+{
+    std::string text(data.begin() + std::ptrdiff_t(kXmpId.size()), data.end());
+    if (turned)
+        ReplaceXmpValue(text, "tiff:Orientation", "1");
+    ReplaceXmpValue(text, "exif:PixelXDimension", std::to_string(width));
+    ReplaceXmpValue(text, "exif:PixelYDimension", std::to_string(height));
+    if (kXmpId.size() + text.size() > kMaxSegmentData)
+        return;
+    data.resize(kXmpId.size());
+    data.insert(data.end(), text.begin(), text.end());
+}
+
+} // namespace
+
+JpegMetadata ReadJpegMetadata(std::span<const uint8_t> file)
+{
+    JpegMetadata metadata;
+    if (file.size() < 4 || file[0] != 0xFF || file[1] != 0xD8)
+        return metadata;
+    size_t at = 2;
+    bool first = true;
+    while (at + 4 <= file.size()) {
+        if (file[at] != 0xFF)
+            break;
+        const uint8_t marker = file[at + 1];
+        if (marker == 0xFF) {   // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == kStartOfScan || marker == kEndOfImage)
+            break;
+        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {   // no length
+            at += 2;
+            continue;
+        }
+        const size_t length = size_t(file[at + 2]) << 8 | file[at + 3];
+        if (length < 2 || at + 2 + length > file.size())
+            break;
+        JpegSegment segment{marker, std::vector<uint8_t>(file.begin() + std::ptrdiff_t(at + 4),
+                                                         file.begin() + std::ptrdiff_t(at + 2 + length))};
+        at += 2 + length;
+        const bool isFirst = first;
+        first = false;
+        if (marker == kApp0) {
+            if (isFirst && StartsWith(segment.data, kJfifId) && segment.data.size() >= 12)
+                metadata.jfif = JfifDensity{uint8_t(segment.data[7] <= 2 ? segment.data[7] : 0),
+                                            uint16_t(segment.data[8] << 8 | segment.data[9]),
+                                            uint16_t(segment.data[10] << 8 | segment.data[11])};
+            continue;
+        }
+        if (marker == kApp14 || (marker == kApp2 && StartsWith(segment.data, kMpfId)))
+            continue;
+        if ((marker > kApp0 && marker <= kApp15) || marker == kComment)
+            metadata.segments.push_back(std::move(segment));
+    }
+    if (!IccProfileIsRgb(metadata.segments))
+        std::erase_if(metadata.segments, IsIcc);
+    return metadata;
+}
+
+JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int height, bool turned)
+{
+    JpegMetadata out = metadata;
+    for (JpegSegment& segment : out.segments) {
+        if (IsExif(segment))
+            UpdateExif(segment.data, width, height, turned);
+        else if (IsXmp(segment))
+            UpdateXmp(segment.data, width, height, turned);
+    }
+    return out;
+}
+
+std::optional<int> ExifOrientation(const JpegMetadata& metadata)
+{
+    for (const JpegSegment& segment : metadata.segments) {
+        if (!IsExif(segment))
+            continue;
+        std::vector<uint8_t> data = segment.data;
+        Tiff tiff(data);
+        if (!tiff.Open())
+            continue;
+        std::optional<int> orientation;
+        if (auto ifd0 = tiff.FirstIfd())
+            tiff.Walk(*ifd0, [&](uint32_t tag, uint32_t type, size_t entry) {
+                if (tag == kTagOrientation && type == kShort)
+                    if (auto v = tiff.Get16(entry + 8))
+                        orientation = int(*v);
+            });
+        return orientation;
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,51 @@
+// The metadata of a JPEG file that stays with its picture when the picture is
+// compressed anew: the camera's Exif block, XMP, the colour profile,
+// comments and the other application segments, and the JFIF resolution.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+// One marker segment as it is in the file, without its marker and length.
+struct JpegSegment {
+    uint8_t marker = 0;              // 0xE1 to 0xEF (APP1 to APP15), or 0xFE (comment)
+    std::vector<uint8_t> data;       // at most 65533 bytes
+    bool operator==(const JpegSegment&) const = default;
+};
+
+// The resolution of the JFIF header.
+struct JfifDensity {
+    uint8_t unit = 0;                // 0 aspect ratio only, 1 dots per inch, 2 per cm
+    uint16_t x = 1, y = 1;
+    bool operator==(const JfifDensity&) const = default;
+};
+
+struct JpegMetadata {
+    std::vector<JpegSegment> segments;   // in file order
+    // Present when the file began with a JFIF header; a file without one
+    // (as cameras write them) is written again without one.
+    std::optional<JfifDensity> jfif;
+    bool Empty() const { return segments.empty() && !jfif; }
+    bool operator==(const JpegMetadata&) const = default;
+};
+
+// The segments before the first scan that describe the picture rather than
+// its old encoding: Exif and XMP, the ICC profile when it is an RGB profile
+// (the pixels are compressed as colour again), comments and the other
+// application segments. Left out: the JFIF header (its resolution is kept in
+// `jfif`) and its thumbnail extension, the Adobe segment (it describes the old
+// colour transform) and the multi-picture index (it points into the old file).
+// Never fails: damaged or truncated headers give what was read before the
+// damage.
+JpegMetadata ReadJpegMetadata(std::span<const uint8_t> file);
+
+// The metadata for new pixels of width × height made from the old ones: the
+// Exif and XMP pixel sizes follow, and when the pixels were turned or flipped
+// the orientation tags say 1 (the pixels are shown as they are stored) and
+// the Exif thumbnail, which still shows the old pixels, is dropped.
+JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int height, bool turned);
+
+// The Exif orientation (1 to 8), if the metadata carries one; for checks.
+std::optional<int> ExifOrientation(const JpegMetadata& metadata);

@@ -1,0 +1,3 @@
+list(APPEND WIN_SOURCES
+  mail/AFQuickMail.cpp
+)

@@ -1,0 +1,299 @@
+// E-mailing the current image: the size dialog, the attachment written into
+// C:\temp\pixavo and the message that the real MAPI32.DLL hands to the test
+// mail client, failures that leave the dialog open, and the clean-up when the
+// main window closes.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+
+#include "imaging/JpegCodec.h"
+#include "tests/win/MailTestSupport.h"
+#include "tests/win/ViewerTestSupport.h"
+
+namespace {
+
+using namespace mail_test;
+using namespace viewer_test;
+
+const std::wstring kTemp = L"C:\\temp", kAttachments = L"C:\\temp\\pixavo";
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void RemoveTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &data));
+    for (bool more = bool(find); more; more = FindNextFileW(find.Get(), &data)) {
+        const std::wstring name = data.cFileName, full = path + L"\\" + name;
+        SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(full.c_str());
+        else if (name != L"." && name != L"..")
+            RemoveTree(full);
+    }
+    find.Reset();
+    RemoveDirectoryW(path.c_str());
+}
+
+// C:\temp is missing during the test, as on a machine that never had one;
+// one that was there is moved aside and comes back afterwards.
+struct NoTempFolder {
+    const std::wstring saved = L"C:\\temp kept aside by the e-mail tests";
+    NoTempFolder() { MoveFileW(kTemp.c_str(), saved.c_str()); }
+    ~NoTempFolder()
+    {
+        RemoveTree(kTemp);
+        MoveFileW(saved.c_str(), kTemp.c_str());
+    }
+};
+
+// Ctrl+E as the keyboard delivers it to the focused control.
+void PressCtrlE()
+{
+    BYTE saved[256], state[256];
+    GetKeyboardState(saved);
+    std::memcpy(state, saved, sizeof(state));
+    state[VK_CONTROL] = state[VK_LCONTROL] = 0x80;
+    SetKeyboardState(state);
+    PostMessageW(GetFocus(), WM_KEYDOWN, 'E', LPARAM(1 | MapVirtualKeyW('E', MAPVK_VK_TO_VSC) << 16));
+    Pump();
+    SetKeyboardState(saved);
+}
+
+// What the test mail client records for an e-mailed attachment.
+std::wstring SentMessage(const std::wstring& name, unsigned answer = 0)
+{
+    return L"MAPISendMailW flags=11 parent=none account=none answer=" + std::to_wstring(answer) + L"\nsubject=" +
+           name + L"\nbody=\\r\\n\\r\\n\\r\\n" + std::wstring(69, L'-') +
+           L"\\r\\nSending pictures to friends is as easy as \"P-I-X-A-V-O\" with Pixavo Image Browser.\\r\\n"
+           L"Find out more by downloading a free copy of Pixavo Image Browser at https://corvane.com/pixavo\\r\\n\n"
+           L"file -1 C:\\temp\\pixavo\\" + name + L" | " + name + L"\n";
+}
+
+// What the size dialog is made to do each time it waits for the user.
+enum class Step { Small, Medium, Large, Cancel, Escape };
+
+class Email : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        png_ = RegisterPngIfMissing();
+        Application::ModalShownHook() = [this](TForm& form) {
+            if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
+                failures.push_back(error->MmoError.Text() + (form_->EmailSizeDlg->Visible() ? L" (open)" : L""));
+                PostClick(error->SbtnOkay.Handle());
+                DeleteFileW(kAttachments.c_str());   // the file that kept "\pixavo" from being made
+            } else if (dynamic_cast<TEmailSizeDlg*>(&form)) {
+                ++dialogShown;
+            } else {
+                return;
+            }
+            NextStep();
+        };
+    }
+    void TearDown() override
+    {
+        StopAnsweringModals();
+        form_.reset();
+    }
+
+    // A main window with its e-mail size dialog, showing the image.
+    TMainForm& Open(const std::wstring& name, int width, int height)
+    {
+        const Raster raster = Solid(width, height, 220, 0, 0);
+        const std::wstring path = folder / name;
+        if (name.ends_with(L".ico"))
+            WriteBytes(path, ReadBytes(PIXAVO_TEST_DATA L"/sample.ico"));   // 16 x 16 and 32 x 32
+        else if (name.ends_with(L".jpeg"))
+            WriteBytes(path, EncodeJpeg(raster));
+        else
+            SaveGraphicToFile(TBitmapGraphic(raster), path);
+        form_ = std::make_unique<TMainForm>(std::vector<std::wstring>{L"/nosplash"});
+        form_->EmailSizeDlg = std::make_unique<TEmailSizeDlg>(*form_);
+        form_->Show();
+        form_->OpenImageFolder(path);
+        form_->SetKeyFocus();
+        Pump();
+        EXPECT_EQ(form_->CurrentFileName, name);
+        return *form_;
+    }
+
+    void NextStep()
+    {
+        if (steps.empty())
+            return;
+        TEmailSizeDlg& dialog = *form_->EmailSizeDlg;
+        TButton* buttons[] = {&dialog.SBtnSmall, &dialog.SbtnMedium, &dialog.SbtnLarge, &dialog.SBtnCancel};
+        const Step step = steps.front();
+        steps.pop_front();
+        if (step == Step::Escape)
+            PostMessageW(dialog.SBtnSmall.Handle(), WM_KEYDOWN, VK_ESCAPE, 1 | MapVirtualKeyW(VK_ESCAPE, 0) << 16);
+        else
+            PostClick(buttons[int(step)]->Handle());
+    }
+
+    MailClientRegistration client;
+    NoTempFolder noTemp;
+    TempFolder folder{L"Pixavo e-mail"};
+    std::unique_ptr<TMainForm> form_;
+    std::deque<Step> steps;
+    std::vector<std::wstring> failures;
+    int dialogShown = 0;
+    std::unique_ptr<PngFormatRegistration> png_;
+};
+
+} // namespace
+
+TEST_F(Email, SizeDialogLayoutAndClosingWithoutSending)
+{
+    TMainForm& form = Open(L"Photo.jpeg", 40, 20);
+    TEmailSizeDlg& dialog = *form.EmailSizeDlg;
+    EXPECT_EQ(dialog.Text(), L"Email Image");
+    EXPECT_EQ(dialog.ClientWidth(), Scale(286));
+    EXPECT_EQ(dialog.ClientHeight(), Scale(185));
+    EXPECT_EQ(dialog.Color(), RGB(255, 255, 255));
+    const std::tuple<TButton&, int, int, int, const wchar_t*, const wchar_t*> buttons[] = {
+        {dialog.SBtnSmall, 8, 32, 75, L"Small", L"Small|One-fourth of the Current Image's Dimensions"},
+        {dialog.SbtnMedium, 104, 32, 75, L"Medium", L"Medium|One-half of the Current Image's Dimensions"},
+        {dialog.SbtnLarge, 200, 32, 75, L"Large", L"Large|Retain Current Image's Dimensions"},
+        {dialog.SBtnCancel, 104, 152, 73, L"Cancel", L""},
+    };
+    for (const auto& [button, left, top, width, caption, hint] : buttons) {
+        const RECT r = BoundsIn(button, dialog);
+        EXPECT_EQ(r.left, Scale(left)) << Narrow(caption);
+        EXPECT_EQ(r.top, Scale(top)) << Narrow(caption);
+        EXPECT_EQ(r.right - r.left, Scale(width)) << Narrow(caption);
+        EXPECT_EQ(r.bottom - r.top, Scale(25)) << Narrow(caption);
+        EXPECT_EQ(button.Text(), caption);
+        EXPECT_EQ(button.Hint(), hint);
+    }
+    EXPECT_EQ(dialog.Label1.BoundsRect().top, Scale(8));
+    const RECT frame = dialog.StaticText1Frame.BoundsRect(), text = dialog.StaticText1.BoundsRect();
+    EXPECT_EQ(frame.left, Scale(8));
+    EXPECT_EQ(frame.top, Scale(64));
+    EXPECT_EQ(frame.right - frame.left, Scale(265));
+    EXPECT_EQ(frame.bottom - frame.top, Scale(81));
+    // The explanation wraps into several lines inside its frame.
+    EXPECT_TRUE(text.left > frame.left && text.right < frame.right && text.bottom < frame.bottom);
+    EXPECT_GT(text.bottom - text.top, 3 * Scale(13));
+
+    // Esc and Cancel close the same dialog, nothing is written or sent, and
+    // the keys go to the main window again.
+    steps = {Step::Escape};
+    ClickButton(form.SBtnEmail);
+    steps = {Step::Cancel};
+    PressCtrlE();
+    EXPECT_EQ(dialogShown, 2);
+    EXPECT_FALSE(dialog.Visible());
+    EXPECT_EQ(GetFocus(), form.EdtKeyGrab.Handle());
+    EXPECT_TRUE(client.TakeCalls().empty());
+    EXPECT_FALSE(Exists(kTemp));
+}
+
+TEST_F(Email, EachSizeAndKindReachesTheMailClientThroughTheRealLibrary)
+{
+    const std::tuple<const wchar_t*, int, int, Step, const wchar_t*, GraphicKind, int, int> cases[] = {
+        {L"Photo.jpeg", 1001, 601, Step::Large, L"Photo.jpeg", GraphicKind::Jpeg, 1001, 601},
+        {L"Photo.jpeg", 1001, 601, Step::Medium, L"Photo.jpeg", GraphicKind::Jpeg, 500, 300},
+        {L"Scan.bmp", 1001, 601, Step::Small, L"Scan.jpg", GraphicKind::Jpeg, 250, 150},
+        {L"Beach.BMP", 64, 48, Step::Large, L"Beach.jpg", GraphicKind::Jpeg, 64, 48},
+        {L"App.ico", 0, 0, Step::Medium, L"App.jpg", GraphicKind::Jpeg, 16, 16},
+        {L"Chart.png", 401, 203, Step::Medium, L"Chart.png", GraphicKind::Png, 200, 101},
+        {L"Plan.emf", 120, 80, Step::Small, L"Plan.emf", GraphicKind::Metafile, 0, 0},
+        {L"Plan.wmf", 120, 80, Step::Large, L"Plan.wmf", GraphicKind::Metafile, 0, 0},
+        {L"\u6D77\u306E\u5199\u771F.bmp", 100, 60, Step::Medium, L"\u6D77\u306E\u5199\u771F.jpg", GraphicKind::Jpeg,
+         50, 30},
+    };
+    for (const auto& [file, width, height, size, sentAs, kind, sentWidth, sentHeight] : cases) {
+        SCOPED_TRACE(Narrow(file));
+        TMainForm& form = Open(file, width, height);
+        steps = {size};
+        if (size == Step::Small)
+            ClickButton(form.SBtnEmail);
+        else
+            PressCtrlE();
+        EXPECT_FALSE(form.EmailSizeDlg->Visible());
+        EXPECT_EQ(GetFocus(), form.EdtKeyGrab.Handle());
+        EXPECT_EQ(form.EmailTempFolder, kAttachments);
+        EXPECT_EQ(client.TakeCalls(), std::vector<std::wstring>{SentMessage(sentAs)});
+
+        // The attachment in its format and size; a metafile's own size is
+        // the screen's, and .wmf is the placeable old-style kind.
+        const std::wstring attachment = kAttachments + L"\\" + sentAs;
+        TPicture sent;
+        LoadPictureFromFile(sent, attachment);
+        ASSERT_NE(sent.Graphic(), nullptr);
+        EXPECT_EQ(sent.Graphic()->Kind(), kind);
+        const std::vector<uint8_t> bytes = ReadBytes(attachment);
+        if (kind == GraphicKind::Metafile) {
+            EXPECT_EQ(bytes.size() > 1 && bytes[0] == 0xD7 && bytes[1] == 0xCD, std::wstring(sentAs).ends_with(L".wmf"));
+        } else {
+            EXPECT_EQ(sent.Width(), sentWidth);
+            EXPECT_EQ(sent.Height(), sentHeight);
+        }
+        // An unchanged JPEG sent at its own size is the file itself.
+        if (size == Step::Large && kind == GraphicKind::Jpeg && std::wstring(file).ends_with(L".jpeg")) {
+            EXPECT_EQ(bytes, ReadBytes(folder / file));
+        }
+    }
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(Email, FailuresAreReportedAndTheDialogStaysOpenForAnotherChoice)
+{
+    TMainForm& form = Open(L"Tiny.png", 3, 2);
+    // "\pixavo" cannot be made while a file has its name (deleted once reported).
+    ASSERT_TRUE(CreateDirectoryW(kTemp.c_str(), nullptr));
+    WriteBytes(kAttachments, {1, 2, 3});
+    client.SetAnswer(1);   // the user cancels the compose window
+    MessageBoxWatcher boxes;
+    steps = {Step::Large, Step::Small, Step::Medium};
+    PressCtrlE();
+
+    EXPECT_EQ(failures, (std::vector<std::wstring>{L"Cannot create C:\\temp\\pixavo (open)",
+                                                   L"Invalid Image Size Constraints (open)"}));
+    EXPECT_EQ(dialogShown, 1);
+    // The third choice is sent; the cancel is reported with its code and
+    // the dialog closes as the send returns. The attachment stays.
+    EXPECT_EQ(client.TakeCalls(), std::vector<std::wstring>{SentMessage(L"Tiny.png", 1)});
+    EXPECT_EQ(boxes.boxes, std::vector<std::wstring>{L"Error sending mail (1). [OK] error icon"});
+    EXPECT_FALSE(form.EmailSizeDlg->Visible());
+    TPicture sent;
+    LoadPictureFromFile(sent, kAttachments + L"\\Tiny.png");
+    EXPECT_EQ(sent.Width(), 1);
+    EXPECT_EQ(sent.Height(), 1);
+}
+
+TEST_F(Email, ClosingDeletesTheAttachmentsAndTheFolderButNothingElse)
+{
+    // The first e-mail makes C:\temp and C:\temp\pixavo.
+    TMainForm* form = &Open(L"Scan.bmp", 30, 20);
+    steps = {Step::Large};
+    PressCtrlE();
+    ASSERT_TRUE(Exists(kAttachments + L"\\Scan.jpg"));
+    const std::wstring others[] = {L"Other.PNG", L"notes.txt", L"hidden.png", L"sub.png"};
+    for (const std::wstring& name : others)
+        WriteBytes(kAttachments + L"\\" + name, {1});
+    SetFileAttributesW((kAttachments + L"\\hidden.png").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    DeleteFileW((kAttachments + L"\\sub.png").c_str());
+    CreateDirectoryW((kAttachments + L"\\sub.png").c_str(), nullptr);
+
+    // Closing deletes the plain image files; the folder stays while anything
+    // else is in it.
+    form->Close();
+    for (std::wstring name : {L"Scan.jpg", L"Other.PNG", L"notes.txt", L"hidden.png", L"sub.png"})
+        EXPECT_EQ(Exists(kAttachments + L"\\" + name), name != L"Scan.jpg" && name != L"Other.PNG") << Narrow(name);
+
+    // With nothing else in it the folder goes too; C:\temp stays.
+    RemoveTree(kAttachments);
+    form = &Open(L"Scan.bmp", 30, 20);
+    steps = {Step::Small};
+    PressCtrlE();
+    ASSERT_TRUE(Exists(kAttachments + L"\\Scan.jpg"));
+    form->Close();
+    EXPECT_FALSE(Exists(kAttachments));
+    EXPECT_TRUE(Exists(kTemp));
+    EXPECT_EQ(client.TakeCalls().size(), 2u);
+    EXPECT_TRUE(failures.empty());
+}
