@@ -186,9 +186,9 @@ void TMainForm::SetBackgroundColor(COLORREF color)
 COLORREF TMainForm::TextColorOn(COLORREF background)
 {
     // Black text wherever it reads better than white: on backgrounds whose
-    // relative luminance lies above the point where both contrast alike
-    // (pure black gets white, grey and white get black, and so does navy get
-    // white rather than black on dark blue).
+    // relative luminance lies above the point where both contrast alike.
+    // Black gets white text, grey and white get black, and a dark blue gets
+    // white, where black would hardly show.
     auto linear = [](BYTE c) {
         const double v = c / 255.0;
         return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);

@@ -36,7 +36,9 @@ e2e_restore() {   # every key as it was before the check
   } | to_reg "$saved/delete.reg"
   {
     echo "regedit /S \"$(winepath -w "$saved/delete.reg")\""
-    for f in "$saved"/key*.reg; do [ -f "$f" ] && echo "regedit /S \"$(winepath -w "$f")\""; done
+    for f in "$saved"/key*.reg; do
+      if [ -f "$f" ]; then echo "regedit /S \"$(winepath -w "$f")\""; fi
+    done
   } | batch "$saved/restore.bat"
 }
 . "$(dirname "${BASH_SOURCE[0]}")/common.bash"

@@ -183,6 +183,9 @@ TEST_F(Appearance, DisabledButtonsShowTheirHintsToo)
         GetWindowRect(c.button.Handle(), &r);
         POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
         SetCursorPos(middle.x, middle.y);
+        const DWORD settle = GetTickCount();
+        while (GetTickCount() - settle < 200)   // the moves of the pointer itself first
+            Pump();
         // The move reaches the window the system gives it to: the button, or
         // the bar when the button is disabled.
         HWND target = c.button.Enabled() ? c.button.Handle() : form.Panel1.Handle();
@@ -190,7 +193,8 @@ TEST_F(Appearance, DisabledButtonsShowTheirHintsToo)
         ScreenToClient(target, &local);
         PostMessageW(target, WM_MOUSEMOVE, 0, MAKELPARAM(local.x, local.y));
         const DWORD start = GetTickCount();
-        while (!IsWindowVisible(tooltip) && GetTickCount() - start < 3000)
+        while ((!IsWindowVisible(tooltip) || form.StatusBar1.PanelText(0) != c.longHint) &&
+               GetTickCount() - start < 3000)
             Pump();
         EXPECT_EQ(form.StatusBar1.PanelText(0), c.longHint);
         ASSERT_TRUE(IsWindowVisible(tooltip));
