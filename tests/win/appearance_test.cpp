@@ -52,23 +52,6 @@ int Distance(COLORREF a, COLORREF b)
            std::abs(GetBValue(a) - GetBValue(b));
 }
 
-bool Installed(const wchar_t* face)
-{
-    WindowDc screen;
-    LOGFONTW wanted{};
-    wanted.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
-    bool found = false;
-    EnumFontFamiliesExW(
-        screen.Get(), &wanted,
-        [](const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
-            *reinterpret_cast<bool*>(data) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    return found;
-}
-
 // A text drawn black on white in a font of the dialog face.
 Shot Text(const wchar_t* text, int pixels, bool bold)
 {
@@ -92,7 +75,7 @@ protected:
 TEST(PrefixFonts, CaptionSymbolsSmoothSmallTextAndBoldThatIsBold)
 {
     // The caption buttons draw their symbols from Marlett.
-    EXPECT_TRUE(Installed(L"Marlett"));
+    EXPECT_TRUE(test_support::InstalledFont(L"Marlett"));
     // 13-pixel dialog text is smoothed (grey edges), and bold has more ink.
     const Shot regular = Text(L"Loading Image, Please Wait...", Scale(13), false);
     const Shot bold = Text(L"Loading Image, Please Wait...", Scale(13), true);

@@ -12,6 +12,7 @@
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
 #include "system/Numbers.h"
+#include "tests/win/TestSupport.h"
 
 namespace {
 
@@ -680,23 +681,6 @@ TEST(NewAboutBox, PhotographLabelsAndTheSupportLink)
 
 namespace {
 
-bool Installed(const std::wstring& face)
-{
-    WindowDc screen;
-    LOGFONTW wanted{};
-    wanted.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(wanted.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-    bool found = false;
-    EnumFontFamiliesExW(
-        screen.Get(), &wanted,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
-            *reinterpret_cast<bool*>(data) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    return found;
-}
-
 // The columns where a label, painted alone on white, puts ink: for its
 // lowest row of ink and for all rows above it.
 struct InkSpans {
@@ -749,7 +733,7 @@ TEST(NewAboutBox, TitleAndLinkAreSetWithoutCollisions)
         wchar_t face[LF_FACESIZE] = {};
         GetTextFaceW(dc.Get(), LF_FACESIZE, face);
         EXPECT_TRUE(std::wstring(face) == L"Comic Sans MS" || std::wstring(face) == L"Comic Neue") << Narrow(face);
-        EXPECT_TRUE(Installed(face)) << Narrow(face);
+        EXPECT_TRUE(test_support::InstalledFont(face)) << Narrow(face);
     }
     // The title reads as one line: the product name ends at its right edge
     // and begins after "Pixavo", in type no smaller than 20 pixels.
