@@ -53,9 +53,9 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         ScrollViewBy(Axis::Vertical, -10);
     else if (ctrl && key == VK_NEXT)
         ScrollViewBy(Axis::Vertical, 10);
-    else if (ctrl && key == VK_RETURN) {
-        // RenameCurrentImage
-    } else if (ctrl && IsKey(key, 'O'))
+    else if (ctrl && key == VK_RETURN)
+        RenameCurrentImage();
+    else if (ctrl && IsKey(key, 'O'))
         ChooseImageFolder();
     else if (ctrl && IsKey(key, 'P'))
         PrintCurrentImage();
@@ -65,11 +65,11 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         EmailCurrentImage();
     else if (ctrl && IsKey(key, 'T')) {
         // ShowToolBox
-    } else if (ctrl && IsKey(key, 'R')) {
-        // TransformCurrentImage(RotateClockwise)
-    } else if (ctrl && IsKey(key, 'L')) {
-        // TransformCurrentImage(RotateCounterClockwise)
-    } else if (IsKey(key, 'P') || (ctrl && key == VK_SPACE) || (!ctrl && key == VK_LEFT))
+    } else if (ctrl && IsKey(key, 'R'))
+        TransformCurrentImage(TransformMode::RotateClockwise);
+    else if (ctrl && IsKey(key, 'L'))
+        TransformCurrentImage(TransformMode::RotateCounterClockwise);
+    else if (IsKey(key, 'P') || (ctrl && key == VK_SPACE) || (!ctrl && key == VK_LEFT))
         ShowPreviousImage();
     else if (IsKey(key, 'N') || (!ctrl && key == VK_SPACE) || (!ctrl && key == VK_RIGHT))
         ShowNextImage();
@@ -79,17 +79,17 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         ZoomBy(10);
     else if (key == VK_F11)
         ToggleFullScreen();
-    else if (key == VK_DELETE && !timerRunning) {
-        // DeleteCurrentImage
-    } else if (key == VK_F5 && !timerRunning)
+    else if (key == VK_DELETE && !timerRunning)
+        DeleteCurrentImage();
+    else if (key == VK_F5 && !timerRunning)
         LoadCurrentImage();
     else if (key == VK_PAUSE)
         Close();
     else if (ctrl && IsKey(key, 'A'))
         ToggleAutoFit();
-    else if (ctrl && IsKey(key, 'S') && !timerRunning) {
-        // SaveCurrentImage
-    } else if (IsKey(key, 'S')) {
+    else if (ctrl && IsKey(key, 'S') && !timerRunning)
+        SaveCurrentImage();
+    else if (IsKey(key, 'S')) {
         // ToggleSlideShow
     } else if (IsKey(key, 'Q')) {
         // StopSlideShow

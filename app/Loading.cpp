@@ -18,9 +18,14 @@ bool FileExists(const std::wstring& path)
 
 std::wstring TMainForm::CurrentFilePath() const
 {
+    return FolderFilePath(CurrentFileName);
+}
+
+std::wstring TMainForm::FolderFilePath(const std::wstring& name) const
+{
     // A drive's root folder keeps its separator: no second one is added.
     bool separated = !FolderPath.empty() && (FolderPath.back() == L'\\' || FolderPath.back() == L'/');
-    return FolderPath + (separated ? L"" : L"\\") + CurrentFileName;
+    return FolderPath + (separated ? L"" : L"\\") + name;
 }
 
 void TMainForm::ReportLoadFailure(const std::wstring& message)

@@ -53,6 +53,9 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     SBtnEmail.onClick = [this] { EmailCurrentImage(); };
     SBtnPrevious.onClick = [this] { ShowPreviousImage(); };
     SBtnNext.onClick = [this] { ShowNextImage(); };
+    SBtnSave.onClick = [this] { SaveCurrentImage(); };
+    SBtnRotateCW.onClick = [this] { TransformCurrentImage(TransformMode::RotateClockwise); };
+    SBtnRotateCCW.onClick = [this] { TransformCurrentImage(TransformMode::RotateCounterClockwise); };
     SBtnZoomIn.onClick = [this] { ZoomBy(10); };
     SBtnZoomOut.onClick = [this] { ZoomBy(-10); };
     SBtnAutoFit.onClick = [this] { ToggleAutoFit(); };
@@ -153,12 +156,14 @@ void TMainForm::BuildMenu()
             ApplyZoom(100);
     });
     Rotate1 = &m.Add(L"&Rotate");
-    N90Clockwise1 = &Rotate1->Add(L"90\u00B0 Clockwise");
-    N90CounterClockwise1 = &Rotate1->Add(L"90\u00B0 Counter Clockwise");
-    N180Rotation1 = &Rotate1->Add(L"180\u00B0 Rotation");
+    auto transform = [this](TransformMode mode) { return [this, mode] { TransformCurrentImage(mode); }; };
+    N90Clockwise1 = &Rotate1->Add(L"90\u00B0 Clockwise", transform(TransformMode::RotateClockwise));
+    N90CounterClockwise1 =
+        &Rotate1->Add(L"90\u00B0 Counter Clockwise", transform(TransformMode::RotateCounterClockwise));
+    N180Rotation1 = &Rotate1->Add(L"180\u00B0 Rotation", transform(TransformMode::Rotate180));
     Flip1 = &m.Add(L"Flip");
-    Horizontal1 = &Flip1->Add(L"Horizontal");
-    Vertical1 = &Flip1->Add(L"Vertical");
+    Horizontal1 = &Flip1->Add(L"Horizontal", transform(TransformMode::FlipHorizontal));
+    Vertical1 = &Flip1->Add(L"Vertical", transform(TransformMode::FlipVertical));
     m.AddSeparator();
     BackgroundColor1 = &m.Add(L"Background Color");
     Black1 = &BackgroundColor1->Add(L"Black", [this] { SetBackgroundColor(RGB(0, 0, 0)); });
@@ -169,11 +174,11 @@ void TMainForm::BuildMenu()
     ViewFullScreen1 = &m.Add(L"&Full Screen [F11]", [this] { ToggleFullScreen(); });
     ToggleAutofit1 = &m.Add(L"&Auto-fit [Ctrl+A]", [this] { ToggleAutoFit(); });
     m.AddSeparator();
-    Rename1 = &m.Add(L"Rename [Ctrl+ENTER]");
-    SaveCtrlS1 = &m.Add(L"Save [Ctrl+S]");
-    SaveAs1 = &m.Add(L"Save As...");
+    Rename1 = &m.Add(L"Rename [Ctrl+ENTER]", [this] { RenameCurrentImage(); });
+    SaveCtrlS1 = &m.Add(L"Save [Ctrl+S]", [this] { SaveCurrentImage(); });
+    SaveAs1 = &m.Add(L"Save As...", [this] { SaveCurrentImageAs(); });
     ReloadImageF51 = &m.Add(L"Reload Image [F5]", [this] { LoadCurrentImage(); });
-    Delete1 = &m.Add(L"Delete [Del]");
+    Delete1 = &m.Add(L"Delete [Del]", [this] { DeleteCurrentImage(); });
     m.AddSeparator();
     Exit1 = &m.Add(L"&Exit [Esc]", [this] { Exit1Click(); });
 
@@ -348,7 +353,8 @@ void TMainForm::FormResize()
 
 void TMainForm::FormClose()
 {
-    // The pending-changes check may save or ask, but never stops the closing.
+    // The pending-changes check may save or ask, but never stops the closing
+    // (not even when a save failed and said so).
     ConfirmLeaveModifiedImage();
     RemoveEmailTempFolder();
 }

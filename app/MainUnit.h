@@ -18,6 +18,7 @@
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
+#include "dialogs/RenameDlgUnit.h"
 #include "imaging/PictureUtilUnit.h"
 #include "widgets/Controls.h"
 
@@ -62,6 +63,7 @@ public:
     // ---- Secondary windows created by the entry after the main window ----
     // (slide-show options, image tools, e-mail size and rename, in this order)
     std::unique_ptr<TEmailSizeDlg> EmailSizeDlg;
+    std::unique_ptr<TRenameDlg> RenameDlg;
 
     // ---- Controls ----
     TStatusBar StatusBar1{*this};
@@ -125,6 +127,7 @@ public:
     TTimer SlideShowTimer;
     TOpenPictureDialog DlgOpenPicture;
     TPrintDialog DlgPrint;
+    TSavePictureDialog DlgSavePicture;
     TToggleBitmapList ToggleBitmapList{Scale(16)};
 
     // ---- Handlers ----
@@ -142,9 +145,6 @@ public:
     void ChooseImageFolder();
     void ShowNextImage();
     void ShowPreviousImage();
-    // The pending-changes check before the current image is left; true: the
-    // caller must not go on.
-    bool ConfirmLeaveModifiedImage();
 
     // ---- Loading and display (app/Loading.cpp) ----
     void LoadCurrentImage();
@@ -158,6 +158,29 @@ public:
     bool CurrentIndexValid() const { return CurrentIndex >= 0 && size_t(CurrentIndex) < FileList.size(); }
     // Full path of the current file.
     std::wstring CurrentFilePath() const;
+    // Full path of a name in FolderPath.
+    std::wstring FolderFilePath(const std::wstring& name) const;
+
+    // ---- Rotation, flipping and resizing (app/Editing.cpp) ----
+    // The current picture turned or flipped, or resized, in memory: it
+    // becomes a raster, is marked modified and shown again. A failure leaves
+    // the picture, its flags and the buttons as they were.
+    void TransformCurrentImage(TransformMode mode);
+    void ResizeCurrentImage(int width, int height);
+
+    // ---- Saving, renaming and deleting (app/Files.cpp) ----
+    // Writes the modified picture over its file; true when it was written.
+    bool SaveCurrentImage();
+    // Writes the picture under a name chosen in the save dialog; true when it
+    // was saved under another path.
+    bool SaveCurrentImageAs();
+    // The pending-changes check before the current image is left: it may save
+    // silently, ask, or open the save dialog. True: the caller must not go on
+    // (the image was saved under another name, or a save failed and the
+    // changes are still on screen).
+    bool ConfirmLeaveModifiedImage();
+    void RenameCurrentImage();
+    void DeleteCurrentImage();
 
     // ---- Zoom (app/Zoom.cpp) ----
     void ApplyZoom(unsigned percent);
@@ -203,6 +226,24 @@ protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // BeginBusy for a scope; EndBusy when it ends, however it ends.
+    class BusyScope {
+    public:
+        BusyScope(TMainForm& form, bool showPanel) : form_(form) { form_.BeginBusy(showPanel); }
+        ~BusyScope() { form_.EndBusy(); }
+        BusyScope(const BusyScope&) = delete;
+        BusyScope& operator=(const BusyScope&) = delete;
+
+    private:
+        TMainForm& form_;
+    };
+    enum class SaveAsOutcome { Cancelled, Failed, Saved, SavedElsewhere };
+    SaveAsOutcome SaveAsChosenFile();
+    // A save's failure, in a message box with the error icon.
+    void ShowSaveError(const std::wstring& message);
+    // The current picture's graphic replaced by a copy of graphic, on screen too.
+    void ReplaceCurrentGraphic(const TGraphic& graphic);
+
     void BuildMenu();
     void SetUpButtons();
     void LayOut();

@@ -108,13 +108,3 @@ void TMainForm::ShowPreviousImage()
         CurrentIndex = int(FileList.size()) - 1;
     LoadCurrentImage();
 }
-
-bool TMainForm::ConfirmLeaveModifiedImage()
-{
-    if (!Modified)
-        return false;
-    // The question about a modified picture (save it, ask, or stop the
-    // caller) comes with saving; until then nothing modifies a picture and
-    // leaving it goes on.
-    return false;
-}

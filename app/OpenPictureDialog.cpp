@@ -73,8 +73,8 @@ std::vector<WORD> BuildTemplate()
     t.Word(0);   // default class
     t.Word(0);   // no title
     t.Item(0, 0, 0, 0, kAreaHeight, stc32);
-    t.Item(SS_OWNERDRAW, kPaneLeft, kPaneTop, kPaneWidth, kPaneHeight, TOpenPictureDialog::kPreviewPaneId);
-    t.Item(SS_CENTER | SS_NOPREFIX, kPaneLeft, kSizeTop, kPaneWidth, kSizeHeight, TOpenPictureDialog::kPreviewSizeId);
+    t.Item(SS_OWNERDRAW, kPaneLeft, kPaneTop, kPaneWidth, kPaneHeight, TPictureDialog::kPreviewPaneId);
+    t.Item(SS_CENTER | SS_NOPREFIX, kPaneLeft, kSizeTop, kPaneWidth, kSizeHeight, TPictureDialog::kPreviewSizeId);
     return t.Words();
 }
 
@@ -128,8 +128,8 @@ void ClearPreview(HWND hook, PreviewState& state)
     state.image.Reset();
     state.width = state.height = 0;
     state.path.clear();
-    SetDlgItemTextW(hook, TOpenPictureDialog::kPreviewSizeId, L"");
-    InvalidateRect(GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId), nullptr, TRUE);
+    SetDlgItemTextW(hook, TPictureDialog::kPreviewSizeId, L"");
+    InvalidateRect(GetDlgItem(hook, TPictureDialog::kPreviewPaneId), nullptr, TRUE);
 }
 
 // Loads the picture and draws it, fitted and never enlarged, into a bitmap
@@ -142,7 +142,7 @@ void LoadPreview(HWND hook, PreviewState& state, const std::wstring& path)
     if (!graphic || graphic->Empty() || picture.Width() <= 0 || picture.Height() <= 0)
         throw Failure(L"Empty picture");
     const int naturalWidth = picture.Width(), naturalHeight = picture.Height();
-    const RECT inner = PaneInner(GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId));
+    const RECT inner = PaneInner(GetDlgItem(hook, TPictureDialog::kPreviewPaneId));
     const double scale = std::min({1.0, double(inner.right - inner.left) / naturalWidth,
                                    double(inner.bottom - inner.top) / naturalHeight});
     const int width = std::max<int>(1, int(RoundHalfEven(naturalWidth * scale)));
@@ -172,9 +172,9 @@ void LoadPreview(HWND hook, PreviewState& state, const std::wstring& path)
     state.width = width;
     state.height = height;
     state.path = path;
-    SetDlgItemTextW(hook, TOpenPictureDialog::kPreviewSizeId,
+    SetDlgItemTextW(hook, TPictureDialog::kPreviewSizeId,
                     (std::to_wstring(naturalWidth) + L" x " + std::to_wstring(naturalHeight)).c_str());
-    InvalidateRect(GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId), nullptr, TRUE);
+    InvalidateRect(GetDlgItem(hook, TPictureDialog::kPreviewPaneId), nullptr, TRUE);
 }
 
 void SelectionChanged(HWND hook, PreviewState& state)
@@ -221,8 +221,8 @@ void PaintPane(const PreviewState& state, const DRAWITEMSTRUCT& item)
 // when the dialog is resized.
 void KeepPaneAtRight(HWND hook, PreviewState& state)
 {
-    HWND pane = GetDlgItem(hook, TOpenPictureDialog::kPreviewPaneId);
-    HWND size = GetDlgItem(hook, TOpenPictureDialog::kPreviewSizeId);
+    HWND pane = GetDlgItem(hook, TPictureDialog::kPreviewPaneId);
+    HWND size = GetDlgItem(hook, TPictureDialog::kPreviewSizeId);
     if (!pane || !size)
         return;
     RECT client{}, paneRect{}, sizeRect{};
@@ -280,7 +280,7 @@ UINT_PTR CALLBACK PreviewHook(HWND hook, UINT message, WPARAM wParam, LPARAM lPa
         case WM_DRAWITEM: {
             auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
             PreviewState* state = StateOf(hook);
-            if (state && item && item->CtlID == UINT(TOpenPictureDialog::kPreviewPaneId)) {
+            if (state && item && item->CtlID == UINT(TPictureDialog::kPreviewPaneId)) {
                 PaintPane(*state, *item);
                 SetWindowLongPtrW(hook, DWLP_MSGRESULT, TRUE);
                 result = TRUE;
@@ -296,7 +296,7 @@ UINT_PTR CALLBACK PreviewHook(HWND hook, UINT message, WPARAM wParam, LPARAM lPa
 
 } // namespace
 
-bool TOpenPictureDialog::Execute(HWND owner)
+bool TPictureDialog::Run(HWND owner, bool save)
 {
     std::wstring filter;
     for (const FileType& type : FileTypes) {
@@ -325,11 +325,12 @@ bool TOpenPictureDialog::Execute(HWND owner)
     info.lpstrFile = file.data();
     info.nMaxFile = DWORD(file.size());
     info.lpstrInitialDir = InitialDir.empty() ? nullptr : InitialDir.c_str();
+    info.lpstrDefExt = DefaultExt.empty() ? nullptr : DefaultExt.c_str();
     info.Flags = Options | OFN_EXPLORER | OFN_ENABLEHOOK | OFN_ENABLETEMPLATEHANDLE;
     info.lCustData = reinterpret_cast<LPARAM>(&state);
     info.lpfnHook = PreviewHook;
 
-    const BOOL chosen = GetOpenFileNameW(&info);
+    const BOOL chosen = save ? GetSaveFileNameW(&info) : GetOpenFileNameW(&info);
     FileTypeIndex = int(info.nFilterIndex);
     if (!chosen)
         return false;

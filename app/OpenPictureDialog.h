@@ -1,6 +1,6 @@
-// The open-picture dialog: the system's file-open dialog with a preview pane
-// beside the file list that shows the selected picture fitted into it and
-// its natural size as "W x H".
+// The picture dialogs: the system's file-open and file-save dialogs with a
+// preview pane beside the file list that shows the selected picture fitted
+// into it and its natural size as "W x H".
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-class TOpenPictureDialog {
+class TPictureDialog {
 public:
     struct FileType {
         std::wstring description;   // the entry shown
@@ -24,10 +24,25 @@ public:
     // confirmed Execute: the chosen file's full path.
     std::wstring FileName;
 
-    // Shows the dialog modally over owner; true when a file was confirmed.
-    bool Execute(HWND owner);
+    // Without a dot; appended to a name typed without extension. Empty: none.
+    std::wstring DefaultExt;
 
     // Control ids in the dialog's own area (the child of the system dialog).
     static constexpr int kPreviewPaneId = 0x5101;
     static constexpr int kPreviewSizeId = 0x5102;
+
+protected:
+    // Shows the open or save dialog modally over owner; true when a file was
+    // confirmed. FileTypeIndex follows the entry chosen last, also on cancel.
+    bool Run(HWND owner, bool save);
+};
+
+class TOpenPictureDialog : public TPictureDialog {
+public:
+    bool Execute(HWND owner) { return Run(owner, false); }
+};
+
+class TSavePictureDialog : public TPictureDialog {
+public:
+    bool Execute(HWND owner) { return Run(owner, true); }
 };

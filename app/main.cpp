@@ -44,8 +44,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     Guarded([&] {
         TMainForm mainForm(arguments);
         // The slide-show options, image tools, e-mail size and rename windows
-        // are created here, in this order, as they are added.
+        // are created here, in this order.
         mainForm.EmailSizeDlg = std::make_unique<TEmailSizeDlg>(mainForm);
+        mainForm.RenameDlg = std::make_unique<TRenameDlg>();
         Application::Run(mainForm);
     });
     return 0;

@@ -7,6 +7,8 @@ list(APPEND WIN_SOURCES
   app/ImageView.cpp
   app/Loading.cpp
   app/Navigation.cpp
+  app/Editing.cpp
+  app/Files.cpp
   app/OpenPictureDialog.cpp
   app/PrintDialog.cpp
   app/Printing.cpp

@@ -3,4 +3,5 @@ list(APPEND WIN_SOURCES
   dialogs/ErrorDlgUnit.cpp
   dialogs/HelpDlgUnit.cpp
   dialogs/NewAboutFrmUnit.cpp
+  dialogs/RenameDlgUnit.cpp
 )

@@ -8,10 +8,11 @@
 
 namespace {
 
-// Side of the square blocks a quarter turn walks through: 64 source rows of
-// 64 pixels (12 KiB) and the 64 destination rows they become stay in the
-// first-level cache together.
-constexpr int kBlock = 64;
+// Side of the square blocks a quarter turn walks through. Each block touches
+// as many memory pages as it has source and destination rows; 16 of each
+// stay within the processor's first-level address cache (larger blocks
+// measured slower on a 24-megapixel photo, not faster).
+constexpr int kBlock = 16;
 
 [[noreturn]] void InvalidSize()
 {
@@ -26,24 +27,21 @@ inline void CopyPixel(uint8_t* to, const uint8_t* from)
 // Every source row y, column x goes to destination row x; the column is
 // H−1−y turning clockwise and y turning counter-clockwise (where the row is
 // W−1−x instead).
-void QuarterTurn(const ConstPixelRows& src, const PixelRows& dst, bool clockwise)
+template <bool Clockwise>
+void QuarterTurn(const ConstPixelRows& src, const PixelRows& dst)
 {
     const int W = src.width, H = src.height;
+    const ptrdiff_t stride = src.stride;
     for (int y0 = 0; y0 < H; y0 += kBlock) {
         const int y1 = std::min(H, y0 + kBlock);
+        const uint8_t* band = src.Row(y0);
         for (int x0 = 0; x0 < W; x0 += kBlock) {
             const int x1 = std::min(W, x0 + kBlock);
             for (int x = x0; x < x1; ++x) {
-                const uint8_t* from = src.Row(y0) + 3 * ptrdiff_t(x);
-                if (clockwise) {
-                    uint8_t* to = dst.Row(x) + 3 * ptrdiff_t(H - 1 - y0);
-                    for (int y = y0; y < y1; ++y, from += src.stride, to -= 3)
-                        CopyPixel(to, from);
-                } else {
-                    uint8_t* to = dst.Row(W - 1 - x) + 3 * ptrdiff_t(y0);
-                    for (int y = y0; y < y1; ++y, from += src.stride, to += 3)
-                        CopyPixel(to, from);
-                }
+                const uint8_t* from = band + 3 * ptrdiff_t(x);
+                uint8_t* to = Clockwise ? dst.Row(x) + 3 * ptrdiff_t(H - 1 - y0) : dst.Row(W - 1 - x) + 3 * ptrdiff_t(y0);
+                for (int y = y0; y < y1; ++y, from += stride, to += Clockwise ? -3 : 3)
+                    CopyPixel(to, from);
             }
         }
     }
@@ -69,10 +67,10 @@ void TransformPixels(const ConstPixelRows& source, const PixelRows& destination,
     const size_t rowBytes = 3 * size_t(W);
     switch (mode) {
     case TransformMode::RotateClockwise:
-        QuarterTurn(source, destination, true);
+        QuarterTurn<true>(source, destination);
         return;
     case TransformMode::RotateCounterClockwise:
-        QuarterTurn(source, destination, false);
+        QuarterTurn<false>(source, destination);
         return;
     case TransformMode::Rotate180:
         for (int y = 0; y < H; ++y)

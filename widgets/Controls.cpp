@@ -853,8 +853,8 @@ void PlaceAnswerButtons(int outerWidth, int top, TButton& first, TButton* second
 
 TEdit::TEdit(TWindow& parent, int left, int top, int width, int height, DWORD extraStyle)
 {
-    // A multi-line edit wraps its lines at its width unless it scrolls
-    // sideways; that style is read only when the control is created.
+    // A multi-line box wraps its lines: the edit control decides that once,
+    // when it is created, by the absence of ES_AUTOHSCROLL.
     const DWORD scroll = (extraStyle & ES_MULTILINE) ? 0 : ES_AUTOHSCROLL;
     CreateStandard(L"EDIT", WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | scroll | extraStyle, L"",
                    parent.Handle(), left, top, width, height);

@@ -131,8 +131,8 @@ TEST(Transform, ThreeByTwoTableInBothRowOrders)
 
 TEST(Transform, EveryModeMovesEveryPixelAcrossBlockEdges)
 {
-    // Sizes that cut the 64-pixel blocks unevenly, and thin ones.
-    const std::pair<int, int> sizes[] = {{1, 1}, {5, 1}, {1, 5}, {131, 70}, {64, 64}, {65, 129}, {200, 3}};
+    // Sizes that cut the blocks unevenly, and thin ones.
+    const std::pair<int, int> sizes[] = {{1, 1}, {5, 1}, {1, 5}, {131, 70}, {64, 64}, {65, 129}, {200, 3}, {17, 33}};
     for (auto [W, H] : sizes)
         for (Mode mode : kModes)
             for (bool up : {false, true}) {

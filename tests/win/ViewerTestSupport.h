@@ -22,6 +22,7 @@ namespace viewer_test {
 using test_support::AnswerModals;
 using test_support::BoundsIn;
 using test_support::PostClick;
+using test_support::Press;
 using test_support::RegisterPngIfMissing;
 using test_support::ReadBytes;
 using test_support::StopAnsweringModals;

@@ -22,30 +22,6 @@ using Axis = TScrollArea::Axis;
 
 const std::wstring kColor = L"QmFja0dyb3VuZENvbG9y";
 
-// A key pressed on the focused control (or the given window) with the given
-// modifiers held: the key-down message goes through the event loop, so the
-// window's preview sees it before the control does.
-void Press(WORD key, ShiftState shift = 0, HWND target = nullptr)
-{
-    if (!target)
-        target = GetFocus();
-    BYTE saved[256], state[256];
-    GetKeyboardState(saved);
-    std::memcpy(state, saved, sizeof(state));
-    auto hold = [&](bool down, std::initializer_list<int> keys) {
-        for (int k : keys)
-            state[k] = down ? 0x80 : 0;
-    };
-    hold(shift & ssCtrl, {VK_CONTROL, VK_LCONTROL});
-    hold(shift & ssShift, {VK_SHIFT, VK_LSHIFT});
-    hold(shift & ssAlt, {VK_MENU, VK_LMENU});
-    SetKeyboardState(state);
-    const LPARAM lParam = 1 | LPARAM(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)) << 16 | ((shift & ssAlt) ? 1 << 29 : 0);
-    PostMessageW(target, (shift & ssAlt) ? WM_SYSKEYDOWN : WM_KEYDOWN, key, lParam);
-    Pump();
-    SetKeyboardState(saved);
-}
-
 void ClickOn(HWND window)
 {
     PostClick(window, 3);

@@ -1,0 +1,35 @@
+// Rotation, flipping and resizing of the current image, in memory only.
+#include "app/MainUnit.h"
+
+void TMainForm::ReplaceCurrentGraphic(const TGraphic& graphic)
+{
+    // Copies share the pixels: nothing is copied twice.
+    CurrentPicture.SetGraphic(&graphic);
+    Image1.SetPicture(CurrentPicture);
+}
+
+void TMainForm::TransformCurrentImage(TransformMode mode)
+{
+    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+        return;
+    BusyScope busy(*this, true);
+    // Made in full before anything changes: a failure leaves all as it was.
+    const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(*CurrentPicture.Graphic(), mode);
+    ReplaceCurrentGraphic(*turned);
+    Modified = true;
+    SetSaveEnabled(true);
+    StepZoom(0);
+}
+
+void TMainForm::ResizeCurrentImage(int width, int height)
+{
+    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+        return;
+    BusyScope busy(*this, true);
+    const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(*CurrentPicture.Graphic(), width, height);
+    ReplaceCurrentGraphic(*resized);
+    Resized = true;
+    Modified = true;
+    SetSaveEnabled(true);
+    StepZoom(0);
+}

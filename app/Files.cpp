@@ -1,0 +1,275 @@
+// Saving the current image over its file or under a new name and format,
+// the question asked before a modified image is left, and renaming and
+// deleting the current file, with the folder list following the disk.
+#include "app/MainUnit.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "imaging/ImageFormats.h"
+#include "system/Failure.h"
+
+namespace {
+
+// Up to this many pixels on the larger side, a turned or flipped image is
+// small enough that the question is asked before it is overwritten.
+constexpr int kSmallImageSide = 300;
+
+const wchar_t kLeaveTitle[] = L"Overwrite current image file with modified image?";
+const wchar_t kLeaveHeadline[] = L"Are you sure you want to overwrite the current image file with this modified image?";
+
+const std::vector<std::wstring>& GeneralWording()
+{
+    static const std::vector<std::wstring> lines = {
+        L"Whenever an image is resized or modified and then saved, its quality can diminish.",
+        L"We recommend saving a modified image to a new file name so that the original file can be reused without "
+        L"loss of quality.",
+        L"Selecting \"Yes\" will cause the current file to be overwritten.",
+        L"Selecting \"No\" will allow you to choose a new file name.",
+    };
+    return lines;
+}
+
+const std::vector<std::wstring>& SmallImageWording()
+{
+    static const std::vector<std::wstring> lines = {
+        L"Rotating or flipping an image of this small size can compromise its quality.",
+        L"We recommend saving a rotated or flipped image of this size to a new file name so that the original file "
+        L"can be reused without loss of quality.",
+        L"Selecting \"Yes\" will cause the current file to be overwritten.",
+        L"Selecting \"No\" will allow you to choose a new file name.",
+    };
+    return lines;
+}
+
+// Every format the program writes; icons are not among them.
+std::vector<TPictureDialog::FileType> SaveFileTypes()
+{
+    return {
+        {L"All (*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf)", L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf"},
+        {L"Portable Network Graphics (*.png)", L"*.png"},
+        {L"JPEG Image File (*.jpg)", L"*.jpg"},
+        {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
+        {L"Bitmaps (*.bmp)", L"*.bmp"},
+        {L"Enhanced Metafiles (*.emf)", L"*.emf"},
+        {L"Metafiles (*.wmf)", L"*.wmf"},
+    };
+}
+
+// Writes the graphic (the old file stays as it was unless the new one was
+// written whole); the text to report when that failed, a conversion error
+// reported as conversionText.
+std::optional<std::wstring> TryToSave(const TGraphic& graphic, const std::wstring& path, const wchar_t* conversionText)
+{
+    try {
+        SaveGraphicToFile(graphic, path);
+        return std::nullopt;
+    } catch (const SilentAbort&) {
+        throw;
+    } catch (const ConversionError&) {
+        return conversionText;
+    } catch (const Failure& failure) {
+        return failure.Message();
+    } catch (const std::bad_alloc&) {
+        return L"Out of memory";
+    }
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A name that stays a file of the folder: no separators, drive colons,
+// wildcards or other characters that file names cannot hold.
+bool IsPlainFileName(const std::wstring& name)
+{
+    return !name.empty() && std::none_of(name.begin(), name.end(), [](wchar_t c) {
+        return c < 32 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+    });
+}
+
+} // namespace
+
+void TMainForm::ShowSaveError(const std::wstring& message)
+{
+    MessageBoxW(handle_, message.c_str(), Application::Title().c_str(), MB_OK | MB_ICONERROR);
+}
+
+bool TMainForm::SaveCurrentImage()
+{
+    if (!Modified || !CurrentIndexValid() || !CurrentPicture.Graphic())
+        return false;
+    std::optional<std::wstring> error;
+    {
+        BusyScope busy(*this, false);
+        error = TryToSave(*CurrentPicture.Graphic(), CurrentFilePath(), L"Error saving modified file!");
+    }
+    if (error) {
+        ShowSaveError(*error);
+        return false;
+    }
+    Modified = false;
+    ChangesDismissed = true;
+    SetSaveEnabled(false);
+    RefreshImageInfo();
+    return true;
+}
+
+bool TMainForm::SaveCurrentImageAs()
+{
+    return SaveAsChosenFile() == SaveAsOutcome::SavedElsewhere;
+}
+
+TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
+{
+    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+        return SaveAsOutcome::Cancelled;
+    // The entry chosen last is kept from one use to the next.
+    if (DlgSavePicture.FileTypes.empty()) {
+        DlgSavePicture.FileTypes = SaveFileTypes();
+        DlgSavePicture.FileTypeIndex = 1;
+    }
+    DlgSavePicture.Options = OFN_ENABLESIZING | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
+    // Only the name's extension chooses the format: no default is added.
+    DlgSavePicture.DefaultExt.clear();
+    DlgSavePicture.InitialDir = FolderPath;
+    DlgSavePicture.FileName = CurrentFilePath();
+    if (!DlgSavePicture.Execute(handle_)) {
+        ChangesDismissed = true;
+        return SaveAsOutcome::Cancelled;
+    }
+    std::wstring chosen = DlgSavePicture.FileName;
+    if (ExtractExtension(chosen).empty())
+        chosen += LowerAscii(ExtractExtension(CurrentFileName));
+    std::optional<std::wstring> error;
+    {
+        BusyScope busy(*this, false);
+        error = TryToSave(*CurrentPicture.Graphic(), chosen, L"Error converting to selected file format!");
+    }
+    if (error) {
+        ShowSaveError(*error);
+        return SaveAsOutcome::Failed;
+    }
+    Modified = false;
+    SetSaveEnabled(false);
+    ChangesDismissed = true;
+    RefreshImageInfo();
+    if (chosen == CurrentFilePath())
+        return SaveAsOutcome::Saved;
+
+    // Saved into the listed folder (compared with the separator, which a
+    // drive's root keeps) as a file the folder's list can hold: the new file
+    // becomes the current one.
+    const size_t separator = chosen.find_last_of(L"\\/");
+    const std::wstring folder = separator == std::wstring::npos ? std::wstring() : chosen.substr(0, separator);
+    if (separator != std::wstring::npos && FolderFilePath(L"") == folder + chosen[separator] &&
+        IsSupportedImageFile(chosen)) {
+        const std::wstring name = LowerAscii(chosen.substr(separator + 1));
+        auto found = std::find_if(FileList.begin(), FileList.end(),
+                                  [&](const std::wstring& entry) { return LowerAscii(entry) == name; });
+        if (found == FileList.end()) {
+            FileList.push_back(chosen.substr(separator + 1));
+            CurrentIndex = int(FileList.size()) - 1;
+        } else {
+            CurrentIndex = int(found - FileList.begin());
+        }
+        LoadCurrentImage();
+    }
+    return SaveAsOutcome::SavedElsewhere;
+}
+
+bool TMainForm::ConfirmLeaveModifiedImage()
+{
+    if (!Modified || !CurrentIndexValid())
+        return false;
+    // A turned or flipped image of some size is saved without a question. A
+    // save that fails keeps the changes on screen: the caller stops.
+    if (!Resized && std::max(CurrentPicture.Width(), CurrentPicture.Height()) > kSmallImageSide)
+        return !SaveCurrentImage();
+    const std::vector<std::wstring>* wording = nullptr;
+    if (Resized && !ChangesDismissed)
+        wording = &GeneralWording();
+    else if (ChangesDismissed)
+        return false;   // dealt with already: the changes are dropped
+    else
+        wording = &SmallImageWording();
+    switch (HelpDlg->Prompt(kLeaveTitle, kLeaveHeadline, *wording, {L"Yes", L"No", L"Discard Changes"})) {
+    case 1:
+        return !SaveCurrentImage();
+    case 3:
+        ChangesDismissed = true;
+        return false;
+    default: {
+        // "No" or the close box: the save dialog. Saved elsewhere, the view
+        // may have moved to the new file; failed, the changes stay.
+        const SaveAsOutcome outcome = SaveAsChosenFile();
+        return outcome == SaveAsOutcome::SavedElsewhere || outcome == SaveAsOutcome::Failed;
+    }
+    }
+}
+
+void TMainForm::RenameCurrentImage()
+{
+    if (ConfirmLeaveModifiedImage())
+        return;
+    if (!CurrentIndexValid() || !RenameDlg)
+        return;
+    // The extension never changes by renaming.
+    const size_t dot = CurrentFileName.rfind(L'.');
+    const std::wstring extension = dot == std::wstring::npos ? std::wstring() : CurrentFileName.substr(dot);
+    const std::wstring base = CurrentFileName.substr(0, CurrentFileName.size() - extension.size());
+    RenameDlg->EdtNewFileName.SetText(base);
+    // After an error the dialog opens again with the text as it was left.
+    for (;;) {
+        if (RenameDlg->ShowModal() != 1)
+            return;
+        const std::wstring typed = RenameDlg->EdtNewFileName.Text();
+        if (typed.empty() || typed == base)
+            return;
+        const size_t typedDot = typed.rfind(L'.');
+        const std::wstring newName = (typedDot == std::wstring::npos ? typed : typed.substr(0, typedDot)) + extension;
+        if (LowerAscii(newName) == LowerAscii(CurrentFileName))
+            return;
+        const std::wstring target = FolderFilePath(newName);
+        const wchar_t* error = nullptr;
+        if (!IsPlainFileName(typed))
+            error = L"Unable to rename file.";
+        else if (Exists(target))
+            error = L"A file by this name already exists. Please choose a different name.";
+        else if (!MoveFileW(CurrentFilePath().c_str(), target.c_str()))
+            error = L"Unable to rename file.";
+        if (error) {
+            ErrorDlg->SetErrorText(error);
+            ErrorDlg->ShowModal();
+            continue;
+        }
+        CurrentFileName = newName;
+        FileList[size_t(CurrentIndex)] = newName;
+        StepZoom(0);
+        return;
+    }
+}
+
+void TMainForm::DeleteCurrentImage()
+{
+    if (!CurrentIndexValid())
+        return;
+    // The error dialog asks; it takes its own look back when it closes.
+    ErrorDlg->SetText(L"Confirm Delete");
+    ErrorDlg->PnlRed.SetVisible(false);
+    ErrorDlg->SbtnOkay.SetText(L"Yes");
+    ErrorDlg->SBtnCancel.SetText(L"No");
+    ErrorDlg->SBtnCancel.SetVisible(true);
+    ErrorDlg->SetErrorText(L"Are you sure you want to delete \"" + CurrentFileName + L"\"?");
+    if (ErrorDlg->ShowModal() != 1)
+        return;
+    if (!DeleteFileW(CurrentFilePath().c_str())) {
+        ErrorDlg->SetErrorText(L"Unable to delete file.");
+        ErrorDlg->ShowModal();
+        return;
+    }
+    FileList.erase(FileList.begin() + CurrentIndex);
+    Modified = false;
+    Resized = false;
+    if (size_t(CurrentIndex) >= FileList.size())
+        --CurrentIndex;
+    LoadCurrentImage();
+}

@@ -1,0 +1,29 @@
+// The rename dialog: the new name of the current image file, without its
+// extension, in one edit box; OK answers 1, Cancel 2.
+#pragma once
+
+#include "widgets/Controls.h"
+
+class TRenameDlg : public TForm {
+public:
+    TRenameDlg();
+    ~TRenameDlg() override;
+
+    // Designed sizes (96 dpi).
+    static constexpr int kClientWidth = 313, kClientHeight = 142;
+
+    void SBtnOkayClick();
+    void SBtnCancelClick();
+    // The whole text of the edit is selected each time the dialog shows.
+    void FormShow() override;
+    void FormResize() override;
+    // Enter answers OK and Escape Cancel, wherever the focus is.
+    void FormKeyPress(wchar_t& key) override;
+
+    TGradientFill LMDFill1;
+    TBevel Bevel1;
+    TLabel Label1;
+    TEdit EdtNewFileName;
+    TButton SBtnOkay;
+    TButton SBtnCancel;
+};

@@ -1,0 +1,195 @@
+// Turning, flipping and resizing the current image through the menu, the
+// buttons and the keys, and what leaving a modified image does: save
+// silently, ask with one of two wordings, or stop when a save failed.
+#include "tests/win/EditingTestSupport.h"
+
+using namespace editing_test;
+
+namespace {
+
+class Editing : public EditingTest {};
+
+const std::vector<std::wstring> kSmallWording = {
+    L"Rotating or flipping an image of this small size can compromise its quality.",
+    L"We recommend saving a rotated or flipped image of this size to a new file name so that the original file can "
+    L"be reused without loss of quality.",
+    L"Selecting \"Yes\" will cause the current file to be overwritten.",
+    L"Selecting \"No\" will allow you to choose a new file name."};
+const std::vector<std::wstring> kGeneralWording = {
+    L"Whenever an image is resized or modified and then saved, its quality can diminish.",
+    L"We recommend saving a modified image to a new file name so that the original file can be reused without loss "
+    L"of quality.",
+    L"Selecting \"Yes\" will cause the current file to be overwritten.",
+    L"Selecting \"No\" will allow you to choose a new file name."};
+
+} // namespace
+
+TEST_F(Editing, EveryCallerTurnsOrFlipsTheImageAndMarksItModified)
+{
+    auto form = Open({{L"pic.bmp", EncodeBmp(Marked(40, 30))}, {L"two.bmp", EncodeBmp(Marked(8, 8))}}, L"pic.bmp");
+    TMainForm& f = *form;
+    ASSERT_FALSE(f.SBtnSave.Enabled());
+    struct Case {
+        const char* caller;
+        std::function<void()> act;
+        bool turned;          // 30 × 40 afterwards
+        const char* corner;   // where the red square went
+    };
+    const Case cases[] = {
+        {"90\u00B0 Clockwise", [&] { ChooseMenu(f, f.N90Clockwise1); }, true, "TR"},
+        {"180\u00B0 Rotation", [&] { ChooseMenu(f, f.N180Rotation1); }, false, "BR"},
+        {"90\u00B0 Counter Clockwise", [&] { ChooseMenu(f, f.N90CounterClockwise1); }, true, "BL"},
+        {"Horizontal", [&] { ChooseMenu(f, f.Horizontal1); }, false, "TR"},
+        {"Vertical", [&] { ChooseMenu(f, f.Vertical1); }, false, "BL"},
+        {"SBtnRotateCW", [&] { ClickButton(f.SBtnRotateCW); }, true, "TR"},
+        {"SBtnRotateCCW", [&] { ClickButton(f.SBtnRotateCCW); }, true, "BL"},
+        {"Ctrl+R", [&] { Press('R', ssCtrl); }, true, "TR"},
+        {"Ctrl+L", [&] { Press('L', ssCtrl); }, true, "BL"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.caller);
+        Press(VK_F5);   // reload: the flags are cleared
+        ASSERT_FALSE(f.Modified);
+        c.act();
+        EXPECT_EQ(f.CurrentPicture.Width(), c.turned ? 30 : 40);
+        EXPECT_EQ(RedCorner(f.CurrentPicture.Graphic()->Pixels()), c.corner);
+        EXPECT_EQ(RedCorner(Shown(f)), c.corner);
+        EXPECT_EQ(f.CurrentPicture.Graphic()->Kind(), GraphicKind::Raster);
+        EXPECT_TRUE(f.Modified);
+        EXPECT_FALSE(f.Resized);
+        EXPECT_TRUE(f.SBtnSave.Enabled());
+        EXPECT_TRUE(f.SaveCtrlS1->Enabled());
+        EXPECT_EQ(Status(f), c.turned ? L"pic.bmp (30x40) (Modified)" : L"pic.bmp (40x30) (Modified)");
+        EXPECT_FALSE(f.PnlPleaseWait.Visible());
+    }
+
+    // Resizing sets both flags; a zero side changes nothing.
+    f.ResizeCurrentImage(100, 20);
+    EXPECT_EQ(Status(f), L"pic.bmp (100x20) (Modified)");
+    EXPECT_TRUE(f.Resized && f.Modified);
+    Press(VK_F5);
+    try {
+        f.ResizeCurrentImage(0, 20);
+        ADD_FAILURE() << "a zero width was accepted";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Message(), L"Invalid Image Size Constraints");
+    }
+    EXPECT_EQ(Status(f), L"pic.bmp (40x30)");
+    EXPECT_FALSE(f.Modified || f.Resized || f.SBtnSave.Enabled() || f.SaveCtrlS1->Enabled());
+    EXPECT_FALSE(f.PnlPleaseWait.Visible());
+    EXPECT_TRUE(prompts.empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(Editing, LeavingAModifiedImageSavesOrAsksByItsSize)
+{
+    enum class Ask { Nothing, Small, General };
+    struct Case {
+        const char* what;
+        int width, height;
+        bool resize;
+        int answer;
+        Ask asked;
+        bool overwritten;
+    };
+    const Case cases[] = {
+        {"large turned: saved silently", 1000, 800, false, 0, Ask::Nothing, true},
+        {"301 is not small", 301, 200, false, 0, Ask::Nothing, true},
+        {"300 is small: Yes", 300, 200, false, 1, Ask::Small, true},
+        {"small: Discard Changes", 200, 300, false, 3, Ask::Small, false},
+        {"resized: Discard Changes", 1000, 800, true, 3, Ask::General, false},
+        {"resized: Yes", 60, 40, true, 1, Ask::General, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> original = EncodeJpeg(Marked(c.width, c.height));
+        auto form = Open({{L"photo.jpg", original}, {L"next.bmp", EncodeBmp(Marked(10, 10))}}, L"photo.jpg");
+        prompts.clear();
+        promptAnswer = c.answer ? c.answer : 1;
+        if (c.resize)
+            form->ResizeCurrentImage(c.width / 2, c.height / 2);
+        else
+            Press('R', ssCtrl);
+        ClickButton(form->SBtnNext);
+        EXPECT_EQ(form->CurrentFileName, L"next.bmp");
+        if (c.asked == Ask::Nothing) {
+            EXPECT_TRUE(prompts.empty());
+        } else {
+            ASSERT_EQ(prompts.size(), 1u);
+            EXPECT_EQ(prompts[0].caption, L"Overwrite current image file with modified image?");
+            EXPECT_EQ(prompts[0].headline,
+                      L"Are you sure you want to overwrite the current image file with this modified image?");
+            EXPECT_EQ(prompts[0].details, c.asked == Ask::Small ? kSmallWording : kGeneralWording);
+            EXPECT_EQ(prompts[0].buttons, (std::vector<std::wstring>{L"Yes", L"No", L"Discard Changes"}));
+            EXPECT_TRUE(prompts[0].secondVisible);
+        }
+        const std::vector<uint8_t> now = ReadBytes(folder / L"photo.jpg");
+        if (!c.overwritten) {
+            EXPECT_EQ(now, original);
+        } else {
+            const Raster saved = DecodeJpeg(now);
+            EXPECT_EQ(saved.Width(), c.resize ? c.width / 2 : c.height);
+            EXPECT_EQ(RedCorner(saved), c.resize ? "TL" : "TR");
+        }
+        EXPECT_TRUE(failures.empty());
+    }
+}
+
+TEST_F(Editing, AfterDiscardingAFurtherTurnIsDroppedWithoutAQuestion)
+{
+    const std::vector<uint8_t> original = EncodeJpeg(Marked(120, 90));
+    auto form = Open({{L"small.jpg", original}, {L"next.bmp", EncodeBmp(Marked(10, 10))}}, L"small.jpg");
+    Press('R', ssCtrl);
+    // The rename command asks first; the rename itself is cancelled.
+    promptAnswer = 3;
+    Press(VK_RETURN, ssCtrl);
+    ASSERT_EQ(prompts.size(), 1u);
+    ASSERT_EQ(renameShown, std::vector<std::wstring>{L"small"});
+    EXPECT_TRUE(form->ChangesDismissed);
+    EXPECT_EQ(form->CurrentFileName, L"small.jpg");
+    Press('L', ssCtrl);
+    EXPECT_TRUE(form->Modified);
+    Press('N');
+    EXPECT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(form->CurrentFileName, L"next.bmp");
+    EXPECT_EQ(ReadBytes(folder / L"small.jpg"), original);
+}
+
+TEST_F(Editing, AFailedSaveKeepsTheImageAndItsChangesOnScreen)
+{
+    struct Case {
+        const char* what;
+        int width;
+        int answer;   // 0: no question
+        std::function<void(TMainForm&)> leave;
+    };
+    const Case cases[] = {
+        {"silent save, Next", 1000, 0, [](TMainForm& f) { ClickButton(f.SBtnNext); }},
+        {"silent save, Previous", 1000, 0, [](TMainForm&) { Press('P'); }},
+        {"Yes, Next", 200, 1, [](TMainForm& f) { ChooseMenu(f, f.NextImage1); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> original = EncodeJpeg(Marked(c.width, 100));
+        auto form = Open({{L"locked.jpg", original}, {L"next.bmp", EncodeBmp(Marked(10, 10))}}, L"locked.jpg");
+        const std::wstring path = folder / L"locked.jpg";
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        promptAnswer = c.answer ? c.answer : 1;
+        prompts.clear();
+        Press('R', ssCtrl);
+        std::vector<std::wstring> messages;
+        {
+            DialogDriver driver({AcceptMessage(messages)});
+            c.leave(*form);
+            EXPECT_TRUE(driver.Finished());
+        }
+        EXPECT_EQ(messages, std::vector<std::wstring>{L"Cannot create file " + path});
+        EXPECT_EQ(prompts.size(), c.answer ? 1u : 0u);
+        EXPECT_EQ(form->CurrentFileName, L"locked.jpg");
+        EXPECT_TRUE(form->Modified);
+        EXPECT_EQ(RedCorner(Shown(*form)), "TR");
+        EXPECT_EQ(Status(*form), L"locked.jpg (100x" + std::to_wstring(c.width) + L") (Modified)");
+        EXPECT_EQ(ReadBytes(path), original);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
