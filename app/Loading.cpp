@@ -52,7 +52,14 @@ void TMainForm::LoadCurrentImage()
             const std::wstring path = CurrentFilePath();
             if (!FileExists(path))
                 throw Failure(L"File \"" + path + L"\" Does Not Exist");
-            LoadPictureFromFile(CurrentPicture, path);
+            // The picture is decoded as far as the screen needs it before it
+            // becomes the current one: a file whose data cannot be decoded
+            // fails here, with the decoder's message, and the previous picture
+            // is never left on screen under the new name.
+            TPicture loaded;
+            LoadPictureFromFile(loaded, path);
+            DecodeForDisplay(loaded);
+            CurrentPicture = std::move(loaded);
             Image1.SetPicture(CurrentPicture);
             Modified = false;
             ChangesDismissed = false;
@@ -100,6 +107,8 @@ void TMainForm::ShowNoImagesState()
     SetZoomEnabled(false);
     SlideShow1->SetEnabled(false);
     // The tools window's save button is disabled and the window closed here once it exists.
+    // The image information named a file that is no longer listed.
+    StatusBar1.SetPanelText(1, L"");
     PnlPleaseWait.SetText(kNoImagesText);
     PnlPleaseWait.SetVisible(true);
     PnlPleaseWait.Invalidate();

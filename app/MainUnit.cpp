@@ -204,6 +204,17 @@ void TMainForm::LayOut()
     const int areaHeight = std::max(0, height - statusHeight - stripHeight);
     ScrollBox1.SetBounds(0, 0, width, areaHeight);
     PnlPleaseWait.SetBounds(0, 0, width, areaHeight);
+    // The status bar's last panel and its edges follow the width: drawn whole.
+    StatusBar1.Invalidate();
+}
+
+SIZE TMainForm::MinimumSize() const
+{
+    // The whole button bar inside the strip's frame, the status bar's first
+    // panel with room beside it, and some of the image area.
+    RECT r{0, 0, Scale(kMinClientWidth), Scale(kMinClientHeight)};
+    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
+    return {r.right - r.left, r.bottom - r.top};
 }
 
 void TMainForm::FormCreate()
@@ -286,6 +297,47 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (NewAboutBox && NewAboutBox->Visible())
             NewAboutBox->SetAlwaysOnTop(true);
         return 0;
+    case WM_SYSCOMMAND:
+        // The user sizes the window with the mouse or the keyboard: the
+        // smallest size applies while it lasts (the system's loop runs inside).
+        if ((wParam & 0xFFF0) == SC_SIZE) {
+            struct Tracking {
+                bool& flag;
+                explicit Tracking(bool& f) : flag(f) { flag = true; }
+                ~Tracking() { flag = false; }
+            } tracking(userSizing_);
+            return TForm::HandleMessage(message, wParam, lParam);
+        }
+        break;
+    case WM_SIZING:
+        // The frame being dragged never gets smaller than the minimum; the
+        // edge the user holds moves, the opposite one stays.
+        if (!FullScreen) {
+            const SIZE minimum = MinimumSize();
+            RECT& r = *reinterpret_cast<RECT*>(lParam);
+            if (r.right - r.left < minimum.cx) {
+                if (wParam == WMSZ_LEFT || wParam == WMSZ_TOPLEFT || wParam == WMSZ_BOTTOMLEFT)
+                    r.left = r.right - minimum.cx;
+                else
+                    r.right = r.left + minimum.cx;
+            }
+            if (r.bottom - r.top < minimum.cy) {
+                if (wParam == WMSZ_TOP || wParam == WMSZ_TOPLEFT || wParam == WMSZ_TOPRIGHT)
+                    r.top = r.bottom - minimum.cy;
+                else
+                    r.bottom = r.top + minimum.cy;
+            }
+            return TRUE;
+        }
+        break;
+    case WM_GETMINMAXINFO:
+        if (userSizing_ && !FullScreen) {
+            const SIZE minimum = MinimumSize();
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {minimum.cx, minimum.cy};
+            return 0;
+        }
+        break;
     default:
         break;
     }

@@ -219,6 +219,8 @@ public:
     void SetKeyFocus();
     void ToggleFullScreen();
     void SetBackgroundColor(COLORREF color);
+    // The message panel's text colour on a background: black or white, whichever reads better.
+    static COLORREF TextColorOn(COLORREF background);
     void Custom1Click();
 
     // ---- E-mail (app/Email.cpp) ----
@@ -229,6 +231,10 @@ public:
     void SendImageByEmail(EmailSize size);
 
     static std::vector<std::wstring> ZoomPercentList();
+    // The smallest outer size the user can give the window by sizing it
+    // (not in full screen).
+    SIZE MinimumSize() const;
+    static constexpr int kMinClientWidth = 625, kMinClientHeight = 180;   // designed pixels
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -289,6 +295,7 @@ private:
     std::vector<BitmapHandle> glyphs_;
     bool created_ = false;
     SIZE lastAreaSize_{-1, -1};
+    bool userSizing_ = false;
     // Heights of Panel1, Panel2 and StatusBar1 (0 in full screen).
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};

@@ -1,5 +1,7 @@
 #include "widgets/Application.h"
 
+#include <windowsx.h>
+
 #include <new>
 
 #include "widgets/Controls.h"
@@ -29,6 +31,18 @@ void RouteHint(HWND window)
     State().lastHintWindow = window;
     if (TForm* form = window ? TForm::FromChild(window) : nullptr)
         Guarded([&] { form->ApplicationHint(LongHint(NearestHint(window))); });
+}
+
+void RouteHint(const MSG& msg)
+{
+    // A disabled control gets no mouse messages, its parent does: the hint
+    // is the control's all the same.
+    HWND window = msg.hwnd;
+    POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    if (HWND child = ChildWindowFromPointEx(window, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        child && child != window && !IsWindowEnabled(child))
+        window = child;
+    RouteHint(window);
 }
 
 // Tab moves the focus between the controls of a dialog-like form.
@@ -99,7 +113,7 @@ bool Application::HandleMessage(bool wait)
         }
     }
     if (msg.message == WM_MOUSEMOVE)
-        RouteHint(msg.hwnd);
+        RouteHint(msg);
     TForm* form = (msg.hwnd ? TForm::FromChild(msg.hwnd) : nullptr);
     if (form && IsWindowEnabled(form->Handle())) {
         if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {

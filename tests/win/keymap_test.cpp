@@ -619,7 +619,7 @@ TEST_F(KeyMap, CustomColourFromTheSystemChooser)
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(255, 255, 255));
     EXPECT_EQ(ReadText(kColor).value_or(L""), L"16777215");
 
-    // A dark blue still gives black text: only pure black has white text.
+    // A dark blue gets white text: black would hardly show on it.
     ColourAnswer blue;
     blue.confirm = true;
     blue.pick = RGB(0, 0, 128);
@@ -627,6 +627,6 @@ TEST_F(KeyMap, CustomColourFromTheSystemChooser)
     ASSERT_TRUE(blue.seen);
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 128));
     EXPECT_EQ(form.ScrollBox1.Color(), RGB(0, 0, 128));
-    EXPECT_EQ(form.PnlPleaseWait.FontColor(), RGB(0, 0, 0));
+    EXPECT_EQ(form.PnlPleaseWait.FontColor(), RGB(255, 255, 255));
     EXPECT_EQ(ReadText(kColor).value_or(L""), L"8388608");
 }
