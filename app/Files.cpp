@@ -208,6 +208,8 @@ bool TMainForm::ConfirmLeaveModifiedImage()
 
 void TMainForm::RenameCurrentImage()
 {
+    // A running slide show holds its steps while the name is asked for.
+    const StepScope step(*this);
     if (ConfirmLeaveModifiedImage())
         return;
     if (!CurrentIndexValid() || !RenameDlg)

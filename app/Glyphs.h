@@ -1,6 +1,7 @@
-// The pictures of the main window's and the image tools window's buttons, drawn by the program at start:
-// 32-bit premultiplied BGRA bitmaps (what TButton::SetGlyph takes), smoothed
-// by drawing each colour at four times the size and averaging it down.
+// The pictures of the main window's and the image tools window's buttons,
+// drawn by the program at start: 32-bit premultiplied BGRA bitmaps (what
+// TButton::SetGlyph takes), smoothed by drawing each colour at four times the
+// size and averaging it down.
 #pragma once
 
 #include <windows.h>

@@ -1,6 +1,8 @@
 // Keyboard, full screen and background colour of the main window.
 #include "app/MainUnit.h"
 
+#include <cmath>
+
 #include <commdlg.h>
 
 #include "system/RegistryUnit.h"
@@ -87,23 +89,21 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         ToggleAutoFit();
     else if (ctrl && IsKey(key, 'S') && !timerRunning)
         SaveCurrentImage();
-    else if (IsKey(key, 'S')) {
-        // ToggleSlideShow
-    } else if (IsKey(key, 'Q')) {
-        // StopSlideShow
-    } else if (key == VK_ESCAPE) {
-        if (SlideShowActive) {
-            // StopSlideShow
-        } else if (FullScreen) {
+    else if (IsKey(key, 'S'))
+        ToggleSlideShow();
+    else if (IsKey(key, 'Q'))
+        StopSlideShow();
+    else if (key == VK_ESCAPE) {
+        if (SlideShowActive)
+            StopSlideShow();
+        else if (FullScreen)
             ToggleFullScreen();
-        } else {
+        else
             Close();
-        }
-    } else if (IsKey(key, 'H')) {
-        // PauseOrContinueSlideShow
-    } else if (IsKey(key, 'V')) {
-        // ShowSlideShowOptions
-    }
+    } else if (IsKey(key, 'H'))
+        PauseOrContinueSlideShow();
+    else if (IsKey(key, 'V'))
+        ShowSlideShowOptions();
 }
 
 void TMainForm::SetKeyFocus() { EdtKeyGrab.SetFocus(); }
@@ -178,7 +178,22 @@ void TMainForm::SetBackgroundColor(COLORREF color)
     PnlPleaseWait.SetColor(color);
     ScrollBox1.SetColor(color);
     Image1.SetBackground(color);
-    PnlPleaseWait.SetFontColor(color == 0 ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    PnlPleaseWait.SetFontColor(TextColorOn(color));
+}
+
+COLORREF TMainForm::TextColorOn(COLORREF background)
+{
+    // Black text wherever it reads better than white: on backgrounds whose
+    // relative luminance lies above the point where both contrast alike.
+    // Black gets white text, grey and white get black, and a dark blue gets
+    // white, where black would hardly show.
+    auto linear = [](BYTE c) {
+        const double v = c / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    const double luminance = 0.2126 * linear(GetRValue(background)) + 0.7152 * linear(GetGValue(background)) +
+                             0.0722 * linear(GetBValue(background));
+    return luminance > 0.179 ? RGB(0, 0, 0) : RGB(255, 255, 255);
 }
 
 void TMainForm::Custom1Click()

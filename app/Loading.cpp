@@ -28,10 +28,12 @@ std::wstring TMainForm::FolderFilePath(const std::wstring& name) const
     return FolderPath + (separated ? L"" : L"\\") + name;
 }
 
+// Through the error dialog's own queue: when the dialog is already open (a
+// report, or a question it asks for someone), the message waits for it to
+// close instead of replacing its text.
 void TMainForm::ReportLoadFailure(const std::wstring& message)
 {
-    ErrorDlg->SetErrorText(message);
-    ErrorDlg->ShowModal();
+    ErrorDlg->ApplicationEvents1Exception(Failure(message));
 }
 
 void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
@@ -41,6 +43,7 @@ void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
 
 void TMainForm::LoadCurrentImage()
 {
+    const StepScope step(*this);
     PnlPleaseWait.SetText(kLoadingText);
     BeginBusy(false);
     while (CurrentIndexValid()) {
@@ -49,7 +52,14 @@ void TMainForm::LoadCurrentImage()
             const std::wstring path = CurrentFilePath();
             if (!FileExists(path))
                 throw Failure(L"File \"" + path + L"\" Does Not Exist");
-            LoadPictureFromFile(CurrentPicture, path);
+            // The picture is decoded as far as the screen needs it before it
+            // becomes the current one: a file whose data cannot be decoded
+            // fails here, with the decoder's message, and the previous picture
+            // is never left on screen under the new name.
+            TPicture loaded;
+            LoadPictureFromFile(loaded, path);
+            DecodeForDisplay(loaded);
+            CurrentPicture = std::move(loaded);
             Image1.SetPicture(CurrentPicture);
             Modified = false;
             ChangesDismissed = false;
@@ -62,6 +72,9 @@ void TMainForm::LoadCurrentImage()
             if (!SlideShowActive) {
                 SetEditingEnabled(true);
                 SetSaveEnabled(Modified);
+            } else {
+                // During a show the commands keep the show's locking.
+                UpdateSlideShowCommands();
             }
             SetZoomEnabled(true);
             // The tools window does not exist yet while the main window is made.
@@ -97,6 +110,8 @@ void TMainForm::ShowNoImagesState()
     SlideShow1->SetEnabled(false);
     if (ToolBox)
         ToolBox->Close();
+    // The image information named a file that is no longer listed.
+    StatusBar1.SetPanelText(1, L"");
     PnlPleaseWait.SetText(kNoImagesText);
     PnlPleaseWait.SetVisible(true);
     PnlPleaseWait.Invalidate();

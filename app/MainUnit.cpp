@@ -53,6 +53,8 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     SBtnEmail.onClick = [this] { EmailCurrentImage(); };
     SBtnPrevious.onClick = [this] { ShowPreviousImage(); };
     SBtnNext.onClick = [this] { ShowNextImage(); };
+    SBtnSlideShow.onClick = [this] { ToggleSlideShow(); };
+    SlideShowTimer.onTimer = [this] { SlideShowTimerTimer(); };
     SBtnSave.onClick = [this] { SaveCurrentImage(); };
     SBtnRotateCW.onClick = [this] { TransformCurrentImage(TransformMode::RotateClockwise); };
     SBtnRotateCCW.onClick = [this] { TransformCurrentImage(TransformMode::RotateCounterClockwise); };
@@ -124,6 +126,9 @@ void TMainForm::SetUpButtons()
     SBtnHelpAbout.SetFaceColor(RGB(135, 206, 250));
     SBtnHelpAbout.SetFont(MakeFont(L"MS Shell Dlg 2", Scale(15), true));
     CmbZoomPercent.SetHint(L"Zoom Percentage|Adjust the Zoom Percentage.");
+    // The image area has no hint of its own: it pops up the window's.
+    RegisterHint(ScrollBox1);
+    RegisterHint(Image1);
     CmbZoomPercent.SetText(L"0%");
 
     for (TButton* b : {&SBtnSave, &SBtnPrint, &SBtnEmail, &SBtnPrevious, &SBtnNext, &SBtnSlideShow, &SBtnZoomOut,
@@ -141,9 +146,9 @@ void TMainForm::BuildMenu()
     NextImage1 = &m.Add(L"&Next Image [N]", [this] { ShowNextImage(); });
     m.AddSeparator();
     SlideShow2 = &m.Add(L"Slide Show");
-    SlideShow1 = &SlideShow2->Add(L"&Start Slide Show [S]");
-    PauseHoldH1 = &SlideShow2->Add(L"Pause (&Hold) Silde Show [H]");
-    SlideShowOptions2 = &SlideShow2->Add(L"&View Options [V]");
+    SlideShow1 = &SlideShow2->Add(L"&Start Slide Show [S]", [this] { ToggleSlideShow(); });
+    PauseHoldH1 = &SlideShow2->Add(L"Pause (&Hold) Silde Show [H]", [this] { PauseOrContinueSlideShow(); });
+    SlideShowOptions2 = &SlideShow2->Add(L"&View Options [V]", [this] { ShowSlideShowOptions(); });
     m.AddSeparator();
     Zoom1 = &m.Add(L"Zoom");
     ZoomIn101 = &Zoom1->Add(L"Zoom In 10%", [this] { ZoomBy(10); });
@@ -200,6 +205,17 @@ void TMainForm::LayOut()
     const int areaHeight = std::max(0, height - statusHeight - stripHeight);
     ScrollBox1.SetBounds(0, 0, width, areaHeight);
     PnlPleaseWait.SetBounds(0, 0, width, areaHeight);
+    // The status bar's last panel and its edges follow the width: drawn whole.
+    StatusBar1.Invalidate();
+}
+
+SIZE TMainForm::MinimumSize() const
+{
+    // The whole button bar inside the strip's frame, the status bar's first
+    // panel with room beside it, and some of the image area.
+    RECT r{0, 0, Scale(kMinClientWidth), Scale(kMinClientHeight)};
+    AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
+    return {r.right - r.left, r.bottom - r.top};
 }
 
 void TMainForm::FormCreate()
@@ -282,6 +298,47 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (NewAboutBox && NewAboutBox->Visible())
             NewAboutBox->SetAlwaysOnTop(true);
         return 0;
+    case WM_SYSCOMMAND:
+        // The user sizes the window with the mouse or the keyboard: the
+        // smallest size applies while it lasts (the system's loop runs inside).
+        if ((wParam & 0xFFF0) == SC_SIZE) {
+            struct Tracking {
+                bool& flag;
+                explicit Tracking(bool& f) : flag(f) { flag = true; }
+                ~Tracking() { flag = false; }
+            } tracking(userSizing_);
+            return TForm::HandleMessage(message, wParam, lParam);
+        }
+        break;
+    case WM_SIZING:
+        // The frame being dragged never gets smaller than the minimum; the
+        // edge the user holds moves, the opposite one stays.
+        if (!FullScreen) {
+            const SIZE minimum = MinimumSize();
+            RECT& r = *reinterpret_cast<RECT*>(lParam);
+            if (r.right - r.left < minimum.cx) {
+                if (wParam == WMSZ_LEFT || wParam == WMSZ_TOPLEFT || wParam == WMSZ_BOTTOMLEFT)
+                    r.left = r.right - minimum.cx;
+                else
+                    r.right = r.left + minimum.cx;
+            }
+            if (r.bottom - r.top < minimum.cy) {
+                if (wParam == WMSZ_TOP || wParam == WMSZ_TOPLEFT || wParam == WMSZ_TOPRIGHT)
+                    r.top = r.bottom - minimum.cy;
+                else
+                    r.bottom = r.top + minimum.cy;
+            }
+            return TRUE;
+        }
+        break;
+    case WM_GETMINMAXINFO:
+        if (userSizing_ && !FullScreen) {
+            const SIZE minimum = MinimumSize();
+            auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+            info->ptMinTrackSize = {minimum.cx, minimum.cy};
+            return 0;
+        }
+        break;
     default:
         break;
     }
@@ -302,6 +359,7 @@ void TMainForm::FormResize()
 
 void TMainForm::FormClose()
 {
+    const StepScope step(*this);
     // The pending-changes check may save or ask, but never stops the closing
     // (not even when a save failed and said so).
     ConfirmLeaveModifiedImage();

@@ -19,6 +19,7 @@
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
 #include "dialogs/RenameDlgUnit.h"
+#include "dialogs/SlideShowFormUnit.h"
 #include "dialogs/ToolsFormUnit.h"
 #include "imaging/PictureUtilUnit.h"
 #include "widgets/Controls.h"
@@ -63,6 +64,7 @@ public:
 
     // ---- Secondary windows created by the entry after the main window ----
     // (slide-show options, image tools, e-mail size and rename, in this order)
+    std::unique_ptr<TSlideShowForm> SlideShowForm;
     std::unique_ptr<TToolBox> ToolBox;
     std::unique_ptr<TEmailSizeDlg> EmailSizeDlg;
     std::unique_ptr<TRenameDlg> RenameDlg;
@@ -206,11 +208,25 @@ public:
     // ---- Printing (app/Printing.cpp) ----
     void PrintCurrentImage();
 
+    // ---- Slide show (app/SlideShow.cpp) ----
+    void ToggleSlideShow();
+    void StartSlideShow();
+    void SlideShowTimerTimer();
+    void PauseOrContinueSlideShow();
+    void StopSlideShow();
+    // Locks the commands that change, replace or leave the image while the
+    // timer runs, and gives them back their state otherwise.
+    void UpdateSlideShowCommands();
+    // The options dialog; nothing until the entry has created it.
+    void ShowSlideShowOptions();
+
     // ---- Keyboard, full screen and background (app/KeyMap.cpp) ----
     void FormKeyDown(WORD& key, ShiftState shift) override;
     void SetKeyFocus();
     void ToggleFullScreen();
     void SetBackgroundColor(COLORREF color);
+    // The message panel's text colour on a background: black or white, whichever reads better.
+    static COLORREF TextColorOn(COLORREF background);
     void Custom1Click();
 
     // ---- E-mail (app/Email.cpp) ----
@@ -221,6 +237,10 @@ public:
     void SendImageByEmail(EmailSize size);
 
     static std::vector<std::wstring> ZoomPercentList();
+    // The smallest outer size the user can give the window by sizing it
+    // (not in full screen).
+    SIZE MinimumSize() const;
+    static constexpr int kMinClientWidth = 625, kMinClientHeight = 180;   // designed pixels
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -259,12 +279,29 @@ private:
     void ReportLoadFailure(const std::wstring& message);
     void ReportUnsupportedFile(const std::wstring& argument);
     void SetImagePointers(PointerShape shape);
+    void SetFormHint(const std::wstring& hint);
+
+    // Held while a step away from the image or a load is under way, which may
+    // wait for the user (the pending-changes question, a load error): slide
+    // show ticks that fall due meanwhile pass without a step.
+    class StepScope {
+    public:
+        explicit StepScope(TMainForm& form) : form_(form) { ++form_.stepsUnderWay_; }
+        ~StepScope() { --form_.stepsUnderWay_; }
+        StepScope(const StepScope&) = delete;
+        StepScope& operator=(const StepScope&) = delete;
+
+    private:
+        TMainForm& form_;
+    };
+    int stepsUnderWay_ = 0;
 
     std::vector<std::wstring> arguments_;
     std::wstring commandLineImage_;
     std::vector<BitmapHandle> glyphs_;
     bool created_ = false;
     SIZE lastAreaSize_{-1, -1};
+    bool userSizing_ = false;
     // Heights of Panel1, Panel2 and StatusBar1 (0 in full screen).
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};

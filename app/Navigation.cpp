@@ -66,6 +66,7 @@ void TMainForm::OpenImageFolder(const std::wstring& path)
 
 void TMainForm::ChooseImageFolder()
 {
+    const StepScope step(*this);
     // The pending-changes check comes first: cancelling the dialog does not
     // undo what it did.
     if (ConfirmLeaveModifiedImage())
@@ -87,6 +88,7 @@ void TMainForm::ShowNextImage()
 {
     if (FileList.empty())
         return;
+    const StepScope step(*this);
     if (ConfirmLeaveModifiedImage())
         return;
     if (size_t(CurrentIndex) + 1 < FileList.size())
@@ -100,6 +102,7 @@ void TMainForm::ShowPreviousImage()
 {
     if (FileList.empty())
         return;
+    const StepScope step(*this);
     if (ConfirmLeaveModifiedImage())
         return;
     if (CurrentIndex > 0)

@@ -89,6 +89,32 @@ struct PreviewState {
 
 PreviewState* StateOf(HWND hook) { return reinterpret_cast<PreviewState*>(GetWindowLongPtrW(hook, DWLP_USER)); }
 
+// Posted to the hook once the dialog is laid out: the file name box gets the focus.
+constexpr UINT kFocusFileName = WM_APP + 1;
+
+// The dialog's file name box: a combo box with an edit field on newer
+// systems, a plain edit on older ones.
+HWND FileNameBox(HWND dialog)
+{
+    if (HWND combo = GetDlgItem(dialog, cmb13); combo && IsWindowVisible(combo))
+        return combo;
+    return GetDlgItem(dialog, edt1);
+}
+
+// Typing goes to the file name at once, replacing what the box holds.
+void FocusFileName(HWND hook)
+{
+    HWND dialog = GetParent(hook);
+    HWND box = FileNameBox(dialog);
+    if (!box)
+        return;
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(box), TRUE);
+    // The edit field that took the focus, the box itself or inside it.
+    HWND focus = GetFocus();
+    if (focus == box || IsChild(box, focus))
+        SendMessageW(focus, EM_SETSEL, 0, -1);
+}
+
 RECT PaneInner(HWND pane)
 {
     RECT r{};
@@ -233,12 +259,20 @@ UINT_PTR CALLBACK PreviewHook(HWND hook, UINT message, WPARAM wParam, LPARAM lPa
             auto* header = reinterpret_cast<NMHDR*>(lParam);
             if (!state || !header)
                 break;
-            if (header->code == CDN_INITDONE)
+            if (header->code == CDN_INITDONE) {
                 KeepPaneAtRight(hook, *state);
+                // The size line is written in the dialog's own font.
+                SendDlgItemMessageW(hook, TOpenPictureDialog::kPreviewSizeId, WM_SETFONT,
+                                    SendMessageW(GetParent(hook), WM_GETFONT, 0, 0), TRUE);
+                PostMessageW(hook, kFocusFileName, 0, 0);
+            }
             else if (header->code == CDN_SELCHANGE || header->code == CDN_FOLDERCHANGE)
                 SelectionChanged(hook, *state);
             break;
         }
+        case kFocusFileName:
+            FocusFileName(hook);
+            break;
         case WM_SIZE:
             if (PreviewState* state = StateOf(hook); state && state->rightMargin >= 0)
                 KeepPaneAtRight(hook, *state);

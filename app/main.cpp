@@ -45,6 +45,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         TMainForm mainForm(arguments);
         // The slide-show options, image tools, e-mail size and rename windows
         // are created here, in this order.
+        mainForm.SlideShowForm = std::make_unique<TSlideShowForm>();
         mainForm.ToolBox = std::make_unique<TToolBox>(mainForm);
         mainForm.EmailSizeDlg = std::make_unique<TEmailSizeDlg>(mainForm);
         mainForm.RenameDlg = std::make_unique<TRenameDlg>();

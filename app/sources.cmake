@@ -14,5 +14,6 @@ list(APPEND WIN_SOURCES
   app/Printing.cpp
   app/Zoom.cpp
   app/KeyMap.cpp
+  app/SlideShow.cpp
   app/Email.cpp
 )

@@ -21,6 +21,14 @@ target_link_libraries(pixavo_win PUBLIC pixavo_core
 
 add_executable(pixavo WIN32 app/main.cpp res/pixavo.rc)
 target_link_libraries(pixavo PRIVATE pixavo_win)
+# The program is shipped lean: its debug sections go to pixavo.debug beside
+# it, which debuggers find through the link left in the program.
+add_custom_command(TARGET pixavo POST_BUILD
+  COMMAND ${CMAKE_OBJCOPY} --only-keep-debug pixavo.exe pixavo.debug
+  COMMAND ${CMAKE_STRIP} --strip-debug --strip-unneeded pixavo.exe
+  COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=pixavo.debug pixavo.exe
+  WORKING_DIRECTORY $<TARGET_FILE_DIR:pixavo>
+  VERBATIM)
 
 set(GTEST_ROOT /usr/src/googletest)
 set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

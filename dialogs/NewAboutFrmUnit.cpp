@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "imaging/JpegCodec.h"
 #include "imaging/PictureUtilUnit.h"
 #include "imaging/Resample.h"
@@ -84,7 +86,7 @@ TNewAboutBox::TNewAboutBox()
     : TForm(L"About", Border::None, Scale(484), Scale(243), WS_EX_TOPMOST),
       Panel1(*this, 0, 0, Scale(484), Scale(243)),
       ImgSplash(Panel1, Scale(1), Scale(1), Scale(321), Scale(241)),
-      LblPixavo(Panel1, Scale(96), 0, L"Pixavo", MakeFont(L"Comic Sans MS", Scale(43))),
+      LblPixavo(Panel1, Scale(96), 0, L"Pixavo", MakeFont(InstalledFace({L"Comic Sans MS", L"Comic Neue"}), Scale(43))),
       LblImageBrowser(Panel1, 0, Scale(16), L"Image Browser " PIXAVO_VERSION_SHORT_TEXT, MakeFont(kSans, Scale(32), true)),
       LblByCorvane(Panel1, 0, Scale(56), L"by Corvane, Inc", MakeFont(kSans, Scale(13), true)),
       LblBuild(Panel1, 0, Scale(72), L"Build " PIXAVO_VERSION_TEXT, MakeFont(kSans, Scale(11), true)),
@@ -104,6 +106,17 @@ TNewAboutBox::TNewAboutBox()
     Styled(LblPixavo, kWhite);
     for (TLabel* right : {&LblImageBrowser, &LblByCorvane, &LblBuild})
         Styled(*right, kBlack).SetRightEdge(Scale(474));
+    FitTitle();
+    // The address follows the sentence that leads to it, one blank after it
+    // however wide the font sets the sentence.
+    {
+        WindowDc screen;
+        SelectedObject font(screen.Get(), DefaultFont());
+        SIZE blank{};
+        GetTextExtentPoint32W(screen.Get(), L" ", 1, &blank);
+        const int after = LblComments.Left() + LblComments.Width() + blank.cx;
+        Label1.SetBounds(std::max(Label1.Left(), after), Label1.Top(), Label1.Width(), Label1.Height());
+    }
     Styled(Label1, kLink).SetCursor(LoadCursorW(nullptr, IDC_HAND));
     Label1.onClick = [this] { Label1Click(); };
     Styled(LblPhotoCredit, kWhite);
@@ -111,6 +124,16 @@ TNewAboutBox::TNewAboutBox()
     SBtnClose.onClick = [this] { SBtnCloseClick(); };
     AutoCloseTimer.SetInterval(1000);
     AutoCloseTimer.onTimer = [this] { AutoCloseTimerTimer(); };
+}
+
+void TNewAboutBox::FitTitle()
+{
+    // "Pixavo" and the product name read as one line: where a font sets the
+    // name too wide to end at its right edge and still clear "Pixavo", the
+    // name's type is made smaller until it does.
+    const int clear = LblPixavo.Left() + LblPixavo.Width() + Scale(8);
+    for (int size = Scale(32); size > Scale(20) && LblImageBrowser.Left() < clear;)
+        LblImageBrowser.SetFont(MakeFont(kSans, --size, true));
 }
 
 TNewAboutBox::~TNewAboutBox()

@@ -62,4 +62,7 @@ public:
     TLabel LblPhotoCredit;   // the picture's credit
     TButton SBtnClose;
     TTimer AutoCloseTimer;
+
+private:
+    void FitTitle();
 };

@@ -3,6 +3,7 @@ list(APPEND WIN_SOURCES
   dialogs/ErrorDlgUnit.cpp
   dialogs/HelpDlgUnit.cpp
   dialogs/NewAboutFrmUnit.cpp
+  dialogs/SlideShowFormUnit.cpp
   dialogs/RenameDlgUnit.cpp
   dialogs/ToolsFormUnit.cpp
 )

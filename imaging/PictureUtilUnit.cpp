@@ -539,9 +539,10 @@ void TIconGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
     const IconEntry& entry = directory.entries.at(
         PickIconEntry(directory, GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), ScreenBitsPerPixel()));
     auto image = std::make_shared<Image>();
-    image->width = entry.width;
-    image->height = entry.height;
     image->pixels = DecodeIconEntry(bytes, entry);
+    // The size of the image itself: a directory entry may say otherwise.
+    image->width = image->pixels.Width();
+    image->height = image->pixels.Height();
     image->icon = CreateIconFromPixels(image->pixels);
     image->premultiplied = PremultipliedSection(image->pixels);
     image->bytes = std::move(bytes);
@@ -754,6 +755,14 @@ void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName)
     std::unique_ptr<TGraphic> graphic = NewGraphic(format->kind);
     graphic->LoadFromBytes(std::move(bytes));
     picture.TakeGraphic(std::move(graphic));
+}
+
+void DecodeForDisplay(const TPicture& picture)
+{
+    // The pixels a raster kind draws from; icons and metafiles were made
+    // ready to draw when they were loaded.
+    if (const TGraphic* graphic = picture.Graphic())
+        graphic->Pixels();
 }
 
 void ConvertPictureToBitmap(TPicture& picture)

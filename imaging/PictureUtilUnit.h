@@ -198,6 +198,11 @@ public:
 };
 
 void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName);
+// Decodes what showing the picture needs now instead of at its first paint
+// (a JPEG keeps only its compressed bytes until then), so that data which
+// cannot be decoded fails here with the decoder's message. The result is kept
+// with the graphic and shared by its copies.
+void DecodeForDisplay(const TPicture& picture);
 void ConvertPictureToBitmap(TPicture& picture);
 void ConvertPictureToMetafile(TPicture& picture);
 void ConvertPicture(TPicture& picture, GraphicKind target);

@@ -184,8 +184,9 @@ int WriteStage(PngContext* ctx, const PngImage* image, const png_color* palette,
     png_structp png = ctx->png;
     png_infop info = ctx->info;
     png_set_write_fn(png, ctx, WriteToVector, FlushNothing);
-    png_set_IHDR(png, info, image->width, image->height, image->bitDepth, image->colorType, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, image->width, image->height, image->bitDepth, image->colorType,
+                 image->interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     if (paletteCount > 0 && (image->colorType & PNG_COLOR_MASK_COLOR))
         png_set_PLTE(png, info, palette, paletteCount);
     if (image->colorType == PNG_COLOR_TYPE_PALETTE && !image->paletteAlpha.empty()) {
@@ -205,7 +206,7 @@ int WriteStage(PngContext* ctx, const PngImage* image, const png_color* palette,
     png_set_compression_level(png, 7);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_write_info(png, info);
-    png_write_image(png, rows);
+    png_write_image(png, rows);   // all passes of an interlaced image
     png_write_end(png, info);
     return 0;
 }
@@ -317,7 +318,8 @@ PngImage DecodePng(std::span<const uint8_t> file)
             image.transparentRgb = std::array<uint16_t, 3>{transColour->red, transColour->green, transColour->blue};
     }
 
-    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
+    image.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    if (image.interlaced) {
         // Later passes fill in rows of earlier ones: the whole image at once.
         std::vector<png_bytep> pointers;
         try {

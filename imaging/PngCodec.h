@@ -17,6 +17,7 @@ struct PngImage {
     uint32_t height = 0;
     int bitDepth = 8;
     int colorType = 2;          // PNG_COLOR_TYPE_*
+    bool interlaced = false;    // Adam7; the rows below are always whole
     std::vector<PaletteEntry> palette;
     std::vector<uint8_t> paletteAlpha;             // tRNS for palette images
     std::optional<uint16_t> transparentGray;       // tRNS for grey images
@@ -32,12 +33,12 @@ struct PngImage {
 // libpng's own message.
 PngImage DecodePng(std::span<const uint8_t> file);
 
-// Writes the image with its own header, palette and colour type, not
-// interlaced, zlib level 7, every row with the Sub filter.
+// Writes the image with its own header (interlacing included), palette and
+// colour type, zlib level 7, every row with the Sub filter.
 std::vector<uint8_t> EncodePng(const PngImage& image);
 
 // PNG data for a raster: 8-bit RGB without alpha for 16 or more bits per
-// pixel, palette colour with the raster's palette for fewer.
+// pixel, palette colour with the raster's palette for fewer; not interlaced.
 PngImage PngFromRaster(const Raster& raster);
 
 // The pixels as a 32-bit raster: straight alpha when the image has

@@ -62,6 +62,15 @@ int64_t ParseTypedNumber(std::wstring_view text)
     return -acc;
 }
 
+int64_t TypedIntervalMilliseconds(std::wstring_view minutes, std::wstring_view seconds)
+{
+    // Exact in 128 bits (both compilers of the project have them), then held
+    // within the 64-bit range.
+    const __int128 total = __int128(ParseTypedNumber(minutes)) * 60000 + __int128(ParseTypedNumber(seconds)) * 1000;
+    constexpr int64_t max = std::numeric_limits<int64_t>::max(), min = std::numeric_limits<int64_t>::min();
+    return total > max ? max : total < min ? min : int64_t(total);
+}
+
 std::optional<int32_t> ParseSettingInteger(std::wstring_view text)
 {
     size_t i = 0;

@@ -17,6 +17,11 @@ inline int64_t RoundHalfEven(double value) { return RoundHalfEven(static_cast<lo
 // is no integer counts as 0.
 int64_t ParseTypedNumber(std::wstring_view text);
 
+// The slide-show pause typed as minutes and seconds, in milliseconds:
+// minutes × 60000 + seconds × 1000, each text read as a typed number; a
+// total beyond the 64-bit range is held at its end instead of wrapping.
+int64_t TypedIntervalMilliseconds(std::wstring_view minutes, std::wstring_view seconds);
+
 // A stored integer setting: optional leading blanks, optional sign, decimal
 // digits, or hexadecimal after "$", "x" or "0x"; signed 32-bit range.
 std::optional<int32_t> ParseSettingInteger(std::wstring_view text);

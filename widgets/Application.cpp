@@ -1,5 +1,7 @@
 #include "widgets/Application.h"
 
+#include <windowsx.h>
+
 #include <new>
 
 #include "widgets/Controls.h"
@@ -22,34 +24,25 @@ AppState& State()
     return state;
 }
 
-// The hint of a window, or of the nearest ancestor that has one.
-std::wstring HintFor(HWND window, TForm*& form)
+void RouteHint(HWND window)
 {
-    form = nullptr;
-    std::wstring hint;
-    for (HWND w = window; w; w = GetParent(w)) {
-        TWindow* control = TWindow::FromHandle(w);
-        if (!control)
-            continue;
-        if (hint.empty())
-            hint = control->Hint();
-        if (auto* f = dynamic_cast<TForm*>(control)) {
-            form = f;
-            break;
-        }
-    }
-    return hint;
+    if (window == State().lastHintWindow)
+        return;
+    State().lastHintWindow = window;
+    if (TForm* form = window ? TForm::FromChild(window) : nullptr)
+        Guarded([&] { form->ApplicationHint(LongHint(NearestHint(window))); });
 }
 
 void RouteHint(const MSG& msg)
 {
-    if (msg.hwnd == State().lastHintWindow)
-        return;
-    State().lastHintWindow = msg.hwnd;
-    TForm* form = nullptr;
-    std::wstring hint = HintFor(msg.hwnd, form);
-    if (form)
-        Guarded([&] { form->ApplicationHint(LongHint(hint)); });
+    // A disabled control gets no mouse messages, its parent does: the hint
+    // is the control's all the same.
+    HWND window = msg.hwnd;
+    POINT p{GET_X_LPARAM(msg.lParam), GET_Y_LPARAM(msg.lParam)};
+    if (HWND child = ChildWindowFromPointEx(window, p, CWP_SKIPINVISIBLE | CWP_SKIPTRANSPARENT);
+        child && child != window && !IsWindowEnabled(child))
+        window = child;
+    RouteHint(window);
 }
 
 // Tab moves the focus between the controls of a dialog-like form.
@@ -89,6 +82,15 @@ bool Application::ShowHints() { return State().showHints; }
 void Application::SetShowHints(bool show)
 {
     State().showHints = show;
+}
+
+void Application::RefreshHint()
+{
+    POINT p{};
+    if (!GetCursorPos(&p))
+        return;
+    State().lastHintWindow = nullptr;
+    RouteHint(WindowFromPoint(p));
 }
 
 bool Application::HandleMessage(bool wait)

@@ -44,6 +44,10 @@ public:
     // Test seam: called with a modal window's handle once it is shown.
     static std::function<void(TForm&)>& ModalShownHook();
 
+    // Sends the long hint of the window under the pointer to its form again,
+    // after a hint changed while the pointer rests.
+    static void RefreshHint();
+
     // Turns the pop-up hints of every form on or off.
     static void SetShowHints(bool show);
     static bool ShowHints();

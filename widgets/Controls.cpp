@@ -19,7 +19,9 @@ void RegisterOwnClass(WNDPROC proc)
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
         InitCommonControlsEx(&icc);
         WNDCLASSEXW wc{sizeof(wc)};
-        wc.style = CS_DBLCLKS;
+        // A new size repaints the whole window: frames and centred texts
+        // depend on it, and no stale edge stays behind.
+        wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;
         wc.lpfnWndProc = proc;
         wc.hInstance = Application::Instance();
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -51,6 +53,27 @@ HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold, bool underline)
     return font;
 }
 
+const wchar_t* InstalledFace(std::initializer_list<const wchar_t*> faces)
+{
+    WindowDc screen;
+    for (const wchar_t* face : faces) {
+        LOGFONTW wanted{};
+        wanted.lfCharSet = DEFAULT_CHARSET;
+        wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
+        bool found = false;
+        EnumFontFamiliesExW(
+            screen.Get(), &wanted,
+            [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
+                *reinterpret_cast<bool*>(data) = true;
+                return 0;
+            },
+            reinterpret_cast<LPARAM>(&found), 0);
+        if (found)
+            return face;
+    }
+    return faces.size() ? *faces.begin() : L"";
+}
+
 HFONT DefaultFont()
 {
     return MakeFont(L"MS Shell Dlg 2", Scale(11));
@@ -66,6 +89,20 @@ std::wstring LongHint(const std::wstring& hint)
 {
     size_t bar = hint.find(L'|');
     return bar == std::wstring::npos ? hint : hint.substr(bar + 1);
+}
+
+std::wstring NearestHint(HWND window)
+{
+    for (HWND w = window; w; w = GetParent(w)) {
+        TWindow* control = TWindow::FromHandle(w);
+        if (!control)
+            continue;
+        if (!control->Hint().empty())
+            return control->Hint();
+        if (dynamic_cast<TForm*>(control))
+            break;
+    }
+    return {};
 }
 
 // ---------------------------------------------------------------- TGraphicControl
@@ -201,11 +238,8 @@ LRESULT TWindow::Dispatch(UINT message, WPARAM wParam, LPARAM lParam)
         if (header->code == TTN_GETDISPINFOW) {
             auto* info = reinterpret_cast<NMTTDISPINFOW*>(lParam);
             HWND tool = reinterpret_cast<HWND>(header->idFrom);
-            TWindow* control = FromHandle(tool);
-            if (!control)
-                control = FromHandle(GetParent(tool));
             static std::wstring text;
-            text = control && Application::ShowHints() ? ShortHint(control->Hint()) : L"";
+            text = Application::ShowHints() ? ShortHint(NearestHint(tool)) : L"";
             info->lpszText = text.data();
             return 0;
         }
@@ -255,6 +289,24 @@ LRESULT TWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_ERASEBKGND:
         if (!standard_)
             return 1;
+        break;
+    case WM_SETFONT:
+        // Our own class keeps its font as the standard controls do.
+        if (!standard_) {
+            font_ = reinterpret_cast<HFONT>(wParam);
+            if (LOWORD(lParam))
+                Invalidate(false);
+            return 0;
+        }
+        break;
+    case WM_GETFONT:
+        if (!standard_)
+            return reinterpret_cast<LRESULT>(font_);
+        break;
+    case WM_WINDOWPOSCHANGED:
+        if (!hint_.empty())
+            if (TForm* form = TForm::FromChild(handle_))
+                form->MoveHint(*this);
         break;
     case WM_PAINT:
         if (!standard_) {
@@ -490,24 +542,65 @@ void TForm::SetAlwaysOnTop(bool onTop)
     SetWindowPos(handle_, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+namespace {
+
+// The tool that stands for a control where its parent gets the mouse
+// messages: over a disabled control.
+TTTOOLINFOW ParentAreaTool(HWND control)
+{
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_SUBCLASS;
+    info.hwnd = GetParent(control);
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = LPSTR_TEXTCALLBACKW;
+    GetWindowRect(control, &info.rect);
+    MapWindowPoints(HWND_DESKTOP, info.hwnd, reinterpret_cast<POINT*>(&info.rect), 2);
+    return info;
+}
+
+} // namespace
+
 void TForm::RegisterHint(TWindow& control)
 {
     if (!tooltip_ || !control.Handle())
         return;
-    auto add = [&](HWND tool) {
+    auto send = [&](UINT message, TTTOOLINFOW info) {
+        SendMessageW(tooltip_, message, 0, reinterpret_cast<LPARAM>(&info));
+    };
+    auto window = [&](HWND tool) {
         TTTOOLINFOW info{};
         info.cbSize = sizeof(info);
         info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         info.hwnd = handle_;
         info.uId = reinterpret_cast<UINT_PTR>(tool);
         info.lpszText = LPSTR_TEXTCALLBACKW;
-        SendMessageW(tooltip_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
-        SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+        return info;
     };
-    add(control.Handle());
+    // A disabled control gets no mouse messages, its parent does: the same
+    // hint is shown for the control's area of the parent. That tool has the
+    // control's handle as its id too, and a look-up that misses it finds the
+    // window's tool by that id: it is taken away first and added last.
+    const bool area = control.Handle() != handle_ && GetParent(control.Handle());
+    if (area)
+        send(TTM_DELTOOLW, ParentAreaTool(control.Handle()));
+    send(TTM_DELTOOLW, window(control.Handle()));
+    send(TTM_ADDTOOLW, window(control.Handle()));
     for (HWND child = GetWindow(control.Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (!TWindow::FromHandle(child))
-            add(child);
+        if (!TWindow::FromHandle(child)) {
+            send(TTM_DELTOOLW, window(child));
+            send(TTM_ADDTOOLW, window(child));
+        }
+    if (area)
+        send(TTM_ADDTOOLW, ParentAreaTool(control.Handle()));
+}
+
+void TForm::MoveHint(TWindow& control)
+{
+    if (!tooltip_ || !control.Handle() || control.Handle() == handle_ || !GetParent(control.Handle()))
+        return;
+    TTTOOLINFOW info = ParentAreaTool(control.Handle());
+    SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
 void TForm::SetShowHint(bool show)
@@ -805,6 +898,15 @@ TMemo::TMemo(TWindow& parent, int left, int top, int width, int height, bool rea
 {
 }
 
+LRESULT TMemo::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = TEdit::HandleMessage(message, wParam, lParam);
+    // A message that cannot be edited shows no blinking caret.
+    if (message == WM_SETFOCUS && (GetWindowLongW(handle_, GWL_STYLE) & ES_READONLY))
+        DestroyCaret();
+    return result;
+}
+
 void TMemo::SetLines(const std::vector<std::wstring>& lines)
 {
     std::wstring text;
@@ -855,6 +957,24 @@ TComboBox::TComboBox(TWindow& parent, int left, int top, int width, bool editabl
                    L"", parent.Handle(), left, top, width, Scale(300));
     for (const auto& item : items)
         SendMessageW(handle_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    NarrowMargins();
+}
+
+void TComboBox::NarrowMargins()
+{
+    // A narrow box keeps its text whole: the edit field's margins take one
+    // pixel each, not the font's default (a new font brings that back).
+    COMBOBOXINFO info{sizeof(info)};
+    if (GetComboBoxInfo(handle_, &info) && info.hwndItem && info.hwndItem != handle_)
+        SendMessageW(info.hwndItem, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(1, 1));
+}
+
+LRESULT TComboBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = TWindow::HandleMessage(message, wParam, lParam);
+    if (message == WM_SETFONT)
+        NarrowMargins();
+    return result;
 }
 
 void TComboBox::SetItemIndex(int index) { SendMessageW(handle_, CB_SETCURSEL, WPARAM(index), 0); }

@@ -22,6 +22,13 @@ class TForm;
 HFONT DefaultFont();
 // A font of the given pixel height (cached for the run).
 HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold = false, bool underline = false);
+// The first of the faces that the system has installed; the first face
+// when none is (the system then picks its nearest).
+const wchar_t* InstalledFace(std::initializer_list<const wchar_t*> faces);
+
+// The hint of a window, or, when it has none of its own, of the nearest
+// window above it up to its form.
+std::wstring NearestHint(HWND window);
 
 // Splits "short|long" hint text; without a bar both parts are the whole text.
 std::wstring ShortHint(const std::wstring& hint);
@@ -137,6 +144,7 @@ protected:
     HWND handle_ = nullptr;
     bool standard_ = false;
     std::wstring hint_;
+    HFONT font_ = nullptr;          // our own class: what WM_SETFONT set
     COLORREF color_ = GetSysColor(COLOR_BTNFACE);
     COLORREF fontColor_ = GetSysColor(COLOR_BTNTEXT);
     BrushHandle brush_;
@@ -187,6 +195,8 @@ public:
     // The tooltip window that shows the short hints of this form's controls.
     HWND ToolTip() const { return tooltip_; }
     void RegisterHint(TWindow& control);
+    // The control moved: its hint follows it.
+    void MoveHint(TWindow& control);
 
     // Handlers, named as the forms name them.
     virtual void FormShow() {}
@@ -265,6 +275,9 @@ public:
     void AddLine(const std::wstring& line);
     std::vector<std::wstring> Lines() const;
     void Clear();
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 class TComboBox : public TWindow {
@@ -280,7 +293,11 @@ public:
     std::function<void()> onChange;
 
 protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void HandleCommand(WORD code) override;
+
+private:
+    void NarrowMargins();
 };
 
 class TCheckBox : public TWindow {
@@ -332,6 +349,7 @@ public:
     void SetCaption(const std::wstring& caption);
     const std::wstring& Caption() const { return caption_; }
     void SetFont(HFONT font);
+    HFONT Font() const { return font_; }
     void SetColor(COLORREF color) { color_ = color; Invalidate(); }
     void SetAlignment(Align align) { align_ = align; }
     // With auto size on, the label's size follows its text; with word wrap

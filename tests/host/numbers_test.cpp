@@ -65,6 +65,33 @@ TEST(ParseTypedNumber, AnythingElseIsZero)
         EXPECT_EQ(ParseTypedNumber(text), 0) << Narrow(text);
 }
 
+TEST(TypedIntervalMilliseconds, MinutesAndSecondsAsTyped)
+{
+    const struct {
+        const wchar_t *minutes, *seconds;
+        int64_t expected;
+    } cases[] = {
+        {L"0", L"3", 3000},
+        {L"1", L"1", 61000},
+        {L" 2 ", L"30", 150000},
+        {L"x", L"7", 7000},                 // no number: 0 minutes
+        {L"0", L"0", 0},
+        {L"-1", L"30", -30000},             // below 0, not wrapped round
+        {L"", L"", 0},
+        {L"10", L"45", 645000},
+        {L"1.5", L"90", 90000},
+        {L"35791", L"23", 2147483000},
+        {L"35791", L"24", 2147484000},      // past the signed 32-bit range
+        {L"71582", L"48", 4294968000},      // past the unsigned one, not wrapped to 704
+        {L"9223372036854775807", L"9223372036854775807", std::numeric_limits<int64_t>::max()},
+        {L"-9223372036854775808", L"0", std::numeric_limits<int64_t>::min()},
+        {L"153722867280912", L"-1000", 9223372036853720000},   // exact near the top
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TypedIntervalMilliseconds(c.minutes, c.seconds), c.expected)
+            << Narrow(c.minutes) << " / " << Narrow(c.seconds);
+}
+
 TEST(ParseSettingInteger, DecimalForms)
 {
     EXPECT_EQ(ParseSettingInteger(L"7000"), 7000);

@@ -2,6 +2,9 @@
 // test answers a shown window by posting real clicks and keys to it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+
 #include <string>
 #include <vector>
 
@@ -9,6 +12,7 @@
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
 #include "system/Numbers.h"
+#include "tests/win/TestSupport.h"
 
 namespace {
 
@@ -187,6 +191,100 @@ TEST(ErrorDlg, MessageTextBecomesTheWholeMemo)
     EXPECT_EQ(dlg.MmoError.Text(), L"");
 }
 
+namespace {
+
+// What a multi-line box shows: its lines as laid out, whether each ends
+// inside the box, and whether it scrolls.
+struct MemoView {
+    std::vector<std::wstring> lines;
+    bool allInside = true;
+    bool scrolls = false;
+    HWND caret = nullptr;
+};
+
+MemoView ViewOf(HWND memo)
+{
+    MemoView v;
+    RECT shown{};
+    SendMessageW(memo, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+    WindowDc dc(memo);
+    SelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(memo, WM_GETFONT, 0, 0)));
+    std::wstring text(size_t(GetWindowTextLengthW(memo)) + 1, L'\0');
+    text.resize(size_t(GetWindowTextW(memo, text.data(), int(text.size()))));
+    const int count = int(SendMessageW(memo, EM_GETLINECOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const int start = int(SendMessageW(memo, EM_LINEINDEX, WPARAM(i), 0));
+        const int length = int(SendMessageW(memo, EM_LINELENGTH, WPARAM(start), 0));
+        v.lines.push_back(text.substr(size_t(start), size_t(length)));
+        if (length == 0)
+            continue;
+        const LRESULT last = SendMessageW(memo, EM_POSFROMCHAR, WPARAM(start + length - 1), 0);
+        SIZE glyph{};
+        GetTextExtentPoint32W(dc.Get(), text.c_str() + start + length - 1, 1, &glyph);
+        if (short(LOWORD(last)) + glyph.cx > shown.right)
+            v.allInside = false;
+    }
+    SCROLLINFO bar{sizeof(bar), SIF_RANGE | SIF_PAGE};
+    v.scrolls = GetScrollInfo(memo, SB_VERT, &bar) && bar.nMax - bar.nMin + 1 > int(bar.nPage) && bar.nPage > 0;
+    GUITHREADINFO gui{sizeof(gui)};
+    if (GetGUIThreadInfo(GetCurrentThreadId(), &gui))
+        v.caret = gui.hwndCaret;
+    return v;
+}
+
+std::wstring Joined(const std::vector<std::wstring>& lines)
+{
+    std::wstring all;
+    for (const std::wstring& line : lines)
+        all += line;
+    return all;
+}
+
+} // namespace
+
+TEST(ErrorDlg, LongMessagesWrapAtTheBoxWidthAndShowNoCaret)
+{
+    TErrorDlg dlg;
+    const std::wstring path = L"File \"C:\\Users\\Someone\\Pictures\\Holiday photos 2024\\Day 3 - the long walk "
+                              L"along the coast to the lighthouse\\IMG_20240612_153012.png\" Does Not Exist";
+    std::wstring tall;
+    for (int i = 0; i < 12; ++i)
+        tall += L"Line " + std::to_wstring(i) + L" of a message taller than its box.\n";
+    struct Case {
+        std::wstring message;
+        bool scrolls;
+    };
+    for (const Case& c : {Case{path, false}, Case{tall, true}}) {
+        dlg.SetErrorText(c.message);
+        MemoView v;
+        ModalHook hook([&](TForm&) {
+            v = ViewOf(dlg.MmoError.Handle());
+            PostKey(VK_RETURN);
+        });
+        dlg.ShowModal();
+        SCOPED_TRACE(Narrow(c.message.substr(0, 20)));
+        EXPECT_GE(v.lines.size(), 2u);
+        EXPECT_TRUE(v.allInside) << "every line ends inside the box";
+        std::wstring expected = c.message;
+        std::erase(expected, L'\n');
+        EXPECT_EQ(Joined(v.lines), expected) << "nothing is cut off";
+        EXPECT_EQ(v.scrolls, c.scrolls);
+        EXPECT_NE(v.caret, dlg.MmoError.Handle()) << "no caret in a message that cannot be edited";
+    }
+    // The prompt's detail box can be edited: its caret shows.
+    THelpDlg help;
+    help.SetDetailLines({L"editable"});
+    HWND caret = nullptr;
+    {
+        ModalHook hook([&](TForm&) {
+            caret = ViewOf(help.MmoHelpDetail.Handle()).caret;
+            PostKey(VK_RETURN);
+        });
+        help.ShowModal();
+    }
+    EXPECT_EQ(caret, help.MmoHelpDetail.Handle());
+}
+
 TEST(ErrorDlg, FailureFromATimerIsReportedOnceAndTheProgramGoesOn)
 {
     TErrorDlg dlg;
@@ -304,37 +402,33 @@ int Wd(const RECT& r) { return r.right - r.left; }
 
 } // namespace
 
-// One line of the headline font as the system draws it: 16 pixels with the
-// Tahoma face that stands behind the dialog font; other faces differ.
-int HeadlineLine(bool& tahoma)
+// One line of the headline font as the system draws it, and the metrics of
+// bold Tahoma at the same size.
+TEXTMETRICW Metrics(const wchar_t* face)
 {
     WindowDc screen;
-    SelectedObject font(screen.Get(), MakeFont(L"MS Shell Dlg 2", Scale(13), true));
+    SelectedObject font(screen.Get(), MakeFont(face, Scale(13), true));
     TEXTMETRICW tm{};
     GetTextMetricsW(screen.Get(), &tm);
-    wchar_t face[LF_FACESIZE] = {};
-    GetTextFaceW(screen.Get(), LF_FACESIZE, face);
-    tahoma = std::wstring(face).starts_with(L"MS Shell Dlg") || std::wstring(face) == L"Tahoma";
-    return int(tm.tmHeight);
+    return tm;
 }
 
 TEST(HelpDlg, OneLineHeadlineKeepsTheDesignedFrame)
 {
     THelpDlg dlg;
-    bool tahoma = false;
-    int line = HeadlineLine(tahoma);
-    if (tahoma && SystemDpi() == 96) {
-        EXPECT_EQ(line, 16);
-    }
+    // The dialog font is Tahoma (the prefix has it, as Windows does), whose
+    // 13-pixel bold line is 16 pixels high: the designed frame is 113.
+    const TEXTMETRICW dialog = Metrics(L"MS Shell Dlg 2"), tahoma = Metrics(L"Tahoma");
+    EXPECT_EQ(dialog.tmHeight, tahoma.tmHeight);
+    EXPECT_EQ(dialog.tmAveCharWidth, tahoma.tmAveCharWidth);
+    const int line = int(dialog.tmHeight);
+    EXPECT_EQ(line, Scale(16));
     for (const wchar_t* headline : {L"Auto-fit mode is on.", L""}) {
         HelpLayout l = ShowAndMeasure(dlg, headline, 1);
         SCOPED_TRACE(headline);
         EXPECT_EQ(H(l.head), line);
         EXPECT_EQ(Wd(l.head), Scale(338));
         EXPECT_EQ(H(l.frame), line + Scale(65) + Scale(32));
-        if (line == 16) {
-            EXPECT_EQ(H(l.frame), 113);
-        }
         EXPECT_EQ(Wd(l.frame), Scale(338) + Scale(16));
         EXPECT_EQ(l.memo.top, l.head.bottom + Scale(8));
         EXPECT_EQ(Wd(l.memo), Wd(l.head));
@@ -585,6 +679,88 @@ TEST(NewAboutBox, PhotographLabelsAndTheSupportLink)
     EXPECT_NE(opened[0].find(about.Label1.Caption()), std::wstring::npos);
 }
 
+namespace {
+
+// The columns where a label, painted alone on white, puts ink: for its
+// lowest row of ink and for all rows above it.
+struct InkSpans {
+    int textLeft = INT_MAX, textRight = -1, lowLeft = INT_MAX, lowRight = -1;
+};
+
+InkSpans PaintedInk(TLabel& label)
+{
+    const RECT r = label.BoundsRect();
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB}};
+    void* bits = nullptr;
+    WindowDc screen;
+    BitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
+    SelectedObject keep(dc.Get(), bitmap.Get());
+    RECT all{0, 0, w, h};
+    FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetViewportOrgEx(dc.Get(), -r.left, -r.top, nullptr);
+    label.Paint(dc.Get());
+    GdiFlush();
+    auto inked = [&](int x, int y) { return (static_cast<const uint32_t*>(bits)[y * w + x] & 0xFF0000) < 0xC00000; };
+    int low = -1;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (inked(x, y))
+                low = y;
+    InkSpans spans;
+    for (int y = 0; y <= low; ++y)
+        for (int x = 0; x < w; ++x)
+            if (inked(x, y)) {
+                int& left = y == low ? spans.lowLeft : spans.textLeft;
+                int& right = y == low ? spans.lowRight : spans.textRight;
+                left = std::min(left, x);
+                right = std::max(right, x);
+            }
+    return spans;
+}
+
+} // namespace
+
+TEST(NewAboutBox, TitleAndLinkAreSetWithoutCollisions)
+{
+    TNewAboutBox about;
+    // "Pixavo" in Comic Sans MS or, where the system lacks it, the nearest
+    // face it has.
+    {
+        WindowDc dc;
+        SelectedObject font(dc.Get(), about.LblPixavo.Font());
+        wchar_t face[LF_FACESIZE] = {};
+        GetTextFaceW(dc.Get(), LF_FACESIZE, face);
+        EXPECT_TRUE(std::wstring(face) == L"Comic Sans MS" || std::wstring(face) == L"Comic Neue") << Narrow(face);
+        EXPECT_TRUE(test_support::InstalledFont(face)) << Narrow(face);
+    }
+    // The title reads as one line: the product name ends at its right edge
+    // and begins after "Pixavo", in type no smaller than 20 pixels.
+    EXPECT_EQ(about.LblImageBrowser.Left() + about.LblImageBrowser.Width(), Scale(474));
+    EXPECT_GE(about.LblImageBrowser.Left(), about.LblPixavo.Left() + about.LblPixavo.Width() + Scale(4));
+    LOGFONTW title{};
+    GetObjectW(about.LblImageBrowser.Font(), sizeof(title), &title);
+    EXPECT_GE(-title.lfHeight, Scale(20));
+    EXPECT_EQ(title.lfWeight, FW_BOLD);
+    // The address follows "visit" one blank on, and ends inside the window.
+    SIZE blank{};
+    {
+        WindowDc dc;
+        SelectedObject font(dc.Get(), about.LblComments.Font());
+        GetTextExtentPoint32W(dc.Get(), L" ", 1, &blank);
+    }
+    EXPECT_GE(about.Label1.Left(), about.LblComments.Left() + about.LblComments.Width() + blank.cx);
+    EXPECT_LE(about.Label1.Left() + about.Label1.Width(), Scale(484) - Scale(3));
+    // The link's underline runs under its text from end to end.
+    const InkSpans link = PaintedInk(about.Label1);
+    ASSERT_GE(link.textRight, link.textLeft);
+    ASSERT_GE(link.lowRight, link.lowLeft);
+    EXPECT_NEAR(link.lowLeft, link.textLeft, 1);
+    EXPECT_NEAR(link.lowRight, link.textRight, 2);
+    EXPECT_GT(link.lowRight - link.lowLeft, (link.textRight - link.textLeft) * 9 / 10) << "a line, not a descender";
+}
+
 // The about window shows the version that the program file's version
 // resource carries: "Image Browser" with the first two numbers, "Build" with
 // all four, the same four in the fixed and the text fields of the resource.
@@ -635,7 +811,8 @@ TEST(DialogsLook, DISABLED_ShowForAWhile)
     wait(4000);
     about.Close();
     TErrorDlg err;
-    err.SetErrorText(L"Cannot open file \"C:\\Pictures\\photo.jpg\".\nThe file is in use.");
+    err.SetErrorText(L"File \"C:\\Users\\Someone\\Pictures\\Holiday photos 2024\\Day 3 - the long walk along the "
+                     L"coast to the lighthouse and back\\IMG_20240612_153012.png\" Does Not Exist");
     TTimer t;
     t.SetInterval(4000);
     t.onTimer = [&] {

@@ -3,7 +3,6 @@
 // stored setting in the real per-user registry.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -40,6 +39,10 @@ protected:
                 return help.SbtnOkay.Handle();
             },
             [this](TForm& form) -> HWND {
+                if (auto* options = dynamic_cast<TSlideShowForm*>(&form)) {
+                    ++optionsShown;
+                    return options->SBtnCancel.Handle();
+                }
                 auto* about = dynamic_cast<TNewAboutBox*>(&form);
                 if (!about)
                     return nullptr;
@@ -75,6 +78,7 @@ protected:
     std::vector<std::wstring> failures;
     std::vector<std::wstring> questions;
     int aboutShown = 0;
+    int optionsShown = 0;
 };
 
 } // namespace
@@ -237,19 +241,24 @@ TEST_F(KeyMap, ReloadOnlyWhileTheSlideShowTimerIsStopped)
 {
     TMainForm form({L"/nosplash"});
     OpenFolder(form);
-    Press(VK_NEXT, ssCtrl);
-    ASSERT_EQ(form.ScrollBox1.Position(Axis::Vertical), 200);
     form.SlideShowTimer.SetInterval(3600000);
-    form.SlideShowTimer.SetEnabled(true);
+    Press('S');
+    ASSERT_TRUE(form.SlideShowTimer.Enabled());
+    Press(VK_NEXT, ssCtrl);
+    const int scrolled = form.ScrollBox1.Position(Axis::Vertical);
+    ASSERT_GT(scrolled, 0);
     Press(VK_F5);
-    EXPECT_EQ(form.ScrollBox1.Position(Axis::Vertical), 200);
+    EXPECT_EQ(form.ScrollBox1.Position(Axis::Vertical), scrolled);
     Press(VK_DELETE);
     EXPECT_EQ(form.FileList.size(), 3u);
-    form.SlideShowTimer.SetEnabled(false);
-    // Reloading starts at the top again, with the same image.
+    // Paused, the timer stops: reloading starts at the top again, with the
+    // same image.
+    Press('H');
+    ASSERT_FALSE(form.SlideShowTimer.Enabled());
     Press(VK_F5, ssShift);
     EXPECT_EQ(form.ScrollBox1.Position(Axis::Vertical), 0);
     EXPECT_EQ(form.CurrentFileName, L"big.bmp");
+    EXPECT_TRUE(form.SlideShowActive);
 }
 
 TEST_F(KeyMap, ZoomKeysAndAutoFit)
@@ -278,17 +287,17 @@ TEST_F(KeyMap, ZoomKeysAndAutoFit)
 TEST_F(KeyMap, EscapeLeavesFullScreenThenCloses)
 {
     TMainForm form({L"/nosplash"});
-    form.Show();
-    form.SetKeyFocus();
-    Pump();
+    OpenFolder(form);
+    form.SlideShowTimer.SetInterval(3600000);
     Press(VK_F11);
     ASSERT_TRUE(form.FullScreen);
-    // During a slide show Esc only stops the show.
-    form.SlideShowActive = true;
+    // During a slide show Esc only stops the show; it was full screen before.
+    Press('S');
+    ASSERT_TRUE(form.SlideShowActive);
     Press(VK_ESCAPE);
+    EXPECT_FALSE(form.SlideShowActive);
     EXPECT_TRUE(form.FullScreen);
     EXPECT_TRUE(form.Visible());
-    form.SlideShowActive = false;
     Press(VK_ESCAPE);
     EXPECT_FALSE(form.FullScreen);
     EXPECT_TRUE(form.Visible());
@@ -303,15 +312,80 @@ TEST_F(KeyMap, EscapeLeavesFullScreenThenCloses)
 TEST_F(KeyMap, PauseCloses)
 {
     TMainForm form({L"/nosplash"});
+    form.SlideShowForm = std::make_unique<TSlideShowForm>();
     form.Show();
     form.SetKeyFocus();
     Pump();
+    // Without an image: Q unlocks nothing that needs one, S starts nothing,
+    // V still opens the options.
     Press('Q');
+    EXPECT_FALSE(form.SBtnRotateCW.Enabled());
+    EXPECT_FALSE(form.ReloadImageF51->Enabled());
     Press('S');
+    EXPECT_FALSE(form.SlideShowActive);
     Press('V');
+    EXPECT_EQ(optionsShown, 1);
     EXPECT_TRUE(form.Visible());
     Press(VK_PAUSE, ssShift);
     EXPECT_FALSE(form.Visible());
+}
+
+TEST_F(KeyMap, SlideShowRows)
+{
+    TMainForm form({L"/nosplash"});
+    OpenFolder(form);
+    form.SlideShowForm = std::make_unique<TSlideShowForm>();
+    form.SlideShowTimer.SetInterval(3600000);
+    enum State { Idle, Running, Paused };
+    auto state = [&] {
+        return !form.SlideShowActive ? Idle : form.SlideShowTimer.Enabled() ? Running : Paused;
+    };
+    const struct {
+        WORD key;
+        ShiftState shift;
+        State after;
+        int options;   // the options dialog shown so far
+    } rows[] = {
+        {'H', 0, Idle, 0},                    // nothing to pause
+        {'S', 0, Running, 0},
+        {'H', 0, Paused, 0},
+        {'S', ssCtrl, Paused, 0},             // the timer is off: the save row
+        {'H', ssShift, Running, 0},
+        {'V', 0, Running, 1},                 // the show runs on behind the options
+        {'S', ssCtrl, Idle, 1},               // the timer runs: the show row
+        {'S', ssCtrl, Idle, 1},               // and never starts it
+        {'V', ssShift, Idle, 2},
+        {'S', ssShift, Running, 2},
+        {'Q', 0, Idle, 2},
+        {'Q', 0, Idle, 2},
+        {'S', ssAlt, Running, 2},
+        {'H', ssCtrl, Running, 2},            // the about window instead
+        {'S', 0, Idle, 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << char(row.key) << " shift " << row.shift);
+        Press(row.key, row.shift, form.EdtKeyGrab.Handle());
+        EXPECT_EQ(state(), row.after);
+        EXPECT_EQ(optionsShown, row.options);
+        EXPECT_EQ(form.PauseHoldH1->Enabled(), row.after != Idle);
+        EXPECT_EQ(form.PauseHoldH1->Caption(),
+                  row.after == Paused ? L"Continue (Un&hold) Silde Show [H]" : L"Pause (&Hold) Silde Show [H]");
+    }
+    EXPECT_EQ(aboutShown, 1);
+
+    // Turned by its key while the show runs, the image's save commands stay
+    // locked; paused, they follow the change, and Ctrl+S saves.
+    Press('S');
+    Press('R', ssCtrl);
+    EXPECT_TRUE(form.Modified);
+    EXPECT_FALSE(form.SBtnSave.Enabled());
+    EXPECT_FALSE(form.SaveCtrlS1->Enabled());
+    Press('H');
+    EXPECT_TRUE(form.SBtnSave.Enabled());
+    Press('S', ssCtrl);
+    EXPECT_FALSE(form.Modified);
+    EXPECT_EQ(state(), Paused);
+    EXPECT_TRUE(form.Visible());
 }
 
 TEST_F(KeyMap, ClicksBringTheFocusBackToTheKeyCatcher)
@@ -545,7 +619,7 @@ TEST_F(KeyMap, CustomColourFromTheSystemChooser)
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(255, 255, 255));
     EXPECT_EQ(ReadText(kColor).value_or(L""), L"16777215");
 
-    // A dark blue still gives black text: only pure black has white text.
+    // A dark blue gets white text: black would hardly show on it.
     ColourAnswer blue;
     blue.confirm = true;
     blue.pick = RGB(0, 0, 128);
@@ -553,6 +627,6 @@ TEST_F(KeyMap, CustomColourFromTheSystemChooser)
     ASSERT_TRUE(blue.seen);
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 128));
     EXPECT_EQ(form.ScrollBox1.Color(), RGB(0, 0, 128));
-    EXPECT_EQ(form.PnlPleaseWait.FontColor(), RGB(0, 0, 0));
+    EXPECT_EQ(form.PnlPleaseWait.FontColor(), RGB(255, 255, 255));
     EXPECT_EQ(ReadText(kColor).value_or(L""), L"8388608");
 }

@@ -1,40 +1,33 @@
 // Stepping through a folder over and over must not grow the process: every
 // picture and display copy of an image is released when the next one
 // replaces it.
+#include "tests/win/ProcessResources.h"
 #include "tests/win/ViewerTestSupport.h"
 
 namespace {
 
 using namespace viewer_test;
+using process_resources::PrivateBytes;
 
-// The committed private memory of the process, walked region by region
-// (the process counters are not filled in everywhere).
-SIZE_T PrivateBytes()
-{
-    SIZE_T total = 0;
-    MEMORY_BASIC_INFORMATION info{};
-    for (auto* address = static_cast<uint8_t*>(nullptr);
-         VirtualQuery(address, &info, sizeof(info)) == sizeof(info);
-         address = static_cast<uint8_t*>(info.BaseAddress) + info.RegionSize) {
-        if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE)
-            total += info.RegionSize;
-        if (info.RegionSize == 0)
-            break;
-    }
-    return total;
-}
-
-// A PNG with an alpha channel, so the display copy blends.
+// An RGBA PNG whose alpha runs from 0 to 255 across it, so the display copy
+// blends it over the background.
 std::vector<uint8_t> TransparentPng(int width, int height)
 {
-    Raster raster(width, height, PixelFormat::Bit32);
-    raster.SetAlpha(AlphaMode::Straight);
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = raster.MutableRow(y);
-        for (int x = 0; x < width; ++x)
-            row[4 * x + 3] = uint8_t(x * 255 / width);
-    }
-    PngImage png = PngFromRaster(raster.ConvertedTo(PixelFormat::Bit24));
+    PngImage png;
+    png.width = uint32_t(width);
+    png.height = uint32_t(height);
+    png.bitDepth = 8;
+    png.colorType = 6;   // RGB with alpha
+    png.rowBytes = size_t(width) * 4;
+    png.rows.resize(png.rowBytes * size_t(height));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = png.rows.data() + size_t(y) * png.rowBytes + size_t(x) * 4;
+            p[0] = 40;
+            p[1] = uint8_t(y);
+            p[2] = 200;
+            p[3] = uint8_t(x * 255 / width);
+        }
     return EncodePng(png);
 }
 
@@ -54,11 +47,16 @@ TEST(Leaks, SteppingThroughAFolderDoesNotGrowTheProcess)
         form.Show();
         Pump();
         ASSERT_EQ(form.FileList.size(), 3u);
+        int blended = 0;
         auto cycle = [&] {
             for (int i = 0; i < 3; ++i) {
                 form.ShowNextImage();
                 form.Image1.Repaint();
                 Pump();
+                // The PNG goes through the blending path: its pixels carry alpha.
+                if (form.CurrentFileName == L"b.png" && form.Image1.Picture().Graphic()->Pixels().Alpha() ==
+                                                            AlphaMode::Straight)
+                    ++blended;
             }
         };
         for (int warm = 0; warm < 3; ++warm)
@@ -71,6 +69,7 @@ TEST(Leaks, SteppingThroughAFolderDoesNotGrowTheProcess)
         // 90 loads of pictures of 2 to 4 MB each: a leaked picture or display
         // copy per load would add far more than this.
         EXPECT_LT(bytesAfter, bytesBefore + 8 * 1024 * 1024) << bytesBefore << " -> " << bytesAfter;
+        EXPECT_EQ(blended, 33);
         form.Hide();
     }
     StopAnsweringModals();

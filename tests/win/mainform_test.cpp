@@ -16,6 +16,10 @@
 #include "imaging/PngCodec.h"
 #include "tests/win/TestSupport.h"
 
+extern "C" {
+#include <jpeglib.h>
+}
+
 namespace {
 
 using namespace test_support;
@@ -441,6 +445,104 @@ TEST_F(MainForm, BrokenAndMissingFilesAreReportedAndDropped)
     EXPECT_TRUE(form.SBtnOpen.Enabled());
 }
 
+namespace {
+
+// A JPEG in CMYK, which the viewer's decoder cannot turn into colour.
+std::vector<uint8_t> CmykJpeg(int width, int height)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 4;
+    cinfo.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(size_t(width) * 4, 90);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW p = row.data();
+        jpeg_write_scanlines(&cinfo, &p, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> bytes(out, out + size);
+    free(out);
+    return bytes;
+}
+
+// The offset of the frame header's segment (after its marker) in a baseline JPEG.
+size_t FrameHeader(const std::vector<uint8_t>& jpeg)
+{
+    for (size_t i = 2; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0)
+            return i + 2;
+    ADD_FAILURE() << "no frame header";
+    return 0;
+}
+
+} // namespace
+
+TEST_F(MainForm, JpegsWhoseDataCannotBeDecodedAreReportedByTheLoad)
+{
+    TempFolder folder(L"Pixavo undecodable");
+    const std::vector<uint8_t> good = EncodeJpeg(Quadrants(40, 30));
+    std::vector<uint8_t> noTable = good;   // the first component names quantisation table 3
+    noTable[FrameHeader(noTable) + 2 + 1 + 4 + 1 + 1 + 1] = 3;
+    std::vector<uint8_t> huge = good;      // 65000 × 65000 pixels, more than may be decoded
+    for (size_t at : {FrameHeader(huge) + 3, FrameHeader(huge) + 5}) {
+        huge[at] = 0xFD;
+        huge[at + 1] = 0xE8;
+    }
+    const std::pair<const wchar_t*, std::vector<uint8_t>> cases[] = {
+        {L"cmyk.jpg", CmykJpeg(16, 16)}, {L"no table.jpg", noTable}, {L"huge.jpg", huge}};
+    WriteBytes(folder / L"a.bmp", EncodeBmp(Quadrants(20, 10)));
+    WriteBytes(folder / L"c.bmp", EncodeBmp(Quadrants(60, 50)));
+    TMainForm form({L"/nosplash", folder / L"a.bmp"});
+    form.Show();
+    Pump();
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(Narrow(name));
+        WriteBytes(folder / name, bytes);
+        // The header reads: only decoding the picture finds the fault.
+        EXPECT_GT(ReadJpegHeader(bytes).width, 0);
+        failures.clear();
+        form.FileList = {L"a.bmp", name, L"c.bmp"};
+        form.CurrentIndex = 0;
+        form.LoadCurrentImage();
+        ASSERT_EQ(form.CurrentFileName, L"a.bmp");
+        form.ShowNextImage();
+        // Reported by the load with the decoder's message, dropped, and the
+        // next entry shown with its own size and pixels.
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_TRUE(failures[0].starts_with(L"JPEG error #")) << Narrow(failures[0]);
+        EXPECT_EQ(form.FileList, (std::vector<std::wstring>{L"a.bmp", L"c.bmp"}));
+        EXPECT_EQ(form.CurrentFileName, L"c.bmp");
+        EXPECT_EQ(form.StatusBar1.PanelText(1), L"c.bmp (60x50)");
+        EXPECT_EQ(form.Image1.Picture().Width(), 60);
+        form.Image1.Repaint();
+        Pump();
+        {
+            WindowDc dc(form.Image1.Handle());
+            EXPECT_EQ(GetPixel(dc.Get(), 5, 5), RGB(230, 0, 0));   // c.bmp's red corner
+        }
+        EXPECT_EQ(failures.size(), 1u) << "painting reports nothing more";
+    }
+    // When it is the only entry, the window ends in the no-images state, and
+    // the status bar names no file.
+    form.FileList = {L"cmyk.jpg"};
+    form.CurrentIndex = 0;
+    form.LoadCurrentImage();
+    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(form.PnlPleaseWait.Visible());
+    EXPECT_EQ(form.StatusBar1.PanelText(1), L"");
+    EXPECT_FALSE(form.SBtnRotateCW.Enabled());
+}
+
 TEST_F(MainForm, FolderListingSkipsFoldersHiddenAndUnsupportedFiles)
 {
     TempFolder folder(L"Pixavo listing");
@@ -456,11 +558,21 @@ TEST_F(MainForm, FolderListingSkipsFoldersHiddenAndUnsupportedFiles)
     EXPECT_EQ(sorted, (std::vector<std::wstring>{L"a.jpg", L"b.png"}));
     EXPECT_EQ(form.CurrentFileName, L"b.png");
 
-    // A folder whose only image is hidden gives the no-images state silently.
-    TMainForm hidden({folder / L"secret.png"});
-    hidden.OpenImageFolder(folder / L"pics.jpg\\nothing.png");
+    // A folder whose only images are hidden gives the no-images state
+    // silently, also when a hidden image is the one asked for.
+    TempFolder hiddenOnly(L"Pixavo listing hidden");
+    for (const wchar_t* name : {L"one.bmp", L"two.bmp"}) {
+        WriteBytes(hiddenOnly / name, EncodeBmp(Quadrants(8, 8)));
+        SetFileAttributesW((hiddenOnly / name).c_str(), FILE_ATTRIBUTE_HIDDEN);
+    }
+    TMainForm hidden({L"/nosplash", hiddenOnly / L"two.bmp"});
     EXPECT_TRUE(hidden.FileList.empty());
     EXPECT_TRUE(hidden.PnlPleaseWait.Visible());
+    EXPECT_EQ(hidden.PnlPleaseWait.Text(), kNoImagesText);
+    EXPECT_FALSE(hidden.SBtnNext.Enabled());
+    // An empty sub-folder likewise.
+    hidden.OpenImageFolder(folder / L"pics.jpg\\nothing.png");
+    EXPECT_TRUE(hidden.FileList.empty());
     EXPECT_TRUE(failures.empty());
 }
 

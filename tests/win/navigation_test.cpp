@@ -299,10 +299,30 @@ TEST_F(Navigation, OpenDialogPreviewsTheSelectedPicture)
     WriteBmp(folder / L"small.bmp", 16, 12);
     auto form = MakeForm(400, 300);
     COLORREF green = CLR_INVALID, small = CLR_INVALID;
-    std::wstring afterBroken = L"unset";
+    std::wstring afterBroken = L"unset", typed;
+    bool focusInName = false, sizeInDialogFont = false;
+    int ticks = 0;
     {
-        DialogDriver driver({TypeAndConfirm(folder.Path()), SelectInList(L"green.png"),
-                             ExpectPreview(L"640 x 480", &green), SelectInList(L"broken.jpg"),
+        DialogDriver driver({// The file name box has the focus: typing goes there at once.
+                             [&](HWND dialog) {
+                                 HWND box = FileNameBox(dialog), focus = GetFocus();
+                                 focusInName = focus && (focus == box || IsChild(box, focus));
+                                 if (!focusInName && ++ticks < 40)
+                                     return false;
+                                 for (wchar_t c : std::wstring(L"typed"))
+                                     SendMessageW(focus, WM_CHAR, c, 1);
+                                 typed = TextOf(box);
+                                 return true;
+                             },
+                             TypeAndConfirm(folder.Path()), SelectInList(L"green.png"),
+                             ExpectPreview(L"640 x 480", &green),
+                             [&](HWND dialog) {
+                                 HWND size = GetDlgItem(PreviewArea(dialog), TOpenPictureDialog::kPreviewSizeId);
+                                 sizeInDialogFont = SendMessageW(size, WM_GETFONT, 0, 0) ==
+                                                    SendMessageW(dialog, WM_GETFONT, 0, 0);
+                                 return true;
+                             },
+                             SelectInList(L"broken.jpg"),
                              [&](HWND dialog) {
                                  afterBroken = TextOf(GetDlgItem(PreviewArea(dialog),
                                                                  TOpenPictureDialog::kPreviewSizeId));
@@ -312,6 +332,9 @@ TEST_F(Navigation, OpenDialogPreviewsTheSelectedPicture)
         form->ChooseImageFolder();
         EXPECT_TRUE(driver.Finished());
     }
+    EXPECT_TRUE(focusInName);
+    EXPECT_EQ(typed, L"typed");
+    EXPECT_TRUE(sizeInDialogFont);
     EXPECT_EQ(green, RGB(0, 200, 0));
     EXPECT_EQ(small, RGB(200, 60, 20));
     EXPECT_EQ(afterBroken, L"");

@@ -136,9 +136,15 @@ TEST_F(Picture, PngBlendsOverTheSurfaceAndIconsDrawAtNaturalSize)
     png.Graphic()->Draw(surface.Dc(), RECT{0, 0, 8, 4});
     EXPECT_TRUE(Near(surface.At(5, 2), kGreen));
 
-    for (int bitsEntry : {32, 24}) {
-        SCOPED_TRACE(bitsEntry);
-        TPicture one = Load(L"one.ico", IconFile({{32, bitsEntry}}));
+    // A directory entry may say another size than its image has: the image's
+    // own size is the one drawn and reported.
+    for (auto [bitsEntry, said] : {std::pair{32, 32}, {24, 32}, {32, 24}, {24, 48}}) {
+        SCOPED_TRACE(std::to_string(bitsEntry) + " bits, entry says " + std::to_string(said));
+        std::vector<uint8_t> file = IconFile({{32, bitsEntry}});
+        file[6] = file[7] = uint8_t(said);
+        TPicture one = Load(L"one.ico", file);
+        EXPECT_EQ(one.Width(), 32);
+        EXPECT_EQ(one.Height(), 32);
         Surface s(64, 64, kBlue);
         one.Graphic()->Draw(s.Dc(), RECT{4, 4, 60, 60});      // not stretched
         EXPECT_TRUE(Near(s.At(4, 4), kRed));
@@ -404,10 +410,20 @@ TEST_F(Picture, SaveChoosesTheFormatByExtension)
     EXPECT_TRUE(Near(RasterAt(iconPixels, 0, 0), kRed));
     EXPECT_TRUE(Near(RasterAt(iconPixels, 0, 31), kWhite));
 
-    // A PNG saved as PNG keeps its colour type and transparency.
+    // A PNG saved as PNG keeps its colour type and transparency, and its
+    // interlacing; a raster saved as PNG is not interlaced.
     TPicture transparent = Load(L"t.png", TransparentPng(6, 2));
     SaveGraphicToFile(*transparent.Graphic(), Path(L"t2.png"));
     EXPECT_EQ(DecodePng(Read(L"t2.png")).colorType, 6);
+    EXPECT_FALSE(DecodePng(Read(L"t2.png")).interlaced);
+    PngImage interlaced = DecodePng(TransparentPng(9, 7));
+    interlaced.interlaced = true;
+    TPicture loadedInterlaced = Load(L"i.png", EncodePng(interlaced));
+    SaveGraphicToFile(*loadedInterlaced.Graphic(), Path(L"i2.png"));
+    const std::vector<uint8_t> written = Read(L"i2.png");
+    ASSERT_GT(written.size(), 28u);
+    EXPECT_EQ(written[28], 1) << "the header's interlace method";
+    EXPECT_EQ(DecodePng(written).rows, interlaced.rows);
 
     // Nothing but the files asked for is left in the folder.
     for (const std::wstring& name : Names())

@@ -197,19 +197,30 @@ TEST_F(Tools, ClosingHidesAndResetsTheFields)
         EXPECT_EQ(GetFocus(), next);
     }
 
-    // Not while the slide show steps, and not without an image: once the
-    // last image is deleted the window closes.
-    ClickButton(t.SBtnCancel);
-    form->SlideShowTimer.SetInterval(1000000);
-    form->SlideShowTimer.SetEnabled(true);
-    Press('T', ssCtrl, form->EdtKeyGrab.Handle());
+    // The slide show hides the window when it starts and when it goes on
+    // after a pause; it cannot be shown while the show steps, but can while
+    // it is paused.
+    const HWND keys = form->EdtKeyGrab.Handle();
+    form->SlideShowTimer.SetInterval(3600000);
+    Press('S', 0, keys);
+    ASSERT_TRUE(form->SlideShowActive);
     EXPECT_FALSE(t.Visible());
-    form->SlideShowTimer.SetEnabled(false);
+    Press('T', ssCtrl, keys);
+    EXPECT_FALSE(t.Visible());
+    Press('H', 0, keys);
+    Press('T', ssCtrl, keys);
+    EXPECT_TRUE(t.Visible());
+    Press('H', 0, keys);
+    EXPECT_FALSE(t.Visible());
+    Press('S', 0, keys);
+    ASSERT_FALSE(form->SlideShowActive);
+
+    // Not without an image: once the last image is deleted the window closes.
     ClickButton(form->SBtnTools);
     ASSERT_TRUE(t.Visible());
-    Press(VK_DELETE, 0, form->EdtKeyGrab.Handle());
+    Press(VK_DELETE, 0, keys);
     EXPECT_TRUE(form->FileList.empty());
     EXPECT_FALSE(t.Visible());
-    Press('T', ssCtrl, form->EdtKeyGrab.Handle());
+    Press('T', ssCtrl, keys);
     EXPECT_FALSE(t.Visible());
 }

@@ -392,3 +392,35 @@ TEST_F(Zoom, ANewZoomRedrawsTheWholeImageNotOnlyTheUncoveredPart)
         EXPECT_EQ(c, RGB(0, 0, 255)) << p.x << "," << p.y << " " << std::hex << c;
     }
 }
+
+TEST_F(Zoom, TheZoomBoxShowsItsWholeTextWithTheFocus)
+{
+    form->AutoFit = false;
+    Open(L"small.bmp");
+    HWND edit = FindWindowExW(form->CmbZoomPercent.Handle(), nullptr, L"Edit", nullptr);
+    ASSERT_NE(edit, nullptr);
+    form->CmbZoomPercent.SetFont(DefaultFont());   // a font set again keeps the room
+    // The widest texts of one to three digits (the box is 55 pixels wide as
+    // designed: four digits do not fit the font).
+    for (unsigned percent : {8u, 90u, 210u, 888u}) {
+        form->ApplyZoom(percent);
+        form->CmbZoomPercent.SetFocus();
+        Pump();
+        const std::wstring text = form->CmbZoomPercent.Text();
+        ASSERT_EQ(text, std::to_wstring(percent) + L"%");
+        ASSERT_EQ(GetFocus(), edit);
+        RECT shown{};
+        SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&shown));
+        // The first character is the first one shown, and the last one ends inside the box.
+        EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), 0) << Narrow(text);
+        const LRESULT last = SendMessageW(edit, EM_POSFROMCHAR, WPARAM(text.size() - 1), 0);
+        WindowDc dc(edit);
+        SelectedObject font(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+        SIZE percentSign{};
+        GetTextExtentPoint32W(dc.Get(), L"%", 1, &percentSign);
+        EXPECT_LE(short(LOWORD(last)) + percentSign.cx, shown.right) << Narrow(text);
+        EXPECT_GE(short(LOWORD(last)), shown.left) << Narrow(text);
+        form->SetKeyFocus();
+        Pump();
+    }
+}

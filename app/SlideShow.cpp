@@ -1,0 +1,182 @@
+// The slide show: the folder stepped through at a fixed interval in full
+// screen, pause and continue, stop, command locking while it runs, and the
+// options dialog with its two stored settings.
+#include "app/MainUnit.h"
+
+#include <cstdint>
+#include <limits>
+
+#include "system/Failure.h"
+#include "system/Numbers.h"
+#include "system/RegistryUnit.h"
+#include "system/SettingsNames.h"
+
+namespace {
+
+const wchar_t kRunningHint[] = L"Slide Show Running|Slide Show Running (Press [H] to Pause or [S] to Stop)";
+const wchar_t kPausedHint[] = L"Slide Show Paused|Slide Show Paused (Press [H] to Continue)";
+const wchar_t kPauseCaption[] = L"Pause (&Hold) Silde Show [H]";
+const wchar_t kContinueCaption[] = L"Continue (Un&hold) Silde Show [H]";
+const wchar_t kStartCaption[] = L"&Start Slide Show [S]";
+const wchar_t kStopCaption[] = L"&Stop Slide Show [S]";
+
+// The longest pause a timer keeps, which is also the largest number the
+// stored setting reads back.
+constexpr int64_t kLongestInterval = std::numeric_limits<int32_t>::max();
+
+// Owned by the main window, which stays disabled while the box is open.
+void ShowErrorBox(const TForm& owner, const std::wstring& message)
+{
+    MessageBoxW(owner.Handle(), message.c_str(), Application::Title().c_str(), MB_OK | MB_ICONERROR);
+}
+
+} // namespace
+
+void TMainForm::SetFormHint(const std::wstring& hint)
+{
+    SetHint(hint);
+    // The status bar follows at once when the pointer rests on a part of the
+    // window that shows this hint.
+    Application::RefreshHint();
+}
+
+void TMainForm::ToggleSlideShow()
+{
+    if (SlideShowActive)
+        StopSlideShow();
+    else
+        StartSlideShow();
+}
+
+void TMainForm::StartSlideShow()
+{
+    if (SlideShowTimer.Enabled())
+        return;
+    if (!CurrentIndexValid())
+        return;
+    if (ConfirmLeaveModifiedImage())
+        return;
+    if (ToolBox)
+        ToolBox->Hide();
+    SlideShowActive = true;
+    HidePointer();
+    SetFormHint(kRunningHint);
+    PauseHoldH1->SetCaption(kPauseCaption);
+    SlideShow1->SetCaption(kStopCaption);
+    if (FullScreen) {
+        FullScreenBeforeShow = true;
+    } else {
+        FullScreenBeforeShow = false;
+        ToggleFullScreen();
+    }
+    if (StartAtBeginning) {
+        // Loaded again even when it is the image on screen.
+        CurrentIndex = 0;
+        LoadCurrentImage();
+    }
+    SBtnSlideShow.SetGlyph(ToggleBitmapList.Bitmap(TToggleBitmapList::SlideShowRunning));
+    PauseHoldH1->SetEnabled(true);
+    // The first step comes one interval from now.
+    SlideShowTimer.SetEnabled(true);
+    HidePointer();
+    UpdateSlideShowCommands();
+}
+
+void TMainForm::SlideShowTimerTimer()
+{
+    // Ticks keep coming while a modal window is open: one that falls due
+    // while a step still waits for the user passes without a step.
+    if (stepsUnderWay_ > 0)
+        return;
+    ShowNextImage();
+    HidePointer();
+}
+
+void TMainForm::PauseOrContinueSlideShow()
+{
+    if (!SlideShowActive)
+        return;
+    if (SlideShowTimer.Enabled()) {
+        PauseHoldH1->SetCaption(kContinueCaption);
+        SlideShowTimer.SetEnabled(false);
+        SetFormHint(kPausedHint);
+        ShowPointer();
+    } else {
+        PauseHoldH1->SetCaption(kPauseCaption);
+        // The next step comes one full interval from now.
+        SlideShowTimer.SetEnabled(true);
+        SetFormHint(kRunningHint);
+        HidePointer();
+        if (ToolBox)
+            ToolBox->Hide();
+    }
+    UpdateSlideShowCommands();
+}
+
+void TMainForm::StopSlideShow()
+{
+    if (SlideShowActive) {
+        SlideShow1->SetCaption(kStartCaption);
+        SBtnSlideShow.SetGlyph(ToggleBitmapList.Bitmap(TToggleBitmapList::SlideShowStopped));
+        PauseHoldH1->SetEnabled(false);
+        SlideShowTimer.SetEnabled(false);
+        // Full screen is left only when the show entered it and it is still on.
+        if (!FullScreenBeforeShow && FullScreen)
+            ToggleFullScreen();
+        SetFormHint(L"");
+        ShowPointer();
+    }
+    SlideShowActive = false;
+    UpdateSlideShowCommands();
+}
+
+// Locked while a show runs, unlocked while it is paused or over. Unlocked
+// commands that need an image stay disabled while there is none, as a load
+// leaves them; opening a folder, which a show refuses also while paused,
+// waits for the show to end.
+void TMainForm::UpdateSlideShowCommands()
+{
+    const bool unlocked = !SlideShowTimer.Enabled();
+    const bool image = CurrentIndexValid();
+    SBtnOpen.SetEnabled(!SlideShowActive);
+    OpenImage1->SetEnabled(!SlideShowActive);
+    SetEditingEnabled(unlocked && image);
+    SetSaveEnabled(unlocked && image && Modified);
+}
+
+void TMainForm::ShowSlideShowOptions()
+{
+    if (!SlideShowForm)
+        return;
+    TSlideShowForm& dialog = *SlideShowForm;
+    const unsigned interval = SlideShowTimer.Interval();
+    dialog.CmbMinutes.SetText(std::to_wstring(interval / 60000u));
+    dialog.CmbSeconds.SetText(std::to_wstring(interval % 60000u / 1000u));
+    dialog.CBStartFromBeg.SetChecked(StartAtBeginning);
+    // Until OK with a usable interval, or anything but OK; the dialog comes
+    // back as the user left it.
+    while (dialog.ShowModal() == TSlideShowForm::kOk) {
+        try {
+            const int64_t milliseconds =
+                TypedIntervalMilliseconds(dialog.CmbMinutes.Text(), dialog.CmbSeconds.Text());
+            if (milliseconds <= 0)
+                throw Failure(L"Slide Show Interval Must be Greater than 0");
+            if (milliseconds > kLongestInterval)
+                throw Failure(L"Slide Show Interval Must be Less than 35791 Minutes");
+            // A new interval restarts the count, also during a running show.
+            SlideShowTimer.SetInterval(unsigned(milliseconds));
+            StartAtBeginning = dialog.CBStartFromBeg.Checked();
+            WriteSettingValue(EncodeSettingName(kSlideShowIntervalSetting), std::to_wstring(milliseconds));
+            WriteSettingValue(EncodeSettingName(kStartAtBeginningSetting), StartAtBeginning ? L"-1" : L"0");
+            return;
+        } catch (const SilentAbort&) {
+            throw;
+        } catch (const Failure& failure) {
+            ShowErrorBox(*this, failure.Message());
+        } catch (const std::bad_alloc&) {
+            ShowErrorBox(*this, L"Out of memory");
+        } catch (const std::exception& e) {
+            ShowErrorBox(*this, Widen(e.what()));
+        }
+    }
+}

@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# End to end: the real program, started on the first of three images with a
+# one-second slide-show interval stored, plays the folder full screen on S
+# and stops on Esc, back in its normal window with the image it stopped on.
+#
+# It runs inside a Wine virtual desktop of the screen's size: without a
+# window manager a bare X window does not take the maximised size, so full
+# screen could not be seen there. The images (1600 x 1280, one colour each)
+# fill the whole 1280 x 1024 screen once fitted; screenshots (import) are
+# read at the four corners and the centre. The stored interval that was there
+# before is put back at the end.
+set -euo pipefail
+key='HKCU\Software\Corvane\Pixavo Image Browser'
+value=U2xpZGVTaG93SW50ZXJ2YWw=
+saved=
+had_value=0
+e2e_restore() {   # the stored interval as it was before
+  if [ "$had_value" = 1 ]; then
+    wine reg add "$key" /v "$value" /t REG_SZ /d "$saved" /f >/dev/null 2>&1 || true
+  else
+    wine reg delete "$key" /v "$value" /f >/dev/null 2>&1 || true
+  fi
+}
+. "$(dirname "${BASH_SOURCE[0]}")/common.bash"
+
+if wine reg query "$key" /v "$value" >/dev/null 2>&1; then
+  had_value=1
+  saved="$(wine reg query "$key" /v "$value" | tr -d '\r' | sed -n "s/^ *$value *REG_SZ *//p")"
+fi
+wine reg add "$key" /v "$value" /t REG_SZ /d 1000 /f >/dev/null
+
+/usr/bin/convert -size 1600x1280 xc:'#E60000' "$work/a.png"
+/usr/bin/convert -size 1600x1280 xc:'#00C800' "$work/b.png"
+/usr/bin/convert -size 1600x1280 xc:'#0000DC' "$work/c.png"
+
+refuse_open_viewer
+wine explorer /desktop=PixavoSlideShow,1280x1024 "$exe" /nosplash "$(winepath -w "$work/a.png")" \
+  >/dev/null 2>&1 &
+viewer=$!
+for _ in $(seq 300); do
+  xdotool search --name "$title" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdotool search --name "$title" >/dev/null || { echo "no window" >&2; exit 1; }
+sleep 2
+
+colour() {   # colour FILE X Y -> red, green, blue or other
+  local IFS=, r g b
+  read -r r g b <<<"$(pixel "$1" "$2" "$3")"
+  if [ "$r" -gt 200 ] && [ "$g" -lt 40 ] && [ "$b" -lt 40 ]; then echo red
+  elif [ "$g" -gt 160 ] && [ "$r" -lt 40 ] && [ "$b" -lt 60 ]; then echo green
+  elif [ "$b" -gt 180 ] && [ "$r" -lt 40 ] && [ "$g" -lt 40 ]; then echo blue
+  else echo other; fi
+}
+# What a screenshot shows: the colour of the whole screen when the four
+# corners and the centre agree, else "window:" and the centre's colour.
+screen() {
+  local shot="$work/shot.png" c centre corners
+  import -window root "$shot"
+  centre="$(colour "$shot" 640 512)"
+  corners="$(for p in "3 3" "1276 3" "3 1020" "1276 1020"; do colour "$shot" $p; done | sort -u | tr '\n' ' ')"
+  if [ "$corners" = "$centre " ]; then echo "$centre"; else echo "window:$centre"; fi
+}
+send() {   # send KEY: to the desktop window, which hands it to the viewer
+  xdotool search --name "PixavoSlideShow" windowfocus --sync 2>/dev/null || true
+  xdotool key "$1"
+}
+
+check "before the show: the window with the first image" "window:red" "$(screen)"
+send s
+sleep 0.3
+check "started: the first image fills the screen" "red" "$(screen)"
+# One image a second: screenshots over five seconds see the other two, each
+# filling the screen.
+seen=""
+for _ in $(seq 12); do
+  sleep 0.4
+  s="$(screen)"
+  case "$s" in red|green|blue) seen="$seen $s" ;; *) seen="$seen not-full-screen:$s" ;; esac
+done
+echo "seen:$seen"
+check "every screenshot full screen" "" "$(tr ' ' '\n' <<<"$seen" | grep -v -E '^(red|green|blue|)$' || true)"
+check "green shown" "yes" "$(grep -qw green <<<"$seen" && echo yes || echo no)"
+check "blue shown" "yes" "$(grep -qw blue <<<"$seen" && echo yes || echo no)"
+
+send Escape
+sleep 1
+after="$(screen)"
+check "Esc: back in the window, the image kept" "yes" \
+  "$(grep -qE '^window:(red|green|blue)$' <<<"$after" && echo yes || echo no)"
+check "Esc: still running" "yes" "$(kill -0 "$viewer" 2>/dev/null && echo yes || echo no)"
+sleep 1.5
+check "stopped: no more steps" "$after" "$(screen)"
+
+# Esc again closes the window, which ends the program.
+send Escape
+for _ in $(seq 100); do
+  xdotool search --name "$title" >/dev/null 2>&1 || break
+  sleep 0.1
+done
+check "second Esc closes the window" "" "$(xdotool search --name "$title" 2>/dev/null || true)"
+
+[ "$failures" -eq 0 ] && echo "slide_show: all checks passed"
+exit "$failures"
