@@ -3,14 +3,16 @@
 #include "app/ImageView.h"
 
 #include <algorithm>
+#include <new>
 
-#include "imaging/Resample.h"
+#include "system/Failure.h"
+
 #include "system/Numbers.h"
 
 namespace {
 
-// Display copies larger than this are not kept; such an enlargement is drawn
-// straight from the picture, only where it is visible.
+// Drawings of icons and metafiles larger than this are not kept; such an
+// enlargement is drawn straight from the picture, only where it is visible.
 constexpr uint64_t kMaxDisplayCopyPixels = uint64_t(1) << 25;
 
 HCURSOR CursorFor(PointerShape shape)
@@ -60,8 +62,13 @@ TImageView::TImageView(TWindow& parent)
 void TImageView::SetPicture(const TPicture& picture)
 {
     picture_ = picture;
-    DropDisplayCopy();
-    Invalidate(false);
+    const TGraphic* graphic = picture_.Graphic();
+    tiles_.SetSource(graphic ? graphic->Display() : nullptr);
+    frozen_.Reset();
+    frozenTiles_ = false;
+    copyValid_ = false;
+    drawn_.Reset();
+    Changed();
 }
 
 void TImageView::SetBackground(COLORREF color)
@@ -69,63 +76,133 @@ void TImageView::SetBackground(COLORREF color)
     if (color == background_)
         return;
     background_ = color;
-    DropDisplayCopy();
+    tiles_.SetBackground(GetRValue(color), GetGValue(color), GetBValue(color));
+    // Transparent parts and whatever the picture leaves uncovered change.
+    const auto& source = tiles_.Source();
+    if (!source || source->Transparent()) {
+        copyValid_ = false;
+        drawn_.Reset();
+        Changed();
+    } else {
+        Invalidate(false);
+    }
+}
+
+void TImageView::Changed()
+{
+    changed_ = true;
+    failed_ = false;
     Invalidate(false);
 }
 
-void TImageView::DropDisplayCopy()
+bool TImageView::DrawnStraight() const
 {
-    copyValid_ = false;
-    scaled_ = Raster();
-    drawn_.Reset();
+    const auto& source = tiles_.Source();
+    return source && source->HasWhole() && tiles_.Enlarged();
 }
 
-bool TImageView::MakeDisplayCopy(int width, int height)
+void TImageView::PrepareDisplay()
+{
+    tiles_.SetShownSize(ClientWidth(), ClientHeight());
+    const auto& source = tiles_.Source();
+    if (!source)
+        return;
+    if (DrawnStraight())
+        source->Whole();
+    else
+        tiles_.Prepare();
+}
+
+RECT TImageView::SeenPart() const
+{
+    RECT part{0, 0, ClientWidth(), ClientHeight()};
+    RECT parent{};
+    HWND owner = GetParent(handle_);
+    if (!owner || !GetClientRect(owner, &parent))
+        return part;
+    MapWindowPoints(owner, handle_, reinterpret_cast<POINT*>(&parent), 2);
+    IntersectRect(&part, &part, &parent);
+    return part;
+}
+
+void TImageView::Freeze()
+{
+    // Tiles on screen stay as they are; anything else is drawn once more
+    // into a bitmap of the part that is seen.
+    if (tiles_.Source() && !DrawnStraight() && !changed_) {
+        tiles_.Release();
+        picture_ = TPicture();
+        frozenTiles_ = true;
+        return;
+    }
+    const RECT seen = SeenPart();
+    BitmapHandle kept;
+    if (!IsRectEmpty(&seen)) {
+        WindowDc screen;
+        kept.Reset(CreateCompatibleBitmap(screen.Get(), seen.right - seen.left, seen.bottom - seen.top));
+        MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
+        if (kept && dc) {
+            SelectedObject keep(dc.Get(), kept.Get());
+            SetWindowOrgEx(dc.Get(), seen.left, seen.top, nullptr);
+            Draw(dc.Get(), seen);
+        } else {
+            kept.Reset();
+        }
+    }
+    picture_ = TPicture();
+    tiles_.SetSource(nullptr);
+    copyValid_ = false;
+    drawn_.Reset();
+    frozen_ = std::move(kept);
+    frozenPart_ = seen;
+}
+
+void TImageView::FillBackground(HDC dc, const RECT& area) const
+{
+    BrushHandle brush(CreateSolidBrush(background_));
+    FillRect(dc, &area, brush.Get());
+}
+
+bool TImageView::MakeDrawnCopy(int width, int height)
 {
     if (copyValid_ && copyWidth_ == width && copyHeight_ == height)
         return true;
-    DropDisplayCopy();
+    copyValid_ = false;
+    drawn_.Reset();
     copyWidth_ = width;
     copyHeight_ = height;
     TGraphic* graphic = picture_.Graphic();
     if (!graphic || graphic->Empty() || width <= 0 || height <= 0 ||
         uint64_t(width) * uint64_t(height) > kMaxDisplayCopyPixels)
         return false;
-    Raster pixels = graphic->Pixels();
-    if (!pixels.Empty()) {
-        if (pixels.Format() == PixelFormat::Bit32 && pixels.Alpha() == AlphaMode::Straight)
-            pixels = pixels.ComposedOver(GetRValue(background_), GetGValue(background_), GetBValue(background_));
-        scaled_ = ResampleArea(pixels, width, height);
-    } else {
-        // Icons and metafiles draw themselves, once, over the background.
-        WindowDc screen;
-        BitmapHandle bitmap(CreateCompatibleBitmap(screen.Get(), width, height));
-        MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
-        if (!bitmap || !dc)
-            return false;
-        SelectedObject keep(dc.Get(), bitmap.Get());
-        BrushHandle brush(CreateSolidBrush(background_));
-        RECT all{0, 0, width, height};
-        FillRect(dc.Get(), &all, brush.Get());
-        graphic->Draw(dc.Get(), all);
-        drawn_ = std::move(bitmap);
-    }
+    // Icons and metafiles draw themselves, once, over the background.
+    WindowDc screen;
+    BitmapHandle bitmap(CreateCompatibleBitmap(screen.Get(), width, height));
+    MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
+    if (!bitmap || !dc)
+        return false;
+    SelectedObject keep(dc.Get(), bitmap.Get());
+    RECT all{0, 0, width, height};
+    FillBackground(dc.Get(), all);
+    graphic->Draw(dc.Get(), all);
+    drawn_ = std::move(bitmap);
     copyValid_ = true;
-    ++copiesMade_;
     return true;
 }
 
 LRESULT TImageView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // The display copy goes straight to the screen: a back buffer would only
+    // What is shown goes straight to the screen: a back buffer would only
     // add a second copy of the same pixels to every paint.
     if (message == WM_PAINT) {
         PaintDc paint(handle_);
         PaintWindow(paint.Get(), paint.Area());
         return 0;
     }
-    // A new size is a new display copy: everything is drawn again, not only
-    // the part that was uncovered.
+    // A new size is a new picture on screen: everything is drawn again, not
+    // only the part that was uncovered.
+    // (Sizes the control passes through while it is placed are never
+    // painted, so what is shown is sized when it is drawn.)
     if (message == WM_SIZE)
         InvalidateRect(handle_, nullptr, FALSE);
     return TPointerWindow::HandleMessage(message, wParam, lParam);
@@ -133,40 +210,96 @@ LRESULT TImageView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void TImageView::PaintWindow(HDC dc, const RECT& area)
 {
+    if (frozenTiles_) {
+        FillBackground(dc, area);
+        DrawTiles(dc, area);
+        return;
+    }
+    if (frozen_) {
+        FillBackground(dc, area);
+        MemoryDcHandle memory(CreateCompatibleDC(dc));
+        SelectedObject keep(memory.Get(), frozen_.Get());
+        RECT part;
+        if (IntersectRect(&part, &area, &frozenPart_))
+            BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, memory.Get(),
+                   part.left - frozenPart_.left, part.top - frozenPart_.top, SRCCOPY);
+        return;
+    }
+    Draw(dc, area);
+}
+
+void TImageView::Draw(HDC dc, const RECT& area)
+{
     const int width = ClientWidth(), height = ClientHeight();
-    if (MakeDisplayCopy(width, height)) {
-        if (!scaled_.Empty()) {
-            // The whole copy in one call; the update region clips it. (Source
-            // rectangles inside a top-down DIB are read differently by
-            // different implementations, so none is used.)
-            BITMAPINFO info{DibHeader(scaled_)};
-            SetDIBitsToDevice(dc, 0, 0, UINT(width), UINT(height), 0, 0, 0, UINT(height), scaled_.Bits0(), &info,
-                              DIB_RGB_COLORS);
-            return;
+    TGraphic* graphic = picture_.Graphic();
+    if (!graphic || graphic->Empty() || width <= 0 || height <= 0) {
+        FillBackground(dc, area);
+        return;
+    }
+    if (changed_ || width != shownWidth_ || height != shownHeight_) {
+        changed_ = false;
+        failed_ = failed_ && width == shownWidth_ && height == shownHeight_;
+        shownWidth_ = width;
+        shownHeight_ = height;
+        ++copiesMade_;
+    }
+    if (const auto& source = tiles_.Source()) {
+        tiles_.SetShownSize(width, height);
+        // What the size needs was decoded by the command that sized the
+        // control; should that have failed, paints show the background
+        // rather than report the same failure again and again.
+        if (!failed_) {
+            try {
+                if (DrawnStraight())
+                    DrawStraight(dc, source->Whole());
+                else
+                    DrawTiles(dc, area);
+                return;
+            } catch (const Failure&) {
+                failed_ = true;
+            } catch (const std::bad_alloc&) {
+                failed_ = true;
+            }
         }
+        FillBackground(dc, area);
+        return;
+    }
+    if (MakeDrawnCopy(width, height)) {
         MemoryDcHandle memory(CreateCompatibleDC(dc));
         SelectedObject keep(memory.Get(), drawn_.Get());
         BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, memory.Get(), area.left,
                area.top, SRCCOPY);
         return;
     }
-    BrushHandle brush(CreateSolidBrush(background_));
-    FillRect(dc, &area, brush.Get());
-    TGraphic* graphic = picture_.Graphic();
-    if (!graphic || graphic->Empty() || width <= 0 || height <= 0)
-        return;
-    // Too large to keep: an enlargement, drawn pixel-repeated where it shows.
-    RECT all{0, 0, width, height};
-    Raster pixels = graphic->Pixels();
-    if (!pixels.Empty() && (pixels.Format() == PixelFormat::Bit24 || pixels.Format() == PixelFormat::Bit32) &&
-        pixels.Alpha() != AlphaMode::Straight) {
-        BITMAPINFO info{DibHeader(pixels)};
-        SetStretchBltMode(dc, COLORONCOLOR);
-        StretchDIBits(dc, 0, 0, width, height, 0, 0, pixels.Width(), pixels.Height(), pixels.Bits0(), &info,
-                      DIB_RGB_COLORS, SRCCOPY);
-    } else {
-        graphic->Draw(dc, all);
-    }
+    // Too large to keep: drawn where it shows.
+    FillBackground(dc, area);
+    graphic->Draw(dc, RECT{0, 0, width, height});
+}
+
+void TImageView::DrawStraight(HDC dc, const Raster& pixels)
+{
+    // The whole picture onto the whole control, clipped to what is painted:
+    // the stretch maps every part the same way however the paints are cut
+    // (a source rectangle per paint would start its mapping afresh at each
+    // cut), and only the clipped part is worked on.
+    DrawRaster(dc, RECT{0, 0, ClientWidth(), ClientHeight()}, pixels);
+}
+
+void TImageView::DrawTiles(HDC dc, const RECT& area)
+{
+    constexpr int side = DisplayTiles::kTileSide;
+    const int width = ClientWidth(), height = ClientHeight();
+    const int firstColumn = std::max(0, int(area.left) / side), lastColumn = std::min(width - 1, int(area.right) - 1) / side;
+    const int firstRow = std::max(0, int(area.top) / side), lastRow = std::min(height - 1, int(area.bottom) - 1) / side;
+    for (int row = firstRow; row <= lastRow; ++row)
+        for (int column = firstColumn; column <= lastColumn; ++column) {
+            const Raster& tile = tiles_.Tile(column, row);
+            if (tile.Empty())
+                continue;
+            BITMAPINFO info{DibHeader(tile)};
+            SetDIBitsToDevice(dc, column * side, row * side, UINT(tile.Width()), UINT(tile.Height()), 0, 0, 0,
+                              UINT(tile.Height()), tile.Bits0(), &info, DIB_RGB_COLORS);
+        }
 }
 
 // ---------------------------------------------------------------- TScrollArea

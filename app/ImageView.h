@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "imaging/DisplayTiles.h"
 #include "imaging/PictureUtilUnit.h"
 #include "widgets/Controls.h"
 
@@ -21,9 +22,12 @@ protected:
     PointerShape pointer_ = PointerShape::Default;
 };
 
-// The image control: shows its picture stretched to its own size. The
-// stretched copy is made once per picture and size (area-averaged for rasters,
-// drawn once for icons and metafiles) and each paint is one blit of it.
+// The image control: shows its picture stretched to its own size. It may be
+// far larger than the part of it that is seen: only what is seen is made.
+// Rasters, JPEG and PNG images are shown at natural size and larger straight
+// from their pixels when they can be, and otherwise a tile at a time from the
+// reduced level that suits the size, averaged down to it
+// (imaging/DisplayTiles.h); icons and metafiles are drawn once per size.
 class TImageView : public TPointerWindow {
 public:
     explicit TImageView(TWindow& parent);
@@ -32,23 +36,47 @@ public:
     const TPicture& Picture() const { return picture_; }
     // Transparent parts of the picture are shown over this colour.
     void SetBackground(COLORREF color);
-    // How many times the display copy was made (it is kept while nothing changes).
+    // Decodes what showing the picture at the control's size needs now, so
+    // that a failure comes from the command that sized it, not from a paint.
+    void PrepareDisplay();
+    // Keeps what is seen of the picture on screen as it is and lets the
+    // picture go, while the next one is read: until SetPicture, paints show
+    // the pixels kept, over the background elsewhere.
+    void Freeze();
+    bool Frozen() const { return frozen_ || frozenTiles_; }
+    // How many times what is shown was made anew for a picture, size or
+    // background (it is kept while nothing changes).
     int DisplayCopiesMade() const { return copiesMade_; }
+    // Tiles made so far (DisplayTiles), and whether the picture is drawn
+    // straight from its pixels at its present size.
+    int TilesMade() const { return tiles_.TilesMade(); }
+    bool DrawnStraight() const;
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void PaintWindow(HDC dc, const RECT& area) override;
 
 private:
-    bool MakeDisplayCopy(int width, int height);
-    void DropDisplayCopy();
+    void Draw(HDC dc, const RECT& area);
+    void DrawStraight(HDC dc, const Raster& pixels);
+    void DrawTiles(HDC dc, const RECT& area);
+    bool MakeDrawnCopy(int width, int height);
+    void Changed();
+    void FillBackground(HDC dc, const RECT& area) const;
+    RECT SeenPart() const;
 
     TPicture picture_;
     COLORREF background_ = RGB(0, 0, 0);
-    Raster scaled_;             // rasters: the stretched pixels
+    DisplayTiles tiles_;        // rasters, JPEG and PNG images
     BitmapHandle drawn_;        // icons and metafiles: the drawing
     int copyWidth_ = -1, copyHeight_ = -1;
     bool copyValid_ = false;
+    BitmapHandle frozen_;       // what was seen when the picture was let go
+    RECT frozenPart_{};
+    bool frozenTiles_ = false;  // or the tiles that were seen
+    bool changed_ = true;       // not yet shown since a change
+    int shownWidth_ = -1, shownHeight_ = -1;   // the size last shown
+    bool failed_ = false;       // what the size needs could not be decoded
     int copiesMade_ = 0;
 };
 

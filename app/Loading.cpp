@@ -3,6 +3,7 @@
 // pointer hiding and placement of the image control.
 #include "app/MainUnit.h"
 
+#include "app/ZoomRules.h"
 #include "system/Failure.h"
 #include "system/Numbers.h"
 
@@ -50,15 +51,20 @@ void TMainForm::LoadCurrentImage()
         try {
             CurrentFileName = FileList[size_t(CurrentIndex)];
             const std::wstring path = CurrentFilePath();
+            // The outgoing picture is let go before the next one is read, so
+            // the two are never in memory together. What was seen of it stays
+            // on screen until the next one is shown, also while a failure is
+            // reported.
+            if (!Image1.Frozen())
+                Image1.Freeze();
+            CurrentPicture = TPicture();
             if (!FileExists(path))
                 throw Failure(L"File \"" + path + L"\" Does Not Exist");
-            // The picture is decoded as far as the screen needs it before it
-            // becomes the current one: a file whose data cannot be decoded
-            // fails here, with the decoder's message, and the previous picture
-            // is never left on screen under the new name.
+            // The picture is decoded as far as showing it at its size needs
+            // before it becomes the current one: a file whose data cannot be
+            // decoded fails here, with the decoder's message.
             TPicture loaded;
-            LoadPictureFromFile(loaded, path);
-            DecodeForDisplay(loaded);
+            LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
             CurrentPicture = std::move(loaded);
             Image1.SetPicture(CurrentPicture);
             Modified = false;
@@ -99,8 +105,19 @@ void TMainForm::LoadCurrentImage()
         ShowNoImagesState();
 }
 
+ShownSizeRule TMainForm::ShownSizeRuleNow() const
+{
+    const ZoomState zoom{AutoFit, ZoomPercent, ScrollBox1.FullWidth(), ScrollBox1.FullHeight()};
+    return [zoom](int width, int height) {
+        const ShownSize size = ShownSizeFor(zoom, width, height);
+        return std::pair{size.width, size.height};
+    };
+}
+
 void TMainForm::ShowNoImagesState()
 {
+    // What was seen of the last picture goes too.
+    Image1.SetPicture(CurrentPicture);
     Modified = false;
     Resized = false;
     SetNavigationEnabled(false);

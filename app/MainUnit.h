@@ -162,6 +162,9 @@ public:
     bool CurrentIndexValid() const { return CurrentIndex >= 0 && size_t(CurrentIndex) < FileList.size(); }
     // Full path of the current file.
     std::wstring CurrentFilePath() const;
+    // The size a picture loaded now will be shown at, by its natural size
+    // (the zoom state and the image area as they are now).
+    ShownSizeRule ShownSizeRuleNow() const;
     // Full path of a name in FolderPath.
     std::wstring FolderFilePath(const std::wstring& name) const;
 

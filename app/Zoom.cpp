@@ -7,26 +7,10 @@
 #include <cstdint>
 #include <limits>
 
+#include "app/ZoomRules.h"
 #include "system/Numbers.h"
 
 namespace {
-
-constexpr unsigned kMinZoom = 1, kMaxZoom = 10000;
-
-// A computed size or percentage, rounded halves to even and kept inside the
-// integer it is stored in.
-template <class Integer>
-Integer Rounded(double value)
-{
-    if (!(value > 0))
-        return 0;
-    if (value >= double(std::numeric_limits<Integer>::max()))
-        return std::numeric_limits<Integer>::max();
-    return Integer(RoundHalfEven(value));
-}
-
-int RoundedSize(double value) { return Rounded<int>(value); }
-unsigned RoundedPercent(double value) { return Rounded<unsigned>(value); }
 
 // An image control larger than the visible part is first cut to it.
 void ShrinkToVisibleArea(TScrollArea& area)
@@ -53,30 +37,21 @@ void TMainForm::ApplyZoom(unsigned percent)
         // Shrunk first, so the scroll bars of the old size do not narrow the
         // visible part that the new size is measured against.
         ShrinkToVisibleArea(ScrollBox1);
-        int width, height;
+        ShownSize size;
         if (AutoFit) {
-            // Never enlarged; shrunk by the larger of the two overhangs.
-            if (H <= ScrollBox1.VisibleHeight() && W <= ScrollBox1.VisibleWidth()) {
-                width = int(W);
-                height = int(H);
-            } else {
-                const double fullWidth = ScrollBox1.FullWidth(), fullHeight = ScrollBox1.FullHeight();
-                const double rh = H - fullHeight > 0 ? (H - fullHeight) / H : 0.0;
-                const double rw = W - fullWidth > 0 ? (W - fullWidth) / W : 0.0;
-                const double r = rw > rh ? rw : rh;
-                height = RoundedSize(H * (1 - r));
-                width = RoundedSize(W * (1 - r));
-            }
+            // Never enlarged; shrunk by the larger of the two overhangs. (A
+            // picture inside the visible part has none.)
+            size = AutoFitSize(W, H, ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
         } else {
             ZoomPercent = percent;
-            height = RoundedSize(H * percent / 100.0);
-            width = RoundedSize(W * percent / 100.0);
+            size = PercentSize(W, H, percent);
         }
         // Sized at the visible origin first, so an offset left from the
         // previous size cannot bring up scroll bars that the placement
         // below would then have to work around.
-        ScrollBox1.SetContentBounds(0, 0, width, height);
+        ScrollBox1.SetContentBounds(0, 0, size.width, size.height);
         PlaceImage();
+        Image1.PrepareDisplay();
     }
     RefreshImageInfo();
 }
@@ -100,16 +75,12 @@ void TMainForm::ZoomToFit()
     ShrinkToVisibleArea(ScrollBox1);
     const double W = CurrentPicture.Width(), H = CurrentPicture.Height();
     if (W > 0 && H > 0) {
-        // Enlarges as well as shrinks: r is negative for a small picture.
-        const double fullWidth = ScrollBox1.FullWidth(), fullHeight = ScrollBox1.FullHeight();
-        const double rh = H == fullHeight ? 0.0 : (H - fullHeight) / H;
-        const double rw = W == fullWidth ? 0.0 : (W - fullWidth) / W;
-        const double r = rw > rh ? rw : rh;
-        const int height = RoundedSize(H * (1 - r));
-        const int width = RoundedSize(W * (1 - r));
-        ZoomPercent = RoundedPercent((1 - r) * 100);
-        ScrollBox1.SetContentBounds(0, 0, width, height);
+        // Enlarges as well as shrinks.
+        const auto [size, percent] = FitSize(W, H, ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
+        ZoomPercent = percent;
+        ScrollBox1.SetContentBounds(0, 0, size.width, size.height);
         PlaceImage();
+        Image1.PrepareDisplay();
     }
     RefreshImageInfo();
 }

@@ -1,6 +1,6 @@
 // Loading a 24-megapixel JPEG and PNG through the program's codecs and
-// through libjpeg-turbo / libpng alone with the same settings; prints the
-// program/library time ratios at the end.
+// through libjpeg-turbo / libpng alone with the same settings (bench_main.cpp
+// prints the program/library time ratios at the end).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -15,26 +15,26 @@ extern "C" {
 }
 #include <png.h>
 
+#include "bench/BenchInputs.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PngCodec.h"
 
-namespace {
+namespace bench {
 
-constexpr int kWidth = 6000;
-constexpr int kHeight = 4000;
-
-// Photo-like content: smooth gradients with a soft wave and sensor-like noise.
-Raster MakePhoto()
+Raster MakePhoto(int width, int height, int variant)
 {
-    Raster raster(kWidth, kHeight, PixelFormat::Bit24);
-    uint32_t seed = 12345;
-    for (int y = 0; y < kHeight; ++y) {
+    Raster raster(width, height, PixelFormat::Bit24);
+    uint32_t seed = 12345 + uint32_t(variant) * 7919;
+    const int shift = variant * 97;
+    for (int y = 0; y < height; ++y) {
         uint8_t* row = raster.MutableRow(y);
-        for (int x = 0; x < kWidth; ++x) {
+        for (int x = 0; x < width; ++x) {
             seed = seed * 1664525u + 1013904223u;
             int noise = int((seed >> 24) & 15) - 8;
-            int wave = ((x / 7 + y / 11) % 64) - 32;
-            int base[3] = {x * 200 / kWidth + 20, y * 180 / kHeight + 40, (x + y) * 150 / (kWidth + kHeight) + 60};
+            int wave = (((x + shift) / 7 + y / 11) % 64) - 32;
+            int base[3] = {x * 200 / width + 20, y * 180 / height + 40, (x + y + shift) * 150 / (width + height) + 60};
+            if (variant % 2)
+                std::swap(base[0], base[2]);
             for (int c = 0; c < 3; ++c) {
                 int v = base[c] + (c == 1 ? wave / 2 : wave / 4) + noise;
                 row[3 * x + c] = uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
@@ -44,24 +44,25 @@ Raster MakePhoto()
     return raster;
 }
 
-struct Inputs {
-    std::vector<uint8_t> jpeg;
-    std::vector<uint8_t> png;
-};
-
 const Inputs& GetInputs()
 {
     static const Inputs inputs = [] {
-        Raster photo = MakePhoto();
         Inputs in;
-        in.jpeg = EncodeJpeg(photo);
-        in.png = EncodePng(PngFromRaster(photo));
+        in.photo = MakePhoto(kWidth, kHeight);
+        in.jpeg = EncodeJpeg(in.photo);
+        in.png = EncodePng(PngFromRaster(in.photo));
         std::printf("Inputs: %dx%d JPEG %zu bytes (quality 90), PNG %zu bytes (RGB 8-bit)\n", kWidth, kHeight,
                     in.jpeg.size(), in.png.size());
         return in;
     }();
     return inputs;
 }
+
+} // namespace bench
+
+namespace {
+
+using bench::GetInputs;
 
 void ProgramJpeg(benchmark::State& state)
 {
@@ -98,12 +99,14 @@ void LibraryJpeg(benchmark::State& state)
     }
 }
 
+// What the program keeps of a PNG it shows at natural size: its rows (the
+// display converts the part it shows).
 void ProgramPng(benchmark::State& state)
 {
     const auto& file = GetInputs().png;
     for (auto _ : state) {
-        Raster raster = PngToRaster(DecodePng(file));
-        benchmark::DoNotOptimize(raster.Bits0());
+        PngImage image = DecodePng(file);
+        benchmark::DoNotOptimize(image.rows.data());
     }
 }
 
@@ -156,54 +159,4 @@ BENCHMARK(ProgramPng)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(LibraryPng)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK(LibraryPngBgra)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 
-// Console output as usual, keeping each benchmark's real time per iteration.
-class RecordingReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times, cpuTimes;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) {
-                times[run.benchmark_name()] = run.GetAdjustedRealTime();
-                cpuTimes[run.benchmark_name()] = run.GetAdjustedCPUTime();
-            }
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    GetInputs();
-    RecordingReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    // Names carry suffixes such as "/min_time:3.000".
-    auto time = [&](const std::string& name, const std::map<std::string, double>& table) {
-        for (const auto& [key, value] : table)
-            if (key == name || key.starts_with(name + "/"))
-                return value;
-        return 0.0;
-    };
-    auto ratio = [&](const char* label, const char* program, const char* library) {
-        double p = time(program, reporter.times), l = time(library, reporter.times);
-        double pc = time(program, reporter.cpuTimes), lc = time(library, reporter.cpuTimes);
-        if (p > 0 && l > 0 && pc > 0 && lc > 0)
-            std::printf("%s: program/library = %.3f real (%.1f / %.1f ms), %.3f CPU (%.1f / %.1f ms)\n", label,
-                        p / l, p, l, pc / lc, pc, lc);
-    };
-    ratio("JPEG load", "ProgramJpeg", "LibraryJpeg");
-    ratio("PNG load", "ProgramPng", "LibraryPng");
-    // The program keeps the file's rows and makes a 32-bit raster besides;
-    // libpng alone makes one or the other.
-    ratio("PNG load vs libpng to BGRA", "ProgramPng", "LibraryPngBgra");
-    // bench/transform_bench.cpp: mode 1 is the clockwise quarter turn.
-    const double turn = time("QuarterTurn24Mp/1", reporter.times), copy = time("PlainCopy24Mp", reporter.times);
-    if (turn > 0 && copy > 0)
-        std::printf("Quarter turn of 24 MP: turn/copy = %.2f (%.1f / %.1f ms)\n", turn / copy, turn, copy);
-    return 0;
-}

@@ -1,9 +1,11 @@
-// Shrinking a 24-megapixel photo to the size the viewer shows it at, as the
-// image control's display copy does once per size or picture change.
+// Shrinking a whole 24-megapixel photo to the size the viewer shows it at
+// fit, as the image control did before it made only what is seen (from a
+// reduced level, bench/display_bench.cpp).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 
+#include "bench/BenchInputs.h"
 #include "imaging/Resample.h"
 
 namespace {

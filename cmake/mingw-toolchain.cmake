@@ -1,6 +1,8 @@
 # Cross-compiling for 64-bit Windows with the posix-threads mingw-w64 compilers.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR AMD64)
+# The name CMake itself uses on x86-64 Linux hosts, which the image libraries'
+# build scripts test for when they choose their SIMD code.
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)

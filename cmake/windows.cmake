@@ -2,7 +2,7 @@
 set(PIXAVO_MINGW_PREFIX "" CACHE PATH "prefix of the cross-built libjpeg-turbo and libpng")
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
-add_link_options(-static -static-libgcc -static-libstdc++ -municode)
+add_link_options(-static -static-libgcc -static-libstdc++)
 
 add_library(pixavo_deps INTERFACE)
 target_include_directories(pixavo_deps INTERFACE ${PIXAVO_MINGW_PREFIX}/include)
@@ -21,6 +21,7 @@ target_link_libraries(pixavo_win PUBLIC pixavo_core
 
 add_executable(pixavo WIN32 app/main.cpp res/pixavo.rc)
 target_link_libraries(pixavo PRIVATE pixavo_win)
+target_link_options(pixavo PRIVATE -municode)
 # The program is shipped lean: its debug sections go to pixavo.debug beside
 # it, which debuggers find through the link left in the program.
 add_custom_command(TARGET pixavo POST_BUILD
@@ -39,6 +40,7 @@ add_subdirectory(${GTEST_ROOT} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 file(GLOB WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(pixavo_win_tests ${WIN_TESTS} res/tests.rc)
 target_link_libraries(pixavo_win_tests PRIVATE pixavo_win gtest version)
+target_link_options(pixavo_win_tests PRIVATE -municode)
 # Some tests read pixavo.exe beside them.
 add_dependencies(pixavo_win_tests pixavo)
 target_compile_definitions(pixavo_win_tests PRIVATE PIXAVO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
@@ -54,3 +56,13 @@ foreach(variant pixavo_test_mail pixavo_test_mail_ansi)
   add_dependencies(pixavo_win_tests ${variant})
 endforeach()
 target_compile_definitions(pixavo_test_mail_ansi PRIVATE PIXAVO_ANSI_ONLY)
+
+# The benchmarks as shipped: the program's compiler, flags and libraries, run
+# under Wine (build/windows/pixavo_bench.exe). Google Benchmark is cross-built
+# by scripts/setup.
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+if(BENCH_SOURCES AND EXISTS ${PIXAVO_MINGW_PREFIX}/lib/libbenchmark.a)
+  add_executable(pixavo_bench ${BENCH_SOURCES})
+  target_compile_definitions(pixavo_bench PRIVATE BENCHMARK_STATIC_DEFINE)
+  target_link_libraries(pixavo_bench PRIVATE pixavo_core ${PIXAVO_MINGW_PREFIX}/lib/libbenchmark.a shlwapi)
+endif()

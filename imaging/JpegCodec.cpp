@@ -1,5 +1,6 @@
 #include "imaging/JpegCodec.h"
 
+#include <algorithm>
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
@@ -254,7 +255,11 @@ JpegHeader ReadJpegHeader(std::span<const uint8_t> file)
     return header;
 }
 
-Raster DecodeJpeg(std::span<const uint8_t> file)
+namespace {
+
+// Decodes at scale 1 / denominator: at full size with the settings pictures
+// are loaded with, or smaller for display.
+Raster Decode(std::span<const uint8_t> file, int denominator)
 {
     auto d = std::make_unique<Decoder>();
     DecoderGuard guard{*d};
@@ -270,13 +275,14 @@ Raster DecodeJpeg(std::span<const uint8_t> file)
     cinfo->mem->max_memory_to_use = budget > uint64_t(LONG_MAX) ? LONG_MAX : long(budget);
 
     const bool grey = cinfo->jpeg_color_space == JCS_GRAYSCALE;
+    const bool full = denominator == 1;
     cinfo->scale_num = 1;
-    cinfo->scale_denom = 1;
-    cinfo->dct_method = JDCT_FLOAT;
+    cinfo->scale_denom = unsigned(denominator);
+    cinfo->dct_method = full ? JDCT_FLOAT : JDCT_ISLOW;
     cinfo->do_block_smoothing = TRUE;
     if (grey) {
         cinfo->out_color_space = JCS_GRAYSCALE;
-        cinfo->quantize_colors = TRUE;
+        cinfo->quantize_colors = full ? TRUE : FALSE;
         cinfo->desired_number_of_colors = 236;
     } else {
         cinfo->out_color_space = JCS_EXT_BGR;
@@ -287,9 +293,9 @@ Raster DecodeJpeg(std::span<const uint8_t> file)
     Raster raster(int(cinfo->output_width), int(cinfo->output_height), grey ? PixelFormat::Bit8 : PixelFormat::Bit24,
                   Raster::Unfilled{});
     if (grey) {
-        std::vector<PaletteEntry> palette(size_t(cinfo->actual_number_of_colors));
+        std::vector<PaletteEntry> palette(full ? size_t(cinfo->actual_number_of_colors) : 256);
         for (size_t i = 0; i < palette.size(); ++i) {
-            uint8_t v = cinfo->colormap[0][i];
+            uint8_t v = full ? cinfo->colormap[0][i] : uint8_t(i);
             palette[i] = {v, v, v, 0};
         }
         raster.SetPalette(std::move(palette));
@@ -297,6 +303,18 @@ Raster DecodeJpeg(std::span<const uint8_t> file)
     if (int code = ReadRowsStage(d.get(), raster.MutableRow(0), raster.Stride()))
         ThrowJpegError(code);
     return raster;
+}
+
+}  // namespace
+
+Raster DecodeJpeg(std::span<const uint8_t> file)
+{
+    return Decode(file, 1);
+}
+
+Raster DecodeJpegReduced(std::span<const uint8_t> file, int reduction)
+{
+    return Decode(file, 1 << std::clamp(reduction, 1, 3));
 }
 
 std::vector<uint8_t> EncodeJpeg(const Raster& raster, const JpegMetadata& metadata)

@@ -23,6 +23,13 @@ JpegHeader ReadJpegHeader(std::span<const uint8_t> file);
 // carrying the library's message number.
 Raster DecodeJpeg(std::span<const uint8_t> file);
 
+// The picture at 1/2, 1/4 or 1/8 of its size (reduction 1, 2 or 3; sides
+// rounded up), scaled while the library decodes it, for showing it small: the
+// whole file is read, so data that cannot be decoded fails here as well. The
+// library's integer inverse transforms and no colour quantisation: a
+// greyscale JPEG gives an 8-bit raster with a full grey ramp palette.
+Raster DecodeJpegReduced(std::span<const uint8_t> file, int reduction);
+
 // The raster converted to 24 bits, compressed with the library's defaults,
 // then quality 90 with baseline forced, floating-point DCT, not progressive.
 // The metadata's segments follow the JFIF header, which is written with the

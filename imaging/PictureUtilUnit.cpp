@@ -55,6 +55,8 @@ int RoundedScale(double value, double numerator, double denominator)
     return int(std::clamp(r, 0.0, double(std::numeric_limits<int>::max() / 2)));
 }
 
+} // namespace
+
 std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName)
 {
     FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -82,6 +84,8 @@ std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName)
     }
     return bytes;
 }
+
+namespace {
 
 // A BITMAPINFO with room for a full 256-colour table (or three masks).
 struct DibInfo {
@@ -350,17 +354,23 @@ void TGraphic::SaveToFile(const std::wstring& fileName) const
 
 void TBitmapGraphic::Draw(HDC dc, const RECT& rect) const
 {
-    DrawRaster(dc, rect, raster_);
+    DrawRaster(dc, rect, GetRaster());
+}
+
+const Raster& TBitmapGraphic::GetRaster() const
+{
+    static const Raster none;
+    return source_ ? source_->Pixels() : none;
 }
 
 void TBitmapGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    raster_ = DecodeBmp(bytes);
+    SetRaster(DecodeBmp(bytes));
 }
 
 std::vector<uint8_t> TBitmapGraphic::SaveToBytes(const std::wstring&) const
 {
-    return EncodeBmp(raster_);
+    return EncodeBmp(GetRaster());
 }
 
 void TBitmapGraphic::Assign(const TGraphic& source)
@@ -368,11 +378,11 @@ void TBitmapGraphic::Assign(const TGraphic& source)
     switch (source.Kind()) {
     case GraphicKind::Raster:
     case GraphicKind::Jpeg:
-        raster_ = source.Pixels();
+        SetRaster(source.Pixels());
         break;
     case GraphicKind::Png: {
         Raster pixels = source.Pixels();
-        raster_ = pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255);
+        SetRaster(pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255));
         break;
     }
     default:
@@ -385,17 +395,17 @@ void TBitmapGraphic::Assign(const TGraphic& source)
 
 bool TJpegImage::Empty() const
 {
-    return !bytes_ && (!decoded_ || decoded_->Empty());
+    return !file_ && (!assigned_ || assigned_->Pixels().Empty());
 }
 
 int TJpegImage::Width() const
 {
-    return width_;
+    return file_ ? file_->Width() : assigned_ ? assigned_->Width() : 0;
 }
 
 int TJpegImage::Height() const
 {
-    return height_;
+    return file_ ? file_->Height() : assigned_ ? assigned_->Height() : 0;
 }
 
 void TJpegImage::Draw(HDC dc, const RECT& rect) const
@@ -406,20 +416,19 @@ void TJpegImage::Draw(HDC dc, const RECT& rect) const
 
 void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    JpegHeader header = ReadJpegHeader(bytes);
-    JpegMetadata metadata = ReadJpegMetadata(bytes);
-    bytes_ = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
-    width_ = header.width;
-    height_ = header.height;
-    decoded_.reset();
+    auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    auto source = std::make_shared<const JpegSource>(file);
+    JpegMetadata metadata = ReadJpegMetadata(*file);
+    file_ = std::move(source);
+    assigned_.reset();
     SetMetadata(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)));
 }
 
 std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
 {
-    if (bytes_)
-        return *bytes_;
-    return EncodeJpeg(decoded_ ? *decoded_ : Raster(), Metadata() ? *Metadata() : JpegMetadata());
+    if (file_)
+        return file_->File();
+    return EncodeJpeg(assigned_ ? assigned_->Pixels() : Raster(), Metadata() ? *Metadata() : JpegMetadata());
 }
 
 void TJpegImage::Assign(const TGraphic& source)
@@ -430,19 +439,23 @@ void TJpegImage::Assign(const TGraphic& source)
     }
     if (source.Kind() != GraphicKind::Raster)
         CannotAssign(source);
-    Raster raster = source.Pixels();
-    bytes_.reset();
-    width_ = raster.Width();
-    height_ = raster.Height();
-    decoded_ = std::make_shared<Raster>(std::move(raster));
+    file_.reset();
+    assigned_ = std::make_shared<const RasterSource>(source.Pixels());
     SetMetadata(source.Metadata());
 }
 
 Raster TJpegImage::Pixels() const
 {
-    if (!decoded_ && bytes_)
-        decoded_ = std::make_shared<Raster>(DecodeJpeg(*bytes_));
-    return decoded_ ? *decoded_ : Raster();
+    if (file_)
+        return file_->Full();
+    return assigned_ ? assigned_->Pixels() : Raster();
+}
+
+std::shared_ptr<const DisplaySource> TJpegImage::Display() const
+{
+    if (file_)
+        return file_;
+    return assigned_;
 }
 
 // --------------------------------------------------------------- TPngImage
@@ -451,25 +464,23 @@ void TPngImage::Draw(HDC dc, const RECT& rect) const
 {
     if (Empty())
         return;
-    if (!png_->HasTransparency()) {
-        DrawRaster(dc, rect, Pixels());
+    const Raster pixels = Pixels();
+    if (!source_->Transparent()) {
+        DrawRaster(dc, rect, pixels);
         return;
     }
-    if (!blend_)
-        blend_ = std::make_shared<const BitmapHandle>(PremultipliedSection(Pixels()));
-    BlendSection(dc, rect, blend_->Get(), Pixels());
+    const BitmapHandle blend = PremultipliedSection(pixels);
+    BlendSection(dc, rect, blend.Get(), pixels);
 }
 
 void TPngImage::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    png_ = std::make_shared<const PngImage>(DecodePng(bytes));
-    pixels_.reset();
-    blend_.reset();
+    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(DecodePng(bytes)));
 }
 
 std::vector<uint8_t> TPngImage::SaveToBytes(const std::wstring&) const
 {
-    return EncodePng(png_ ? *png_ : PngImage());
+    return EncodePng(source_ ? source_->Image() : PngImage());
 }
 
 void TPngImage::Assign(const TGraphic& source)
@@ -480,17 +491,13 @@ void TPngImage::Assign(const TGraphic& source)
     }
     if (source.Kind() != GraphicKind::Raster)
         CannotAssign(source);
-    png_ = std::make_shared<const PngImage>(PngFromRaster(source.Pixels()));
-    pixels_.reset();
-    blend_.reset();
+    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(PngFromRaster(source.Pixels())));
     SetMetadata(source.Metadata());
 }
 
 Raster TPngImage::Pixels() const
 {
-    if (!pixels_ && png_)
-        pixels_ = std::make_shared<Raster>(PngToRaster(*png_));
-    return pixels_ ? *pixels_ : Raster();
+    return source_ ? PngToRaster(source_->Image()) : Raster();
 }
 
 // ------------------------------------------------------------ TIconGraphic
@@ -757,12 +764,49 @@ void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName)
     picture.TakeGraphic(std::move(graphic));
 }
 
-void DecodeForDisplay(const TPicture& picture)
+void LoadPictureForDisplay(TPicture& picture, const std::wstring& fileName, const ShownSizeRule& shownSize)
 {
-    // The pixels a raster kind draws from; icons and metafiles were made
-    // ready to draw when they were loaded.
-    if (const TGraphic* graphic = picture.Graphic())
-        graphic->Pixels();
+    std::wstring extension = ExtractExtension(fileName);
+    if (!extension.empty())
+        extension.erase(0, 1);
+    const FileFormat* format = FindFileFormat(extension);
+    if (!format)
+        throw Failure(FormatMessageText(L"Unknown picture file extension (.%s)", {extension}));
+    std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+    if (format->kind == GraphicKind::Icon || format->kind == GraphicKind::Metafile) {
+        // Made ready to draw when they are read.
+        std::unique_ptr<TGraphic> graphic = NewGraphic(format->kind);
+        graphic->LoadFromBytes(std::move(bytes));
+        picture.TakeGraphic(std::move(graphic));
+        return;
+    }
+    picture.TakeGraphic(GraphicFromPrepared(PreparePicture(format->kind, std::move(bytes), shownSize)));
+}
+
+std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared)
+{
+    std::unique_ptr<TGraphic> graphic;
+    switch (prepared.kind) {
+    case GraphicKind::Jpeg:
+        if (auto source = std::dynamic_pointer_cast<const JpegSource>(prepared.source))
+            graphic = std::make_unique<TJpegImage>(std::move(source));
+        break;
+    case GraphicKind::Png:
+        if (auto source = std::dynamic_pointer_cast<const PngSource>(prepared.source))
+            graphic = std::make_unique<TPngImage>(std::move(source));
+        break;
+    case GraphicKind::Raster:
+        if (auto source = std::dynamic_pointer_cast<const RasterSource>(prepared.source))
+            graphic = std::make_unique<TBitmapGraphic>(std::move(source));
+        break;
+    case GraphicKind::Icon:
+    case GraphicKind::Metafile:
+        break;
+    }
+    if (!graphic)
+        throw Failure(L"Invalid picture");
+    graphic->SetMetadata(prepared.metadata);
+    return graphic;
 }
 
 void ConvertPictureToBitmap(TPicture& picture)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/DisplaySource.h"
 #include "imaging/IconCodec.h"
 #include "imaging/JpegMetadata.h"
 #include "imaging/ImageFormats.h"
@@ -38,8 +39,12 @@ public:
     // Conversion from another graphic; fails with ConversionError.
     virtual void Assign(const TGraphic& source) = 0;
     // The decoded pixels when the kind holds a raster (raster, JPEG, PNG),
-    // shared with the graphic; an empty raster for icons and metafiles.
+    // shared with the graphic (a PNG image's are converted from its rows
+    // afresh); an empty raster for icons and metafiles.
     virtual Raster Pixels() const { return {}; }
+    // What the display shows a raster kind from (shared by the graphic's
+    // copies); null for icons and metafiles.
+    virtual std::shared_ptr<const DisplaySource> Display() const { return nullptr; }
 
     // Writes SaveToBytes to the file through a temporary file beside it,
     // then replaces the file ("Cannot create file %s", "Stream write error").
@@ -61,27 +66,31 @@ private:
 class TBitmapGraphic : public TGraphic {
 public:
     TBitmapGraphic() = default;
-    explicit TBitmapGraphic(Raster raster) : raster_(std::move(raster)) {}
+    explicit TBitmapGraphic(Raster raster) { SetRaster(std::move(raster)); }
+    explicit TBitmapGraphic(std::shared_ptr<const RasterSource> source) : source_(std::move(source)) {}
     GraphicKind Kind() const override { return GraphicKind::Raster; }
     const wchar_t* KindName() const override { return L"TBitmap"; }
-    bool Empty() const override { return raster_.Empty(); }
-    int Width() const override { return raster_.Width(); }
-    int Height() const override { return raster_.Height(); }
+    bool Empty() const override { return GetRaster().Empty(); }
+    int Width() const override { return GetRaster().Width(); }
+    int Height() const override { return GetRaster().Height(); }
     void Draw(HDC dc, const RECT& rect) const override;
     void LoadFromBytes(std::vector<uint8_t> bytes) override;
     std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;
     std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TBitmapGraphic>(*this); }
     void Assign(const TGraphic& source) override;
-    Raster Pixels() const override { return raster_; }
-    const Raster& GetRaster() const { return raster_; }
-    void SetRaster(Raster raster) { raster_ = std::move(raster); }
+    Raster Pixels() const override { return GetRaster(); }
+    std::shared_ptr<const DisplaySource> Display() const override { return source_; }
+    const Raster& GetRaster() const;
+    void SetRaster(Raster raster) { source_ = std::make_shared<const RasterSource>(std::move(raster)); }
 
 private:
-    Raster raster_;
+    std::shared_ptr<const RasterSource> source_;
 };
 
 class TJpegImage : public TGraphic {
 public:
+    TJpegImage() = default;
+    explicit TJpegImage(std::shared_ptr<const JpegSource> file) : file_(std::move(file)) {}
     GraphicKind Kind() const override { return GraphicKind::Jpeg; }
     const wchar_t* KindName() const override { return L"TJPEGImage"; }
     bool Empty() const override;
@@ -94,34 +103,37 @@ public:
     std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TJpegImage>(*this); }
     void Assign(const TGraphic& source) override;
     Raster Pixels() const override;     // decoded on first use, then kept
+    std::shared_ptr<const DisplaySource> Display() const override;
 
 private:
-    std::shared_ptr<const std::vector<uint8_t>> bytes_;   // as loaded; null after assigning a raster
-    int width_ = 0, height_ = 0;
-    mutable std::shared_ptr<Raster> decoded_;
+    std::shared_ptr<const JpegSource> file_;        // as loaded; null after assigning a raster
+    std::shared_ptr<const RasterSource> assigned_;  // the raster assigned
 };
 
 class TPngImage : public TGraphic {
 public:
+    TPngImage() = default;
+    explicit TPngImage(std::shared_ptr<const PngSource> source) : source_(std::move(source)) {}
     GraphicKind Kind() const override { return GraphicKind::Png; }
     const wchar_t* KindName() const override { return L"TPNGObject"; }
-    bool Empty() const override { return !png_ || png_->Empty(); }
-    int Width() const override { return png_ ? int(png_->width) : 0; }
-    int Height() const override { return png_ ? int(png_->height) : 0; }
+    bool Empty() const override { return !source_ || source_->Width() == 0 || source_->Height() == 0; }
+    int Width() const override { return source_ ? source_->Width() : 0; }
+    int Height() const override { return source_ ? source_->Height() : 0; }
     // Blended over what the surface shows where the image is transparent.
     void Draw(HDC dc, const RECT& rect) const override;
     void LoadFromBytes(std::vector<uint8_t> bytes) override;
     std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;
     std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TPngImage>(*this); }
     void Assign(const TGraphic& source) override;
-    Raster Pixels() const override;     // 32-bit, straight alpha when transparent
-    const PngImage* Data() const { return png_.get(); }
+    // 32-bit, straight alpha when transparent: made from the rows on each
+    // call, so the picture is held once, as its rows.
+    Raster Pixels() const override;
+    std::shared_ptr<const DisplaySource> Display() const override { return source_; }
+    // The rows (decoded first when the picture was read for display only).
+    const PngImage* Data() const { return source_ ? &source_->Image() : nullptr; }
 
 private:
-    std::shared_ptr<const PngImage> png_;
-    mutable std::shared_ptr<Raster> pixels_;
-    // Premultiplied 32-bit DIB section for AlphaBlend, made on first draw.
-    mutable std::shared_ptr<const BitmapHandle> blend_;
+    std::shared_ptr<const PngSource> source_;
 };
 
 class TIconGraphic : public TGraphic {
@@ -198,11 +210,16 @@ public:
 };
 
 void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName);
-// Decodes what showing the picture needs now instead of at its first paint
-// (a JPEG keeps only its compressed bytes until then), so that data which
-// cannot be decoded fails here with the decoder's message. The result is kept
-// with the graphic and shared by its copies.
-void DecodeForDisplay(const TPicture& picture);
+// The same for showing the picture at the size the rule gives: a raster kind
+// is decoded only as far as that needs (a JPEG at a reduced scale, a PNG into
+// a reduced level without keeping its rows), but all of its data is read, so
+// data that cannot be decoded fails here with the decoder's message. The rest
+// is decoded when something needs it.
+void LoadPictureForDisplay(TPicture& picture, const std::wstring& fileName, const ShownSizeRule& shownSize);
+// A graphic for a picture prepared from its file (PreparePicture).
+std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared);
+// The whole file's bytes ("Cannot open file %s", "Stream read error").
+std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName);
 void ConvertPictureToBitmap(TPicture& picture);
 void ConvertPictureToMetafile(TPicture& picture);
 void ConvertPicture(TPicture& picture, GraphicKind target);

@@ -7,8 +7,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include <png.h>
+
+#include "imaging/Levels.h"
 
 #include "system/Failure.h"
 
@@ -115,18 +118,22 @@ bool ValidFormat(int colorType, int depth)
     }
 }
 
-// True when the image's rows hold at least what its header describes.
-bool RowsFit(const PngImage& image)
+// True when the image's rows hold at least what its header describes (or,
+// without withRows, when rows of its rowBytes would).
+bool RowsFit(const PngImage& image, bool withRows = true)
 {
     if (!ValidFormat(image.colorType, image.bitDepth))
         return false;
     if (image.Empty())
         return true;
-    return image.rowBytes >= MinRowBytes(image) && image.rows.size() / image.rowBytes >= image.height;
+    return image.rowBytes >= MinRowBytes(image) && (!withRows || image.rows.size() / image.rowBytes >= image.height);
 }
 
 
 struct ReadGuard {
+    explicit ReadGuard(PngContext& context) : ctx(context) {}
+    ReadGuard(const ReadGuard&) = delete;
+    ReadGuard& operator=(const ReadGuard&) = delete;
     PngContext& ctx;
     ~ReadGuard() { png_destroy_read_struct(&ctx.png, ctx.info ? &ctx.info : nullptr, nullptr); }
 };
@@ -250,6 +257,90 @@ void RgbaRow(const uint8_t* __restrict src, uint8_t* __restrict dst, uint32_t wi
     }
 }
 
+
+// Pixels [x0, x0 + count) of one of the image's rows as 32-bit BGRA: straight
+// alpha when the image has transparency, 255 otherwise.
+void ConvertRow(const PngImage& image, const uint8_t* src, uint32_t x0, uint32_t count, uint8_t* dst)
+{
+    const int depth = image.bitDepth;
+    const bool wide = depth == 16;
+    const unsigned maxSample = depth >= 8 ? 255u : (1u << depth) - 1;
+    const uint32_t x1 = x0 + count;
+
+    // Full-precision sample c of pixel x (16-bit samples are big-endian).
+    auto sample = [&](uint32_t x, int channels, int c) -> unsigned {
+        if (wide) {
+            const uint8_t* p = src + (size_t(x) * channels + c) * 2;
+            return (unsigned(p[0]) << 8) | p[1];
+        }
+        if (depth == 8)
+            return src[size_t(x) * channels + c];
+        return PackedSample(src, x, depth);
+    };
+    // The top eight bits of a sample, low-depth grey stretched to 0..255.
+    auto eight = [&](uint32_t x, int channels, int c) -> uint8_t {
+        if (wide)
+            return src[(size_t(x) * channels + c) * 2];
+        if (depth == 8)
+            return src[size_t(x) * channels + c];
+        return uint8_t(PackedSample(src, x, depth) * 255u / maxSample);
+    };
+
+    switch (image.colorType) {
+    case PNG_COLOR_TYPE_GRAY:
+        for (uint32_t x = x0; x < x1; ++x, dst += 4) {
+            uint8_t v = eight(x, 1, 0);
+            dst[0] = dst[1] = dst[2] = v;
+            dst[3] = image.transparentGray && sample(x, 1, 0) == *image.transparentGray ? 0 : 255;
+        }
+        break;
+    case PNG_COLOR_TYPE_RGB:
+        if (depth == 8 && !image.transparentRgb) {
+            RgbRow(src + size_t(x0) * 3, dst, count);
+            break;
+        }
+        for (uint32_t x = x0; x < x1; ++x, dst += 4) {
+            dst[0] = eight(x, 3, 2);
+            dst[1] = eight(x, 3, 1);
+            dst[2] = eight(x, 3, 0);
+            const auto& key = image.transparentRgb;
+            dst[3] = key && sample(x, 3, 0) == (*key)[0] && sample(x, 3, 1) == (*key)[1] &&
+                             sample(x, 3, 2) == (*key)[2]
+                         ? 0
+                         : 255;
+        }
+        break;
+    case PNG_COLOR_TYPE_PALETTE:
+        for (uint32_t x = x0; x < x1; ++x, dst += 4) {
+            unsigned index = depth == 8 ? src[x] : PackedSample(src, x, depth);
+            // Indices past the palette show black, as libpng shows them.
+            PaletteEntry entry = index < image.palette.size() ? image.palette[index] : PaletteEntry{};
+            dst[0] = entry.blue;
+            dst[1] = entry.green;
+            dst[2] = entry.red;
+            dst[3] = index < image.paletteAlpha.size() ? image.paletteAlpha[index] : 255;
+        }
+        break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        for (uint32_t x = x0; x < x1; ++x, dst += 4) {
+            dst[0] = dst[1] = dst[2] = eight(x, 2, 0);
+            dst[3] = eight(x, 2, 1);
+        }
+        break;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        if (depth == 8) {
+            RgbaRow(src + size_t(x0) * 4, dst, count);
+            break;
+        }
+        for (uint32_t x = x0; x < x1; ++x, dst += 4) {
+            dst[0] = eight(x, 4, 2);
+            dst[1] = eight(x, 4, 1);
+            dst[2] = eight(x, 4, 0);
+            dst[3] = eight(x, 4, 3);
+        }
+        break;
+    }
+}
 }  // namespace
 
 bool PngImage::HasTransparency() const
@@ -265,91 +356,185 @@ bool PngImage::HasTransparency() const
     }
 }
 
-PngImage DecodePng(std::span<const uint8_t> file)
-{
-    auto ctx = std::make_unique<PngContext>();
-    ctx->data = file.data();
-    ctx->size = file.size();
-    ctx->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, ctx.get(), OnError, OnWarning, nullptr,
-                                        LimitedMalloc, FreeMemory);
-    if (!ctx->png)
-        OutOfMemory();
-    ReadGuard guard{*ctx};
-    ctx->info = png_create_info_struct(ctx->png);
-    if (!ctx->info)
-        OutOfMemory();
+namespace {
 
-    uint32_t maxDimension = uint32_t(std::clamp(DecodeLimits::maxDimension, 1, int(PNG_USER_WIDTH_MAX)));
-    if (ReadInfoStage(ctx.get(), maxDimension))
-        ThrowPngError(*ctx);
-
-    png_structp png = ctx->png;
-    png_infop info = ctx->info;
-    PngImage image;
-    image.width = png_get_image_width(png, info);
-    image.height = png_get_image_height(png, info);
-    image.bitDepth = png_get_bit_depth(png, info);
-    image.colorType = png_get_color_type(png, info);
-    image.rowBytes = png_get_rowbytes(png, info);
-    if (!DecodeLimits::Allows(image.width, image.height))
-        OutOfMemory();
-    // A header that promises far more pixels than the rest of the file could
-    // inflate to is refused before its rows are allocated.
-    uint64_t needed = (uint64_t(image.rowBytes) + 1) * image.height;
-    if (needed / kMaxInflateRatio > ctx->size - ctx->pos)
-        throw Failure(L"Not enough image data");
-
-    png_colorp palette = nullptr;
-    int paletteCount = 0;
-    if (png_get_PLTE(png, info, &palette, &paletteCount) & PNG_INFO_PLTE) {
-        image.palette.resize(size_t(paletteCount));
-        for (int i = 0; i < paletteCount; ++i)
-            image.palette[size_t(i)] = {palette[i].blue, palette[i].green, palette[i].red, 0};
-    }
-    png_bytep transAlpha = nullptr;
-    int transCount = 0;
-    png_color_16p transColour = nullptr;
-    if (png_get_tRNS(png, info, &transAlpha, &transCount, &transColour) & PNG_INFO_tRNS) {
-        if (image.colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && transCount > 0)
-            image.paletteAlpha.assign(transAlpha, transAlpha + transCount);
-        else if (image.colorType == PNG_COLOR_TYPE_GRAY && transColour)
-            image.transparentGray = transColour->gray;
-        else if (image.colorType == PNG_COLOR_TYPE_RGB && transColour)
-            image.transparentRgb = std::array<uint16_t, 3>{transColour->red, transColour->green, transColour->blue};
-    }
-
-    image.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
-    if (image.interlaced) {
-        // Later passes fill in rows of earlier ones: the whole image at once.
-        std::vector<png_bytep> pointers;
-        try {
-            image.rows.resize(image.rowBytes * image.height);
-            pointers = RowPointers(image.rows.data(), image.rowBytes, image.height);
-        } catch (const std::bad_alloc&) {
+// A PNG file being read: libpng's state and the image's header fields.
+class PngReader {
+public:
+    explicit PngReader(std::span<const uint8_t> file)
+    {
+        ctx_->data = file.data();
+        ctx_->size = file.size();
+        ctx_->png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, ctx_.get(), OnError, OnWarning, nullptr,
+                                             LimitedMalloc, FreeMemory);
+        if (!ctx_->png)
             OutOfMemory();
+        guard_.emplace(*ctx_);
+        ctx_->info = png_create_info_struct(ctx_->png);
+        if (!ctx_->info)
+            OutOfMemory();
+        ReadHeader();
+    }
+
+    const PngImage& Header() const { return image_; }
+
+    // Every row, into the image's own rows.
+    PngImage ReadImage()
+    {
+        PngImage image = image_;
+        if (image.interlaced) {
+            // Later passes fill in rows of earlier ones: the whole image at once.
+            std::vector<png_bytep> pointers;
+            try {
+                image.rows.resize(image.rowBytes * image.height);
+                pointers = RowPointers(image.rows.data(), image.rowBytes, image.height);
+            } catch (const std::bad_alloc&) {
+                OutOfMemory();
+            }
+            if (ReadRowsStage(ctx_.get(), pointers.data()))
+                ThrowPngError(*ctx_);
+        } else {
+            // Row by row through a small buffer appended to reserved space: the
+            // image's bytes are written once, not cleared first and then read in.
+            try {
+                image.rows.reserve(image.rowBytes * image.height);
+            } catch (const std::bad_alloc&) {
+                OutOfMemory();
+            }
+            ReadEachRow([&](const uint8_t* row) { image.rows.insert(image.rows.end(), row, row + image.rowBytes); });
         }
-        if (ReadRowsStage(ctx.get(), pointers.data()))
-            ThrowPngError(*ctx);
-    } else {
-        // Row by row through a small buffer appended to reserved space: the
-        // image's bytes are written once, not cleared first and then read in.
+        Finish();
+        return image;
+    }
+
+    // Every row of a non-interlaced image in turn, each given to use() and
+    // then overwritten by the next.
+    template <class Use>
+    void ReadEachRow(Use&& use)
+    {
         std::vector<uint8_t> row;
         try {
-            image.rows.reserve(image.rowBytes * image.height);
-            row.resize(image.rowBytes);
+            row.resize(image_.rowBytes);
         } catch (const std::bad_alloc&) {
             OutOfMemory();
         }
-        for (uint32_t y = 0; y < image.height; ++y) {
-            if (ReadRowStage(ctx.get(), row.data()))
-                ThrowPngError(*ctx);
-            image.rows.insert(image.rows.end(), row.begin(), row.end());
+        for (uint32_t y = 0; y < image_.height; ++y) {
+            if (ReadRowStage(ctx_.get(), row.data()))
+                ThrowPngError(*ctx_);
+            use(row.data());
         }
     }
+
     // Every row is in: a damaged tail after the image data (a missing IEND,
     // a bad checksum of a trailing chunk) does not spoil the picture.
-    ReadEndStage(ctx.get());
-    return image;
+    void Finish() { ReadEndStage(ctx_.get()); }
+
+private:
+    void ReadHeader()
+    {
+        uint32_t maxDimension = uint32_t(std::clamp(DecodeLimits::maxDimension, 1, int(PNG_USER_WIDTH_MAX)));
+        if (ReadInfoStage(ctx_.get(), maxDimension))
+            ThrowPngError(*ctx_);
+
+        png_structp png = ctx_->png;
+        png_infop info = ctx_->info;
+        PngImage& image = image_;
+        image.width = png_get_image_width(png, info);
+        image.height = png_get_image_height(png, info);
+        image.bitDepth = png_get_bit_depth(png, info);
+        image.colorType = png_get_color_type(png, info);
+        image.rowBytes = png_get_rowbytes(png, info);
+        if (!DecodeLimits::Allows(image.width, image.height))
+            OutOfMemory();
+        // A header that promises far more pixels than the rest of the file could
+        // inflate to is refused before its rows are allocated.
+        uint64_t needed = (uint64_t(image.rowBytes) + 1) * image.height;
+        if (needed / kMaxInflateRatio > ctx_->size - ctx_->pos)
+            throw Failure(L"Not enough image data");
+
+        png_colorp palette = nullptr;
+        int paletteCount = 0;
+        if (png_get_PLTE(png, info, &palette, &paletteCount) & PNG_INFO_PLTE) {
+            image.palette.resize(size_t(paletteCount));
+            for (int i = 0; i < paletteCount; ++i)
+                image.palette[size_t(i)] = {palette[i].blue, palette[i].green, palette[i].red, 0};
+        }
+        png_bytep transAlpha = nullptr;
+        int transCount = 0;
+        png_color_16p transColour = nullptr;
+        if (png_get_tRNS(png, info, &transAlpha, &transCount, &transColour) & PNG_INFO_tRNS) {
+            if (image.colorType == PNG_COLOR_TYPE_PALETTE && transAlpha && transCount > 0)
+                image.paletteAlpha.assign(transAlpha, transAlpha + transCount);
+            else if (image.colorType == PNG_COLOR_TYPE_GRAY && transColour)
+                image.transparentGray = transColour->gray;
+            else if (image.colorType == PNG_COLOR_TYPE_RGB && transColour)
+                image.transparentRgb =
+                    std::array<uint16_t, 3>{transColour->red, transColour->green, transColour->blue};
+        }
+        image.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+    }
+
+    std::unique_ptr<PngContext> ctx_ = std::make_unique<PngContext>();
+    std::optional<ReadGuard> guard_;
+    PngImage image_;
+};
+
+}  // namespace
+
+PngImage DecodePng(std::span<const uint8_t> file)
+{
+    PngReader reader(file);
+    return reader.ReadImage();
+}
+
+PngImage DecodePngHeader(std::span<const uint8_t> file)
+{
+    PngReader reader(file);
+    return reader.Header();
+}
+
+PngLevel DecodePngLevel(std::span<const uint8_t> file, int level)
+{
+    PngReader reader(file);
+    PngLevel result;
+    result.header = reader.Header();
+    const PngImage& header = result.header;
+    if (header.Empty())
+        return result;
+    if (header.interlaced) {
+        // Every pass has to be in before any row is whole.
+        PngImage image = reader.ReadImage();
+        result.level = MakePngLevel(image, level);
+        return result;
+    }
+    if (!RowsFit(header, false))
+        throw Failure(L"Invalid PNG image");
+    LevelMaker maker(int(header.width), int(header.height), level, PixelFormat::Bit32,
+                     header.HasTransparency() ? AlphaMode::Straight : AlphaMode::None);
+    std::vector<uint8_t> bgra(size_t(header.width) * 4);
+    reader.ReadEachRow([&](const uint8_t* row) {
+        ConvertRow(header, row, 0, header.width, bgra.data());
+        maker.AddRow(bgra.data());
+    });
+    reader.Finish();
+    result.level = maker.Finish();
+    return result;
+}
+
+Raster MakePngLevel(const PngImage& image, int level)
+{
+    if (image.Empty())
+        return {};
+    if (!RowsFit(image))
+        throw Failure(L"Invalid PNG image");
+    LevelMaker maker(int(image.width), int(image.height), level, PixelFormat::Bit32,
+                     image.HasTransparency() ? AlphaMode::Straight : AlphaMode::None);
+    std::vector<uint8_t> bgra(size_t(image.width) * 4);
+    for (uint32_t y = 0; y < image.height; ++y) {
+        ConvertRow(image, image.rows.data() + size_t(y) * image.rowBytes, 0, image.width, bgra.data());
+        maker.AddRow(bgra.data());
+    }
+    return maker.Finish();
 }
 
 std::vector<uint8_t> EncodePng(const PngImage& image)
@@ -421,97 +606,24 @@ Raster PngToRaster(const PngImage& image)
 {
     if (image.Empty())
         return Raster();
-    const int depth = image.bitDepth;
+    return PngRegionToRaster(image, {0, 0, int(image.width), int(image.height)});
+}
+
+Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect)
+{
+    if (image.Empty())
+        return Raster();
     if (!RowsFit(image))
         throw Failure(L"Invalid PNG image");
     if (image.width > uint32_t(INT32_MAX) || image.height > uint32_t(INT32_MAX))
         OutOfMemory();
-
-    Raster raster(int(image.width), int(image.height), PixelFormat::Bit32, Raster::Unfilled{});
-    const bool transparent = image.HasTransparency();
-    raster.SetAlpha(transparent ? AlphaMode::Straight : AlphaMode::None);
-    uint8_t* base = raster.MutableRow(0);
-    const size_t stride = raster.Stride();
-    const uint32_t width = image.width;
-    const bool wide = depth == 16;
-    const unsigned maxSample = depth >= 8 ? 255u : (1u << depth) - 1;
-
-    // Full-precision sample c of pixel x (16-bit samples are big-endian).
-    auto sample = [&](const uint8_t* row, uint32_t x, int channels, int c) -> unsigned {
-        if (wide) {
-            const uint8_t* p = row + (size_t(x) * channels + c) * 2;
-            return (unsigned(p[0]) << 8) | p[1];
-        }
-        if (depth == 8)
-            return row[size_t(x) * channels + c];
-        return PackedSample(row, x, depth);
-    };
-    // The top eight bits of a sample, low-depth grey stretched to 0..255.
-    auto eight = [&](const uint8_t* row, uint32_t x, int channels, int c) -> uint8_t {
-        if (wide)
-            return row[(size_t(x) * channels + c) * 2];
-        if (depth == 8)
-            return row[size_t(x) * channels + c];
-        return uint8_t(PackedSample(row, x, depth) * 255u / maxSample);
-    };
-
-    for (uint32_t y = 0; y < image.height; ++y) {
-        const uint8_t* src = image.rows.data() + size_t(y) * image.rowBytes;
-        uint8_t* dst = base + size_t(y) * stride;
-        switch (image.colorType) {
-        case PNG_COLOR_TYPE_GRAY:
-            for (uint32_t x = 0; x < width; ++x, dst += 4) {
-                uint8_t v = eight(src, x, 1, 0);
-                dst[0] = dst[1] = dst[2] = v;
-                dst[3] = image.transparentGray && sample(src, x, 1, 0) == *image.transparentGray ? 0 : 255;
-            }
-            break;
-        case PNG_COLOR_TYPE_RGB:
-            if (depth == 8 && !image.transparentRgb) {
-                RgbRow(src, dst, width);
-                break;
-            }
-            for (uint32_t x = 0; x < width; ++x, dst += 4) {
-                dst[0] = eight(src, x, 3, 2);
-                dst[1] = eight(src, x, 3, 1);
-                dst[2] = eight(src, x, 3, 0);
-                const auto& key = image.transparentRgb;
-                dst[3] = key && sample(src, x, 3, 0) == (*key)[0] && sample(src, x, 3, 1) == (*key)[1] &&
-                                 sample(src, x, 3, 2) == (*key)[2]
-                             ? 0
-                             : 255;
-            }
-            break;
-        case PNG_COLOR_TYPE_PALETTE:
-            for (uint32_t x = 0; x < width; ++x, dst += 4) {
-                unsigned index = depth == 8 ? src[x] : PackedSample(src, x, depth);
-                // Indices past the palette show black, as libpng shows them.
-                PaletteEntry entry = index < image.palette.size() ? image.palette[index] : PaletteEntry{};
-                dst[0] = entry.blue;
-                dst[1] = entry.green;
-                dst[2] = entry.red;
-                dst[3] = index < image.paletteAlpha.size() ? image.paletteAlpha[index] : 255;
-            }
-            break;
-        case PNG_COLOR_TYPE_GRAY_ALPHA:
-            for (uint32_t x = 0; x < width; ++x, dst += 4) {
-                dst[0] = dst[1] = dst[2] = eight(src, x, 2, 0);
-                dst[3] = eight(src, x, 2, 1);
-            }
-            break;
-        case PNG_COLOR_TYPE_RGB_ALPHA:
-            if (depth == 8) {
-                RgbaRow(src, dst, width);
-                break;
-            }
-            for (uint32_t x = 0; x < width; ++x, dst += 4) {
-                dst[0] = eight(src, x, 4, 2);
-                dst[1] = eight(src, x, 4, 1);
-                dst[2] = eight(src, x, 4, 0);
-                dst[3] = eight(src, x, 4, 3);
-            }
-            break;
-        }
-    }
+    if (rect.Empty() || rect.x < 0 || rect.y < 0 || uint32_t(rect.x) + uint32_t(rect.width) > image.width ||
+        uint32_t(rect.y) + uint32_t(rect.height) > image.height)
+        throw Failure(L"Invalid pixel window");
+    Raster raster(rect.width, rect.height, PixelFormat::Bit32, Raster::Unfilled{});
+    raster.SetAlpha(image.HasTransparency() ? AlphaMode::Straight : AlphaMode::None);
+    for (int y = 0; y < rect.height; ++y)
+        ConvertRow(image, image.rows.data() + size_t(rect.y + y) * image.rowBytes, uint32_t(rect.x),
+                   uint32_t(rect.width), raster.MutableRow(y));
     return raster;
 }

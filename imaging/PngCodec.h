@@ -33,6 +33,22 @@ struct PngImage {
 // libpng's own message.
 PngImage DecodePng(std::span<const uint8_t> file);
 
+// The header fields of a PNG file (rows left empty); fails as DecodePng
+// would on a damaged header.
+PngImage DecodePngHeader(std::span<const uint8_t> file);
+
+// A PNG file read for display: its header fields (rows left empty) and level
+// `level` of its pixels (see imaging/Levels.h), made while the rows are read
+// one by one without keeping them. The whole file is read, so it fails as
+// DecodePng would.
+struct PngLevel {
+    PngImage header;
+    Raster level;
+};
+PngLevel DecodePngLevel(std::span<const uint8_t> file, int level);
+// The same from rows already decoded.
+Raster MakePngLevel(const PngImage& image, int level);
+
 // Writes the image with its own header (interlacing included), palette and
 // colour type, zlib level 7, every row with the Sub filter.
 std::vector<uint8_t> EncodePng(const PngImage& image);
@@ -45,3 +61,5 @@ PngImage PngFromRaster(const Raster& raster);
 // transparency (alpha channel or tRNS), no alpha otherwise (every fourth
 // byte 255).
 Raster PngToRaster(const PngImage& image);
+// The pixels of rect only, as PngToRaster gives them.
+Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect);

@@ -189,6 +189,30 @@ Raster Raster::ConvertedTo(PixelFormat format) const
     return out;
 }
 
+Raster Raster::Part(const PixelRect& rect) const
+{
+    if (rect.Empty() || rect.x < 0 || rect.y < 0 || rect.x + rect.width > width_ || rect.y + rect.height > height_)
+        throw Failure(L"Invalid pixel window");
+    const bool direct = format_ == PixelFormat::Bit24 || format_ == PixelFormat::Bit32;
+    Raster out(rect.width, rect.height, direct ? format_ : PixelFormat::Bit24, Unfilled{});
+    out.SetAlpha(direct ? alpha_ : AlphaMode::None);
+    const int c = direct ? BitsPerPixel(format_) / 8 : 3;
+    for (int y = 0; y < rect.height; ++y) {
+        uint8_t* to = out.MutableRow(y);
+        if (direct) {
+            std::memcpy(to, Row(rect.y + y) + size_t(rect.x) * c, size_t(rect.width) * c);
+            continue;
+        }
+        for (int x = 0; x < rect.width; ++x, to += 3) {
+            const PaletteEntry p = PixelAt(rect.x + x, rect.y + y);
+            to[0] = p.blue;
+            to[1] = p.green;
+            to[2] = p.red;
+        }
+    }
+    return out;
+}
+
 Raster Raster::ComposedOver(uint8_t red, uint8_t green, uint8_t blue) const
 {
     Raster out = ConvertedTo(PixelFormat::Bit32);

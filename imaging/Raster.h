@@ -31,6 +31,13 @@ struct DecodeLimits {
     static bool Allows(uint64_t width, uint64_t height);
 };
 
+// A rectangle of pixels: left, top, width and height.
+struct PixelRect {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool Empty() const { return width <= 0 || height <= 0; }
+    bool operator==(const PixelRect&) const = default;
+};
+
 class Raster {
 public:
     Raster() = default;
@@ -72,6 +79,10 @@ public:
     // expanded; converting 32 to 24 bits drops alpha without blending.
     Raster ConvertedTo(PixelFormat format) const;
 
+    // A copy of the pixels of rect (which must lie inside the raster): 24 and
+    // 32 bits per pixel keep their format and alpha, the others become 24-bit.
+    Raster Part(const PixelRect& rect) const;
+
     // Straight-alpha 32-bit copy composed over a solid colour: every pixel
     // opaque afterwards (used to put transparent parts onto white).
     Raster ComposedOver(uint8_t red, uint8_t green, uint8_t blue) const;
@@ -93,4 +104,11 @@ private:
     size_t stride_ = 0;
     AlphaMode alpha_ = AlphaMode::None;
     std::shared_ptr<Data> data_;
+};
+
+// Some of an image's pixels: pixel (0, 0) of the raster is pixel (x, y) of
+// the image.
+struct PixelWindow {
+    Raster pixels;
+    int x = 0, y = 0;
 };

@@ -7,6 +7,9 @@ list(APPEND CORE_SOURCES
   imaging/BmpCodec.cpp
   imaging/IconCodec.cpp
   imaging/Resample.cpp
+  imaging/Levels.cpp
+  imaging/DisplaySource.cpp
+  imaging/DisplayTiles.cpp
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
   imaging/PrintLayout.cpp
@@ -15,3 +18,16 @@ list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp
   imaging/PictureTransforms.cpp
 )
+
+# The pixel loops (resampling, conversions, turns, codecs' row work) are
+# compiled for speed in every build: at -O2 GCC leaves them scalar.
+set(PIXEL_LOOP_SOURCES
+  imaging/Raster.cpp
+  imaging/PngCodec.cpp
+  imaging/BmpCodec.cpp
+  imaging/Resample.cpp
+  imaging/Levels.cpp
+  imaging/Transform.cpp
+)
+set_source_files_properties(${PIXEL_LOOP_SOURCES} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+  PROPERTIES COMPILE_OPTIONS -O3)

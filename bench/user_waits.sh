@@ -1,0 +1,230 @@
+#!/usr/bin/env bash
+# What a user waits for, measured in the real program under Wine by watching
+# the screen: start-up until the picture is on screen, Next, a zoom step, F11,
+# and the process's peak memory. Each figure is the min / median / max of
+# several runs. Not a test: it prints figures.
+#
+#   bench/user_waits.sh [--runs N] [--exe PATH] [--only NAME...]
+#
+# The pictures are the benchmarks' own 6000 × 4000 photos (pixavo_bench
+# --write-inputs), as JPEG (quality 90) and PNG. A screen rectangle inside the
+# image area is compared with a reference taken once the screen has settled
+# in a first, unmeasured run (bench/screen_probe.c sends the keys through
+# XTEST and times until the rectangle matches). Everything runs on a private
+# Xvfb inside a Wine virtual desktop of 1280 × 1024; the viewer is started
+# with "/nosplash" as the shell's open command starts it, and maximised
+# (Alt+Space, X) for everything but start-up. Memory is the peak resident
+# size (VmHWM) of the viewer's process, as a multiple of the base (the viewer
+# showing a 100 × 100 picture) plus the decoded picture (6000 × 4000 × 3 bytes).
+set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib.sh"
+
+runs=7
+exe=
+only=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) runs=$2; shift 2 ;;
+    --exe) exe=$(realpath "$2"); shift 2 ;;
+    --only) shift; while [ $# -gt 0 ] && [[ "$1" != --* ]]; do only+=("$1"); shift; done ;;
+    *) echo "usage: $0 [--runs N] [--exe PATH] [--only NAME...]" >&2; exit 2 ;;
+  esac
+done
+
+"$root/scripts/build" windows >/dev/null || exit 1
+[ -n "$exe" ] || exe="$root/build/windows/pixavo.exe"
+work="$root/build/bench"
+mkdir -p "$work/refs"
+probe="$work/screen_probe"
+gcc -O2 -Wall "$root/bench/screen_probe.c" -lX11 -lXext -lXtst -o "$probe" || exit 1
+
+wine_env
+start_xvfb || exit 1
+viewer_pid=
+desktop_pid=
+app_key='HKCU\Software\Wine\AppDefaults\pixavo.exe\Explorer'
+cleanup() {
+  [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null
+  wine reg delete "${app_key%\\Explorer}" /f >/dev/null 2>&1
+  [ -n "$desktop_pid" ] && kill "$desktop_pid" 2>/dev/null
+  wineserver -k >/dev/null 2>&1
+  stop_xvfb
+}
+trap cleanup EXIT
+
+# The pictures, a folder per scene (a folder is what Next steps through).
+inputs="$work/inputs"
+if [ ! -f "$inputs/.done" ]; then
+  rm -rf "$inputs"; mkdir -p "$inputs/all"
+  (cd "$root/build/windows" && wine pixavo_bench.exe --write-inputs "$(winepath -w "$inputs/all")") >/dev/null || exit 1
+  mkdir -p "$inputs/jpeg" "$inputs/png" "$inputs/png3" "$inputs/one" "$inputs/onepng" "$inputs/small"
+  cp "$inputs"/all/photo{a,b}.jpg "$inputs/jpeg/"
+  cp "$inputs"/all/photo{a,b}.png "$inputs/png/"
+  cp "$inputs"/all/photo{a,b,c}.png "$inputs/png3/"
+  cp "$inputs/all/photoa.jpg" "$inputs/one/"
+  cp "$inputs/all/photoa.png" "$inputs/onepng/"
+  cp "$inputs/all/small.jpg" "$inputs/small/"
+  touch "$inputs/.done"
+fi
+
+# The rectangle watched: inside the image area of the window as it starts
+# (centred, designed size) and of the maximised window.
+start_area=(340 330 600 340)
+area=(140 120 1000 700)
+
+# A desktop that stays for the whole run, so each start is the viewer's own;
+# Wine puts the viewer (and only it) on that desktop while the run lasts.
+wineserver -p >/dev/null 2>&1
+wine reg add "$app_key" /v Desktop /d Bench /f >/dev/null 2>&1
+wine explorer /desktop=Bench,1280x1024 >/dev/null 2>&1 &
+desktop_pid=$!
+sleep 2
+
+viewer_running() { [ -n "$viewer_pid" ] && kill -0 "$viewer_pid" 2>/dev/null; }
+
+# The process of the viewer just started: Wine names it after the exe, and
+# its first argument is the exe's path.
+find_viewer() {
+  local pid
+  for _ in $(seq 200); do
+    for pid in $(pgrep -x pixavo.exe 2>/dev/null); do
+      if [ "$(tr '\0' '\n' < "/proc/$pid/cmdline" 2>/dev/null | head -1)" = "$exe" ]; then
+        viewer_pid=$pid; return 0
+      fi
+    done
+    sleep 0.05
+  done
+  return 1
+}
+
+start_viewer() {   # start_viewer FILE: returns at once
+  wine "$exe" /nosplash "$2" >/dev/null 2>&1 &
+  find_viewer
+}
+
+start_viewer_at() { start_viewer "$1" "$(winepath -w "$1")"; }
+
+stop_viewer() {
+  viewer_running || { viewer_pid=; return; }
+  "$probe" key Pause
+  for _ in $(seq 100); do viewer_running || break; sleep 0.05; done
+  viewer_running && kill "$viewer_pid" 2>/dev/null
+  for _ in $(seq 40); do viewer_running || break; sleep 0.05; done
+  viewer_pid=
+}
+
+settle() { "$probe" settle "${area[@]}" "${1:-1500}" 30000; }
+grab() { "$probe" grab "$work/refs/$1.ppm" "${area[@]}"; }
+maximise() { "$probe" key alt+space; sleep 0.3; "$probe" key x; settle; }
+# wait_for REF KEY: the milliseconds from the key to the reference on screen.
+wait_for() { "$probe" wait "$work/refs/$1.ppm" "${area[@]}" 20000 "$2"; }
+
+declare -A figures
+record() { figures[$1]+="$2 "; }
+
+wanted() {
+  [ ${#only[@]} -eq 0 ] && return 0
+  local n; for n in "${only[@]}"; do [ "$n" = "$1" ] && return 0; done; return 1
+}
+
+measure_startup() {   # measure_startup NAME FILE
+  local name=$1 file=$2 t0 ms windows
+  windows=$(winepath -w "$file")
+  start_viewer "$file" "$windows"; "$probe" settle "${start_area[@]}" 2000 30000
+  "$probe" grab "$work/refs/$name.ppm" "${start_area[@]}"; stop_viewer
+  for _ in $(seq "$runs"); do
+    # The screen must no longer show the picture of the run before.
+    for _ in $(seq 100); do
+      "$probe" wait "$work/refs/$name.ppm" "${start_area[@]}" 0 --since "$(date +%s%N)" >/dev/null || break
+      sleep 0.05
+    done
+    sleep 0.5
+    t0=$(date +%s%N)
+    start_viewer "$file" "$windows"
+    ms=$("$probe" wait "$work/refs/$name.ppm" "${start_area[@]}" 20000 --since "$t0") && record "$name" "$ms"
+    settle; stop_viewer
+  done
+}
+
+measure_next() {   # measure_next NAME FOLDER_FILE PAUSE
+  local name=$1 file=$2 pause=$3 ms
+  start_viewer_at "$file"; settle; maximise
+  grab "$name-a"; "$probe" key n; settle; grab "$name-b"; "$probe" key n; settle
+  for i in $(seq "$runs"); do
+    for to in b a; do
+      sleep "$pause"
+      ms=$(wait_for "$name-$to" n) && record "$name" "$ms"
+    done
+  done
+  stop_viewer
+}
+
+measure_zoom() {
+  local ms
+  start_viewer_at "$inputs/one/photoa.jpg"; settle; maximise
+  "$probe" key ctrl+a; settle; grab z100
+  "$probe" key plus; settle; grab z110
+  "$probe" key minus; settle
+  "$probe" key minus; settle; grab z90
+  "$probe" key minus; settle; grab z80
+  "$probe" key plus; settle; "$probe" key plus; settle
+  for _ in $(seq "$runs"); do
+    ms=$(wait_for z110 plus) && record "zoom 100->110" "$ms"; sleep 0.3
+    ms=$(wait_for z100 minus) && record "zoom 110->100" "$ms"; sleep 0.3
+    ms=$(wait_for z90 minus) && record "zoom 100->90" "$ms"; sleep 0.3
+    ms=$(wait_for z80 minus) && record "zoom 90->80" "$ms"; sleep 0.3
+    ms=$(wait_for z90 plus) && record "zoom 80->90" "$ms"; sleep 0.3
+    ms=$(wait_for z100 plus) && record "zoom 90->100" "$ms"; sleep 0.3
+  done
+  stop_viewer
+}
+
+measure_fullscreen() {
+  local ms
+  start_viewer_at "$inputs/one/photoa.jpg"; settle; maximise; grab windowed
+  "$probe" key F11; settle; grab fullscreen; "$probe" key F11; settle
+  for _ in $(seq "$runs"); do
+    ms=$(wait_for fullscreen F11) && record "F11 to full screen" "$ms"; sleep 0.5
+    ms=$(wait_for windowed F11) && record "F11 back" "$ms"; sleep 0.5
+  done
+  stop_viewer
+}
+
+peak_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$viewer_pid/status"; }
+
+measure_memory() {
+  local base jpeg png steps
+  for _ in $(seq "${memory_runs:-3}"); do
+    start_viewer_at "$inputs/small/small.jpg"; settle; maximise; base=$(peak_kib); stop_viewer
+    start_viewer_at "$inputs/one/photoa.jpg"; settle; maximise
+    "$probe" key ctrl+a; settle; "$probe" key plus; settle; jpeg=$(peak_kib); stop_viewer
+    start_viewer_at "$inputs/onepng/photoa.png"; settle; maximise; png=$(peak_kib); stop_viewer
+    start_viewer_at "$inputs/png3/photoa.png"; settle; maximise
+    for _ in 1 2 3 4 5 6; do "$probe" key n; settle 2000; done
+    steps=$(peak_kib); stop_viewer
+    # decoded picture: 6000 x 4000 x 3 bytes, in KiB
+    local decoded=$((6000 * 4000 * 3 / 1024))
+    record "memory base (MiB)" "$(awk -v b="$base" 'BEGIN{printf "%.1f", b/1024}')"
+    record "memory JPEG at 110 %" "$(awk -v p="$jpeg" -v b="$base" -v d="$decoded" 'BEGIN{printf "%.2f", p/(b+d)}')"
+    record "memory PNG at fit" "$(awk -v p="$png" -v b="$base" -v d="$decoded" 'BEGIN{printf "%.2f", p/(b+d)}')"
+    record "memory stepping PNG to PNG" "$(awk -v p="$steps" -v b="$base" -v d="$decoded" 'BEGIN{printf "%.2f", p/(b+d)}')"
+  done
+}
+
+echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+wanted startup && measure_startup "start-up, 24 MP JPEG" "$inputs/one/photoa.jpg"
+wanted startup && measure_startup "start-up, 100 x 100 JPEG" "$inputs/small/small.jpg"
+wanted next && measure_next "Next to a 24 MP JPEG after 1.5 s" "$inputs/jpeg/photoa.jpg" 1.5
+wanted next && measure_next "Next to a 24 MP JPEG at once" "$inputs/jpeg/photoa.jpg" 0
+wanted next && measure_next "Next to a 24 MP PNG after 1.5 s" "$inputs/png/photoa.png" 1.5
+wanted next && measure_next "Next to a 24 MP PNG at once" "$inputs/png/photoa.png" 0
+wanted zoom && measure_zoom
+wanted fullscreen && measure_fullscreen
+wanted memory && measure_memory
+echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+
+printf '\n%-34s %8s %8s %8s %s\n' "what (ms, or a multiple)" min median max runs
+for key in "${!figures[@]}"; do
+  # shellcheck disable=SC2086
+  echo "$key|$(printf '%s\n' ${figures[$key]} | sort -g | awk '{v[NR]=$1} END {printf "%s %s %s %d", v[1], (NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2), v[NR], NR}')"
+done | sort | awk -F'|' '{split($2, f, " "); printf "%-34s %8s %8s %8s %s\n", $1, f[1], f[2], f[3], f[4]}'

@@ -1,0 +1,210 @@
+// What the image area shows of large pictures, read back from the screen:
+// the same pixels however the seen part was painted (at once, or strip by
+// strip as scrolling uncovers it), the last picture kept on screen while the
+// next is read and its failure reported, and pictures shown small decoded
+// only as far as their size needs.
+#include "imaging/DisplayTiles.h"
+#include "imaging/Resample.h"
+#include "tests/win/ViewerTestSupport.h"
+
+using namespace viewer_test;
+
+namespace {
+
+using Axis = TScrollArea::Axis;
+
+// Smooth colours with a fine pattern, so a pixel taken from the wrong place
+// shows.
+Raster Pattern(int width, int height)
+{
+    Raster raster(width, height, PixelFormat::Bit24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = raster.MutableRow(y) + 3 * x;
+            p[0] = uint8_t(x * 255 / width);
+            p[1] = uint8_t((x * 7 + y * 3) % 256);
+            p[2] = uint8_t(y * 255 / height ^ (x & 3) << 5);
+        }
+    return raster;
+}
+
+// The visible part of the image area as it is on screen.
+Raster Screen(TMainForm& form)
+{
+    UpdateWindow(form.Handle());
+    Pump();
+    const int width = form.ScrollBox1.VisibleWidth(), height = form.ScrollBox1.VisibleHeight();
+    WindowDc screen(form.ScrollBox1.Handle());
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB}};
+    void* bits = nullptr;
+    BitmapHandle section(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
+    {
+        SelectedObject keep(dc.Get(), section.Get());
+        BitBlt(dc.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY);
+        GdiFlush();
+    }
+    Raster shot(width, height, PixelFormat::Bit24);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(shot.MutableRow(y), static_cast<uint8_t*>(bits) + size_t(y) * shot.Stride(), shot.Stride());
+    return shot;
+}
+
+// The number of pixels of the visible part that are not what `expected`
+// says the shown picture has at that place (scroll positions counted in).
+int Mismatches(const Raster& shot, TMainForm& form, const std::function<bool(int, int, PaletteEntry)>& expected)
+{
+    const int dx = form.ScrollBox1.Position(Axis::Horizontal), dy = form.ScrollBox1.Position(Axis::Vertical);
+    int wrong = 0;
+    for (int y = 0; y < shot.Height(); ++y)
+        for (int x = 0; x < shot.Width(); ++x)
+            wrong += !expected(x + dx, y + dy, shot.PixelAt(x, y));
+    return wrong;
+}
+
+bool Same(PaletteEntry a, PaletteEntry b)
+{
+    return a.blue == b.blue && a.green == b.green && a.red == b.red;
+}
+
+class Display : public ViewerTest {
+protected:
+    TempFolder folder{L"Pixavo display"};
+};
+
+} // namespace
+
+TEST_F(Display, ThePixelsShownDoNotDependOnHowTheSeenPartWasPainted)
+{
+    // 1500 × 1000 in a 400 × 300 area. At 90 %, and for the PNG at 110 %,
+    // made in tiles: exactly what resampling the whole picture gives. At
+    // 110 % the bitmap is drawn straight from its pixels: each screen pixel
+    // is the source pixel under it (the stretch may take the one under its
+    // left edge or under its centre). Scrolling repaints only the uncovered
+    // strips, which must fit the rest: the screen then is what painting the
+    // whole seen part at once gives.
+    const Raster picture = Pattern(1500, 1000);
+    WriteBytes(folder / L"a.bmp", EncodeBmp(picture));
+    WriteBytes(folder / L"b.png", EncodePng(PngFromRaster(picture)));
+    auto form = MakeForm(400, 300);
+    const Raster at90 = ResampleArea(picture, 1350, 900), at110 = ResampleArea(picture, 1650, 1100);
+    const auto straight = [&](int x, int y, PaletteEntry seen) {
+        const int x0 = x * 1500 / 1650, x1 = (2 * x + 1) * 1500 / 3300;
+        const int y0 = y * 1000 / 1100, y1 = (2 * y + 1) * 1000 / 2200;
+        for (int sx : {x0, x1})
+            for (int sy : {y0, y1})
+                if (Same(picture.PixelAt(sx, sy), seen))
+                    return true;
+        return false;
+    };
+    const struct {
+        const wchar_t* file;
+        unsigned percent;
+        bool straight;
+        std::function<bool(int, int, PaletteEntry)> expected;
+    } cases[] = {
+        {L"a.bmp", 110, true, straight},
+        {L"a.bmp", 90, false, [&](int x, int y, PaletteEntry seen) { return Same(at90.PixelAt(x, y), seen); }},
+        {L"b.png", 110, false, [&](int x, int y, PaletteEntry seen) { return Same(at110.PixelAt(x, y), seen); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << Narrow(c.file) << " at " << c.percent);
+        form->AutoFit = false;
+        form->OpenImageFolder(folder / c.file);
+        form->ApplyZoom(c.percent);
+        EXPECT_EQ(form->Image1.DrawnStraight(), c.straight);
+        EXPECT_EQ(Mismatches(Screen(*form), *form, c.expected), 0);
+        for (const auto& [axis, position] : {std::pair{Axis::Horizontal, 37}, {Axis::Vertical, 53},
+                                            {Axis::Horizontal, 301}, {Axis::Vertical, 20}, {Axis::Vertical, 611}}) {
+            form->ScrollBox1.SetPosition(axis, position);
+            const Raster scrolled = Screen(*form);
+            EXPECT_EQ(Mismatches(scrolled, *form, c.expected), 0) << "scrolled to " << position;
+            form->Image1.Invalidate(false);
+            const Raster repainted = Screen(*form);
+            EXPECT_EQ(Mismatches(scrolled, *form, [&](int x, int y, PaletteEntry seen) {
+                          return Same(repainted.PixelAt(x - form->ScrollBox1.Position(Axis::Horizontal),
+                                                        y - form->ScrollBox1.Position(Axis::Vertical)),
+                                      seen);
+                      }),
+                      0)
+                << "scrolled to " << position;
+        }
+    }
+    EXPECT_TRUE(failures.empty());
+}
+
+TEST_F(Display, TheLastPictureStaysOnScreenWhileTheNextIsReadAndItsFailureShown)
+{
+    // The outgoing picture is let go before the next file is read, and what
+    // was seen of it stays on screen, also behind the message of a file
+    // that fails; then the entry after it is shown.
+    WriteBytes(folder / L"a.bmp", EncodeBmp(Solid(800, 600, 200, 30, 30)));
+    WriteBytes(folder / L"b.jpg", {0xFF, 0xD8, 0xFF, 'b', 'r', 'o', 'k', 'e', 'n'});
+    WriteBytes(folder / L"c.bmp", EncodeBmp(Solid(800, 600, 20, 40, 220)));
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"a.bmp");
+    form->FileList = {L"a.bmp", L"b.jpg", L"c.bmp"};
+    form->CurrentIndex = 0;
+    form->LoadCurrentImage();
+    ASSERT_EQ(form->CurrentFileName, L"a.bmp");
+    Pump();
+    std::weak_ptr<const DisplaySource> outgoing = form->CurrentPicture.Graphic()->Display();
+    ASSERT_FALSE(outgoing.expired());
+
+    struct Seen {
+        bool released = false;
+        COLORREF centre = 0;
+        std::wstring message;
+    };
+    std::vector<Seen> seen;
+    Application::ModalShownHook() = [&](TForm& dialog) {
+        auto* error = dynamic_cast<TErrorDlg*>(&dialog);
+        ASSERT_NE(error, nullptr);
+        // The dialog sits over the middle: the window's corner shows.
+        InvalidateRect(form->ScrollBox1.Handle(), nullptr, TRUE);
+        UpdateWindow(form->ScrollBox1.Handle());
+        WindowDc dc(form->ScrollBox1.Handle());
+        seen.push_back({outgoing.expired() && !form->CurrentPicture.Graphic(), GetPixel(dc.Get(), 60, 60),
+                        error->MmoError.Text()});
+        PostClick(error->SbtnOkay.Handle());
+    };
+    form->ShowNextImage();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_TRUE(seen[0].released);
+    EXPECT_EQ(seen[0].centre, RGB(200, 30, 30));
+    EXPECT_TRUE(seen[0].message.starts_with(L"JPEG error #")) << Narrow(seen[0].message);
+    EXPECT_EQ(form->CurrentFileName, L"c.bmp");
+    Pump();
+    WindowDc dc(form->ScrollBox1.Handle());
+    EXPECT_EQ(GetPixel(dc.Get(), 60, 60), RGB(20, 40, 220));
+}
+
+TEST_F(Display, PicturesShownSmallAreDecodedOnlyAsFarAsTheirSizeNeeds)
+{
+    // At fit a JPEG keeps its file and a reduced decode, a PNG its file and
+    // a level instead of its rows; the full decode follows when the picture
+    // is shown larger, and what turns it still gets the whole picture.
+    const Raster picture = Pattern(2400, 1600);
+    const std::vector<uint8_t> jpeg = EncodeJpeg(picture), png = EncodePng(PngFromRaster(picture));
+    WriteBytes(folder / L"a.jpg", jpeg);
+    WriteBytes(folder / L"b.png", png);
+    auto form = MakeForm(600, 400);
+    const size_t level = Raster::StrideFor(600, PixelFormat::Bit32) * 400;   // 2400 × 1600 at level 2
+
+    form->OpenImageFolder(folder / L"a.jpg");
+    auto source = form->CurrentPicture.Graphic()->Display();
+    EXPECT_FALSE(static_cast<const JpegSource&>(*source).FullDecoded());
+    EXPECT_LE(source->MemoryUse(), jpeg.size() + level);
+    form->ToggleAutoFit();   // 100 %
+    EXPECT_TRUE(static_cast<const JpegSource&>(*source).FullDecoded());
+
+    form->ToggleAutoFit();
+    form->OpenImageFolder(folder / L"b.png");
+    source = form->CurrentPicture.Graphic()->Display();
+    EXPECT_LE(source->MemoryUse(), png.size() + level);
+    form->TransformCurrentImage(TransformMode::RotateClockwise);
+    ASSERT_EQ(form->CurrentPicture.Width(), 1600);
+    EXPECT_EQ(form->CurrentPicture.Graphic()->Pixels().PixelAt(1599, 0), picture.PixelAt(0, 0));
+    EXPECT_EQ(form->CurrentPicture.Graphic()->Pixels().PixelAt(0, 2399), picture.PixelAt(2399, 1599));
+    EXPECT_TRUE(failures.empty());
+}
