@@ -29,9 +29,10 @@ LevelMaker::LevelMaker(int width, int height, int level, PixelFormat rowFormat, 
     const int outWidth = LevelSide(width_, level_), outHeight = LevelSide(height_, level_);
     if (outWidth <= 0 || outHeight <= 0)
         return;
-    out_ = Raster(outWidth, outHeight, channels_ == 3 ? PixelFormat::Bit24 : PixelFormat::Bit32, Raster::Unfilled{});
+    // Without alpha the level has colours only, whatever the rows carry.
+    out_ = Raster(outWidth, outHeight, alpha_ ? PixelFormat::Bit32 : PixelFormat::Bit24, Raster::Unfilled{});
     out_.SetAlpha(alpha_ ? AlphaMode::Premultiplied : AlphaMode::None);
-    sums_.assign(size_t(outWidth) * size_t(channels_), 0);
+    sums_.assign(size_t(outWidth) * size_t(alpha_ ? 4 : 3), 0);
 }
 
 void LevelMaker::AddRow(const uint8_t* row)
@@ -42,7 +43,7 @@ void LevelMaker::AddRow(const uint8_t* row)
     uint32_t* sum = sums_.data();
     if (!alpha_) {
         const int c = channels_;
-        for (int x0 = 0; x0 < width_; x0 += side, sum += c) {
+        for (int x0 = 0; x0 < width_; x0 += side, sum += 3) {
             const int x1 = std::min(width_, x0 + side);
             uint32_t s[4] = {};
             for (const uint8_t* p = row + size_t(x0) * c; p < row + size_t(x1) * c; p += c)
@@ -77,7 +78,7 @@ void LevelMaker::EmitRow()
     const int side = 1 << level_;
     const int blockHeight = rowsInBlock_;
     uint8_t* out = out_.MutableRow(outRow_);
-    const int c = channels_;
+    const int c = alpha_ ? 4 : 3;
     const int outWidth = out_.Width();
     for (int x = 0; x < outWidth; ++x) {
         const int blockWidth = std::min(side, width_ - x * side);
@@ -85,8 +86,6 @@ void LevelMaker::EmitRow()
         uint32_t* sum = sums_.data() + size_t(x) * c;
         for (int i = 0; i < c; ++i)
             out[size_t(x) * c + i] = uint8_t((sum[i] + n / 2) / n);
-        if (c == 4 && !alpha_)
-            out[size_t(x) * 4 + 3] = 255;
     }
     std::fill(sums_.begin(), sums_.end(), 0u);
     rowsInBlock_ = 0;

@@ -23,9 +23,9 @@ int LevelFor(int width, int height, int shownWidth, int shownHeight);
 // Makes a level from the picture's rows, given one after the other from the
 // top, so a decoder can feed it without ever holding the whole picture. Rows
 // are 24-bit (blue, green, red) or 32-bit with straight alpha or none. The
-// level is 24-bit for 24-bit rows, 32-bit otherwise; with alpha its colours
-// are premultiplied (the block's colours weighed by their alpha), so it can
-// be composed over any background as the picture would be.
+// level is 24-bit without alpha; with alpha it is 32-bit with its colours
+// premultiplied (the block's colours weighed by their alpha), so it can be
+// composed over any background as the picture would be.
 class LevelMaker {
 public:
     LevelMaker(int width, int height, int level, PixelFormat rowFormat, AlphaMode alpha);

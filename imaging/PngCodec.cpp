@@ -606,10 +606,10 @@ Raster PngToRaster(const PngImage& image)
 {
     if (image.Empty())
         return Raster();
-    return PngRegionToRaster(image, {0, 0, int(image.width), int(image.height)});
+    return PngRegionToRaster(image, {0, 0, int(image.width), int(image.height)}, true);
 }
 
-Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect)
+Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect, bool fourBytes)
 {
     if (image.Empty())
         return Raster();
@@ -620,10 +620,21 @@ Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect)
     if (rect.Empty() || rect.x < 0 || rect.y < 0 || uint32_t(rect.x) + uint32_t(rect.width) > image.width ||
         uint32_t(rect.y) + uint32_t(rect.height) > image.height)
         throw Failure(L"Invalid pixel window");
-    Raster raster(rect.width, rect.height, PixelFormat::Bit32, Raster::Unfilled{});
-    raster.SetAlpha(image.HasTransparency() ? AlphaMode::Straight : AlphaMode::None);
-    for (int y = 0; y < rect.height; ++y)
-        ConvertRow(image, image.rows.data() + size_t(rect.y + y) * image.rowBytes, uint32_t(rect.x),
-                   uint32_t(rect.width), raster.MutableRow(y));
+    const bool transparent = image.HasTransparency();
+    Raster raster(rect.width, rect.height, transparent || fourBytes ? PixelFormat::Bit32 : PixelFormat::Bit24,
+                  Raster::Unfilled{});
+    raster.SetAlpha(transparent ? AlphaMode::Straight : AlphaMode::None);
+    std::vector<uint8_t> bgra(raster.Format() == PixelFormat::Bit24 ? size_t(rect.width) * 4 : 0);
+    for (int y = 0; y < rect.height; ++y) {
+        const uint8_t* src = image.rows.data() + size_t(rect.y + y) * image.rowBytes;
+        uint8_t* dst = raster.MutableRow(y);
+        if (bgra.empty()) {
+            ConvertRow(image, src, uint32_t(rect.x), uint32_t(rect.width), dst);
+            continue;
+        }
+        ConvertRow(image, src, uint32_t(rect.x), uint32_t(rect.width), bgra.data());
+        for (int x = 0; x < rect.width; ++x)
+            std::memcpy(dst + 3 * size_t(x), bgra.data() + 4 * size_t(x), 3);
+    }
     return raster;
 }

@@ -61,5 +61,6 @@ PngImage PngFromRaster(const Raster& raster);
 // transparency (alpha channel or tRNS), no alpha otherwise (every fourth
 // byte 255).
 Raster PngToRaster(const PngImage& image);
-// The pixels of rect only, as PngToRaster gives them.
-Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect);
+// The pixels of rect only, as PngToRaster gives them, but 24-bit when the
+// image has no transparency unless fourBytes asks for 32 bits.
+Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect, bool fourBytes = false);

@@ -268,11 +268,11 @@ TEST(DisplaySource, PicturesShownSmallKeepOnlyTheirFileAndTheLevel)
     EXPECT_EQ(Compare(full, DecodeJpeg(jpegFile)).max, 0);
 
     const PreparedPicture png = PreparePicture(GraphicKind::Png, pngFile, quarter);
-    EXPECT_EQ(png.source->MemoryUse(), pngFile.size() + Raster::StrideFor(160, PixelFormat::Bit32) * 120);
+    EXPECT_EQ(png.source->MemoryUse(), pngFile.size() + Raster::StrideFor(160, PixelFormat::Bit24) * 120);
     const auto& pngSource = static_cast<const PngSource&>(*png.source);
     // The rows once they are needed, and then not the file besides.
     EXPECT_EQ(pngSource.Image().rows, DecodePng(pngFile).rows);
-    EXPECT_EQ(png.source->MemoryUse(), size_t(640 * 3 * 480) + Raster::StrideFor(160, PixelFormat::Bit32) * 120);
+    EXPECT_EQ(png.source->MemoryUse(), size_t(640 * 3 * 480) + Raster::StrideFor(160, PixelFormat::Bit24) * 120);
     // Shown at natural size: the rows at once, no level.
     const PreparedPicture natural =
         PreparePicture(GraphicKind::Png, pngFile, [](int width, int height) { return std::pair{width, height}; });

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "imaging/Levels.h"
 #include "imaging/PngCodec.h"
 #include "system/Failure.h"
 
@@ -278,6 +279,40 @@ TEST(PngSuite, InterlacedAndPlainVariantsGiveTheSameRows)
         }
     }
     EXPECT_EQ(pairs, 21);
+}
+
+TEST(PngSuite, LevelsReadRowByRowAndPartsAgreeWithTheWholePicture)
+{
+    // Every colour type, depth, transparency and interlacing: a level made
+    // while the file is read, without its rows, is the level of the whole
+    // picture; a part of the picture is that part of the whole.
+    for (const fs::path& f : GoodImages()) {
+        SCOPED_TRACE(f.string());
+        const std::vector<uint8_t> bytes = ReadFile(f);
+        const PngImage image = DecodePng(bytes);
+        const Raster whole = PngToRaster(image);
+        for (int level : {1, 2, 3}) {
+            const PngLevel read = DecodePngLevel(bytes, level);
+            EXPECT_TRUE(read.header.rows.empty());
+            EXPECT_EQ(read.header.width, image.width);
+            EXPECT_EQ(read.header.HasTransparency(), image.HasTransparency());
+            const Raster expected = MakeLevel(whole, level);
+            ASSERT_EQ(read.level.Width(), expected.Width());
+            ASSERT_EQ(read.level.Height(), expected.Height());
+            ASSERT_EQ(read.level.Format(), expected.Format());
+            for (int y = 0; y < expected.Height(); ++y)
+                ASSERT_EQ(0, std::memcmp(read.level.Row(y), expected.Row(y), expected.Stride())) << "level " << level;
+        }
+        const PixelRect part{int(image.width) / 3, int(image.height) / 4, std::max(1, int(image.width) / 2),
+                             std::max(1, int(image.height) / 2)};
+        const Raster region = PngRegionToRaster(image, part);
+        EXPECT_EQ(region.Format(), image.HasTransparency() ? PixelFormat::Bit32 : PixelFormat::Bit24);
+        for (int y = 0; y < part.height; ++y)
+            for (int x = 0; x < part.width; ++x) {
+                PaletteEntry a = region.PixelAt(x, y), b = whole.PixelAt(part.x + x, part.y + y);
+                ASSERT_EQ(a, b) << x << "," << y;
+            }
+    }
 }
 
 TEST(PngSuite, BrokenFilesFailWithAMessage)
