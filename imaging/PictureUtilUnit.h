@@ -220,6 +220,8 @@ void LoadPictureForDisplay(TPicture& picture, const std::wstring& fileName, cons
 std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared);
 // The whole file's bytes ("Cannot open file %s", "Stream read error").
 std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName);
+// The graphic drawn at width × height onto white (24 bits per pixel).
+Raster DrawOnWhite(const TGraphic& graphic, int width, int height);
 void ConvertPictureToBitmap(TPicture& picture);
 void ConvertPictureToMetafile(TPicture& picture);
 void ConvertPicture(TPicture& picture, GraphicKind target);

@@ -16,6 +16,7 @@ list(APPEND CORE_SOURCES
 )
 list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp
+  imaging/PictureFiles.cpp
   imaging/PictureTransforms.cpp
 )
 

@@ -1,0 +1,142 @@
+// Pictures and their files: loading a picture from its file (whole, or as
+// far as showing it needs), converting it to another kind, and saving a
+// graphic as the kind its file name's extension asks for.
+#include "imaging/PictureUtilUnit.h"
+
+#include "system/Failure.h"
+
+void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName)
+{
+    std::wstring extension = ExtractExtension(fileName);
+    if (!extension.empty())
+        extension.erase(0, 1);
+    const FileFormat* format = FindFileFormat(extension);
+    if (!format)
+        throw Failure(FormatMessageText(L"Unknown picture file extension (.%s)", {extension}));
+    std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+    std::unique_ptr<TGraphic> graphic = NewGraphic(format->kind);
+    graphic->LoadFromBytes(std::move(bytes));
+    picture.TakeGraphic(std::move(graphic));
+}
+
+void LoadPictureForDisplay(TPicture& picture, const std::wstring& fileName, const ShownSizeRule& shownSize)
+{
+    std::wstring extension = ExtractExtension(fileName);
+    if (!extension.empty())
+        extension.erase(0, 1);
+    const FileFormat* format = FindFileFormat(extension);
+    if (!format)
+        throw Failure(FormatMessageText(L"Unknown picture file extension (.%s)", {extension}));
+    std::vector<uint8_t> bytes = ReadWholeFile(fileName);
+    if (format->kind == GraphicKind::Icon || format->kind == GraphicKind::Metafile) {
+        // Made ready to draw when they are read.
+        std::unique_ptr<TGraphic> graphic = NewGraphic(format->kind);
+        graphic->LoadFromBytes(std::move(bytes));
+        picture.TakeGraphic(std::move(graphic));
+        return;
+    }
+    picture.TakeGraphic(GraphicFromPrepared(PreparePicture(format->kind, std::move(bytes), shownSize)));
+}
+
+std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared)
+{
+    std::unique_ptr<TGraphic> graphic;
+    switch (prepared.kind) {
+    case GraphicKind::Jpeg:
+        if (auto source = std::dynamic_pointer_cast<const JpegSource>(prepared.source))
+            graphic = std::make_unique<TJpegImage>(std::move(source));
+        break;
+    case GraphicKind::Png:
+        if (auto source = std::dynamic_pointer_cast<const PngSource>(prepared.source))
+            graphic = std::make_unique<TPngImage>(std::move(source));
+        break;
+    case GraphicKind::Raster:
+        if (auto source = std::dynamic_pointer_cast<const RasterSource>(prepared.source))
+            graphic = std::make_unique<TBitmapGraphic>(std::move(source));
+        break;
+    case GraphicKind::Icon:
+    case GraphicKind::Metafile:
+        break;
+    }
+    if (!graphic)
+        throw Failure(L"Invalid picture");
+    graphic->SetMetadata(prepared.metadata);
+    return graphic;
+}
+
+void ConvertPictureToBitmap(TPicture& picture)
+{
+    const TGraphic* graphic = picture.Graphic();
+    if (graphic && graphic->Kind() == GraphicKind::Raster)
+        return;
+    auto bitmap = std::make_unique<TBitmapGraphic>();
+    if (graphic) {
+        // Kinds that hold pixels give them directly (transparent parts
+        // composed on white); the others are drawn onto white.
+        if (graphic->Kind() == GraphicKind::Jpeg || graphic->Kind() == GraphicKind::Png)
+            bitmap->Assign(*graphic);
+        else
+            bitmap->SetRaster(DrawOnWhite(*graphic, graphic->Width(), graphic->Height()));
+    }
+    picture.TakeGraphic(std::move(bitmap));
+}
+
+void ConvertPictureToMetafile(TPicture& picture)
+{
+    const TGraphic* graphic = picture.Graphic();
+    if (graphic && graphic->Kind() == GraphicKind::Metafile)
+        return;
+    if (!graphic) {
+        picture.TakeGraphic(std::make_unique<TMetafileGraphic>());
+        return;
+    }
+    picture.TakeGraphic(std::make_unique<TMetafileGraphic>(TMetafileGraphic::Record(*graphic)));
+}
+
+void ConvertPicture(TPicture& picture, GraphicKind target)
+{
+    for (;;) {
+        const TGraphic* graphic = picture.Graphic();
+        if (!graphic) {
+            picture.TakeGraphic(NewGraphic(target));
+            return;
+        }
+        try {
+            if (target == GraphicKind::Raster && graphic->Kind() != GraphicKind::Raster) {
+                ConvertPictureToBitmap(picture);
+            } else if (target == GraphicKind::Metafile && graphic->Kind() != GraphicKind::Metafile) {
+                ConvertPictureToMetafile(picture);
+            } else if (graphic->Kind() != target) {
+                std::unique_ptr<TGraphic> converted = NewGraphic(target);
+                converted->Assign(*graphic);
+                picture.TakeGraphic(std::move(converted));
+            }
+            return;
+        } catch (const Failure&) {
+            if (target == GraphicKind::Raster || picture.Graphic()->Kind() == GraphicKind::Raster)
+                throw;
+            ConvertPicture(picture, GraphicKind::Raster);
+        }
+    }
+}
+
+void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName)
+{
+    const std::wstring extension = LowerAscii(ExtractExtension(fileName));
+    GraphicKind target = GraphicKind::Raster;
+    if (extension == L".jpeg" || extension == L".jpg")
+        target = GraphicKind::Jpeg;
+    else if (extension == L".bmp")
+        target = GraphicKind::Raster;
+    else if (extension == L".ico")
+        throw Failure(L"Saving as an Icon is not supported");
+    else if (extension == L".wmf" || extension == L".emf")
+        target = GraphicKind::Metafile;
+    else if (extension == L".png")
+        target = GraphicKind::Png;
+
+    TPicture temporary;
+    temporary.SetGraphic(&graphic);
+    ConvertPicture(temporary, target);
+    temporary.Graphic()->SaveToFile(fileName);
+}
