@@ -64,7 +64,13 @@ void TMainForm::LoadCurrentImage()
             // before it becomes the current one: a file whose data cannot be
             // decoded fails here, with the decoder's message.
             TPicture loaded;
-            LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
+            if (std::optional<TDecodeAhead::Prepared> prepared = DecodeAhead.Take(path, ZoomStateNow())) {
+                if (!prepared->failure.empty())
+                    throw Failure(prepared->failure);
+                loaded.TakeGraphic(GraphicFromPrepared(prepared->picture));
+            } else {
+                LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
+            }
             CurrentPicture = std::move(loaded);
             Image1.SetPicture(CurrentPicture);
             Modified = false;
@@ -103,19 +109,50 @@ void TMainForm::LoadCurrentImage()
     EndBusy();
     if (FileList.empty())
         ShowNoImagesState();
+    else
+        ReadAheadNext();
+}
+
+void TMainForm::ReadAheadNext()
+{
+    // Reading ahead is only ever a gain: when it cannot start, the load
+    // reads the file itself.
+    try {
+        const size_t count = FileList.size();
+        if (count < 2 || !CurrentIndexValid()) {
+            DecodeAhead.Drop();
+            return;
+        }
+        const size_t next = (size_t(CurrentIndex) + (stepDirection_ < 0 ? count - 1 : 1)) % count;
+        std::wstring extension = ExtractExtension(FileList[next]);
+        if (!extension.empty())
+            extension.erase(0, 1);
+        if (const FileFormat* format = FindFileFormat(extension))
+            DecodeAhead.Request(FolderFilePath(FileList[next]), format->kind, ZoomStateNow());
+        else
+            DecodeAhead.Drop();
+    } catch (const std::exception&) {
+        DecodeAhead.Drop();
+    }
+}
+
+ZoomState TMainForm::ZoomStateNow() const
+{
+    // The area matters only to the fit: states that show pictures alike are
+    // equal.
+    if (!AutoFit)
+        return {false, ZoomPercent, 0, 0};
+    return {true, 100, ScrollBox1.FullWidth(), ScrollBox1.FullHeight()};
 }
 
 ShownSizeRule TMainForm::ShownSizeRuleNow() const
 {
-    const ZoomState zoom{AutoFit, ZoomPercent, ScrollBox1.FullWidth(), ScrollBox1.FullHeight()};
-    return [zoom](int width, int height) {
-        const ShownSize size = ShownSizeFor(zoom, width, height);
-        return std::pair{size.width, size.height};
-    };
+    return ShownSizeRuleFor(ZoomStateNow());
 }
 
 void TMainForm::ShowNoImagesState()
 {
+    DecodeAhead.Drop();
     // What was seen of the last picture goes too.
     Image1.SetPicture(CurrentPicture);
     Modified = false;

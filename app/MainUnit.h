@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DecodeAhead.h"
 #include "app/EmailAttachment.h"
 #include "app/Glyphs.h"
 #include "app/ImageView.h"
@@ -129,6 +130,8 @@ public:
     TMenuItem* Exit1 = nullptr;
 
     TTimer SlideShowTimer;
+    // The file the next step will most likely show, read ahead.
+    TDecodeAhead DecodeAhead;
     TOpenPictureDialog DlgOpenPicture;
     TPrintDialog DlgPrint;
     TSavePictureDialog DlgSavePicture;
@@ -162,8 +165,9 @@ public:
     bool CurrentIndexValid() const { return CurrentIndex >= 0 && size_t(CurrentIndex) < FileList.size(); }
     // Full path of the current file.
     std::wstring CurrentFilePath() const;
-    // The size a picture loaded now will be shown at, by its natural size
-    // (the zoom state and the image area as they are now).
+    // The size a picture loaded now will be shown at, by its natural size:
+    // the zoom state (and the image area when it fits) as they are now.
+    ZoomState ZoomStateNow() const;
     ShownSizeRule ShownSizeRuleNow() const;
     // Full path of a name in FolderPath.
     std::wstring FolderFilePath(const std::wstring& name) const;
@@ -280,6 +284,9 @@ private:
     void SetBarHeights(int bar, int strip, int status);
     void FitMaximised();
     void ReportLoadFailure(const std::wstring& message);
+    // Starts reading ahead the file after the current one in the direction
+    // of the last step.
+    void ReadAheadNext();
     void ReportUnsupportedFile(const std::wstring& argument);
     void SetImagePointers(PointerShape shape);
     void SetFormHint(const std::wstring& hint);
@@ -298,6 +305,8 @@ private:
         TMainForm& form_;
     };
     int stepsUnderWay_ = 0;
+    // The direction of the last step through the list: +1 or -1.
+    int stepDirection_ = 1;
 
     std::vector<std::wstring> arguments_;
     std::wstring commandLineImage_;

@@ -27,9 +27,11 @@ std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
 
 void TMainForm::OpenImageFolder(const std::wstring& path)
 {
+    DecodeAhead.Drop();
     FileList.clear();
     CurrentIndex = 0;
     ZoomPercent = 100;
+    stepDirection_ = 1;
 
     // The wanted name follows the last separator or drive colon.
     const size_t delimiter = path.find_last_of(L"\\/:");
@@ -95,6 +97,7 @@ void TMainForm::ShowNextImage()
         ++CurrentIndex;
     else
         CurrentIndex = 0;
+    stepDirection_ = 1;
     LoadCurrentImage();
 }
 
@@ -109,5 +112,6 @@ void TMainForm::ShowPreviousImage()
         --CurrentIndex;
     else
         CurrentIndex = int(FileList.size()) - 1;
+    stepDirection_ = -1;
     LoadCurrentImage();
 }

@@ -54,6 +54,8 @@ void TMainForm::ApplyZoom(unsigned percent)
         Image1.PrepareDisplay();
     }
     RefreshImageInfo();
+    // The next picture is read ahead for the size it will be shown at.
+    ReadAheadNext();
 }
 
 void TMainForm::StepZoom(int step)
@@ -83,6 +85,8 @@ void TMainForm::ZoomToFit()
         Image1.PrepareDisplay();
     }
     RefreshImageInfo();
+    // The next picture is read ahead for the size it will be shown at.
+    ReadAheadNext();
 }
 
 void TMainForm::ToggleAutoFit()

@@ -56,3 +56,11 @@ ShownSize ShownSizeFor(const ZoomState& zoom, int W, int H)
         return PercentSize(W, H, zoom.percent);
     return {W, H};
 }
+
+std::function<std::pair<int, int>(int, int)> ShownSizeRuleFor(const ZoomState& zoom)
+{
+    return [zoom](int width, int height) {
+        const ShownSize size = ShownSizeFor(zoom, width, height);
+        return std::pair{size.width, size.height};
+    };
+}

@@ -3,6 +3,7 @@
 // load can tell beforehand how large the picture it decodes will be shown.
 #pragma once
 
+#include <functional>
 #include <utility>
 
 inline constexpr unsigned kMinZoom = 1, kMaxZoom = 10000;
@@ -28,5 +29,8 @@ struct ZoomState {
     bool autoFit = true;
     unsigned percent = 100;
     int fullWidth = 0, fullHeight = 0;   // the image area with no scroll bars
+    bool operator==(const ZoomState&) const = default;
 };
 ShownSize ShownSizeFor(const ZoomState& zoom, int W, int H);
+// The same as a rule a load can be handed: natural size to shown size.
+std::function<std::pair<int, int>(int, int)> ShownSizeRuleFor(const ZoomState& zoom);

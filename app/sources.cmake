@@ -7,6 +7,7 @@ list(APPEND WIN_SOURCES
   app/MainUnit.cpp
   app/ImageView.cpp
   app/Loading.cpp
+  app/DecodeAhead.cpp
   app/Navigation.cpp
   app/Editing.cpp
   app/Files.cpp

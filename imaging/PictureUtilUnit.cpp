@@ -59,8 +59,10 @@ int RoundedScale(double value, double numerator, double denominator)
 
 std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName)
 {
-    FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Reading (also ahead, on another thread) never keeps anyone, this
+    // program's saves included, from writing, replacing or deleting the file.
+    FileHandle file(CreateFileW(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         throw Failure(FormatMessageText(L"Cannot open file %s", {FullPathName(fileName)}));
     LARGE_INTEGER size{};

@@ -208,3 +208,78 @@ TEST_F(Display, PicturesShownSmallAreDecodedOnlyAsFarAsTheirSizeNeeds)
     EXPECT_EQ(form->CurrentPicture.Graphic()->Pixels().PixelAt(0, 2399), picture.PixelAt(2399, 1599));
     EXPECT_TRUE(failures.empty());
 }
+
+TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedWhenReached)
+{
+    WriteBytes(folder / L"a.bmp", EncodeBmp(Solid(640, 480, 200, 30, 30)));
+    WriteBytes(folder / L"b.bmp", EncodeBmp(Solid(640, 480, 30, 200, 30)));
+    WriteBytes(folder / L"c.jpg", {0xFF, 0xD8, 0xFF, 'b', 'r', 'o', 'k', 'e', 'n'});
+    WriteBytes(folder / L"d.bmp", EncodeBmp(Solid(640, 480, 20, 40, 220)));
+    WriteBytes(folder / L"e.bmp", EncodeBmp(Solid(640, 480, 90, 90, 90)));
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"a.bmp");
+    form->FileList = {L"a.bmp", L"b.bmp", L"c.jpg", L"d.bmp", L"e.bmp"};
+    form->CurrentIndex = 0;
+    form->LoadCurrentImage();
+    auto centre = [&] {
+        Pump();
+        WindowDc dc(form->ScrollBox1.Handle());
+        return GetPixel(dc.Get(), 200, 150);
+    };
+    // The user looks at the picture until reading ahead is done.
+    auto pause = [&] {
+        for (int i = 0; i < 1000 && form->DecodeAhead.Busy(); ++i)
+            Sleep(10);
+        ASSERT_FALSE(form->DecodeAhead.Busy());
+        Pump();
+    };
+    ASSERT_TRUE(form->AutoFit);
+    ASSERT_EQ(centre(), RGB(200, 30, 30));
+
+    // b is read ahead, then changed on disk: Next shows it as it is now.
+    pause();
+    WriteBytes(folder / L"b.bmp", EncodeBmp(Solid(600, 480, 250, 250, 0)));
+    const int taken = form->DecodeAhead.Taken();
+    form->ShowNextImage();
+    EXPECT_EQ(form->StatusBar1.PanelText(1), L"b.bmp (600x480)");
+    EXPECT_EQ(centre(), RGB(250, 250, 0));
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken);
+
+    // c fails while it is read ahead, which nobody hears of until Next
+    // reaches it: then it is reported, dropped, and d shown.
+    pause();
+    EXPECT_TRUE(failures.empty());
+    form->ShowNextImage();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_TRUE(failures[0].starts_with(L"JPEG error #")) << Narrow(failures[0]);
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
+    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"a.bmp", L"b.bmp", L"d.bmp", L"e.bmp"}));
+    EXPECT_EQ(form->CurrentFileName, L"d.bmp");
+    EXPECT_EQ(centre(), RGB(20, 40, 220));
+
+    // e was read ahead for the fit; shown at another zoom it is read again
+    // for that size.
+    pause();
+    form->AutoFit = false;
+    form->ZoomPercent = 50;
+    form->ShowNextImage();
+    EXPECT_EQ(form->CurrentFileName, L"e.bmp");
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
+    EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 320);
+    EXPECT_EQ(centre(), RGB(90, 90, 90));
+
+    // Stepping back reads ahead backwards, and a zoom step reads ahead again
+    // for the new size: Previous to d, zoom to 60 %, Previous to b from what
+    // was read ahead, at 60 %.
+    form->ShowPreviousImage();
+    EXPECT_EQ(form->CurrentFileName, L"d.bmp");
+    form->StepZoom(10);
+    pause();
+    form->ShowPreviousImage();
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 2);
+    EXPECT_EQ(form->CurrentFileName, L"b.bmp");
+    EXPECT_EQ(form->StatusBar1.PanelText(1), L"b.bmp (600x480)");
+    EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 360);
+    EXPECT_EQ(centre(), RGB(250, 250, 0));
+    EXPECT_EQ(failures.size(), 1u);
+}
