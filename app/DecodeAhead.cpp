@@ -40,6 +40,31 @@ uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const 
     return file.size() + pixels * uint64_t(bytesPerPixel);
 }
 
+// The tiles an opaque picture shows first at its shown size: its top left,
+// as far as the area goes. Nothing for transparent pictures (their tiles
+// depend on the background) and pictures drawn straight from their pixels.
+std::shared_ptr<DisplayTiles> FirstTiles(const std::shared_ptr<const DisplaySource>& source,
+                                         const ShownSizeRule& shownSize, int areaWidth, int areaHeight)
+{
+    if (!source || source->Transparent())
+        return nullptr;
+    const auto [width, height] = shownSize(source->Width(), source->Height());
+    auto tiles = std::make_shared<DisplayTiles>();
+    tiles->SetSource(source);
+    tiles->SetShownSize(width, height);
+    if (width <= 0 || height <= 0 || (tiles->Enlarged() && source->HasWhole()))
+        return nullptr;
+    constexpr int side = DisplayTiles::kTileSide;
+    const int columns = (std::min(width, areaWidth) + side - 1) / side;
+    const int rows = (std::min(height, areaHeight) + side - 1) / side;
+    if (size_t(columns) * size_t(rows) > DisplayTiles::kDefaultMaxTiles)
+        return nullptr;
+    for (int row = 0; row < rows; ++row)
+        for (int column = 0; column < columns; ++column)
+            tiles->Tile(column, row);
+    return tiles;
+}
+
 } // namespace
 
 TDecodeAhead::TDecodeAhead() : thread_([this] { Run(); }) {}
@@ -67,7 +92,8 @@ TDecodeAhead::Identity TDecodeAhead::IdentityOf(const std::wstring& path)
     return identity;
 }
 
-void TDecodeAhead::Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom)
+void TDecodeAhead::Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom, int areaWidth,
+                           int areaHeight)
 {
     if (kind != GraphicKind::Jpeg && kind != GraphicKind::Png && kind != GraphicKind::Raster) {
         Drop();
@@ -83,6 +109,8 @@ void TDecodeAhead::Request(const std::wstring& path, GraphicKind kind, const Zoo
         path_ = path;
         kind_ = kind;
         zoom_ = zoom;
+        areaWidth_ = areaWidth;
+        areaHeight_ = areaHeight;
         state_ = State::Waiting;
     }
     changed_.notify_all();
@@ -160,13 +188,14 @@ void TDecodeAhead::Work(std::unique_lock<std::mutex>& lock)
     const std::wstring path = path_;
     const GraphicKind kind = kind_;
     const ZoomState zoom = zoom_;
+    const int areaWidth = areaWidth_, areaHeight = areaHeight_;
     state_ = State::Working;
     lock.unlock();
     const Identity identity = IdentityOf(path);
     // A file that is not there is left to the load, which says so.
     std::optional<Prepared> prepared;
     if (identity.valid)
-        prepared = Prepare(path, kind, zoom);
+        prepared = Prepare(path, kind, zoom, areaWidth, areaHeight);
     lock.lock();
     if (request != request_)
         return;   // dropped, or another file asked for meanwhile
@@ -176,7 +205,7 @@ void TDecodeAhead::Work(std::unique_lock<std::mutex>& lock)
 }
 
 std::optional<TDecodeAhead::Prepared> TDecodeAhead::Prepare(const std::wstring& path, GraphicKind kind,
-                                                           const ZoomState& zoom)
+                                                           const ZoomState& zoom, int areaWidth, int areaHeight)
 {
     // The same messages as a load that fails.
     Prepared prepared;
@@ -186,6 +215,7 @@ std::optional<TDecodeAhead::Prepared> TDecodeAhead::Prepare(const std::wstring& 
         if (PreparedSize(kind, bytes, shownSize) > kMaxPreparedBytes)
             return std::nullopt;   // the load reads it itself
         prepared.picture = PreparePicture(kind, std::move(bytes), shownSize);
+        prepared.tiles = FirstTiles(prepared.picture.source, shownSize, areaWidth, areaHeight);
     } catch (const Failure& failure) {
         prepared.failure = failure.Message();
     } catch (const std::bad_alloc&) {

@@ -5,8 +5,8 @@
 //
 // The thread touches no window and no viewer state: it is handed a path, the
 // picture's kind and the zoom it will be shown at, and leaves a prepared
-// picture, or the message of its failure, to be taken by the load that
-// reaches the file. Every visible change stays on the user-interface thread:
+// picture (with the tiles an opaque one shows first at that zoom), or the
+// message of its failure, to be taken by the load that reaches the file. Every visible change stays on the user-interface thread:
 // a failure is reported when the file is reached, as a load would report it;
 // a file changed on disk since it was read (its size or time of last
 // writing), or reached at another zoom, is read again by the load.
@@ -27,6 +27,7 @@
 
 #include "app/ZoomRules.h"
 #include "imaging/DisplaySource.h"
+#include "imaging/DisplayTiles.h"
 
 class TDecodeAhead {
 public:
@@ -39,13 +40,18 @@ public:
 
     // Starts reading the file ahead for that zoom, letting go of whatever
     // was prepared or under way for another file or zoom. Only rasters, JPEG
-    // and PNG images are read ahead; for other kinds it is as Drop.
-    void Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom);
+    // and PNG images are read ahead; for other kinds it is as Drop. The tiles
+    // made ahead cover the top left of the picture as far as the area.
+    void Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom, int areaWidth,
+                 int areaHeight);
     // Lets go of what was prepared; work under way is let go when it ends.
     void Drop();
 
     struct Prepared {
         PreparedPicture picture;
+        // What an opaque picture shows first at the zoom (its top left), or
+        // nothing.
+        std::shared_ptr<DisplayTiles> tiles;
         std::wstring failure;   // the message a load would fail with; empty on success
     };
     // What was prepared for path at that zoom, once: waits for work under
@@ -69,7 +75,8 @@ private:
     void Run() noexcept;
     void Work(std::unique_lock<std::mutex>& lock);
     // Nothing when the picture would hold too much to be kept ahead.
-    static std::optional<Prepared> Prepare(const std::wstring& path, GraphicKind kind, const ZoomState& zoom);
+    static std::optional<Prepared> Prepare(const std::wstring& path, GraphicKind kind, const ZoomState& zoom,
+                                           int areaWidth, int areaHeight);
     void DropLocked();
 
     mutable std::mutex mutex_;
@@ -79,6 +86,7 @@ private:
     std::wstring path_;
     GraphicKind kind_ = GraphicKind::Raster;
     ZoomState zoom_;
+    int areaWidth_ = 0, areaHeight_ = 0;
     uint64_t request_ = 0;   // counts requests, so late results of old ones are dropped
     Identity identity_;      // of the file when its reading began
     std::optional<Prepared> prepared_;

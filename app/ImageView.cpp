@@ -71,6 +71,11 @@ void TImageView::SetPicture(const TPicture& picture)
     Changed();
 }
 
+void TImageView::TakeTiles(DisplayTiles tiles)
+{
+    tiles_.TakeTiles(std::move(tiles));
+}
+
 void TImageView::SetBackground(COLORREF color)
 {
     if (color == background_)

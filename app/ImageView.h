@@ -34,6 +34,9 @@ public:
     // Takes a copy of the picture (the pixels are shared, not copied).
     void SetPicture(const TPicture& picture);
     const TPicture& Picture() const { return picture_; }
+    // Tiles made elsewhere for the picture just set, kept as if made here
+    // (ignored when they are of another picture or background).
+    void TakeTiles(DisplayTiles tiles);
     // Transparent parts of the picture are shown over this colour.
     void SetBackground(COLORREF color);
     // Decodes what showing the picture at the control's size needs now, so

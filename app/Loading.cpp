@@ -64,7 +64,8 @@ void TMainForm::LoadCurrentImage()
             // before it becomes the current one: a file whose data cannot be
             // decoded fails here, with the decoder's message.
             TPicture loaded;
-            if (std::optional<TDecodeAhead::Prepared> prepared = DecodeAhead.Take(path, ZoomStateNow())) {
+            std::optional<TDecodeAhead::Prepared> prepared = DecodeAhead.Take(path, ZoomStateNow());
+            if (prepared) {
                 if (!prepared->failure.empty())
                     throw Failure(prepared->failure);
                 loaded.TakeGraphic(GraphicFromPrepared(prepared->picture));
@@ -73,6 +74,8 @@ void TMainForm::LoadCurrentImage()
             }
             CurrentPicture = std::move(loaded);
             Image1.SetPicture(CurrentPicture);
+            if (prepared && prepared->tiles)
+                Image1.TakeTiles(std::move(*prepared->tiles));
             Modified = false;
             ChangesDismissed = false;
             Resized = false;
@@ -128,7 +131,8 @@ void TMainForm::ReadAheadNext()
         if (!extension.empty())
             extension.erase(0, 1);
         if (const FileFormat* format = FindFileFormat(extension))
-            DecodeAhead.Request(FolderFilePath(FileList[next]), format->kind, ZoomStateNow());
+            DecodeAhead.Request(FolderFilePath(FileList[next]), format->kind, ZoomStateNow(),
+                                ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
         else
             DecodeAhead.Drop();
     } catch (const std::exception&) {

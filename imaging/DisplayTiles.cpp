@@ -30,6 +30,20 @@ void DisplayTiles::SetBackground(uint8_t red, uint8_t green, uint8_t blue)
         tiles_.clear();
 }
 
+void DisplayTiles::TakeTiles(DisplayTiles&& made)
+{
+    if (!source_ || made.source_ != source_)
+        return;
+    shownWidth_ = made.shownWidth_;
+    shownHeight_ = made.shownHeight_;
+    tiles_ = std::move(made.tiles_);
+    made.tiles_.clear();
+    for (Kept& kept : tiles_)
+        kept.lastUse = ++clock_;
+    if (source_->Transparent() && !std::equal(background_, background_ + 3, made.background_))
+        tiles_.clear();
+}
+
 int DisplayTiles::Level() const
 {
     if (!source_)

@@ -50,6 +50,9 @@ public:
     int TilesMade() const { return tilesMade_; }
     size_t TilesKept() const { return tiles_.size(); }
     void DropTiles() { tiles_.clear(); }
+    // Takes the tiles `made` has of this source, and its shown size (made
+    // ahead elsewhere); nothing when its source is another.
+    void TakeTiles(DisplayTiles&& made);
 
 private:
     struct Kept {

@@ -270,16 +270,18 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedWhenReach
 
     // Stepping back reads ahead backwards, and a zoom step reads ahead again
     // for the new size: Previous to d, zoom to 60 %, Previous to b from what
-    // was read ahead, at 60 %.
+    // was read ahead, at 60 %, with the tiles it shows made ahead too.
     form->ShowPreviousImage();
     EXPECT_EQ(form->CurrentFileName, L"d.bmp");
     form->StepZoom(10);
     pause();
+    const int tilesMade = form->Image1.TilesMade();
     form->ShowPreviousImage();
     EXPECT_EQ(form->DecodeAhead.Taken(), taken + 2);
     EXPECT_EQ(form->CurrentFileName, L"b.bmp");
     EXPECT_EQ(form->StatusBar1.PanelText(1), L"b.bmp (600x480)");
     EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 360);
     EXPECT_EQ(centre(), RGB(250, 250, 0));
+    EXPECT_EQ(form->Image1.TilesMade(), tilesMade);
     EXPECT_EQ(failures.size(), 1u);
 }
