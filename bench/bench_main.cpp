@@ -62,7 +62,8 @@ int WriteInputs(const std::string& folder)
         Write(name + ".png", variant == 0 ? GetInputs().png : EncodePng(PngFromRaster(photo)));
     }
     Write(folder + "/small.jpg", EncodeJpeg(MakePhoto(100, 100)));
-    std::printf("wrote %s/photo{a,b,c}.{jpg,png} (%dx%d) and small.jpg\n", folder.c_str(), kWidth, kHeight);
+    Write(folder + "/smallb.jpg", EncodeJpeg(MakePhoto(100, 100, 1)));
+    std::printf("wrote %s/photo{a,b,c}.{jpg,png} (%dx%d) and small{,b}.jpg\n", folder.c_str(), kWidth, kHeight);
     return 0;
 }
 

@@ -201,6 +201,10 @@ int main(int argc, char** argv)
                 printf("timeout\n");
                 return 1;
             }
+            /* A short rest between looks: spinning would take a processor
+             * (and the X server's time) from the program watched. */
+            struct timespec rest = {0, 1000000};
+            nanosleep(&rest, NULL);
         }
     }
     fprintf(stderr, "screen_probe: bad arguments\n");

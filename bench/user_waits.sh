@@ -57,13 +57,14 @@ inputs="$work/inputs"
 if [ ! -f "$inputs/.done" ]; then
   rm -rf "$inputs"; mkdir -p "$inputs/all"
   (cd "$root/build/windows" && wine pixavo_bench.exe --write-inputs "$(winepath -w "$inputs/all")") >/dev/null || exit 1
-  mkdir -p "$inputs/jpeg" "$inputs/png" "$inputs/png3" "$inputs/one" "$inputs/onepng" "$inputs/small"
+  mkdir -p "$inputs/jpeg" "$inputs/png" "$inputs/png3" "$inputs/one" "$inputs/onepng" "$inputs/small" "$inputs/smalls"
   cp "$inputs"/all/photo{a,b}.jpg "$inputs/jpeg/"
   cp "$inputs"/all/photo{a,b}.png "$inputs/png/"
   cp "$inputs"/all/photo{a,b,c}.png "$inputs/png3/"
   cp "$inputs/all/photoa.jpg" "$inputs/one/"
   cp "$inputs/all/photoa.png" "$inputs/onepng/"
   cp "$inputs/all/small.jpg" "$inputs/small/"
+  cp "$inputs"/all/small{,b}.jpg "$inputs/smalls/"
   touch "$inputs/.done"
 fi
 
@@ -214,6 +215,8 @@ measure_memory() {
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
 wanted startup && measure_startup "start-up, 24 MP JPEG" "$inputs/one/photoa.jpg"
 wanted startup && measure_startup "start-up, 100 x 100 JPEG" "$inputs/small/small.jpg"
+# What any step costs here (key, paint, the screen): the floor of the others.
+wanted next && measure_next "Next to a 100 x 100 JPEG" "$inputs/smalls/small.jpg" 0.3
 wanted next && measure_next "Next to a 24 MP JPEG after 1.5 s" "$inputs/jpeg/photoa.jpg" 1.5
 wanted next && measure_next "Next to a 24 MP JPEG at once" "$inputs/jpeg/photoa.jpg" 0
 wanted next && measure_next "Next to a 24 MP PNG after 1.5 s" "$inputs/png/photoa.png" 1.5
