@@ -364,26 +364,34 @@ void TScrollArea::SetPosition(Axis axis, int position)
 {
     const int i = int(axis);
     const int page = axis == Axis::Horizontal ? VisibleWidth() : VisibleHeight();
-    position = shown_[i] ? std::clamp(position, 0, std::max(0, Range(axis) - page)) : 0;
+    position = wanted_[i] ? std::clamp(position, 0, std::max(0, Range(axis) - page)) : 0;
     if (position == position_[i])
         return;
     position_[i] = position;
+    if (movesHeld_ > 0) {
+        movePending_ = true;
+        return;
+    }
     SCROLLINFO info{sizeof(info), SIF_POS};
     info.nPos = position;
     SetScrollInfo(handle_, axis == Axis::Horizontal ? SB_HORZ : SB_VERT, &info, TRUE);
     MoveContent();
 }
 
+int TScrollArea::VisibleWidth() const
+{
+    return FullWidth() - (wanted_[1] ? GetSystemMetrics(SM_CXVSCROLL) : 0);
+}
+
+int TScrollArea::VisibleHeight() const
+{
+    return FullHeight() - (wanted_[0] ? GetSystemMetrics(SM_CYHSCROLL) : 0);
+}
+
 void TScrollArea::UpdateScrollBars()
 {
     if (updating_ || !handle_)
         return;
-    updating_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{updating_};
-
     const int fullWidth = FullWidth(), fullHeight = FullHeight();
     const int barWidth = GetSystemMetrics(SM_CXVSCROLL), barHeight = GetSystemMetrics(SM_CYHSCROLL);
     const int rangeX = Range(Axis::Horizontal), rangeY = Range(Axis::Vertical);
@@ -396,26 +404,56 @@ void TScrollArea::UpdateScrollBars()
     const bool need[2] = {horizontal, vertical};
     const int range[2] = {rangeX, rangeY};
     for (int i = 0; i < 2; ++i) {
-        const int bar = i == 0 ? SB_HORZ : SB_VERT;
+        wanted_[i] = need[i];
         position_[i] = need[i] ? std::clamp(position_[i], 0, std::max(0, range[i] - visible[i])) : 0;
-        if (need[i]) {
+    }
+    ApplyScrollBars();
+}
+
+void TScrollArea::ApplyScrollBars()
+{
+    if (movesHeld_ > 0) {
+        movePending_ = true;
+        return;
+    }
+    updating_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{updating_};
+    const int visible[2] = {VisibleWidth(), VisibleHeight()};
+    for (int i = 0; i < 2; ++i) {
+        const int bar = i == 0 ? SB_HORZ : SB_VERT;
+        if (wanted_[i]) {
             SCROLLINFO info{sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS};
             info.nMin = 0;
-            info.nMax = range[i] - 1;
+            info.nMax = Range(Axis(i)) - 1;
             info.nPage = UINT(std::max(visible[i], 0));
             info.nPos = position_[i];
             SetScrollInfo(handle_, bar, &info, TRUE);
         }
-        if (need[i] != shown_[i]) {
-            shown_[i] = need[i];
-            ShowScrollBar(handle_, bar, need[i]);
+        if (wanted_[i] != shown_[i]) {
+            shown_[i] = wanted_[i];
+            ShowScrollBar(handle_, bar, wanted_[i]);
         }
     }
     MoveContent();
 }
 
+TScrollArea::MovesHeld::~MovesHeld()
+{
+    if (--area_.movesHeld_ == 0 && area_.movePending_) {
+        area_.movePending_ = false;
+        area_.ApplyScrollBars();
+    }
+}
+
 void TScrollArea::MoveContent()
 {
+    if (movesHeld_ > 0) {
+        movePending_ = true;
+        return;
+    }
     if (!content_ || !content_->Handle())
         return;
     SetWindowPos(content_->Handle(), nullptr, contentX_ - position_[0], contentY_ - position_[1], contentWidth_,

@@ -89,6 +89,22 @@ class TScrollArea : public TPointerWindow {
 public:
     enum class Axis { Horizontal, Vertical };
     explicit TScrollArea(TWindow& parent);
+
+    // Holds the scroll bars and the content window back while the content is
+    // placed in several steps (sizes, positions and the visible part follow
+    // each step arithmetically), and shows the end state once, when the last
+    // such scope ends: every scroll bar shown or hidden and every move of a
+    // window costs a round of the system's window management.
+    class MovesHeld {
+    public:
+        explicit MovesHeld(TScrollArea& area) : area_(area) { ++area_.movesHeld_; }
+        ~MovesHeld();
+        MovesHeld(const MovesHeld&) = delete;
+        MovesHeld& operator=(const MovesHeld&) = delete;
+
+    private:
+        TScrollArea& area_;
+    };
     void SetContent(TWindow* content);
 
     void SetContentSize(int width, int height);
@@ -101,9 +117,10 @@ public:
     int Position(Axis axis) const { return position_[int(axis)]; }
     void SetPosition(Axis axis, int position);
     int Range(Axis axis) const;     // the extent of the scrollable content
-    bool ScrollBarShown(Axis axis) const { return shown_[int(axis)]; }
-    int VisibleWidth() const { return ClientWidth(); }
-    int VisibleHeight() const { return ClientHeight(); }
+    bool ScrollBarShown(Axis axis) const { return wanted_[int(axis)]; }
+    // The full size less the scroll bars that are, or are to be, shown.
+    int VisibleWidth() const;
+    int VisibleHeight() const;
     int FullWidth() const { return Width(); }
     int FullHeight() const { return Height(); }
 
@@ -112,14 +129,18 @@ protected:
 
 private:
     void UpdateScrollBars();
+    void ApplyScrollBars();
     void MoveContent();
     void Scroll(Axis axis, WORD code);
 
     TWindow* content_ = nullptr;
     int contentX_ = 0, contentY_ = 0, contentWidth_ = 0, contentHeight_ = 0;   // in content coordinates
     int position_[2] = {0, 0};
-    bool shown_[2] = {false, false};
+    bool wanted_[2] = {false, false};   // the scroll bars the content needs
+    bool shown_[2] = {false, false};    // and those shown
     bool updating_ = false;
+    int movesHeld_ = 0;
+    bool movePending_ = false;
 };
 
 // The message panel over the image area.

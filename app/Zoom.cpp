@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include "app/ZoomRules.h"
 #include "system/Numbers.h"
@@ -34,6 +35,9 @@ void TMainForm::ApplyZoom(unsigned percent)
 {
     if ((percent >= kMinZoom && percent <= kMaxZoom) || AutoFit) {
         const double W = CurrentPicture.Width(), H = CurrentPicture.Height();
+        // The scroll bars and the image control change on screen once, when
+        // it is placed.
+        std::optional<TScrollArea::MovesHeld> held(std::in_place, ScrollBox1);
         // Shrunk first, so the scroll bars of the old size do not narrow the
         // visible part that the new size is measured against.
         ShrinkToVisibleArea(ScrollBox1);
@@ -51,6 +55,7 @@ void TMainForm::ApplyZoom(unsigned percent)
         // below would then have to work around.
         ScrollBox1.SetContentBounds(0, 0, size.width, size.height);
         PlaceImage();
+        held.reset();
         Image1.PrepareDisplay();
     }
     RefreshImageInfo();
@@ -74,6 +79,7 @@ void TMainForm::StepZoom(int step)
 
 void TMainForm::ZoomToFit()
 {
+    std::optional<TScrollArea::MovesHeld> held(std::in_place, ScrollBox1);
     ShrinkToVisibleArea(ScrollBox1);
     const double W = CurrentPicture.Width(), H = CurrentPicture.Height();
     if (W > 0 && H > 0) {
@@ -82,6 +88,7 @@ void TMainForm::ZoomToFit()
         ZoomPercent = percent;
         ScrollBox1.SetContentBounds(0, 0, size.width, size.height);
         PlaceImage();
+        held.reset();
         Image1.PrepareDisplay();
     }
     RefreshImageInfo();

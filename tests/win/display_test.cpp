@@ -209,6 +209,53 @@ TEST_F(Display, PicturesShownSmallAreDecodedOnlyAsFarAsTheirSizeNeeds)
     EXPECT_TRUE(failures.empty());
 }
 
+TEST_F(Display, ScrollBarsAndTheImageControlEndWhereTheZoomArithmeticPutsThem)
+{
+    // A zoom step shows its end state at once: the scroll bars on screen,
+    // the visible part and the image control's place are what the zoom's
+    // arithmetic worked with, whatever bars the steps between had.
+    WriteBytes(folder / L"a.bmp", EncodeBmp(Pattern(1200, 900)));
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"a.bmp");
+    form->AutoFit = false;
+    form->LoadCurrentImage();
+    TScrollArea& area = form->ScrollBox1;
+    const struct {
+        unsigned percent;
+        bool autoFit;
+        int scrollX, scrollY;
+    } steps[] = {{100, false, 500, 300}, {110, false, 0, 0}, {30, false, 0, 0}, {33, false, 0, 0},
+                 {200, false, 2000, 2000}, {100, true, 0, 0}, {25, false, 0, 0}, {90, false, 40, 900}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(::testing::Message() << step.percent << " % " << (step.autoFit ? "fit" : ""));
+        form->AutoFit = step.autoFit;
+        form->ApplyZoom(step.percent);
+        area.SetPosition(Axis::Horizontal, step.scrollX);
+        area.SetPosition(Axis::Vertical, step.scrollY);
+        Pump();
+        RECT client{};
+        GetClientRect(area.Handle(), &client);
+        const LONG style = GetWindowLongW(area.Handle(), GWL_STYLE);
+        EXPECT_EQ(area.ScrollBarShown(Axis::Horizontal), (style & WS_HSCROLL) != 0);
+        EXPECT_EQ(area.ScrollBarShown(Axis::Vertical), (style & WS_VSCROLL) != 0);
+        EXPECT_EQ(area.VisibleWidth(), client.right);
+        EXPECT_EQ(area.VisibleHeight(), client.bottom);
+        for (const Axis axis : {Axis::Horizontal, Axis::Vertical}) {
+            SCROLLINFO info{sizeof(info), SIF_POS};
+            if (area.ScrollBarShown(axis) && GetScrollInfo(area.Handle(), axis == Axis::Horizontal ? SB_HORZ : SB_VERT, &info))
+                EXPECT_EQ(info.nPos, area.Position(axis));
+        }
+        RECT placed{};
+        GetWindowRect(form->Image1.Handle(), &placed);
+        MapWindowPoints(nullptr, area.Handle(), reinterpret_cast<POINT*>(&placed), 2);
+        const RECT bounds = area.ContentBounds();
+        EXPECT_EQ(placed.left, bounds.left);
+        EXPECT_EQ(placed.top, bounds.top);
+        EXPECT_EQ(placed.right - placed.left, bounds.right - bounds.left);
+        EXPECT_EQ(placed.bottom - placed.top, bounds.bottom - bounds.top);
+    }
+}
+
 TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedWhenReached)
 {
     WriteBytes(folder / L"a.bmp", EncodeBmp(Solid(640, 480, 200, 30, 30)));
