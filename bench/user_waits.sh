@@ -151,6 +151,11 @@ measure_next() {   # measure_next NAME FOLDER_FILE PAUSE
   local name=$1 file=$2 pause=$3 ms
   start_viewer_at "$file"; settle; maximise
   grab "$name-a"; "$probe" key n; settle; grab "$name-b"; "$probe" key n; settle
+  # Both pictures must have been seen, or every wait would end at once.
+  if cmp -s "$work/refs/$name-a.ppm" "$work/refs/$name-b.ppm"; then
+    echo "$name: the two pictures looked the same on screen; not measured" >&2
+    stop_viewer; return
+  fi
   for i in $(seq "$runs"); do
     for to in b a; do
       sleep "$pause"
