@@ -90,13 +90,7 @@ void TErrorDlg::SBtnCancelClick() { SetModalResult(2); }
 
 void TErrorDlg::FormKeyPress(wchar_t& key)
 {
-    if (key == 13) {
-        SetModalResult(1);
-        key = 0;
-    } else if (key == 27) {
-        SetModalResult(2);
-        key = 0;
-    }
+    AnswerEnterAndEscape(key, 1, 2);
 }
 
 void TErrorDlg::FormShow()

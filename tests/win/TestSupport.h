@@ -163,22 +163,7 @@ inline void AnswerModals(std::vector<std::wstring>& failures, std::function<HWND
 inline void StopAnsweringModals() { Application::ModalShownHook() = nullptr; }
 
 // True when the system has a font of that face installed.
-inline bool InstalledFont(const std::wstring& face)
-{
-    WindowDc screen;
-    LOGFONTW wanted{};
-    wanted.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(wanted.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-    bool found = false;
-    EnumFontFamiliesExW(
-        screen.Get(), &wanted,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
-            *reinterpret_cast<bool*>(data) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    return found;
-}
+inline bool InstalledFont(const std::wstring& face) { return FontInstalled(face.c_str()); }
 
 // Answers the system's print dialog from inside its own modal loop (a
 // thread timer, which that loop dispatches): counts the dialogs shown and
