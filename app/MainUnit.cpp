@@ -8,6 +8,7 @@
 #include "system/Failure.h"
 #include "system/Numbers.h"
 #include "system/RegistryUnit.h"
+#include "system/ScopedFlag.h"
 #include "system/SettingsNames.h"
 
 namespace {
@@ -302,11 +303,7 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The user sizes the window with the mouse or the keyboard: the
         // smallest size applies while it lasts (the system's loop runs inside).
         if ((wParam & 0xFFF0) == SC_SIZE) {
-            struct Tracking {
-                bool& flag;
-                explicit Tracking(bool& f) : flag(f) { flag = true; }
-                ~Tracking() { flag = false; }
-            } tracking(userSizing_);
+            const ScopedFlag tracking(userSizing_);
             return TForm::HandleMessage(message, wParam, lParam);
         }
         break;

@@ -1,5 +1,6 @@
 #include "dialogs/ErrorDlgUnit.h"
 
+#include "system/ScopedFlag.h"
 
 namespace {
 
@@ -65,11 +66,7 @@ void TErrorDlg::ApplicationEvents1Exception(const Failure& failure)
         pending_ = failure.Message();
         return;
     }
-    reporting_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{reporting_};
+    const ScopedFlag reporting(reporting_);
     SetErrorText(failure.Message());
     ShowModal();
 }
