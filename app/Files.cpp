@@ -64,14 +64,10 @@ std::optional<std::wstring> TryToSave(const TGraphic& graphic, const std::wstrin
     try {
         SaveGraphicToFile(graphic, path);
         return std::nullopt;
-    } catch (const SilentAbort&) {
-        throw;
     } catch (const ConversionError&) {
         return conversionText;
-    } catch (const Failure& failure) {
-        return failure.Message();
-    } catch (const std::bad_alloc&) {
-        return L"Out of memory";
+    } catch (const std::exception&) {
+        return Application::FailureText();
     }
 }
 
@@ -90,7 +86,7 @@ bool IsPlainFileName(const std::wstring& name)
 
 void TMainForm::ShowSaveError(const std::wstring& message)
 {
-    MessageBoxW(handle_, message.c_str(), Application::Title().c_str(), MB_OK | MB_ICONERROR);
+    Application::ShowErrorBox(handle_, message);
 }
 
 bool TMainForm::SaveCurrentImage()
