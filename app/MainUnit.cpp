@@ -363,27 +363,6 @@ void TMainForm::FormClose()
     RemoveEmailTempFolder();
 }
 
-void TMainForm::RemoveEmailTempFolder()
-{
-    if (EmailTempFolder.empty())
-        return;
-    DWORD attributes = GetFileAttributesW(EmailTempFolder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((EmailTempFolder + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-                continue;
-            if (IsSupportedImageFile(data.cFileName))
-                DeleteFileW((EmailTempFolder + L"\\" + data.cFileName).c_str());
-        } while (FindNextFileW(find.Get(), &data));
-    }
-    find.Reset();
-    RemoveDirectoryW(EmailTempFolder.c_str());
-}
-
 void TMainForm::FormDestroy()
 {
     HelpDlg.reset();
