@@ -164,9 +164,7 @@ TAFQuickMail::~TAFQuickMail() = default;
 
 void TAFQuickMail::SetErrorMessage(const std::wstring& text)
 {
-    const std::wstring value = text.empty() ? std::wstring(kDefaultErrorMessage) : text;
-    if (value != errorMessage_)
-        errorMessage_ = value;
+    errorMessage_ = text.empty() ? std::wstring(kDefaultErrorMessage) : text;
 }
 
 void TAFQuickMail::SetComboAccounts(TComboBox* box)
@@ -225,8 +223,9 @@ int32_t TAFQuickMail::SendMail(const std::wstring& subject, const std::wstring& 
             if (mail) {
                 try {
                     mail->RestoreDefaultAccount();
-                } catch (const Failure&) {
-                    // The value was writable a moment ago; nothing else can be done here.
+                } catch (...) {
+                    // Nothing may leave a destructor; the value was writable a
+                    // moment ago and nothing else can be done here.
                 }
             }
         }
