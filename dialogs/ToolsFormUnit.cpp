@@ -247,10 +247,7 @@ void TToolBox::FormClose() { ResetSizeFields(); }
 
 void TToolBox::FormKeyPress(wchar_t& key)
 {
-    if (key == 27) {
-        Close();
-        key = 0;
-    }
+    CloseOnEscape(key);
 }
 
 LRESULT TToolBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

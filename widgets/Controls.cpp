@@ -646,6 +646,14 @@ void TForm::AnswerEnterAndEscape(wchar_t& key, int enter, int escape)
     }
 }
 
+void TForm::CloseOnEscape(wchar_t& key)
+{
+    if (key == 27) {
+        Close();
+        key = 0;
+    }
+}
+
 int TForm::ShowModal()
 {
     if (modal_ || IsWindowVisible(handle_))

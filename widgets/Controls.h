@@ -191,6 +191,8 @@ public:
     // Enter closes the form with the answer enter, Escape with escape; the
     // key is swallowed (for forms that see keys before their controls).
     void AnswerEnterAndEscape(wchar_t& key, int enter, int escape);
+    // Escape closes the form as Close does; the key is swallowed.
+    void CloseOnEscape(wchar_t& key);
     bool KeyPreview() const { return keyPreview_; }
     void SetKeyPreview(bool preview) { keyPreview_ = preview; }
     void SetShowHint(bool show);
