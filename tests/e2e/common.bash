@@ -84,6 +84,14 @@ pixel() {   # pixel FILE X Y -> "R,G,B" (8 bit)
     sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
 }
 
+near_pixel() {   # near_pixel WHAT "R,G,B" FILE X Y TOLERANCE: each channel within TOLERANCE
+  local got; got="$(pixel "$3" "$4" "$5")"
+  local IFS=,; read -r r g b <<<"$2"; read -r R G B <<<"$got"
+  local d=0 v
+  for v in $((r - R)) $((g - G)) $((b - B)); do v=${v#-}; [ "$v" -gt "$d" ] && d=$v; done
+  if [ "$d" -le "$6" ]; then echo "ok: $1 ($got)"; else echo "FAILED: $1 at $4,$5: expected $2, got $got"; failures=$((failures + 1)); fi
+}
+
 failures=0
 check() {   # check WHAT EXPECTED ACTUAL
   if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAILED: $1: expected '$2', got '$3'"; failures=$((failures + 1)); fi
