@@ -278,9 +278,7 @@ bool TAFQuickMail::Send()
     if (code == 0)
         return true;
     if (!HandleMailError(uint32_t(code))) {
-        const std::wstring text = errorMessage_ + L" (" + std::to_wstring(code) + L").";
-        const std::wstring& title = Application::Title();
-        MessageBoxW(GetActiveWindow(), text.c_str(), title.empty() ? nullptr : title.c_str(), MB_OK | MB_ICONERROR);
+        Application::ShowErrorBox(GetActiveWindow(), errorMessage_ + L" (" + std::to_wstring(code) + L").");
     }
     return false;
 }

@@ -214,7 +214,9 @@ std::wstring Application::FailureText()
 
 void Application::ShowErrorBox(HWND owner, const std::wstring& text)
 {
-    MessageBoxW(owner, text.c_str(), Title().c_str(), MB_OK | MB_ICONERROR);
+    // Without a title the system's own caption ("Error") shows.
+    const std::wstring& title = Title();
+    MessageBoxW(owner, text.c_str(), title.empty() ? nullptr : title.c_str(), MB_OK | MB_ICONERROR);
 }
 
 int SystemDpi()
