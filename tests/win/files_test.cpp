@@ -225,7 +225,7 @@ TEST_F(Files, RenameKeepsTheExtensionAndAsksAgainAfterAnError)
         renameShown.clear();
         errors.clear();
         Press(VK_RETURN, ssCtrl);
-        EXPECT_EQ(renameShown.size(), c.typed.size());
+        ASSERT_EQ(renameShown.size(), c.typed.size());
         EXPECT_EQ(renameShown.front(), L"photo");
         if (c.typed.size() > 1) {
             EXPECT_EQ(renameShown[1], *c.typed[0]);   // the text as the user left it
