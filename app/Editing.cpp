@@ -17,7 +17,7 @@ void TMainForm::TransformCurrentImage(TransformMode mode)
     const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(*CurrentPicture.Graphic(), mode);
     ReplaceCurrentGraphic(*turned);
     Modified = true;
-    SetSaveEnabled(!SlideShowTimer.Enabled());   // locked while a slide show runs
+    UpdateSlideShowCommands();   // the save commands, unless a running show locks them
     StepZoom(0);
     if (ToolBox)
         ToolBox->ImageTransformed(mode);
@@ -32,7 +32,7 @@ void TMainForm::ResizeCurrentImage(int width, int height)
     ReplaceCurrentGraphic(*resized);
     Resized = true;
     Modified = true;
-    SetSaveEnabled(!SlideShowTimer.Enabled());   // locked while a slide show runs
+    UpdateSlideShowCommands();   // the save commands, unless a running show locks them
     StepZoom(0);
 }
 

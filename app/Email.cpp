@@ -1,10 +1,11 @@
 // E-mailing the current image: the size dialog, the attachment written into
-// the program's own folder for attachments, and the message handed to the
-// user's mail program.
+// the program's own folder for attachments, the message handed to the
+// user's mail program, and the folder's removal when the program closes.
 #include "app/MainUnit.h"
 
 #include <iterator>
 
+#include "imaging/ImageFormats.h"
 #include "mail/AFQuickMail.h"
 #include "system/Failure.h"
 
@@ -85,4 +86,24 @@ void TMainForm::SendImageByEmail(EmailSize size)
     mail.FileNames = {attachment};
     mail.TextToSend = MessageBody();
     mail.Send();
+}
+
+// The attachments written by this run go with the program: the images in the
+// folder, then the folder itself when nothing else is left in it.
+void TMainForm::RemoveEmailTempFolder()
+{
+    if (EmailTempFolder.empty() || !DirectoryExists(EmailTempFolder))
+        return;
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((EmailTempFolder + L"\\*").c_str(), &data));
+    if (find) {
+        do {
+            if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
+                continue;
+            if (IsSupportedImageFile(data.cFileName))
+                DeleteFileW((EmailTempFolder + L"\\" + data.cFileName).c_str());
+        } while (FindNextFileW(find.Get(), &data));
+    }
+    find.Reset();
+    RemoveDirectoryW(EmailTempFolder.c_str());
 }

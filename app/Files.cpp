@@ -64,14 +64,10 @@ std::optional<std::wstring> TryToSave(const TGraphic& graphic, const std::wstrin
     try {
         SaveGraphicToFile(graphic, path);
         return std::nullopt;
-    } catch (const SilentAbort&) {
-        throw;
     } catch (const ConversionError&) {
         return conversionText;
-    } catch (const Failure& failure) {
-        return failure.Message();
-    } catch (const std::bad_alloc&) {
-        return L"Out of memory";
+    } catch (const std::exception&) {
+        return Application::FailureText();
     }
 }
 
@@ -90,7 +86,7 @@ bool IsPlainFileName(const std::wstring& name)
 
 void TMainForm::ShowSaveError(const std::wstring& message)
 {
-    MessageBoxW(handle_, message.c_str(), Application::Title().c_str(), MB_OK | MB_ICONERROR);
+    Application::ShowErrorBox(handle_, message);
 }
 
 bool TMainForm::SaveCurrentImage()
@@ -184,14 +180,10 @@ bool TMainForm::ConfirmLeaveModifiedImage()
     // save that fails keeps the changes on screen: the caller stops.
     if (!Resized && std::max(CurrentPicture.Width(), CurrentPicture.Height()) > kSmallImageSide)
         return !SaveCurrentImage();
-    const std::vector<std::wstring>* wording = nullptr;
-    if (Resized && !ChangesDismissed)
-        wording = &GeneralWording();
-    else if (ChangesDismissed)
+    if (ChangesDismissed)
         return false;   // dealt with already: the changes are dropped
-    else
-        wording = &SmallImageWording();
-    switch (HelpDlg->Prompt(kLeaveTitle, kLeaveHeadline, *wording, {L"Yes", L"No", L"Discard Changes"})) {
+    const std::vector<std::wstring>& wording = Resized ? GeneralWording() : SmallImageWording();
+    switch (HelpDlg->Prompt(kLeaveTitle, kLeaveHeadline, wording, {L"Yes", L"No", L"Discard Changes"})) {
     case 1:
         return !SaveCurrentImage();
     case 3:
@@ -215,8 +207,7 @@ void TMainForm::RenameCurrentImage()
     if (!CurrentIndexValid() || !RenameDlg)
         return;
     // The extension never changes by renaming.
-    const size_t dot = CurrentFileName.rfind(L'.');
-    const std::wstring extension = dot == std::wstring::npos ? std::wstring() : CurrentFileName.substr(dot);
+    const std::wstring extension = ExtractExtension(CurrentFileName);
     const std::wstring base = CurrentFileName.substr(0, CurrentFileName.size() - extension.size());
     RenameDlg->EdtNewFileName.SetText(base);
     // After an error the dialog opens again with the text as it was left.

@@ -8,6 +8,7 @@
 #include "system/Failure.h"
 #include "system/Numbers.h"
 #include "system/RegistryUnit.h"
+#include "system/ScopedFlag.h"
 #include "system/SettingsNames.h"
 
 namespace {
@@ -302,11 +303,7 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The user sizes the window with the mouse or the keyboard: the
         // smallest size applies while it lasts (the system's loop runs inside).
         if ((wParam & 0xFFF0) == SC_SIZE) {
-            struct Tracking {
-                bool& flag;
-                explicit Tracking(bool& f) : flag(f) { flag = true; }
-                ~Tracking() { flag = false; }
-            } tracking(userSizing_);
+            const ScopedFlag tracking(userSizing_);
             return TForm::HandleMessage(message, wParam, lParam);
         }
         break;
@@ -364,27 +361,6 @@ void TMainForm::FormClose()
     // (not even when a save failed and said so).
     ConfirmLeaveModifiedImage();
     RemoveEmailTempFolder();
-}
-
-void TMainForm::RemoveEmailTempFolder()
-{
-    if (EmailTempFolder.empty())
-        return;
-    DWORD attributes = GetFileAttributesW(EmailTempFolder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;
-    WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((EmailTempFolder + L"\\*").c_str(), &data));
-    if (find) {
-        do {
-            if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
-                continue;
-            if (IsSupportedImageFile(data.cFileName))
-                DeleteFileW((EmailTempFolder + L"\\" + data.cFileName).c_str());
-        } while (FindNextFileW(find.Get(), &data));
-    }
-    find.Reset();
-    RemoveDirectoryW(EmailTempFolder.c_str());
 }
 
 void TMainForm::FormDestroy()

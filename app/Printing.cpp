@@ -60,18 +60,14 @@ public:
             PrinterFailed();
         pageOpen_ = true;
     }
-    // Sends the page to the printer.
+    // Sends the page to the printer. A failure is reported with the error
+    // of the call that failed; the destructor still ends the document.
     void End()
     {
         if (pageOpen_) {
             pageOpen_ = false;
-            if (EndPage(dc_) <= 0) {
-                const DWORD code = GetLastError();
-                begun_ = false;
-                EndDoc(dc_);
-                SetLastError(code);
+            if (EndPage(dc_) <= 0)
                 PrinterFailed();
-            }
         }
         begun_ = false;
         if (EndDoc(dc_) <= 0)

@@ -24,12 +24,6 @@ const wchar_t kStopCaption[] = L"&Stop Slide Show [S]";
 // stored setting reads back.
 constexpr int64_t kLongestInterval = std::numeric_limits<int32_t>::max();
 
-// Owned by the main window, which stays disabled while the box is open.
-void ShowErrorBox(const TForm& owner, const std::wstring& message)
-{
-    MessageBoxW(owner.Handle(), message.c_str(), Application::Title().c_str(), MB_OK | MB_ICONERROR);
-}
-
 } // namespace
 
 void TMainForm::SetFormHint(const std::wstring& hint)
@@ -169,14 +163,9 @@ void TMainForm::ShowSlideShowOptions()
             WriteSettingValue(EncodeSettingName(kSlideShowIntervalSetting), std::to_wstring(milliseconds));
             WriteSettingValue(EncodeSettingName(kStartAtBeginningSetting), StartAtBeginning ? L"-1" : L"0");
             return;
-        } catch (const SilentAbort&) {
-            throw;
-        } catch (const Failure& failure) {
-            ShowErrorBox(*this, failure.Message());
-        } catch (const std::bad_alloc&) {
-            ShowErrorBox(*this, L"Out of memory");
-        } catch (const std::exception& e) {
-            ShowErrorBox(*this, Widen(e.what()));
+        } catch (const std::exception&) {
+            // Owned by this window, which stays disabled while the box is open.
+            Application::ShowErrorBox(handle_, Application::FailureText());
         }
     }
 }

@@ -53,8 +53,5 @@ void TEmailSizeDlg::SBtnCancelClick() { Close(); }
 
 void TEmailSizeDlg::FormKeyPress(wchar_t& key)
 {
-    if (key == 27) {
-        Close();
-        key = 0;
-    }
+    CloseOnEscape(key);
 }

@@ -1,5 +1,6 @@
 #include "dialogs/ErrorDlgUnit.h"
 
+#include "system/ScopedFlag.h"
 
 namespace {
 
@@ -65,11 +66,7 @@ void TErrorDlg::ApplicationEvents1Exception(const Failure& failure)
         pending_ = failure.Message();
         return;
     }
-    reporting_ = true;
-    struct Reset {
-        bool& flag;
-        ~Reset() { flag = false; }
-    } reset{reporting_};
+    const ScopedFlag reporting(reporting_);
     SetErrorText(failure.Message());
     ShowModal();
 }
@@ -90,13 +87,7 @@ void TErrorDlg::SBtnCancelClick() { SetModalResult(2); }
 
 void TErrorDlg::FormKeyPress(wchar_t& key)
 {
-    if (key == 13) {
-        SetModalResult(1);
-        key = 0;
-    } else if (key == 27) {
-        SetModalResult(2);
-        key = 0;
-    }
+    AnswerEnterAndEscape(key, 1, 2);
 }
 
 void TErrorDlg::FormShow()

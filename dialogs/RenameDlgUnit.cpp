@@ -38,11 +38,5 @@ void TRenameDlg::FormResize()
 
 void TRenameDlg::FormKeyPress(wchar_t& key)
 {
-    if (key == 13) {
-        SetModalResult(1);
-        key = 0;
-    } else if (key == 27) {
-        SetModalResult(2);
-        key = 0;
-    }
+    AnswerEnterAndEscape(key, 1, 2);
 }

@@ -41,11 +41,5 @@ void TSlideShowForm::SBtnCancelClick() { SetModalResult(kCancel); }
 // The form sees the keys first, wherever the focus is.
 void TSlideShowForm::FormKeyPress(wchar_t& key)
 {
-    if (key == 13) {
-        SetModalResult(kOk);
-        key = 0;
-    } else if (key == 27) {
-        SetModalResult(kCancel);
-        key = 0;
-    }
+    AnswerEnterAndEscape(key, kOk, kCancel);
 }

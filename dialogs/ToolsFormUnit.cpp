@@ -5,23 +5,12 @@
 #include <utility>
 
 #include "app/MainUnit.h"
+#include "system/ScopedFlag.h"
 
 namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 const std::vector<std::wstring> kUnits = {L"Pixels", L"Percent"};
-
-// Clears the guard however the recomputation ends.
-class GuardScope {
-public:
-    explicit GuardScope(bool& flag) : flag_(flag) { flag_ = true; }
-    ~GuardScope() { flag_ = false; }
-    GuardScope(const GuardScope&) = delete;
-    GuardScope& operator=(const GuardScope&) = delete;
-
-private:
-    bool& flag_;
-};
 
 // A side in pixels as the resize command takes it: sizes beyond its range
 // are kept at its largest value, which no raster can have.
@@ -174,7 +163,7 @@ void TToolBox::SetSaveEnabled(bool enabled) { SetButtonEnabled(SBtnSave, enabled
 void TToolBox::EditWidthChange()
 {
     if (CbProportional.Checked() && !UpdatingProportions) {
-        GuardScope guard(UpdatingProportions);
+        const ScopedFlag guard(UpdatingProportions);
         SetFieldText(EditHeight, CoupledFieldText(EditWidth.Text(), widthUnit_, ImageWidth(), heightUnit_,
                                                   ImageHeight()));
     }
@@ -184,7 +173,7 @@ void TToolBox::EditWidthChange()
 void TToolBox::EditHeightChange()
 {
     if (CbProportional.Checked() && !UpdatingProportions) {
-        GuardScope guard(UpdatingProportions);
+        const ScopedFlag guard(UpdatingProportions);
         SetFieldText(EditWidth, CoupledFieldText(EditHeight.Text(), heightUnit_, ImageHeight(), widthUnit_,
                                                  ImageWidth()));
     }
@@ -221,7 +210,7 @@ void TToolBox::CmbHeightTypeChange() { ConvertField(EditHeight, CmbHeightType, h
 void TToolBox::ImageTransformed(TransformMode mode)
 {
     if (mode == TransformMode::RotateClockwise || mode == TransformMode::RotateCounterClockwise) {
-        GuardScope guard(UpdatingProportions);
+        const ScopedFlag guard(UpdatingProportions);
         const std::wstring width = EditWidth.Text(), height = EditHeight.Text();
         std::swap(widthUnit_, heightUnit_);
         CmbWidthType.SetItemIndex(widthUnit_ == SizeUnit::Percent ? 1 : 0);
@@ -258,10 +247,7 @@ void TToolBox::FormClose() { ResetSizeFields(); }
 
 void TToolBox::FormKeyPress(wchar_t& key)
 {
-    if (key == 27) {
-        Close();
-        key = 0;
-    }
+    CloseOnEscape(key);
 }
 
 LRESULT TToolBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

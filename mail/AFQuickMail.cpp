@@ -164,9 +164,7 @@ TAFQuickMail::~TAFQuickMail() = default;
 
 void TAFQuickMail::SetErrorMessage(const std::wstring& text)
 {
-    const std::wstring value = text.empty() ? std::wstring(kDefaultErrorMessage) : text;
-    if (value != errorMessage_)
-        errorMessage_ = value;
+    errorMessage_ = text.empty() ? std::wstring(kDefaultErrorMessage) : text;
 }
 
 void TAFQuickMail::SetComboAccounts(TComboBox* box)
@@ -225,8 +223,9 @@ int32_t TAFQuickMail::SendMail(const std::wstring& subject, const std::wstring& 
             if (mail) {
                 try {
                     mail->RestoreDefaultAccount();
-                } catch (const Failure&) {
-                    // The value was writable a moment ago; nothing else can be done here.
+                } catch (...) {
+                    // Nothing may leave a destructor; the value was writable a
+                    // moment ago and nothing else can be done here.
                 }
             }
         }
@@ -279,9 +278,7 @@ bool TAFQuickMail::Send()
     if (code == 0)
         return true;
     if (!HandleMailError(uint32_t(code))) {
-        const std::wstring text = errorMessage_ + L" (" + std::to_wstring(code) + L").";
-        const std::wstring& title = Application::Title();
-        MessageBoxW(GetActiveWindow(), text.c_str(), title.empty() ? nullptr : title.c_str(), MB_OK | MB_ICONERROR);
+        Application::ShowErrorBox(GetActiveWindow(), errorMessage_ + L" (" + std::to_wstring(code) + L").");
     }
     return false;
 }

@@ -171,7 +171,7 @@ void Application::ReportFailure(const Failure& failure) noexcept
             State().hook(failure);
             return;
         }
-        MessageBoxW(nullptr, failure.Message().c_str(), State().title.c_str(), MB_OK | MB_ICONERROR);
+        ShowErrorBox(nullptr, failure.Message());
     } catch (...) {
         // The report itself failed: nothing more can be shown.
     }
@@ -186,13 +186,37 @@ void Application::HandleException() noexcept
     } catch (const SilentAbort&) {
     } catch (const Failure& failure) {
         ReportFailure(failure);
-    } catch (const std::bad_alloc&) {
-        ReportFailure(Failure(L"Out of memory"));
-    } catch (const std::exception& e) {
-        ReportFailure(Failure(Widen(e.what())));
     } catch (...) {
-        ReportFailure(Failure(L"Unknown failure"));
+        try {
+            ReportFailure(Failure(FailureText()));
+        } catch (...) {
+            // Not even the text could be made: nothing can be shown.
+        }
     }
+}
+
+std::wstring Application::FailureText()
+{
+    try {
+        throw;
+    } catch (const SilentAbort&) {
+        throw;
+    } catch (const Failure& failure) {
+        return failure.Message();
+    } catch (const std::bad_alloc&) {
+        return L"Out of memory";
+    } catch (const std::exception& e) {
+        return Widen(e.what());
+    } catch (...) {
+        return L"Unknown failure";
+    }
+}
+
+void Application::ShowErrorBox(HWND owner, const std::wstring& text)
+{
+    // Without a title the system's own caption ("Error") shows.
+    const std::wstring& title = Title();
+    MessageBoxW(owner, text.c_str(), title.empty() ? nullptr : title.c_str(), MB_OK | MB_ICONERROR);
 }
 
 int SystemDpi()

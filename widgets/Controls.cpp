@@ -53,24 +53,28 @@ HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold, bool underline)
     return font;
 }
 
-const wchar_t* InstalledFace(std::initializer_list<const wchar_t*> faces)
+bool FontInstalled(const wchar_t* face)
 {
     WindowDc screen;
-    for (const wchar_t* face : faces) {
-        LOGFONTW wanted{};
-        wanted.lfCharSet = DEFAULT_CHARSET;
-        wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
-        bool found = false;
-        EnumFontFamiliesExW(
-            screen.Get(), &wanted,
-            [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
-                *reinterpret_cast<bool*>(data) = true;
-                return 0;
-            },
-            reinterpret_cast<LPARAM>(&found), 0);
-        if (found)
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
+    bool found = false;
+    EnumFontFamiliesExW(
+        screen.Get(), &wanted,
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
+            *reinterpret_cast<bool*>(data) = true;
+            return 0;
+        },
+        reinterpret_cast<LPARAM>(&found), 0);
+    return found;
+}
+
+const wchar_t* InstalledFace(std::initializer_list<const wchar_t*> faces)
+{
+    for (const wchar_t* face : faces)
+        if (FontInstalled(face))
             return face;
-    }
     return faces.size() ? *faces.begin() : L"";
 }
 
@@ -632,6 +636,22 @@ void TForm::Close()
         DestroyWindow(handle_);
     else
         Hide();
+}
+
+void TForm::AnswerEnterAndEscape(wchar_t& key, int enter, int escape)
+{
+    if (key == 13 || key == 27) {
+        SetModalResult(key == 13 ? enter : escape);
+        key = 0;
+    }
+}
+
+void TForm::CloseOnEscape(wchar_t& key)
+{
+    if (key == 27) {
+        Close();
+        key = 0;
+    }
 }
 
 int TForm::ShowModal()

@@ -25,6 +25,8 @@ HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold = false, bool und
 // The first of the faces that the system has installed; the first face
 // when none is (the system then picks its nearest).
 const wchar_t* InstalledFace(std::initializer_list<const wchar_t*> faces);
+// True when the system has a font of that face.
+bool FontInstalled(const wchar_t* face);
 
 // The hint of a window, or, when it has none of its own, of the nearest
 // window above it up to its form.
@@ -186,6 +188,11 @@ public:
     void SetModalResult(int result) { modalResult_ = result; }
     int ModalResult() const { return modalResult_; }
 
+    // Enter closes the form with the answer enter, Escape with escape; the
+    // key is swallowed (for forms that see keys before their controls).
+    void AnswerEnterAndEscape(wchar_t& key, int enter, int escape);
+    // Escape closes the form as Close does; the key is swallowed.
+    void CloseOnEscape(wchar_t& key);
     bool KeyPreview() const { return keyPreview_; }
     void SetKeyPreview(bool preview) { keyPreview_ = preview; }
     void SetShowHint(bool show);

@@ -9,28 +9,12 @@
 # Windows test program (E2EProbe, disabled in normal runs). The stored value
 # that was there before is put back at the end.
 set -euo pipefail
-key='HKCU\Software\Corvane\Pixavo Image Browser'
 value=QmFja0dyb3VuZENvbG9y
-saved=
-had_value=0
-stored() {   # the colour's stored text, or nothing
-  wine reg query "$key" /v "$value" 2>/dev/null | tr -d '\r' |
-    sed -n "s/^ *$value *REG_SZ *//p"
-}
-e2e_restore() {   # the stored colour as it was before
-  if [ "$had_value" = 1 ]; then
-    wine reg add "$key" /v "$value" /t REG_SZ /d "$saved" /f >/dev/null 2>&1 || true
-  else
-    wine reg delete "$key" /v "$value" /f >/dev/null 2>&1 || true
-  fi
-}
 . "$(dirname "${BASH_SOURCE[0]}")/common.bash"
+stored() { setting "$value"; }
 
-if wine reg query "$key" /v "$value" >/dev/null 2>&1; then
-  had_value=1
-  saved="$(stored)"
-fi
-wine reg delete "$key" /v "$value" /f >/dev/null 2>&1 || true
+keep_setting "$value"
+wine reg delete "$settings_key" /v "$value" /f >/dev/null 2>&1 || true
 
 refuse_open_viewer
 

@@ -5,7 +5,8 @@
 # Uses the DISPLAY and WINEPREFIX that scripts/test exported, or starts its
 # own Xvfb and uses the project's prefix. PIXAVO_BUILD chooses the build
 # folder (default build/windows). A script that has more to undo at exit
-# defines e2e_restore before it sources this file.
+# defines e2e_restore before it sources this file; a viewer setting a script
+# changes is put back at exit through keep_setting.
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
 
 build="${PIXAVO_BUILD:-$root/build/windows}"
@@ -14,6 +15,32 @@ probe="$build/pixavo_win_tests.exe"
 [ -n "${WINEPREFIX:-}" ] || wine_env
 export WINEDEBUG="${WINEDEBUG:--all}"
 
+# The viewer's settings (text values named in Base64) as they were before.
+settings_key='HKCU\Software\Corvane\Pixavo Image Browser'
+kept_names=() kept_texts=() kept_present=()
+setting() {   # setting NAME: the stored text, or nothing
+  wine reg query "$settings_key" /v "$1" 2>/dev/null | tr -d '\r' |
+    sed -n "s/^ *$1 *REG_SZ *//p"
+}
+keep_setting() {   # keep_setting NAME: put back at exit as it is now
+  kept_names+=("$1")
+  if wine reg query "$settings_key" /v "$1" >/dev/null 2>&1; then
+    kept_present+=(1) kept_texts+=("$(setting "$1")")
+  else
+    kept_present+=(0) kept_texts+=("")
+  fi
+}
+restore_settings() {
+  local i
+  for i in "${!kept_names[@]}"; do
+    if [ "${kept_present[i]}" = 1 ]; then
+      wine reg add "$settings_key" /v "${kept_names[i]}" /t REG_SZ /d "${kept_texts[i]}" /f >/dev/null 2>&1 || true
+    else
+      wine reg delete "$settings_key" /v "${kept_names[i]}" /f >/dev/null 2>&1 || true
+    fi
+  done
+}
+
 title="Pixavo Image Browser by Corvane"
 work="$(mktemp -d)"
 viewer=
@@ -21,6 +48,7 @@ cleanup() {
   [ -n "$viewer" ] && kill "$viewer" 2>/dev/null || true
   [ -n "$viewer" ] && wait "$viewer" 2>/dev/null || true
   if declare -F e2e_restore >/dev/null; then e2e_restore; fi
+  restore_settings
   rm -rf "$work"
   stop_xvfb
 }
@@ -54,6 +82,14 @@ probe_report() {
 pixel() {   # pixel FILE X Y -> "R,G,B" (8 bit)
   /usr/bin/convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 |
     sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1,\2,\3/'
+}
+
+near_pixel() {   # near_pixel WHAT "R,G,B" FILE X Y TOLERANCE: each channel within TOLERANCE
+  local got; got="$(pixel "$3" "$4" "$5")"
+  local IFS=,; read -r r g b <<<"$2"; read -r R G B <<<"$got"
+  local d=0 v
+  for v in $((r - R)) $((g - G)) $((b - B)); do v=${v#-}; [ "$v" -gt "$d" ] && d=$v; done
+  if [ "$d" -le "$6" ]; then echo "ok: $1 ($got)"; else echo "FAILED: $1 at $4,$5: expected $2, got $got"; failures=$((failures + 1)); fi
 }
 
 failures=0

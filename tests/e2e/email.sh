@@ -74,13 +74,7 @@ done
 check "size dialog closed" "" "$(xdotool search --onlyvisible --name '^Email Image$' 2>/dev/null || true)"
 
 check "attachment is a half-size JPEG" "JPEG 500 300" "$(identify -format '%m %w %h' "$attachment" 2>&1)"
-near() {   # near WHAT "R,G,B" X Y: within 24 per channel (JPEG)
-  local got; got="$(pixel "$attachment" "$3" "$4")"
-  local IFS=,; read -r r g b <<<"$2"; read -r R G B <<<"$got"
-  local d=0 v
-  for v in $((r - R)) $((g - G)) $((b - B)); do v=${v#-}; [ "$v" -gt "$d" ] && d=$v; done
-  if [ "$d" -le 24 ]; then echo "ok: $1 ($got)"; else echo "FAILED: $1: expected $2, got $got"; failures=$((failures + 1)); fi
-}
+near() { near_pixel "$1" "$2" "$attachment" "$3" "$4" 24; }   # near WHAT "R,G,B" X Y (JPEG)
 near "attachment's left half red" "220,0,0" 100 150
 near "attachment's right half blue" "0,0,220" 400 150
 

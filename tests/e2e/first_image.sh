@@ -35,13 +35,7 @@ x0=$((left + $(half_even $((right - left - 120)))))
 y0=$((top + $(half_even $((bottom - top - 80)))))
 echo "area $left,$top-$right,$bottom; image expected at $x0,$y0"
 
-near() {   # near WHAT "R,G,B" X Y: within 8 per channel
-  local got; got="$(pixel "$work/shot.png" "$3" "$4")"
-  local IFS=,; read -r r g b <<<"$2"; read -r R G B <<<"$got"
-  local d=0 v
-  for v in $((r - R)) $((g - G)) $((b - B)); do v=${v#-}; [ "$v" -gt "$d" ] && d=$v; done
-  if [ "$d" -le 8 ]; then echo "ok: $1 ($got)"; else echo "FAILED: $1 at $3,$4: expected $2, got $got"; failures=$((failures + 1)); fi
-}
+near() { near_pixel "$1" "$2" "$work/shot.png" "$3" "$4" 8; }   # near WHAT "R,G,B" X Y
 near "top-left quadrant" "230,0,0" $((x0 + 30)) $((y0 + 20))
 near "top-right quadrant" "0,200,0" $((x0 + 90)) $((y0 + 20))
 near "bottom-left quadrant" "0,0,220" $((x0 + 30)) $((y0 + 60))

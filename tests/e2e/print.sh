@@ -74,13 +74,7 @@ pdf_of() {   # pdf_of NAME: the PDF of the job that printed NAME, once written
   done
 }
 
-near() {   # near WHAT "R,G,B" FILE X Y: within 12 per channel
-  local got; got="$(pixel "$3" "$4" "$5")"
-  local IFS=,; read -r r g b <<<"$2"; read -r R G B <<<"$got"
-  local d=0 v
-  for v in $((r - R)) $((g - G)) $((b - B)); do v=${v#-}; [ "$v" -gt "$d" ] && d=$v; done
-  if [ "$d" -le 12 ]; then echo "ok: $1 ($got)"; else echo "FAILED: $1 at $4,$5: expected $2, got $got"; failures=$((failures + 1)); fi
-}
+near() { near_pixel "$1" "$2" "$3" "$4" "$5" 12; }   # near WHAT "R,G,B" FILE X Y
 
 within() {   # within WHAT EXPECTED ACTUAL TOLERANCE
   local d=$(($2 - $3)); d=${d#-}

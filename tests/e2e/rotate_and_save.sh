@@ -70,13 +70,7 @@ wait "$viewer" 2>/dev/null || true
 viewer=
 
 check "size on disk" "100x160" "$(identify -format '%wx%h' "$work/photo.jpg")"
-near() {   # near WHAT "R,G,B" X Y: within 24 per channel (recompressed)
-  local got; got="$(pixel "$work/photo.jpg" "$3" "$4")"
-  local IFS=,; read -r r g b <<<"$2"; read -r R G B <<<"$got"
-  local d=0 v
-  for v in $((r - R)) $((g - G)) $((b - B)); do v=${v#-}; [ "$v" -gt "$d" ] && d=$v; done
-  if [ "$d" -le 24 ]; then echo "ok: $1 ($got)"; else echo "FAILED: $1 at $3,$4: expected $2, got $got"; failures=$((failures + 1)); fi
-}
+near() { near_pixel "$1" "$2" "$work/photo.jpg" "$3" "$4" 24; }   # near WHAT "R,G,B" X Y (recompressed)
 # Clockwise: the red block went from the top-left to the top-right corner.
 near "red block top right" "224,0,0" 85 15
 near "grey top left" "128,128,128" 15 15

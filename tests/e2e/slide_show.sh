@@ -10,24 +10,11 @@
 # read at the four corners and the centre. The stored interval that was there
 # before is put back at the end.
 set -euo pipefail
-key='HKCU\Software\Corvane\Pixavo Image Browser'
 value=U2xpZGVTaG93SW50ZXJ2YWw=
-saved=
-had_value=0
-e2e_restore() {   # the stored interval as it was before
-  if [ "$had_value" = 1 ]; then
-    wine reg add "$key" /v "$value" /t REG_SZ /d "$saved" /f >/dev/null 2>&1 || true
-  else
-    wine reg delete "$key" /v "$value" /f >/dev/null 2>&1 || true
-  fi
-}
 . "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
-if wine reg query "$key" /v "$value" >/dev/null 2>&1; then
-  had_value=1
-  saved="$(wine reg query "$key" /v "$value" | tr -d '\r' | sed -n "s/^ *$value *REG_SZ *//p")"
-fi
-wine reg add "$key" /v "$value" /t REG_SZ /d 1000 /f >/dev/null
+keep_setting "$value"
+wine reg add "$settings_key" /v "$value" /t REG_SZ /d 1000 /f >/dev/null
 
 /usr/bin/convert -size 1600x1280 xc:'#E60000' "$work/a.png"
 /usr/bin/convert -size 1600x1280 xc:'#00C800' "$work/b.png"

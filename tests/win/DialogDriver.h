@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/OpenPictureDialog.h"
+#include "tests/win/TestSupport.h"
 
 namespace dialog_driver {
 
@@ -35,31 +36,13 @@ public:
     int DialogsSeen() const { return int(seen_.size()); }
     bool Finished() const { return next_ == steps_.size(); }
 
-    static HWND FindDialog()
-    {
-        HWND found = nullptr;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND window, LPARAM result) -> BOOL {
-                wchar_t name[32] = {};
-                GetClassNameW(window, name, 32);
-                if (IsWindowVisible(window) && std::wstring(name) == L"#32770") {
-                    *reinterpret_cast<HWND*>(result) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-
 private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
         DialogDriver* self = current_;
         if (!self)
             return;
-        HWND dialog = FindDialog();
+        HWND dialog = test_support::FindThreadDialog();
         if (!dialog)
             return;
         if (std::find(self->seen_.begin(), self->seen_.end(), dialog) == self->seen_.end())
@@ -192,19 +175,8 @@ inline DialogDriver::Step AcceptMessage(std::vector<std::wstring>& texts)
 inline DialogDriver::Step ConfirmReplace()
 {
     return [](HWND) {
-        HWND found = nullptr;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND window, LPARAM result) -> BOOL {
-                wchar_t name[32] = {};
-                GetClassNameW(window, name, 32);
-                if (IsWindowVisible(window) && std::wstring(name) == L"#32770" && GetDlgItem(window, IDYES)) {
-                    *reinterpret_cast<HWND*>(result) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        const HWND found =
+            test_support::FindThreadDialog([](HWND dialog) { return GetDlgItem(dialog, IDYES) != nullptr; });
         if (!found)
             return false;
         PostMessageW(found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), LPARAM(GetDlgItem(found, IDYES)));

@@ -162,23 +162,59 @@ inline void AnswerModals(std::vector<std::wstring>& failures, std::function<HWND
 
 inline void StopAnsweringModals() { Application::ModalShownHook() = nullptr; }
 
-// True when the system has a font of that face installed.
-inline bool InstalledFont(const std::wstring& face)
+// Pixels read back from a drawing (0x00BBGGRR).
+struct Shot {
+    int width = 0, height = 0;
+    std::vector<COLORREF> pixels;
+    COLORREF At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+    bool operator==(const Shot&) const = default;
+};
+
+// Draws into a new top-down 32-bit bitmap of the size and reads it back.
+template <class Draw>
+Shot Render(int width, int height, Draw draw)
 {
+    Shot shot{width, height, std::vector<COLORREF>(size_t(width) * size_t(height))};
+    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB}};
+    void* bits = nullptr;
     WindowDc screen;
-    LOGFONTW wanted{};
-    wanted.lfCharSet = DEFAULT_CHARSET;
-    wcsncpy(wanted.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-    bool found = false;
-    EnumFontFamiliesExW(
-        screen.Get(), &wanted,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
-            *reinterpret_cast<bool*>(data) = true;
-            return 0;
-        },
-        reinterpret_cast<LPARAM>(&found), 0);
-    return found;
+    BitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
+    SelectedObject keep(dc.Get(), bitmap.Get());
+    draw(dc.Get());
+    GdiFlush();
+    for (size_t i = 0; i < shot.pixels.size(); ++i) {
+        const uint32_t bgra = static_cast<const uint32_t*>(bits)[i];
+        shot.pixels[i] = RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
+    }
+    return shot;
 }
+
+// The first visible dialog box (class "#32770") of this thread that matches
+// says yes to; any, without matches.
+inline HWND FindThreadDialog(bool (*matches)(HWND) = nullptr)
+{
+    struct Search {
+        bool (*matches)(HWND);
+        HWND found;
+    } search{matches, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            wchar_t name[16] = {};
+            GetClassNameW(window, name, 16);
+            if (!IsWindowVisible(window) || std::wstring(name) != L"#32770" || (s.matches && !s.matches(window)))
+                return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// True when the system has a font of that face installed.
+inline bool InstalledFont(const std::wstring& face) { return FontInstalled(face.c_str()); }
 
 // Answers the system's print dialog from inside its own modal loop (a
 // thread timer, which that loop dispatches): counts the dialogs shown and
@@ -203,20 +239,7 @@ private:
     // A dialog of this thread with the print dialog's printer list.
     static HWND FindPrintDialog()
     {
-        HWND found = nullptr;
-        EnumThreadWindows(
-            GetCurrentThreadId(),
-            [](HWND window, LPARAM result) -> BOOL {
-                wchar_t name[16] = {};
-                GetClassNameW(window, name, 16);
-                if (IsWindowVisible(window) && std::wstring(name) == L"#32770" && GetDlgItem(window, 0x0473 /* cmb4 */)) {
-                    *reinterpret_cast<HWND*>(result) = window;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
-        return found;
+        return FindThreadDialog([](HWND dialog) { return GetDlgItem(dialog, 0x0473 /* cmb4 */) != nullptr; });
     }
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {

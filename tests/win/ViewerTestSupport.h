@@ -25,6 +25,8 @@ using test_support::PostClick;
 using test_support::Press;
 using test_support::RegisterPngIfMissing;
 using test_support::ReadBytes;
+using test_support::Render;
+using test_support::Shot;
 using test_support::StopAnsweringModals;
 using test_support::TempFolder;
 using test_support::WriteBytes;

@@ -10,34 +10,6 @@ using namespace viewer_test;
 
 namespace {
 
-// The pixels a window's client area shows now (0x00BBGGRR).
-struct Shot {
-    int width = 0, height = 0;
-    std::vector<COLORREF> pixels;
-    COLORREF At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
-    bool operator==(const Shot&) const = default;
-};
-
-// Draws into a new top-down 32-bit bitmap of the size and reads it back.
-template <class Draw>
-Shot Render(int width, int height, Draw draw)
-{
-    Shot shot{width, height, std::vector<COLORREF>(size_t(width) * size_t(height))};
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB}};
-    void* bits = nullptr;
-    WindowDc screen;
-    BitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
-    SelectedObject keep(dc.Get(), bitmap.Get());
-    draw(dc.Get());
-    GdiFlush();
-    for (size_t i = 0; i < shot.pixels.size(); ++i) {
-        const uint32_t bgra = static_cast<const uint32_t*>(bits)[i];
-        shot.pixels[i] = RGB((bgra >> 16) & 0xFF, (bgra >> 8) & 0xFF, bgra & 0xFF);
-    }
-    return shot;
-}
-
 Shot Capture(HWND window)
 {
     RECT r{};

@@ -691,18 +691,13 @@ InkSpans PaintedInk(TLabel& label)
 {
     const RECT r = label.BoundsRect();
     const int w = r.right - r.left, h = r.bottom - r.top;
-    BITMAPINFO info{{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB}};
-    void* bits = nullptr;
-    WindowDc screen;
-    BitmapHandle bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    MemoryDcHandle dc(CreateCompatibleDC(screen.Get()));
-    SelectedObject keep(dc.Get(), bitmap.Get());
-    RECT all{0, 0, w, h};
-    FillRect(dc.Get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    SetViewportOrgEx(dc.Get(), -r.left, -r.top, nullptr);
-    label.Paint(dc.Get());
-    GdiFlush();
-    auto inked = [&](int x, int y) { return (static_cast<const uint32_t*>(bits)[y * w + x] & 0xFF0000) < 0xC00000; };
+    const test_support::Shot shot = test_support::Render(w, h, [&](HDC dc) {
+        RECT all{0, 0, w, h};
+        FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        SetViewportOrgEx(dc, -r.left, -r.top, nullptr);
+        label.Paint(dc);
+    });
+    auto inked = [&](int x, int y) { return GetRValue(shot.At(x, y)) < 0xC0; };
     int low = -1;
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)

@@ -107,8 +107,9 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
             EXPECT_TRUE(prompts.empty());
             EXPECT_EQ(ReadBytes(folder / L"a.JPG"), original);
         } else {
-            if (c.listed == 3)
+            if (c.listed == 3) {
                 EXPECT_EQ(form->FileList.back(), L"new.jpg");   // appended
+            }
             EXPECT_EQ(Status(*form), form->CurrentFileName + L" (30x40)");
         }
         DeleteFileW((folder / L"new.jpg").c_str());
@@ -224,10 +225,11 @@ TEST_F(Files, RenameKeepsTheExtensionAndAsksAgainAfterAnError)
         renameShown.clear();
         errors.clear();
         Press(VK_RETURN, ssCtrl);
-        EXPECT_EQ(renameShown.size(), c.typed.size());
+        ASSERT_EQ(renameShown.size(), c.typed.size());
         EXPECT_EQ(renameShown.front(), L"photo");
-        if (c.typed.size() > 1)
+        if (c.typed.size() > 1) {
             EXPECT_EQ(renameShown[1], *c.typed[0]);   // the text as the user left it
+        }
         ASSERT_EQ(errors.size(), c.messages.size());
         for (size_t i = 0; i < errors.size(); ++i)
             EXPECT_EQ(errors[i].message, c.messages[i]);

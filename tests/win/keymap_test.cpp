@@ -563,21 +563,9 @@ struct ColourAnswer {
 };
 ColourAnswer* g_answer = nullptr;
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM data)
-{
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (IsWindowVisible(window) && std::wstring(name) == L"#32770") {
-        *reinterpret_cast<HWND*>(data) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void CALLBACK AnswerColourDialog(HWND, UINT, UINT_PTR id, DWORD)
 {
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
+    const HWND dialog = test_support::FindThreadDialog();
     if (!dialog || !g_answer)
         return;
     KillTimer(nullptr, id);

@@ -40,18 +40,7 @@ std::vector<std::wstring>* g_boxes = nullptr;
 void CALLBACK AnswerMessageBox(HWND, UINT, UINT_PTR, DWORD)
 {
     static HWND answered = nullptr;
-    HWND box = nullptr;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM found) -> BOOL {
-            wchar_t name[16] = {};
-            GetClassNameW(window, name, 16);
-            if (!IsWindowVisible(window) || std::wstring(name) != L"#32770")
-                return TRUE;
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&box));
+    const HWND box = test_support::FindThreadDialog();
     if (!box || box == answered || !g_boxes)
         return;
     answered = box;
