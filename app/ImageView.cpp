@@ -8,6 +8,7 @@
 #include "system/Failure.h"
 
 #include "system/Numbers.h"
+#include "system/ScopedFlag.h"
 
 namespace {
 
@@ -416,11 +417,7 @@ void TScrollArea::ApplyScrollBars()
         movePending_ = true;
         return;
     }
-    updating_ = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{updating_};
+    const ScopedFlag updating(updating_);
     const int visible[2] = {VisibleWidth(), VisibleHeight()};
     for (int i = 0; i < 2; ++i) {
         const int bar = i == 0 ? SB_HORZ : SB_VERT;
