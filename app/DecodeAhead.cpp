@@ -27,9 +27,22 @@ uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const 
             width = int(header.width), height = int(header.height), bytesPerPixel = 4;
             break;
         }
-        default:
-            // A bitmap holds about its file's size in pixels.
-            return file.size();
+        default: {
+            // A bitmap's size from its headers (a compressed one can hold far
+            // more than its file), at four bytes a pixel at most.
+            auto le = [&](size_t at, int bytes) {
+                uint32_t value = 0;
+                for (int i = bytes - 1; i >= 0; --i)
+                    value = value << 8 | file[at + size_t(i)];
+                return value;
+            };
+            if (file.size() < 26 || file[0] != 'B' || file[1] != 'M')
+                return file.size();
+            const bool core = le(14, 4) == 12;
+            const uint64_t w = core ? le(18, 2) : le(18, 4);
+            const int32_t h = core ? int32_t(le(20, 2)) : int32_t(le(22, 4));
+            return file.size() + w * uint64_t(h < 0 ? -int64_t(h) : h) * 4;
+        }
         }
     } catch (const Failure&) {
         return 0;
@@ -192,9 +205,10 @@ void TDecodeAhead::Work(std::unique_lock<std::mutex>& lock)
     state_ = State::Working;
     lock.unlock();
     const Identity identity = IdentityOf(path);
-    // A file that is not there is left to the load, which says so.
+    // A file that is not there is left to the load, which says so; so is a
+    // file larger than what may be held ahead, unread.
     std::optional<Prepared> prepared;
-    if (identity.valid)
+    if (identity.valid && identity.size <= kMaxPreparedBytes)
         prepared = Prepare(path, kind, zoom, areaWidth, areaHeight);
     lock.lock();
     if (request != request_)

@@ -332,3 +332,36 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedWhenReach
     EXPECT_EQ(form->Image1.TilesMade(), tilesMade);
     EXPECT_EQ(failures.size(), 1u);
 }
+
+TEST_F(Display, PicturesThatWouldHoldTooMuchAreNotReadAhead)
+{
+    // The picture on screen and the next one are never both large: a next
+    // picture over the limit is left to the load that reaches it.
+    WriteBytes(folder / L"a.bmp", EncodeBmp(Solid(64, 48, 200, 30, 30)));
+    WriteBytes(folder / L"b.bmp", EncodeBmp(Solid(3200, 3200, 30, 200, 30)));
+    WriteBytes(folder / L"c.bmp", EncodeBmp(Solid(64, 48, 20, 40, 220)));
+    // Its file (3 bytes a pixel) and its pixels (up to 4) are over the limit.
+    ASSERT_GT(uint64_t(3200) * 3200 * 7, TDecodeAhead::kMaxPreparedBytes);
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"a.bmp");
+    form->FileList = {L"a.bmp", L"b.bmp", L"c.bmp"};
+    form->CurrentIndex = 0;
+    form->LoadCurrentImage();
+    auto settle = [&] {
+        for (int i = 0; i < 1000 && form->DecodeAhead.Busy(); ++i)
+            Sleep(10);
+        ASSERT_FALSE(form->DecodeAhead.Busy());
+    };
+    settle();
+    const int taken = form->DecodeAhead.Taken();
+    form->ShowNextImage();
+    EXPECT_EQ(form->CurrentFileName, L"b.bmp");
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken);
+    settle();
+    form->ShowNextImage();
+    EXPECT_EQ(form->CurrentFileName, L"c.bmp");
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
+    Pump();
+    WindowDc dc(form->ScrollBox1.Handle());
+    EXPECT_EQ(GetPixel(dc.Get(), 200, 150), RGB(20, 40, 220));
+}
