@@ -1,6 +1,7 @@
 #include "imaging/Transform.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -8,11 +9,11 @@
 
 namespace {
 
-// Side of the square blocks a quarter turn walks through. Each block touches
-// as many memory pages as it has source and destination rows; 16 of each
-// stay within the processor's first-level address cache (larger blocks
-// measured slower on a 24-megapixel photo, not faster).
-constexpr int kBlock = 16;
+// Side of the square blocks a quarter turn walks through. A block's 64
+// source and 64 destination runs of 64 pixels (24 KiB) stay within the
+// processor's first-level data cache; on a 24-megapixel photo 64 measured
+// faster than 8, 16 and 32.
+constexpr int kBlock = 64;
 
 [[noreturn]] void InvalidSize()
 {
@@ -26,21 +27,33 @@ inline void CopyPixel(uint8_t* to, const uint8_t* from)
 
 // Every source row y, column x goes to destination row x; the column is
 // H−1−y turning clockwise and y turning counter-clockwise (where the row is
-// W−1−x instead).
+// W−1−x instead). Each block's column becomes a run of a destination row,
+// written from left to right (from the block's last source row up, turning
+// clockwise), so a pixel can move as four bytes whose last the next pixel
+// overwrites; the last pixel of a run, and pixels of the last source column
+// (whose fourth byte may lie past the picture), move as three.
 template <bool Clockwise>
 void QuarterTurn(const ConstPixelRows& src, const PixelRows& dst)
 {
     const int W = src.width, H = src.height;
-    const ptrdiff_t stride = src.stride;
     for (int y0 = 0; y0 < H; y0 += kBlock) {
-        const int y1 = std::min(H, y0 + kBlock);
-        const uint8_t* band = src.Row(y0);
+        const int y1 = std::min(H, y0 + kBlock), n = y1 - y0;
+        const uint8_t* first = Clockwise ? src.Row(y1 - 1) : src.Row(y0);
+        const ptrdiff_t step = Clockwise ? -src.stride : src.stride;
+        const ptrdiff_t column = Clockwise ? H - y1 : y0;
         for (int x0 = 0; x0 < W; x0 += kBlock) {
             const int x1 = std::min(W, x0 + kBlock);
             for (int x = x0; x < x1; ++x) {
-                const uint8_t* from = band + 3 * ptrdiff_t(x);
-                uint8_t* to = Clockwise ? dst.Row(x) + 3 * ptrdiff_t(H - 1 - y0) : dst.Row(W - 1 - x) + 3 * ptrdiff_t(y0);
-                for (int y = y0; y < y1; ++y, from += stride, to += Clockwise ? -3 : 3)
+                const uint8_t* from = first + 3 * ptrdiff_t(x);
+                uint8_t* to = dst.Row(Clockwise ? x : W - 1 - x) + 3 * column;
+                int k = 0;
+                if (x + 1 < W)
+                    for (; k < n - 1; ++k, from += step, to += 3) {
+                        uint32_t pixel;
+                        std::memcpy(&pixel, from, 4);
+                        std::memcpy(to, &pixel, 4);
+                    }
+                for (; k < n; ++k, from += step, to += 3)
                     CopyPixel(to, from);
             }
         }
