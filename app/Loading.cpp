@@ -6,6 +6,7 @@
 #include "app/ZoomRules.h"
 #include "system/Failure.h"
 #include "system/Numbers.h"
+#include "widgets/Application.h"
 
 namespace {
 
@@ -84,13 +85,8 @@ void TMainForm::LoadCurrentImage()
             StepZoom(0);
             SetNavigationEnabled(true);
             SlideShow1->SetEnabled(true);
-            if (!SlideShowActive) {
-                SetEditingEnabled(true);
-                SetSaveEnabled(Modified);
-            } else {
-                // During a show the commands keep the show's locking.
-                UpdateSlideShowCommands();
-            }
+            // During a show the commands keep the show's locking.
+            UpdateSlideShowCommands();
             SetZoomEnabled(true);
             // The tools window does not exist yet while the main window is made.
             if (ToolBox)
@@ -98,12 +94,8 @@ void TMainForm::LoadCurrentImage()
             break;
         } catch (const SilentAbort&) {
             throw;
-        } catch (const Failure& failure) {
-            ReportLoadFailure(failure.Message());
-        } catch (const std::bad_alloc&) {
-            ReportLoadFailure(L"Out of memory");
-        } catch (const std::exception& e) {
-            ReportLoadFailure(Widen(e.what()));
+        } catch (...) {
+            ReportLoadFailure(Application::FailureText());
         }
         FileList.erase(FileList.begin() + CurrentIndex);
         if (size_t(CurrentIndex) >= FileList.size())
