@@ -1,5 +1,7 @@
 list(APPEND WIN_SOURCES
   widgets/Application.cpp
   widgets/Controls.cpp
+  widgets/Form.cpp
   widgets/GroupFrame.cpp
+  widgets/Window.cpp
 )

@@ -1,0 +1,291 @@
+// Top-level windows: borders, placement, hints, modal showing and the keys a
+// form sees before its controls.
+#include "widgets/Controls.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+// ---------------------------------------------------------------- TForm
+
+TForm::~TForm() { DestroyHandle(); }
+
+TForm* TForm::FromChild(HWND window)
+{
+    if (!window)
+        return nullptr;
+    return dynamic_cast<TForm*>(FromHandle(GetAncestor(window, GA_ROOT)));
+}
+
+DWORD TForm::StyleFor(Border border) const
+{
+    switch (border) {
+    case Border::Sizeable: return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    case Border::Dialog: return WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    case Border::None: return WS_POPUP | WS_CLIPCHILDREN;
+    }
+    return WS_OVERLAPPEDWINDOW;
+}
+
+TForm::TForm(const std::wstring& caption, Border border, int clientWidth, int clientHeight, DWORD extraExStyle)
+{
+    border_ = border;
+    DWORD ex = WS_EX_CONTROLPARENT | extraExStyle | (border == Border::Dialog ? WS_EX_DLGMODALFRAME : 0);
+    CreateOwn(ex, StyleFor(border), caption.c_str(), nullptr, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100);
+    SetClientSize(clientWidth, clientHeight);
+    CenterOnScreen();
+    tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr,
+                               Application::Instance(), nullptr);
+    SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(MakeFont(L"MS Shell Dlg 2", Scale(13))), FALSE);
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, Scale(400));
+}
+
+void TForm::SetClientSize(int width, int height)
+{
+    RECT r{0, 0, width, height};
+    AdjustWindowRectEx(&r, GetWindowLongW(handle_, GWL_STYLE), FALSE, GetWindowLongW(handle_, GWL_EXSTYLE));
+    SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::CenterOnScreen()
+{
+    int w = Width(), h = Height();
+    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+    SetWindowPos(handle_, nullptr, std::max(0, x), std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::SetBorder(Border border)
+{
+    border_ = border;
+    LONG style = GetWindowLongW(handle_, GWL_STYLE);
+    DWORD keep = style & (WS_VISIBLE | WS_MAXIMIZE | WS_MINIMIZE | WS_DISABLED);
+    SetWindowLongW(handle_, GWL_STYLE, LONG(StyleFor(border) | keep));
+    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TForm::SetAlwaysOnTop(bool onTop)
+{
+    SetWindowPos(handle_, onTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+namespace {
+
+// The tool that stands for a control where its parent gets the mouse
+// messages: over a disabled control.
+TTTOOLINFOW ParentAreaTool(HWND control)
+{
+    TTTOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_SUBCLASS;
+    info.hwnd = GetParent(control);
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = LPSTR_TEXTCALLBACKW;
+    GetWindowRect(control, &info.rect);
+    MapWindowPoints(HWND_DESKTOP, info.hwnd, reinterpret_cast<POINT*>(&info.rect), 2);
+    return info;
+}
+
+} // namespace
+
+void TForm::RegisterHint(TWindow& control)
+{
+    if (!tooltip_ || !control.Handle())
+        return;
+    auto send = [&](UINT message, TTTOOLINFOW info) {
+        SendMessageW(tooltip_, message, 0, reinterpret_cast<LPARAM>(&info));
+    };
+    auto window = [&](HWND tool) {
+        TTTOOLINFOW info{};
+        info.cbSize = sizeof(info);
+        info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        info.hwnd = handle_;
+        info.uId = reinterpret_cast<UINT_PTR>(tool);
+        info.lpszText = LPSTR_TEXTCALLBACKW;
+        return info;
+    };
+    // A disabled control gets no mouse messages, its parent does: the same
+    // hint is shown for the control's area of the parent. That tool has the
+    // control's handle as its id too, and a look-up that misses it finds the
+    // window's tool by that id: it is taken away first and added last.
+    const bool area = control.Handle() != handle_ && GetParent(control.Handle());
+    if (area)
+        send(TTM_DELTOOLW, ParentAreaTool(control.Handle()));
+    send(TTM_DELTOOLW, window(control.Handle()));
+    send(TTM_ADDTOOLW, window(control.Handle()));
+    for (HWND child = GetWindow(control.Handle(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (!TWindow::FromHandle(child)) {
+            send(TTM_DELTOOLW, window(child));
+            send(TTM_ADDTOOLW, window(child));
+        }
+    if (area)
+        send(TTM_ADDTOOLW, ParentAreaTool(control.Handle()));
+}
+
+void TForm::MoveHint(TWindow& control)
+{
+    if (!tooltip_ || !control.Handle() || control.Handle() == handle_ || !GetParent(control.Handle()))
+        return;
+    TTTOOLINFOW info = ParentAreaTool(control.Handle());
+    SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void TForm::SetShowHint(bool show)
+{
+    showHint_ = show;
+    if (tooltip_)
+        SendMessageW(tooltip_, TTM_ACTIVATE, show, 0);
+}
+
+void TForm::Show()
+{
+    if (!IsWindowVisible(handle_))
+        FormShow();
+    ShowWindow(handle_, SW_SHOW);
+    SetForegroundWindow(handle_);
+}
+
+void TForm::Hide() { ShowWindow(handle_, SW_HIDE); }
+
+void TForm::Close()
+{
+    if (modal_) {
+        if (!modalResult_)
+            modalResult_ = 2;
+        return;
+    }
+    FormClose();
+    if (this == Application::MainForm())
+        DestroyWindow(handle_);
+    else
+        Hide();
+}
+
+void TForm::AnswerEnterAndEscape(wchar_t& key, int enter, int escape)
+{
+    if (key == 13 || key == 27) {
+        SetModalResult(key == 13 ? enter : escape);
+        key = 0;
+    }
+}
+
+void TForm::CloseOnEscape(wchar_t& key)
+{
+    if (key == 27) {
+        Close();
+        key = 0;
+    }
+}
+
+int TForm::ShowModal()
+{
+    if (modal_ || IsWindowVisible(handle_))
+        throw Failure(L"Cannot make a visible window modal");
+    modal_ = true;
+    modalResult_ = 0;
+    HWND active = GetActiveWindow();
+    std::vector<HWND> disabled;
+    auto collect = [](HWND window, LPARAM data) -> BOOL {
+        auto* list = reinterpret_cast<std::vector<HWND>*>(data);
+        list->push_back(window);
+        return TRUE;
+    };
+    std::vector<HWND> all;
+    EnumThreadWindows(GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(&all));
+    for (HWND w : all)
+        if (w != handle_ && w != tooltip_ && IsWindowVisible(w) && IsWindowEnabled(w)) {
+            EnableWindow(w, FALSE);
+            disabled.push_back(w);
+        }
+    struct Restore {
+        TForm& form;
+        std::vector<HWND>& disabled;
+        HWND active;
+        ~Restore()
+        {
+            for (HWND w : disabled)
+                if (IsWindow(w))
+                    EnableWindow(w, TRUE);
+            if (form.handle_)
+                ShowWindow(form.handle_, SW_HIDE);
+            if (active && IsWindow(active))
+                SetActiveWindow(active);
+            form.modal_ = false;
+        }
+    } restore{*this, disabled, active};
+
+    FormShow();
+    ShowWindow(handle_, SW_SHOW);
+    SetForegroundWindow(handle_);
+    if (HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE))
+        ::SetFocus(first);
+    if (auto& hook = Application::ModalShownHook())
+        hook(*this);
+    while (modalResult_ == 0 && handle_) {
+        if (!Application::HandleMessage(true))
+            break;
+    }
+    if (modalResult_ == 0)
+        modalResult_ = 2;
+    FormClose();
+    return modalResult_;
+}
+
+bool TForm::PreviewKeyDown(WORD& key)
+{
+    if (keyPreview_)
+        Guarded([&] { FormKeyDown(key, CurrentShiftState()); });
+    return key != 0;
+}
+
+bool TForm::PreviewMouseWheel(WPARAM wParam, LPARAM lParam)
+{
+    POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    ShiftState shift = 0;
+    WORD keys = GET_KEYSTATE_WPARAM(wParam);
+    if (keys & MK_SHIFT) shift |= ssShift;
+    if (keys & MK_CONTROL) shift |= ssCtrl;
+    if (GetKeyState(VK_MENU) < 0) shift |= ssAlt;
+    if (keys & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) shift |= 0x100;   // a mouse button held
+    bool handled = false;
+    Guarded([&] { handled = FormMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam), shift, p); });
+    wheelPreviewed_ = !handled;
+    return handled;
+}
+
+bool TForm::PreviewChar(wchar_t& key)
+{
+    if (keyPreview_)
+        Guarded([&] { FormKeyPress(key); });
+    return key != 0;
+}
+
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        Close();
+        return 0;
+    case WM_SIZE:
+        FormResize();
+        break;
+    case WM_MOUSEWHEEL:
+        if (wheelPreviewed_)
+            break;   // seen already, passed up by the control
+        if (PreviewMouseWheel(wParam, lParam)) {
+            wheelPreviewed_ = false;
+            return 0;
+        }
+        wheelPreviewed_ = false;
+        break;
+    case WM_DESTROY:
+        if (this == Application::MainForm())
+            PostQuitMessage(0);
+        break;
+    default:
+        break;
+    }
+    return TWindow::HandleMessage(message, wParam, lParam);
+}
