@@ -119,10 +119,7 @@ void TMainForm::ReadAheadNext()
             return;
         }
         const size_t next = (size_t(CurrentIndex) + (stepDirection_ < 0 ? count - 1 : 1)) % count;
-        std::wstring extension = ExtractExtension(FileList[next]);
-        if (!extension.empty())
-            extension.erase(0, 1);
-        if (const FileFormat* format = FindFileFormat(extension))
+        if (const FileFormat* format = FileFormatOf(FileList[next]))
             DecodeAhead.Request(FolderFilePath(FileList[next]), format->kind, ZoomStateNow(),
                                 ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
         else

@@ -54,3 +54,9 @@ const FileFormat* FindFileFormat(std::wstring_view extension)
             return &*it;
     return nullptr;
 }
+
+const FileFormat* FileFormatOf(std::wstring_view fileName)
+{
+    const std::wstring extension = ExtractExtension(fileName);
+    return FindFileFormat(std::wstring_view(extension).substr(extension.empty() ? 0 : 1));
+}

@@ -26,3 +26,5 @@ void RegisterFileFormat(std::wstring_view extension, std::wstring_view descripti
 void UnregisterFileFormat(GraphicKind kind);
 // Null when the extension (without dot, any case) is not registered.
 const FileFormat* FindFileFormat(std::wstring_view extension);
+// The registered format of a file by its name's extension; null when none.
+const FileFormat* FileFormatOf(std::wstring_view fileName);

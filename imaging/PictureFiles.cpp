@@ -5,37 +5,42 @@
 
 #include "system/Failure.h"
 
-void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName)
+namespace {
+
+// The format a file is read as, by its name's extension.
+const FileFormat& FormatToRead(const std::wstring& fileName)
 {
+    if (const FileFormat* format = FileFormatOf(fileName))
+        return *format;
     std::wstring extension = ExtractExtension(fileName);
     if (!extension.empty())
         extension.erase(0, 1);
-    const FileFormat* format = FindFileFormat(extension);
-    if (!format)
-        throw Failure(FormatMessageText(L"Unknown picture file extension (.%s)", {extension}));
+    throw Failure(FormatMessageText(L"Unknown picture file extension (.%s)", {extension}));
+}
+
+} // namespace
+
+void LoadPictureFromFile(TPicture& picture, const std::wstring& fileName)
+{
+    const GraphicKind kind = FormatToRead(fileName).kind;
     std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-    std::unique_ptr<TGraphic> graphic = NewGraphic(format->kind);
+    std::unique_ptr<TGraphic> graphic = NewGraphic(kind);
     graphic->LoadFromBytes(std::move(bytes));
     picture.TakeGraphic(std::move(graphic));
 }
 
 void LoadPictureForDisplay(TPicture& picture, const std::wstring& fileName, const ShownSizeRule& shownSize)
 {
-    std::wstring extension = ExtractExtension(fileName);
-    if (!extension.empty())
-        extension.erase(0, 1);
-    const FileFormat* format = FindFileFormat(extension);
-    if (!format)
-        throw Failure(FormatMessageText(L"Unknown picture file extension (.%s)", {extension}));
+    const GraphicKind kind = FormatToRead(fileName).kind;
     std::vector<uint8_t> bytes = ReadWholeFile(fileName);
-    if (format->kind == GraphicKind::Icon || format->kind == GraphicKind::Metafile) {
+    if (kind == GraphicKind::Icon || kind == GraphicKind::Metafile) {
         // Made ready to draw when they are read.
-        std::unique_ptr<TGraphic> graphic = NewGraphic(format->kind);
+        std::unique_ptr<TGraphic> graphic = NewGraphic(kind);
         graphic->LoadFromBytes(std::move(bytes));
         picture.TakeGraphic(std::move(graphic));
         return;
     }
-    picture.TakeGraphic(GraphicFromPrepared(PreparePicture(format->kind, std::move(bytes), shownSize)));
+    picture.TakeGraphic(GraphicFromPrepared(PreparePicture(kind, std::move(bytes), shownSize)));
 }
 
 std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared)
