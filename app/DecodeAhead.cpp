@@ -2,10 +2,12 @@
 
 #include <new>
 
+#include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
 #include "imaging/PictureUtilUnit.h"
 #include "system/Failure.h"
+#include "widgets/Application.h"
 
 namespace {
 
@@ -28,20 +30,11 @@ uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const 
             break;
         }
         default: {
-            // A bitmap's size from its headers (a compressed one can hold far
-            // more than its file), at four bytes a pixel at most.
-            auto le = [&](size_t at, int bytes) {
-                uint32_t value = 0;
-                for (int i = bytes - 1; i >= 0; --i)
-                    value = value << 8 | file[at + size_t(i)];
-                return value;
-            };
-            if (file.size() < 26 || file[0] != 'B' || file[1] != 'M')
-                return file.size();
-            const bool core = le(14, 4) == 12;
-            const uint64_t w = core ? le(18, 2) : le(18, 4);
-            const int32_t h = core ? int32_t(le(20, 2)) : int32_t(le(22, 4));
-            return file.size() + w * uint64_t(h < 0 ? -int64_t(h) : h) * 4;
+            // A bitmap is held whole, at four bytes a pixel at most; its size
+            // comes from its headers (a compressed one holds far more than
+            // its file).
+            const BmpSize bitmap = ReadBmpSize(file);
+            return file.size() + uint64_t(bitmap.width) * uint64_t(bitmap.height) * 4;
         }
         }
     } catch (const Failure&) {
@@ -230,12 +223,8 @@ std::optional<TDecodeAhead::Prepared> TDecodeAhead::Prepare(const std::wstring& 
             return std::nullopt;   // the load reads it itself
         prepared.picture = PreparePicture(kind, std::move(bytes), shownSize);
         prepared.tiles = FirstTiles(prepared.picture.source, shownSize, areaWidth, areaHeight);
-    } catch (const Failure& failure) {
-        prepared.failure = failure.Message();
-    } catch (const std::bad_alloc&) {
-        prepared.failure = L"Out of memory";
-    } catch (const std::exception& e) {
-        prepared.failure = Widen(e.what());
+    } catch (...) {
+        prepared.failure = Application::FailureText();
     }
     return prepared;
 }

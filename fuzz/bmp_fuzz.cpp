@@ -13,6 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     try {
         Raster r = DecodeBmp(bytes);
         (void)r.PixelAt(r.Width() - 1, r.Height() - 1);
+        // The headers alone give the size the pixels have.
+        const BmpSize size = ReadBmpSize(bytes);
+        if (size.width != r.Width() || size.height != r.Height())
+            __builtin_trap();
         // What was read must also write and read back.
         Raster back = DecodeBmp(EncodeBmp(r));
         if (back.Width() != r.Width() || back.Height() != r.Height())

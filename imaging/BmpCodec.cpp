@@ -398,7 +398,10 @@ Raster DecodeDib(std::span<const uint8_t> dib, bool iconHeight)
     return DecodeDib(dib, iconHeight, facts);
 }
 
-Raster DecodeBmp(std::span<const uint8_t> file)
+namespace {
+
+// The layout of a .bmp file's DIB and where its pixels start in the DIB.
+Layout ReadFileLayout(std::span<const uint8_t> file, uint64_t& pixelOffset)
 {
     Bytes header(file);
     if (header.U8(0) != 'B' || header.U8(1) != 'M')
@@ -406,15 +409,32 @@ Raster DecodeBmp(std::span<const uint8_t> file)
     const uint32_t offBits = header.U32(10);
     header.At(0, kFileHeaderSize + 4);
     Bytes dib(file.subspan(kFileHeaderSize));
-    std::optional<uint64_t> pixelOffset;
+    std::optional<uint64_t> given;
     if (offBits != 0) {
         if (offBits < kFileHeaderSize + dib.U32(0) || offBits > file.size())
             Invalid();
-        pixelOffset = uint64_t(offBits) - kFileHeaderSize;
+        given = uint64_t(offBits) - kFileHeaderSize;
     }
-    Layout l = ReadLayout(dib, false, pixelOffset);
+    Layout l = ReadLayout(dib, false, given);
+    pixelOffset = given.value_or(l.defaultPixelOffset);
+    return l;
+}
+
+} // namespace
+
+Raster DecodeBmp(std::span<const uint8_t> file)
+{
+    uint64_t pixelOffset = 0;
+    const Layout l = ReadFileLayout(file, pixelOffset);
     DibFacts facts;
-    return DecodeAt(dib, l, pixelOffset.value_or(l.defaultPixelOffset), facts);
+    return DecodeAt(Bytes(file.subspan(kFileHeaderSize)), l, pixelOffset, facts);
+}
+
+BmpSize ReadBmpSize(std::span<const uint8_t> file)
+{
+    uint64_t pixelOffset = 0;
+    const Layout l = ReadFileLayout(file, pixelOffset);
+    return {l.width, l.height};
 }
 
 std::vector<uint8_t> EncodeBmp(const Raster& raster)

@@ -15,6 +15,14 @@
 // layouts 24 or 32 bits). Fails with Failure("Bitmap image is not valid").
 Raster DecodeBmp(std::span<const uint8_t> file);
 
+// The width and height a .bmp file's headers give, checked as DecodeBmp
+// checks them, without decoding its pixels (a compressed bitmap may decode to
+// far more than its file). Fails as DecodeBmp fails on such headers.
+struct BmpSize {
+    int width = 0, height = 0;
+};
+BmpSize ReadBmpSize(std::span<const uint8_t> file);
+
 // Decodes a packed DIB (header, colour table, pixels, no file header), as
 // found in icon entries. With iconHeight set, the header's height counts the
 // colour and mask rows together and only the colour part is decoded.

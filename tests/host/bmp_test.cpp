@@ -237,8 +237,12 @@ TEST(BmpDecode, TwentyFourBitsInEveryHeaderKindAndRowOrder)
             p.width = w;
             p.height = topDown ? -h : h;
             p.pixels = PackRows(w, h, 24, topDown, value);
-            Raster r = DecodeBmp(MakeBmp(p));
+            const std::vector<uint8_t> file = MakeBmp(p);
+            Raster r = DecodeBmp(file);
             ASSERT_EQ(r.Format(), PixelFormat::Bit24);
+            const BmpSize size = ReadBmpSize(file);
+            EXPECT_EQ(size.width, w);
+            EXPECT_EQ(size.height, h);
             for (int y = 0; y < h; ++y)
                 for (int x = 0; x < w; ++x)
                     ASSERT_EQ(r.PixelAt(x, y), Bgra(uint8_t(x * 40), uint8_t(y * 50), uint8_t((x + y) * 9)));
@@ -325,8 +329,12 @@ TEST(BmpDecode, RunLengthEncodedBothRowOrders)
 {
     for (bool topDown : {false, true}) {
         SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
-        Raster r8 = DecodeBmp(RleFile(true, Rle8Stream(), topDown));
+        const std::vector<uint8_t> file8 = RleFile(true, Rle8Stream(), topDown);
+        Raster r8 = DecodeBmp(file8);
         ASSERT_EQ(r8.Format(), PixelFormat::Bit8);
+        // The size without decoding the runs.
+        EXPECT_EQ(ReadBmpSize(file8).width, 6);
+        EXPECT_EQ(ReadBmpSize(file8).height, 4);
         EXPECT_EQ(r8.Palette(), TestPalette(256));
         for (int row = 0; row < 4; ++row)
             for (int x = 0; x < 6; ++x)
