@@ -21,7 +21,7 @@ set -euo pipefail
 setup="$work/pixavo-setup.exe"
 "$root/scripts/package" "$setup" >/dev/null
 
-cp -a "$WINEPREFIX" "$work/prefix"
+copy_prefix "$WINEPREFIX" "$work/prefix"
 export WINEPREFIX="$work/prefix"
 # No menu entries or file types of this machine's desktop from Wine.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};winemenubuilder.exe=d"
