@@ -18,7 +18,7 @@ own_prefix=
 at_exit() { exit_actions=("$*" "${exit_actions[@]}"); }
 run_exit_actions() {
   local action
-  [ -z "$own_prefix" ] || end_wine "$own_prefix"
+  [ -z "$own_prefix" ] || end_wine "$own_prefix" || true
   for action in "${exit_actions[@]}"; do eval "$action" || true; done
   exit_actions=()
 }
@@ -74,7 +74,7 @@ make_run_dir() {
   [ -n "$run_dir" ] && return 0
   mkdir -p "$runs"
   for d in "$runs"/*/; do
-    [ -f "$d/pid" ] && ! kill -0 "$(cat "$d/pid")" 2>/dev/null && rm -rf "$d"
+    if [ -f "$d/pid" ] && ! kill -0 "$(cat "$d/pid")" 2>/dev/null; then rm -rf "$d"; fi
   done
   run_dir="$(mktemp -d "$runs/run.XXXXXX")" || return 1
   echo $$ > "$run_dir/pid"
@@ -100,9 +100,8 @@ wine_env() {
 
 # end_wine PREFIX: ends every Wine process of that prefix (and only those).
 end_wine() {
-  WINEPREFIX="$1" wineserver -k >/dev/null 2>&1
-  WINEPREFIX="$1" wineserver -w >/dev/null 2>&1
-  return 0
+  WINEPREFIX="$1" wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX="$1" wineserver -w >/dev/null 2>&1 || true
 }
 
 # ---- The run's own X display ----
@@ -130,8 +129,8 @@ start_xvfb_once() {
     return 0
   fi
   cat "$err" >&2
-  kill "$xvfb_pid" 2>/dev/null
-  wait "$xvfb_pid" 2>/dev/null
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
   rm -f "$xvfb_out" "$err"
   xvfb_pid=
   return 1
@@ -139,11 +138,10 @@ start_xvfb_once() {
 
 stop_xvfb() {
   if [ -n "${xvfb_pid:-}" ]; then
-    kill "$xvfb_pid" 2>/dev/null
-    wait "$xvfb_pid" 2>/dev/null
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
   fi
   xvfb_pid=
-  return 0
 }
 
 # ---- The run's own print server ----

@@ -26,7 +26,6 @@ wine explorer /desktop=PixavoSlideShow,1280x1024 "$exe" /nosplash "$(winepath -w
 viewer=$!
 window_found() { xdotool search --name "$title" >/dev/null 2>&1; }
 wait_until 60 window_found || { echo "no window" >&2; exit 1; }
-screen_settled
 
 colour() {   # colour R G B -> red, green, blue or other
   local r=$1 g=$2 b=$3
@@ -52,6 +51,8 @@ send() {   # send KEY: to the desktop window, which hands it to the viewer
   xdotool key "$1"
 }
 
+shows() { [ "$(screen)" = "$1" ]; }   # shows WHAT: the screen shows that
+wait_until 60 shows window:red
 check "before the show: the window with the first image" "window:red" "$(screen)"
 send s
 full_screen() { [[ "$(screen)" != window:* ]]; }
@@ -65,14 +66,15 @@ until { grep -qw green <<<"$seen" && grep -qw blue <<<"$seen"; } || [ "$SECONDS"
   s="$(screen)"
   case "$s" in red|green|blue) seen="$seen $s" ;; *) seen="$seen not-full-screen:$s" ;; esac
 done
-echo "seen:$seen"
+echo "seen (count, what):"; tr ' ' '\n' <<<"$seen" | grep . | uniq -c
 check "every screenshot full screen" "" "$(tr ' ' '\n' <<<"$seen" | grep -v -E '^(red|green|blue|)$' || true)"
 check "green shown" "yes" "$(grep -qw green <<<"$seen" && echo yes || echo no)"
 check "blue shown" "yes" "$(grep -qw blue <<<"$seen" && echo yes || echo no)"
 
 send Escape
-windowed() { [[ "$(screen)" == window:* ]]; }
+windowed() { grep -qE '^window:(red|green|blue)$' <<<"$(screen)"; }
 wait_until 30 windowed
+screen_settled
 after="$(screen)"
 check "Esc: back in the window, the image kept" "yes" \
   "$(grep -qE '^window:(red|green|blue)$' <<<"$after" && echo yes || echo no)"
