@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/MainUnit.h"
@@ -52,7 +53,15 @@ testing::AssertionResult NothingShown(const List& shown)
 {
     if (shown.empty())
         return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "shown: " << testing::PrintToString(shown);
+    testing::AssertionResult failure = testing::AssertionFailure();
+    failure << "shown:";
+    for (const auto& item : shown) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(item)>, std::wstring>)
+            failure << " \"" << Narrow(item) << "\"";
+        else
+            failure << " " << testing::PrintToString(item);
+    }
+    return failure;
 }
 
 inline void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
