@@ -8,7 +8,7 @@
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # The prepared prefix: never run in, only copied.
 prefix_template="$root/build/wine-template"
-runs="$root/build/runs"
+runs_dir="$root/build/runs"
 
 # ---- Ending a run: commands run once, last registered first ----
 # The Wine processes of the run's own prefix end first, while the display
@@ -72,11 +72,11 @@ run_dir=
 make_run_dir() {
   local d
   [ -n "$run_dir" ] && return 0
-  mkdir -p "$runs"
-  for d in "$runs"/*/; do
+  mkdir -p "$runs_dir"
+  for d in "$runs_dir"/*/; do
     if [ -f "$d/pid" ] && ! kill -0 "$(cat "$d/pid")" 2>/dev/null; then rm -rf "$d"; fi
   done
-  run_dir="$(mktemp -d "$runs/run.XXXXXX")" || return 1
+  run_dir="$(mktemp -d "$runs_dir/run.XXXXXX")" || return 1
   echo $$ > "$run_dir/pid"
   at_exit "rm -rf '$run_dir'"
 }
