@@ -98,20 +98,16 @@ probe_report() {
 }
 # The text of the status bar's second panel.
 status_text() { probe_report | sed -n 's/^status: //p'; }
-# wait_status TEXT: the status bar's text once it reads TEXT, or what it
-# reads after 30 s.
-wait_status() {
-  local text deadline=$((SECONDS + 30))
-  until text="$(status_text)"; [ "$text" = "$1" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+# wait_text TEXT COMMAND...: what the command prints, once that is TEXT or
+# after 30 s.
+wait_text() {
+  local want=$1 text deadline=$((SECONDS + 30))
+  shift
+  until text="$("$@")"; [ "$text" = "$want" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
   echo "$text"
 }
-# wait_setting NAME TEXT: the stored text of the setting once it is TEXT, or
-# what it is after 30 s.
-wait_setting() {
-  local text deadline=$((SECONDS + 30))
-  until text="$(setting "$1")"; [ "$text" = "$2" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
-  echo "$text"
-}
+wait_status() { wait_text "$1" status_text; }        # wait_status TEXT
+wait_setting() { wait_text "$2" setting "$1"; }      # wait_setting NAME TEXT
 
 pixel() {   # pixel FILE X Y -> "R,G,B" (8 bit)
   /usr/bin/convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 |
