@@ -26,8 +26,8 @@
 namespace {
 
 // The probes that the end-to-end checks run beside the real program
-// (disabled tests) read its state and leave its settings alone.
-bool IsProbe(const testing::TestInfo& test) { return std::string_view(test.name()).starts_with("DISABLED_"); }
+// (E2EProbe, PrintProbe) read its state and leave its settings alone.
+bool IsProbe(const testing::TestInfo& test) { return std::string_view(test.test_suite_name()).ends_with("Probe"); }
 
 class FirstRunSettings final : public testing::EmptyTestEventListener {
     void OnTestStart(const testing::TestInfo& test) override
