@@ -1,7 +1,9 @@
 // The test program's own rules, checked by running the program itself: each
 // test starts with no stored settings, whatever the one before left, and a
 // test that never ends fails by its name once its time limit has passed,
-// ending the program with a failure instead of hanging the run.
+// ending the program with a failure instead of hanging the run. And failed
+// checks show windows and rectangles as text (tests/win/Printers.h, which the
+// build includes in every test source; this one does not include it).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -87,6 +89,15 @@ TEST(Harness, AHungTestFailsByNameWithinItsTimeLimit)
         << run.output;
     EXPECT_NE(run.output.find("[  FAILED  ] 1 tests, listed below:"), std::string::npos) << run.output;
     EXPECT_GE(GetTickCount() - begin, 2000u);
+}
+
+TEST(Harness, FailedChecksShowWindowsAndRectanglesAsText)
+{
+    EXPECT_EQ(testing::PrintToString(HWND(nullptr)), "no window (null)");
+    const std::string desktop = testing::PrintToString(GetDesktopWindow());
+    EXPECT_TRUE(desktop.starts_with("window 0x") && desktop.ends_with(" of class \"#32769\" titled \"\"")) << desktop;
+    EXPECT_EQ(testing::PrintToString(RECT{1, 2, 30, 40}), "(1, 2)-(30, 40)");
+    EXPECT_EQ(testing::PrintToString(POINT{5, 6}), "(5, 6)");
 }
 
 // Not tests of their own: the runs above start them in a program of their
