@@ -265,7 +265,7 @@ screen_settled() {
 # Wine virtual desktop of the screen's size, where windows map without X
 # round trips; the desktop and every other Wine process of the run end with
 # it (the end-to-end checks use the plain screen). The program limits each
-# test's time (PIXAVO_TEST_TIME_LIMIT seconds, 180 by default); the whole run
+# test's time (PIXAVO_TEST_TIME_LIMIT seconds, 300 by default); the whole run
 # is ended after PIXAVO_WINTEST_LIMIT seconds (3600) in case that fails too.
 run_windows_tests() {
   local app='HKCU\Software\Wine\AppDefaults\pixavo_win_tests.exe' status=0

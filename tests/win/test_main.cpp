@@ -3,7 +3,7 @@
 // Every test starts from the settings of a first run: none stored, whatever
 // an earlier run (perhaps one that was interrupted) left in the registry.
 // And every test has a time limit: one still running after
-// PIXAVO_TEST_TIME_LIMIT seconds (180 by default) is reported as failed, by
+// PIXAVO_TEST_TIME_LIMIT seconds (300 by default) is reported as failed, by
 // its name and with the windows that were open, and the program ends at once
 // with a failure instead of hanging the run.
 #include <windows.h>
@@ -144,7 +144,7 @@ std::chrono::seconds TestTimeLimit()
     wchar_t text[32] = {};
     const DWORD length = GetEnvironmentVariableW(L"PIXAVO_TEST_TIME_LIMIT", text, 32);
     const long seconds = length > 0 && length < 32 ? std::wcstol(text, nullptr, 10) : 0;
-    return std::chrono::seconds(seconds > 0 ? seconds : 180);
+    return std::chrono::seconds(seconds > 0 ? seconds : 300);
 }
 
 } // namespace
