@@ -588,8 +588,8 @@ TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
     // Continued, the next tick asks; the question stays open while six
     // ticks fall due, and is answered Yes: saved, then the step goes on.
     holdTicks = 6;
+    const int continuedAt = ticks;   // paused: no tick comes before the key
     Press('H');
-    const int continuedAt = ticks;
     EXPECT_FALSE(f.SBtnSave.Enabled());
     ASSERT_TRUE(PumpUntil([&] { return answered.size() == 1 && f.CurrentIndex != index; }));
     ASSERT_EQ(prompts.size(), 1u);
