@@ -25,6 +25,8 @@ pixavo_host_library(pixavo_webp PkgConfig::WEBP)
 pixavo_host_library(pixavo_tiff TIFF::TIFF)
 pixavo_host_library(pixavo_dav1d PkgConfig::DAV1D)
 pixavo_host_library(pixavo_lcms2 PkgConfig::LCMS2)
+# Its header declares "register" parameters, which C++17 no longer has.
+target_compile_definitions(pixavo_lcms2 INTERFACE CMS_NO_REGISTER_KEYWORD=1)
 pixavo_transupp_library(pixavo_jpeg ${PIXAVO_TRANSUPP_DIR}/host)
 add_library(pixavo_deps INTERFACE)
 target_link_libraries(pixavo_deps INTERFACE pixavo_transupp pixavo_tiff pixavo_webp pixavo_gif pixavo_dav1d

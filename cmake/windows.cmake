@@ -21,6 +21,8 @@ pixavo_prefix_library(pixavo_webp ${prefix_lib}/libwebpdemux.a ${prefix_lib}/lib
 pixavo_prefix_library(pixavo_tiff ${prefix_lib}/libtiff.a pixavo_jpeg pixavo_zlib)
 pixavo_prefix_library(pixavo_dav1d ${prefix_lib}/libdav1d.a)
 pixavo_prefix_library(pixavo_lcms2 ${prefix_lib}/liblcms2.a)
+# Its header declares "register" parameters, which C++17 no longer has.
+target_compile_definitions(pixavo_lcms2 INTERFACE CMS_NO_REGISTER_KEYWORD=1)
 pixavo_transupp_library(pixavo_jpeg ${PIXAVO_TRANSUPP_DIR}/windows)
 
 add_library(pixavo_deps INTERFACE)
