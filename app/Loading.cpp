@@ -45,7 +45,6 @@ void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
 
 void TMainForm::LoadCurrentImage()
 {
-    const StepScope step(*this);
     PnlPleaseWait.SetText(kLoadingText);
     BeginBusy(false);
     while (CurrentIndexValid()) {

@@ -242,8 +242,10 @@ void TMainForm::FormCreate()
 
     SlideShowTimer.SetInterval(5000);
     std::wstring interval = ReadSettingValue(EncodeSettingName(kSlideShowIntervalSetting));
+    // A show that never steps is no setting of the program's: an interval of
+    // 0 or less keeps the default.
     if (!interval.empty())
-        if (auto value = ParseSettingInteger(interval))
+        if (auto value = ParseSettingInteger(interval); value && *value > 0)
             SlideShowTimer.SetInterval(unsigned(*value));
     StartAtBeginning = false;
     std::wstring start = ReadSettingValue(EncodeSettingName(kStartAtBeginningSetting));
@@ -356,7 +358,6 @@ void TMainForm::FormResize()
 
 void TMainForm::FormClose()
 {
-    const StepScope step(*this);
     // The pending-changes check may save or ask, but never stops the closing
     // (not even when a save failed and said so).
     ConfirmLeaveModifiedImage();

@@ -268,6 +268,10 @@ private:
     SaveAsOutcome SaveAsChosenFile();
     // A save's failure, in a message box with the error icon.
     void ShowSaveError(const std::wstring& message);
+    // The changes could not be saved before the image is left: they stay on
+    // screen and the caller stops (true). A running show pauses, so that the
+    // failure is not met again at every step.
+    bool KeepUnsavedChanges();
     // The current picture's graphic replaced by a copy of graphic, on screen too.
     void ReplaceCurrentGraphic(const TGraphic& graphic);
 
@@ -291,20 +295,6 @@ private:
     void SetImagePointers(PointerShape shape);
     void SetFormHint(const std::wstring& hint);
 
-    // Held while a step away from the image or a load is under way, which may
-    // wait for the user (the pending-changes question, a load error): slide
-    // show ticks that fall due meanwhile pass without a step.
-    class StepScope {
-    public:
-        explicit StepScope(TMainForm& form) : form_(form) { ++form_.stepsUnderWay_; }
-        ~StepScope() { --form_.stepsUnderWay_; }
-        StepScope(const StepScope&) = delete;
-        StepScope& operator=(const StepScope&) = delete;
-
-    private:
-        TMainForm& form_;
-    };
-    int stepsUnderWay_ = 0;
     // The direction of the last step through the list: +1 or -1.
     int stepDirection_ = 1;
 

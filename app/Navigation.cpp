@@ -68,7 +68,6 @@ void TMainForm::OpenImageFolder(const std::wstring& path)
 
 void TMainForm::ChooseImageFolder()
 {
-    const StepScope step(*this);
     // The pending-changes check comes first: cancelling the dialog does not
     // undo what it did.
     if (ConfirmLeaveModifiedImage())
@@ -90,7 +89,6 @@ void TMainForm::ShowNextImage()
 {
     if (FileList.empty())
         return;
-    const StepScope step(*this);
     if (ConfirmLeaveModifiedImage())
         return;
     if (size_t(CurrentIndex) + 1 < FileList.size())
@@ -105,7 +103,6 @@ void TMainForm::ShowPreviousImage()
 {
     if (FileList.empty())
         return;
-    const StepScope step(*this);
     if (ConfirmLeaveModifiedImage())
         return;
     if (CurrentIndex > 0)
