@@ -86,32 +86,52 @@ void TMainForm::ChooseImageFolder()
         OpenImageFolder(DlgOpenPicture.FileName);
 }
 
-void TMainForm::ShowNextImage()
+void TMainForm::ShowNextImage() { StepThroughList(1); }
+
+void TMainForm::ShowPreviousImage() { StepThroughList(-1); }
+
+void TMainForm::StepThroughList(int step)
 {
     if (FileList.empty())
         return;
-    const StepScope step(*this);
+    const StepScope scope(*this);
     if (ConfirmLeaveModifiedImage())
         return;
-    if (size_t(CurrentIndex) + 1 < FileList.size())
-        ++CurrentIndex;
-    else
-        CurrentIndex = 0;
-    stepDirection_ = 1;
+    // The steps asked for while the last load was under way (a held key's
+    // repeats) are taken with this one: the list is not walked picture by
+    // picture behind the key, the load goes straight to where the last
+    // press asks.
+    int direction = step;
+    step += TakeQueuedSteps(direction);
+    const int count = int(FileList.size());
+    CurrentIndex = ((CurrentIndex + step) % count + count) % count;
+    stepDirection_ = direction;
     LoadCurrentImage();
 }
 
-void TMainForm::ShowPreviousImage()
+int TMainForm::TakeQueuedSteps(int& direction)
 {
-    if (FileList.empty())
-        return;
-    const StepScope step(*this);
-    if (ConfirmLeaveModifiedImage())
-        return;
-    if (CurrentIndex > 0)
-        --CurrentIndex;
-    else
-        CurrentIndex = int(FileList.size()) - 1;
-    stepDirection_ = -1;
-    LoadCurrentImage();
+    // The key messages waiting for this window, in the order they came, as
+    // long as they are steps: Next and Previous keys pressed (or repeated),
+    // and the same keys let go. Anything else stays where it is, and so does
+    // everything after it.
+    int steps = 0;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE | PM_NOYIELD)) {
+        if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP)
+            break;
+        if (msg.hwnd != handle_ && !IsChild(handle_, msg.hwnd))
+            break;
+        // Taking a message from the queue brings the keyboard's state up to
+        // it: the modifiers read now are those it came with.
+        const int step = StepOfKey(WORD(msg.wParam), CurrentShiftState());
+        if (step == 0)
+            break;
+        PeekMessageW(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE | PM_NOYIELD);
+        if (msg.message == WM_KEYDOWN) {
+            steps += step;
+            direction = step;
+        }
+    }
+    return steps;
 }
