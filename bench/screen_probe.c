@@ -12,8 +12,9 @@
  *       sends the key (or takes the given CLOCK_REALTIME time as the start),
  *       then prints the milliseconds until the rectangle equals FILE
  *   screen_probe hold X Y W H KEY PRESSES INTERVAL_MS TIMEOUT_MS FINAL REF...
- *       holds the key down as a keyboard's repeat does (PRESSES presses,
- *       INTERVAL_MS apart, then one release) while watching the rectangle;
+ *       holds the key down as the X server repeats a held key (PRESSES
+ *       presses INTERVAL_MS apart, each repeat a release and a press) while
+ *       watching the rectangle;
  *       prints how many times it changed to another of the reference
  *       pictures from the first press to the last, that span in ms, and the
  *       ms from the last press until it shows REF number FINAL (from 0)
@@ -243,6 +244,9 @@ int main(int argc, char** argv)
         for (;;) {
             const double elapsed = now_ms(CLOCK_MONOTONIC) - start;
             if (sent < presses && elapsed >= sent * interval) {
+                /* As X repeats a held key: each repeat a release and a press. */
+                if (sent > 0)
+                    key_event(key, False);
                 key_event(key, True);
                 last_press = elapsed;
                 if (++sent == presses)
