@@ -71,6 +71,9 @@ void TMainForm::LoadCurrentImage()
             if (prepared) {
                 loaded.TakeGraphic(GraphicFromPrepared(prepared->picture));
             } else {
+                // The next picture is read ahead while this one is read here:
+                // the next step, or one that passes it, finds it made.
+                ReadAheadNext();
                 LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
             }
             CurrentPicture = std::move(loaded);

@@ -103,9 +103,25 @@ void TMainForm::StepThroughList(int step)
     // press asks.
     int direction = step;
     step += TakeQueuedSteps(direction);
-    const int count = int(FileList.size());
-    CurrentIndex = ((CurrentIndex + step) % count + count) % count;
     stepDirection_ = direction;
+    const int count = int(FileList.size());
+    auto wrapped = [count](int index) { return (index % count + count) % count; };
+    // A picture on the way that was read ahead meanwhile (while the last one
+    // loaded) is shown first: a held key shows what could be made while it
+    // was held, and the load of the picture asked for goes on at once.
+    if (step * direction >= 2) {
+        const int next = wrapped(CurrentIndex + direction);
+        if (DecodeAhead.Ready(FolderFilePath(FileList[size_t(next)]))) {
+            CurrentIndex = next;
+            step -= direction;
+            LoadCurrentImage();
+            // Failed after all: the load has reported it and moved on.
+            if (FileList.size() != size_t(count) || CurrentIndex != next)
+                return;
+            Image1.Repaint();
+        }
+    }
+    CurrentIndex = wrapped(CurrentIndex + step);
     LoadCurrentImage();
 }
 

@@ -106,6 +106,12 @@ bool ReadAhead::Busy() const
     return shared_->UnderWay();
 }
 
+bool ReadAhead::Ready(const std::wstring& path) const
+{
+    std::lock_guard lock(shared_->mutex);
+    return shared_->state == Shared::State::Done && shared_->result && shared_->job.path == path;
+}
+
 std::optional<ReadAhead::Result> ReadAhead::Take(const std::wstring& path, const ZoomState& zoom)
 {
     Shared& s = *shared_;

@@ -89,6 +89,9 @@ public:
 
     // Whether a request is waiting for the worker or being worked on.
     bool Busy() const;
+    // Whether a picture of that file is prepared (a take may still find it
+    // changed, or at another level).
+    bool Ready(const std::wstring& path) const;
     // How many takes were served from what was prepared.
     int Taken() const { return taken_; }
 

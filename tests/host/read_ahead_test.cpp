@@ -208,6 +208,8 @@ TEST_P(ReadAheadRules, HandsOverOnlyWhatIsStillWanted)
         // The worker settles: nothing left under way.
         while (readAhead->Busy())
             std::this_thread::sleep_for(1ms);
+        if (row.during != During::TakeIt)
+            EXPECT_EQ(readAhead->Ready(takenFile), row.handedOver || row.during == During::RequestOther);
         std::optional<ReadAhead::Result> taken =
             row.during == During::TakeIt ? std::move(takenDuring) : readAhead->Take(takenFile, takenAt);
         if (row.during == During::RequestOther) {

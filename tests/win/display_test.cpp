@@ -293,14 +293,14 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad
     EXPECT_EQ(form->DecodeAhead.Taken(), taken);
 
     // c fails while it is read ahead, which nobody hears of, and nothing of
-    // it is kept: Next reads it itself, reports what it meets then, drops it
-    // and shows d.
+    // it is kept: Next reads it itself (reading d ahead meanwhile), reports
+    // what it meets then, drops it and shows d as it was read ahead.
     pause();
     EXPECT_TRUE(failures.empty());
     form->ShowNextImage();
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_TRUE(failures[0].starts_with(L"JPEG error #")) << Narrow(failures[0]);
-    EXPECT_EQ(form->DecodeAhead.Taken(), taken);
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
     EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"a.bmp", L"b.bmp", L"d.bmp", L"e.bmp"}));
     EXPECT_EQ(form->CurrentFileName, L"d.bmp");
     EXPECT_EQ(centre(), RGB(20, 40, 220));
@@ -312,7 +312,7 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad
     form->ZoomPercent = 50;
     form->ShowNextImage();
     EXPECT_EQ(form->CurrentFileName, L"e.bmp");
-    EXPECT_EQ(form->DecodeAhead.Taken(), taken);
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
     EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 320);
     EXPECT_EQ(centre(), RGB(90, 90, 90));
 
@@ -325,7 +325,7 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad
     pause();
     const int tilesMade = form->Image1.TilesMade();
     form->ShowPreviousImage();
-    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 2);
     EXPECT_EQ(form->CurrentFileName, L"b.bmp");
     EXPECT_EQ(form->StatusBar1.PanelText(1), L"b.bmp (600x480)");
     EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 360);
