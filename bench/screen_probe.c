@@ -266,7 +266,7 @@ int main(int argc, char** argv)
                 return 0;
             }
             if (elapsed > timeout) {
-                printf("timeout\n");
+                printf("timeout (showing picture %d, not %d)\n", shown, final);
                 return 1;
             }
             struct timespec rest = {0, 1000000};

@@ -209,6 +209,14 @@ measure_hold() {
   for i in $(seq 0 $((count - 1))); do
     grab "held-$i"; refs+=("$work/refs/held-$i.ppm"); "$probe" key n; settle
   done
+  # Twelve pictures seen, and the first one back: or the references (and
+  # every figure) would be off.
+  grab held-now
+  if [ "$(md5sum "${refs[@]}" | cut -d' ' -f1 | sort -u | wc -l)" -ne $count ] ||
+     ! cmp -s "$work/refs/held-now.ppm" "${refs[0]}"; then
+    echo "held Next: the pictures were not each seen once on screen; not measured" >&2
+    stop_viewer; return
+  fi
   for _ in $(seq "$runs"); do
     sleep 1.5
     # shellcheck disable=SC2086
