@@ -61,12 +61,12 @@ int WriteInputs(const std::string& folder)
         Write(name + ".jpg", variant == 0 ? GetInputs().jpeg : EncodeJpeg(photo));
         Write(name + ".png", variant == 0 ? GetInputs().png : EncodePng(PngFromRaster(photo)));
     }
-    // Twelve more JPEGs, each another picture, for holding Next down.
-    for (int variant = 0; variant < 12; ++variant)
+    // Twenty-four more JPEGs, each another picture, for holding Next down.
+    for (int variant = 0; variant < 24; ++variant)
         Write(folder + "/step" + char('a' + variant) + ".jpg", EncodeJpeg(MakePhoto(kWidth, kHeight, 3 + variant)));
     Write(folder + "/small.jpg", EncodeJpeg(MakePhoto(100, 100)));
     Write(folder + "/smallb.jpg", EncodeJpeg(MakePhoto(100, 100, 1)));
-    std::printf("wrote %s/photo{a,b,c}.{jpg,png}, step{a..l}.jpg (%dx%d) and small{,b}.jpg\n", folder.c_str(), kWidth,
+    std::printf("wrote %s/photo{a,b,c}.{jpg,png}, step{a..x}.jpg (%dx%d) and small{,b}.jpg\n", folder.c_str(), kWidth,
                 kHeight);
     return 0;
 }
