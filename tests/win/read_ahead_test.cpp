@@ -90,6 +90,42 @@ TEST_F(ReadingAhead, AFileRewrittenWithTheSameSizeAndTimeIsReadAgain)
     EXPECT_TRUE(failures.empty());
 }
 
+TEST_F(ReadingAhead, ResizingAsksOnceTheDragEndsAndKeepsWhatTheSameLevelNeeds)
+{
+    WriteBytes(folder / L"a.bmp", EncodeBmp(Solid(640, 480, 200, 30, 30)));
+    WriteBytes(folder / L"b.bmp", EncodeBmp(Solid(640, 480, 30, 200, 30)));
+    auto form = MakeForm(400, 300);
+    form->OpenImageFolder(folder / L"a.bmp");
+    Settle(*form);
+    const std::wstring b = folder / L"b.bmp";
+    ASSERT_TRUE(form->DecodeAhead.Ready(b));
+    auto resize = [&](int width, int height) {
+        form->SetClientSize(width, height + form->Panel2.Height() + form->StatusBar1.Height());
+        Pump();
+    };
+    // A few pixels more: b is shown from the same level at fit, and what was
+    // read for it is kept.
+    resize(410, 306);
+    EXPECT_FALSE(form->DecodeAhead.Busy());
+    EXPECT_TRUE(form->DecodeAhead.Ready(b));
+    // Every step of a frame drag is a size that needs another level: nothing
+    // is asked for until the drag ends, and then once.
+    SendMessageW(form->Handle(), WM_ENTERSIZEMOVE, 0, 0);
+    for (const int width : {300, 250, 200}) {
+        resize(width, width * 3 / 4);
+        EXPECT_FALSE(form->DecodeAhead.Busy()) << width;
+        EXPECT_TRUE(form->DecodeAhead.Ready(b)) << width;
+    }
+    SendMessageW(form->Handle(), WM_EXITSIZEMOVE, 0, 0);
+    EXPECT_FALSE(form->DecodeAhead.Ready(b));
+    Settle(*form);
+    const int taken = form->DecodeAhead.Taken();
+    form->ShowNextImage();
+    EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
+    EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 200);
+    EXPECT_TRUE(failures.empty());
+}
+
 TEST_F(ReadingAhead, KeysThatPileUpDuringALoadAreOneStep)
 {
     WriteBytes(folder / L"a.bmp", EncodeBmp(Solid(64, 48, 200, 30, 30)));
