@@ -1,16 +1,41 @@
 # Host build: the portable core with its tests (sanitized), fuzz targets and benchmarks.
 find_package(JPEG REQUIRED)
 find_package(PNG REQUIRED)
+find_package(GIF REQUIRED)
+find_package(TIFF REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(WEBP REQUIRED IMPORTED_TARGET libwebpdemux libwebpmux libwebp)
+pkg_check_modules(DAV1D REQUIRED IMPORTED_TARGET dav1d)
+pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 find_package(GTest REQUIRED)
 find_package(benchmark QUIET)
 
 set(PIXAVO_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
 set(PIXAVO_WARNINGS -Wall -Wextra -Wno-unused-parameter)
 
+# The image libraries: Debian's own builds, the targets the Windows build has.
+function(pixavo_host_library name)
+  add_library(${name} INTERFACE)
+  target_link_libraries(${name} INTERFACE ${ARGN})
+endfunction()
+pixavo_host_library(pixavo_jpeg JPEG::JPEG)
+pixavo_host_library(pixavo_png PNG::PNG)
+pixavo_host_library(pixavo_gif GIF::GIF)
+pixavo_host_library(pixavo_webp PkgConfig::WEBP)
+pixavo_host_library(pixavo_tiff TIFF::TIFF)
+pixavo_host_library(pixavo_dav1d PkgConfig::DAV1D)
+pixavo_host_library(pixavo_lcms2 PkgConfig::LCMS2)
+# Its header declares "register" parameters, which C++17 no longer has.
+target_compile_definitions(pixavo_lcms2 INTERFACE CMS_NO_REGISTER_KEYWORD=1)
+pixavo_transupp_library(pixavo_jpeg ${PIXAVO_TRANSUPP_DIR}/host)
+add_library(pixavo_deps INTERFACE)
+target_link_libraries(pixavo_deps INTERFACE pixavo_transupp pixavo_tiff pixavo_webp pixavo_gif pixavo_dav1d
+  pixavo_lcms2 pixavo_png pixavo_jpeg)
+
 function(pixavo_core_library name)
   add_library(${name} STATIC ${CORE_SOURCES})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
-  target_link_libraries(${name} PUBLIC JPEG::JPEG PNG::PNG)
+  target_link_libraries(${name} PUBLIC pixavo_deps)
   target_compile_options(${name} PRIVATE ${PIXAVO_WARNINGS})
 endfunction()
 

@@ -1,14 +1,33 @@
 # Windows build: everything, statically linked, Unicode; tests run under Wine.
-set(PIXAVO_MINGW_PREFIX "" CACHE PATH "prefix of the cross-built libjpeg-turbo and libpng")
+set(PIXAVO_MINGW_PREFIX "" CACHE PATH "prefix of the image libraries cross-built by scripts/setup")
 add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# The image libraries, cross-built by scripts/setup into one prefix.
+set(mingw_lib /usr/x86_64-w64-mingw32/lib)
+set(prefix_lib ${PIXAVO_MINGW_PREFIX}/lib)
+function(pixavo_prefix_library name)
+  add_library(${name} INTERFACE)
+  target_include_directories(${name} INTERFACE ${PIXAVO_MINGW_PREFIX}/include)
+  target_link_libraries(${name} INTERFACE ${ARGN})
+endfunction()
+pixavo_prefix_library(pixavo_zlib ${mingw_lib}/libz.a)
+pixavo_prefix_library(pixavo_jpeg ${prefix_lib}/libjpeg.a)
+pixavo_prefix_library(pixavo_png ${prefix_lib}/libpng16.a pixavo_zlib)
+pixavo_prefix_library(pixavo_gif ${prefix_lib}/libgif.a)
+# Decoder and encoder, demux with the animation decoder, mux with the animation encoder.
+pixavo_prefix_library(pixavo_webp ${prefix_lib}/libwebpdemux.a ${prefix_lib}/libwebpmux.a ${prefix_lib}/libwebp.a)
+pixavo_prefix_library(pixavo_tiff ${prefix_lib}/libtiff.a pixavo_jpeg pixavo_zlib)
+pixavo_prefix_library(pixavo_dav1d ${prefix_lib}/libdav1d.a)
+pixavo_prefix_library(pixavo_lcms2 ${prefix_lib}/liblcms2.a)
+# Its header declares "register" parameters, which C++17 no longer has.
+target_compile_definitions(pixavo_lcms2 INTERFACE CMS_NO_REGISTER_KEYWORD=1)
+pixavo_transupp_library(pixavo_jpeg ${PIXAVO_TRANSUPP_DIR}/windows)
+
 add_library(pixavo_deps INTERFACE)
-target_include_directories(pixavo_deps INTERFACE ${PIXAVO_MINGW_PREFIX}/include)
-target_link_libraries(pixavo_deps INTERFACE
-  ${PIXAVO_MINGW_PREFIX}/lib/libpng16.a ${PIXAVO_MINGW_PREFIX}/lib/libjpeg.a
-  /usr/x86_64-w64-mingw32/lib/libz.a)
+target_link_libraries(pixavo_deps INTERFACE pixavo_transupp pixavo_tiff pixavo_webp pixavo_gif pixavo_dav1d
+  pixavo_lcms2 pixavo_png pixavo_jpeg pixavo_zlib)
 
 add_library(pixavo_core STATIC ${CORE_SOURCES})
 target_include_directories(pixavo_core PUBLIC ${CMAKE_SOURCE_DIR})
