@@ -152,6 +152,9 @@ public:
     void ChooseImageFolder();
     void ShowNextImage();
     void ShowPreviousImage();
+    // The step through the list a key makes in FormKeyDown: 1 Next, -1
+    // Previous, 0 none (another command, or none).
+    static int StepOfKey(WORD key, ShiftState shift);
 
     // ---- Loading and display (app/Loading.cpp) ----
     void LoadCurrentImage();
@@ -288,6 +291,12 @@ private:
     void SetBarHeights(int bar, int strip, int status);
     void FitMaximised();
     void ReportLoadFailure(const std::wstring& message);
+    // Moves by step through the list (wrapping at both ends), together with
+    // the steps waiting in the queue, and loads the file reached.
+    void StepThroughList(int step);
+    // Takes the Next and Previous keys waiting in the queue for this window
+    // out of it: their sum, and the direction of the last one.
+    int TakeQueuedSteps(int& direction);
     // Starts reading ahead the file after the current one in the direction
     // of the last step.
     void ReadAheadNext();
@@ -304,6 +313,8 @@ private:
     bool created_ = false;
     SIZE lastAreaSize_{-1, -1};
     bool userSizing_ = false;
+    // Between the start and the end of the user's dragging of the frame.
+    bool movingOrSizing_ = false;
     // Heights of Panel1, Panel2 and StatusBar1 (0 in full screen).
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};

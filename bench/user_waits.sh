@@ -54,7 +54,7 @@ trap cleanup EXIT
 
 # The pictures, a folder per scene (a folder is what Next steps through).
 inputs="$work/inputs"
-if [ ! -f "$inputs/.done" ]; then
+if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/held/stepx.jpg" ]; then
   rm -rf "$inputs"; mkdir -p "$inputs/all"
   (cd "$root/build/windows" && wine pixavo_bench.exe --write-inputs "$(winepath -w "$inputs/all")") >/dev/null || exit 1
   mkdir -p "$inputs/jpeg" "$inputs/png" "$inputs/png3" "$inputs/one" "$inputs/onepng" "$inputs/small" "$inputs/smalls"
@@ -65,6 +65,7 @@ if [ ! -f "$inputs/.done" ]; then
   cp "$inputs/all/photoa.png" "$inputs/onepng/"
   cp "$inputs/all/small.jpg" "$inputs/small/"
   cp "$inputs"/all/small{,b}.jpg "$inputs/smalls/"
+  mkdir -p "$inputs/held"; cp "$inputs"/all/step?.jpg "$inputs/held/"
   touch "$inputs/.done"
 fi
 
@@ -196,6 +197,42 @@ measure_fullscreen() {
   stop_viewer
 }
 
+# Next held down as a keyboard repeats it: 20 presses 33 ms apart through
+# twenty-four 24 MP JPEGs (fewer would let the picture asked for last be one
+# already shown while the key was held). The pictures as the program shows
+# them, in its own order, are the references: how many of them were shown
+# while the key was held, and how long after the last press the picture it
+# asks for was on screen. Memory is the peak while stepping so.
+measure_hold() {
+  local refs=() at=0 out i presses=20 count=24 decoded=$((6000 * 4000 * 3 / 1024)) base
+  start_viewer_at "$inputs/small/small.jpg"; settle; maximise; base=$(peak_kib); stop_viewer
+  start_viewer_at "$inputs/held/stepa.jpg"; settle; maximise
+  for i in $(seq 0 $((count - 1))); do
+    grab "held-$i"; refs+=("$work/refs/held-$i.ppm"); "$probe" key n; settle 3000
+  done
+  # Every picture seen once, and the first one back: or the references (and
+  # every figure) would be off.
+  grab held-now
+  if [ "$(md5sum "${refs[@]}" | cut -d' ' -f1 | sort -u | wc -l)" -ne $count ] ||
+     ! cmp -s "$work/refs/held-now.ppm" "${refs[0]}"; then
+    echo "held Next: the pictures were not each seen once on screen; not measured" >&2
+    stop_viewer; return
+  fi
+  for _ in $(seq "$runs"); do
+    sleep 1.5
+    # shellcheck disable=SC2086
+    out=$("$probe" hold "${area[@]}" n $presses 33 20000 $(((at + presses) % count)) "${refs[@]}") ||
+      { echo "held Next: $out" >&2; break; }
+    at=$(((at + presses) % count))
+    read -r changes span final <<< "$out"
+    record "held Next: last picture after last press" "$final"
+    record "held Next: pictures shown a second" "$(awk -v c="$changes" -v s="$span" 'BEGIN{printf "%.1f", c*1000/s}')"
+    settle
+  done
+  record "memory holding Next through JPEGs" "$(awk -v p="$(peak_kib)" -v b="$base" -v d="$decoded" 'BEGIN{printf "%.2f", p/(b+d)}')"
+  stop_viewer
+}
+
 peak_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$viewer_pid/status"; }
 
 measure_memory() {
@@ -226,6 +263,7 @@ wanted next && measure_next "Next to a 24 MP JPEG after 1.5 s" "$inputs/jpeg/pho
 wanted next && measure_next "Next to a 24 MP JPEG at once" "$inputs/jpeg/photoa.jpg" 0
 wanted next && measure_next "Next to a 24 MP PNG after 1.5 s" "$inputs/png/photoa.png" 1.5
 wanted next && measure_next "Next to a 24 MP PNG at once" "$inputs/png/photoa.png" 0
+wanted hold && measure_hold
 wanted zoom && measure_zoom
 wanted fullscreen && measure_fullscreen
 wanted memory && measure_memory

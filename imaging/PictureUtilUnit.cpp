@@ -10,6 +10,7 @@
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/MetafileFormat.h"
+#include "system/Cancellation.h"
 #include "system/Failure.h"
 
 namespace {
@@ -76,9 +77,12 @@ std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName)
     } catch (const std::bad_alloc&) {
         throw Failure(L"Out of memory");
     }
+    // In chunks small enough that a read nobody wants any more (ahead, from
+    // a slow network folder) stops soon.
     size_t done = 0;
     while (done < bytes.size()) {
-        DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 26));
+        ThrowIfCancelled();
+        DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 20));
         DWORD read = 0;
         if (!ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr) || read == 0)
             throw Failure(L"Stream read error");
