@@ -1,19 +1,24 @@
 #include "app/DecodeAhead.h"
 
-#include <new>
+#include <windows.h>
+
+#include <pthread.h>
+
+#include <algorithm>
 
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
 #include "imaging/PictureUtilUnit.h"
+#include "system/Cancellation.h"
 #include "system/Failure.h"
-#include "widgets/Application.h"
+#include "widgets/Handles.h"
 
 namespace {
 
 // What a picture of that kind and natural size will hold once prepared for
 // its shown size, from the file's header; 0 when the header cannot be read
-// (the preparation then fails with the decoder's message, holding nothing).
+// (the preparation then fails, holding nothing).
 uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const ShownSizeRule& shownSize)
 {
     int width = 0, height = 0, bytesPerPixel = 3;
@@ -66,37 +71,88 @@ std::shared_ptr<DisplayTiles> FirstTiles(const std::shared_ptr<const DisplaySour
     if (size_t(columns) * size_t(rows) > DisplayTiles::kDefaultMaxTiles)
         return nullptr;
     for (int row = 0; row < rows; ++row)
-        for (int column = 0; column < columns; ++column)
+        for (int column = 0; column < columns; ++column) {
+            ThrowIfCancelled();
             tiles->Tile(column, row);
+        }
     return tiles;
+}
+
+// Nothing when the picture would hold too much to be kept ahead.
+std::optional<ReadAhead::Result> Prepare(const ReadAhead::Job& job)
+{
+    // A file larger than what may be held ahead is left unread.
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(job.path.c_str(), GetFileExInfoStandard, &data) ||
+        (uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow) > TDecodeAhead::kMaxPreparedBytes)
+        return std::nullopt;
+    const ShownSizeRule shownSize = ShownSizeRuleFor(job.zoom);
+    std::vector<uint8_t> bytes = ReadWholeFile(job.path);
+    if (PreparedSize(job.kind, bytes, shownSize) > TDecodeAhead::kMaxPreparedBytes)
+        return std::nullopt;   // the load reads it itself
+    ReadAhead::Result result;
+    result.picture = PreparePicture(job.kind, std::move(bytes), shownSize);
+    result.width = result.picture.source->Width();
+    result.height = result.picture.source->Height();
+    result.tiles = FirstTiles(result.picture.source, shownSize, job.areaWidth, job.areaHeight);
+    return result;
+}
+
+int LevelAt(const ZoomState& zoom, int width, int height)
+{
+    const ShownSize shown = ShownSizeFor(zoom, width, height);
+    return LevelFor(width, height, shown.width, shown.height);
+}
+
+void SetPriority(std::thread& thread, bool urgent)
+{
+    // Below the user-interface thread, which paints what is on screen; as
+    // high while that thread waits for it.
+    SetThreadPriority(pthread_gethandle(thread.native_handle()),
+                      urgent ? THREAD_PRIORITY_NORMAL : THREAD_PRIORITY_BELOW_NORMAL);
+}
+
+// FNV-1a over some bytes, from a running value.
+uint64_t Fnv1a(uint64_t hash, const uint8_t* bytes, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001B3u;
+    return hash;
 }
 
 } // namespace
 
-TDecodeAhead::TDecodeAhead() : thread_([this] { Run(); }) {}
-
-TDecodeAhead::~TDecodeAhead()
+FileIdentity IdentifyFile(const std::wstring& path)
 {
-    {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-}
-
-TDecodeAhead::Identity TDecodeAhead::IdentityOf(const std::wstring& path)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    Identity identity;
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    // Shared as a load reads it: never in the way of anyone writing the file.
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    FileIdentity identity;
+    if (!file || !GetFileInformationByHandle(file.Get(), &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return identity;
-    identity.size = uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-    identity.written = uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    identity.size = uint64_t(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+    identity.written = uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32 | info.ftLastWriteTime.dwLowDateTime;
+    // The first and the last block: a header rewritten (another size of the
+    // same number of pixels) or a tail appended shows there, where the size
+    // and the time may not (a file rewritten within the same tick).
+    constexpr DWORD kBlock = 4096;
+    uint8_t block[kBlock];
+    uint64_t hash = 0xCBF29CE484222325u;
+    for (const uint64_t offset : {uint64_t(0), identity.size > kBlock ? identity.size - kBlock : uint64_t(0)}) {
+        LARGE_INTEGER at;
+        at.QuadPart = LONGLONG(offset);
+        DWORD read = 0;
+        if (!SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) || !ReadFile(file.Get(), block, kBlock, &read, nullptr))
+            return identity;   // not valid: cannot be read now
+        hash = Fnv1a(hash, block, read);
+    }
+    identity.content = hash;
     identity.valid = true;
     return identity;
 }
+
+TDecodeAhead::TDecodeAhead() : ReadAhead(Hooks{IdentifyFile, Prepare, LevelAt, SetPriority}) {}
 
 void TDecodeAhead::Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom, int areaWidth,
                            int areaHeight)
@@ -105,126 +161,5 @@ void TDecodeAhead::Request(const std::wstring& path, GraphicKind kind, const Zoo
         Drop();
         return;
     }
-    {
-        std::lock_guard lock(mutex_);
-        // Already read or being read for that zoom: kept (a change on disk
-        // is found when it is taken).
-        if (state_ != State::Idle && path == path_ && zoom == zoom_)
-            return;
-        DropLocked();
-        path_ = path;
-        kind_ = kind;
-        zoom_ = zoom;
-        areaWidth_ = areaWidth;
-        areaHeight_ = areaHeight;
-        state_ = State::Waiting;
-    }
-    changed_.notify_all();
-}
-
-void TDecodeAhead::Drop()
-{
-    std::lock_guard lock(mutex_);
-    DropLocked();
-}
-
-void TDecodeAhead::DropLocked()
-{
-    // A result of work under way is dropped when it comes, as it belongs to
-    // an older request.
-    ++request_;
-    prepared_.reset();
-    path_.clear();
-    state_ = State::Idle;
-}
-
-bool TDecodeAhead::Busy() const
-{
-    std::lock_guard lock(mutex_);
-    return state_ == State::Waiting || state_ == State::Working;
-}
-
-std::optional<TDecodeAhead::Prepared> TDecodeAhead::Take(const std::wstring& path, const ZoomState& zoom)
-{
-    std::unique_lock lock(mutex_);
-    if (state_ == State::Idle || path != path_ || !(zoom == zoom_)) {
-        DropLocked();
-        return std::nullopt;
-    }
-    // Work under way on this very file is nearer its end than a new start.
-    changed_.wait(lock, [&] { return state_ != State::Waiting && state_ != State::Working; });
-    std::optional<Prepared> prepared = std::move(prepared_);
-    const Identity identity = identity_;
-    DropLocked();
-    lock.unlock();
-    if (!prepared || !identity.valid || !(IdentityOf(path) == identity))
-        return std::nullopt;
-    ++taken_;
-    return prepared;
-}
-
-void TDecodeAhead::Run() noexcept
-{
-    // Below the user-interface thread, which paints what is on screen.
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
-    std::unique_lock lock(mutex_);
-    for (;;) {
-        changed_.wait(lock, [&] { return stopping_ || state_ == State::Waiting; });
-        if (stopping_)
-            return;
-        try {
-            Work(lock);
-        } catch (...) {
-            // Nothing is prepared then: the load reads the file itself.
-            if (!lock.owns_lock())
-                lock.lock();
-            if (state_ == State::Working) {
-                prepared_.reset();
-                state_ = State::Done;
-                identity_ = {};
-            }
-        }
-        changed_.notify_all();
-    }
-}
-
-void TDecodeAhead::Work(std::unique_lock<std::mutex>& lock)
-{
-    const uint64_t request = request_;
-    const std::wstring path = path_;
-    const GraphicKind kind = kind_;
-    const ZoomState zoom = zoom_;
-    const int areaWidth = areaWidth_, areaHeight = areaHeight_;
-    state_ = State::Working;
-    lock.unlock();
-    const Identity identity = IdentityOf(path);
-    // A file that is not there is left to the load, which says so; so is a
-    // file larger than what may be held ahead, unread.
-    std::optional<Prepared> prepared;
-    if (identity.valid && identity.size <= kMaxPreparedBytes)
-        prepared = Prepare(path, kind, zoom, areaWidth, areaHeight);
-    lock.lock();
-    if (request != request_)
-        return;   // dropped, or another file asked for meanwhile
-    identity_ = identity;
-    prepared_ = std::move(prepared);
-    state_ = State::Done;
-}
-
-std::optional<TDecodeAhead::Prepared> TDecodeAhead::Prepare(const std::wstring& path, GraphicKind kind,
-                                                           const ZoomState& zoom, int areaWidth, int areaHeight)
-{
-    // The same messages as a load that fails.
-    Prepared prepared;
-    try {
-        const ShownSizeRule shownSize = ShownSizeRuleFor(zoom);
-        std::vector<uint8_t> bytes = ReadWholeFile(path);
-        if (PreparedSize(kind, bytes, shownSize) > kMaxPreparedBytes)
-            return std::nullopt;   // the load reads it itself
-        prepared.picture = PreparePicture(kind, std::move(bytes), shownSize);
-        prepared.tiles = FirstTiles(prepared.picture.source, shownSize, areaWidth, areaHeight);
-    } catch (...) {
-        prepared.failure = Application::FailureText();
-    }
-    return prepared;
+    ReadAhead::Request(Job{path, kind, zoom, areaWidth, areaHeight});
 }

@@ -124,17 +124,17 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
         DlgSavePicture.FileTypeIndex = 1;
     }
     DlgSavePicture.Options = OFN_ENABLESIZING | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-    // Only the name's extension chooses the format: no default is added.
+    // Only the name's extension chooses the format: the dialog adds none of
+    // the chosen file type's; a name without one gets the current file's.
     DlgSavePicture.DefaultExt.clear();
+    DlgSavePicture.AppendedExtension = LowerAscii(ExtractExtension(CurrentFileName));
     DlgSavePicture.InitialDir = FolderPath;
     DlgSavePicture.FileName = CurrentFilePath();
     if (!DlgSavePicture.Execute(handle_)) {
         ChangesDismissed = true;
         return SaveAsOutcome::Cancelled;
     }
-    std::wstring chosen = DlgSavePicture.FileName;
-    if (ExtractExtension(chosen).empty())
-        chosen += LowerAscii(ExtractExtension(CurrentFileName));
+    const std::wstring chosen = DlgSavePicture.FileName;
     std::optional<std::wstring> error;
     {
         BusyScope busy(*this, false);
@@ -176,16 +176,15 @@ bool TMainForm::ConfirmLeaveModifiedImage()
 {
     if (!Modified || !CurrentIndexValid())
         return false;
-    // A turned or flipped image of some size is saved without a question. A
-    // save that fails keeps the changes on screen: the caller stops.
+    // A turned or flipped image of some size is saved without a question.
     if (!Resized && std::max(CurrentPicture.Width(), CurrentPicture.Height()) > kSmallImageSide)
-        return !SaveCurrentImage();
+        return !SaveCurrentImage() && KeepUnsavedChanges();
     if (ChangesDismissed)
         return false;   // dealt with already: the changes are dropped
     const std::vector<std::wstring>& wording = Resized ? GeneralWording() : SmallImageWording();
     switch (HelpDlg->Prompt(kLeaveTitle, kLeaveHeadline, wording, {L"Yes", L"No", L"Discard Changes"})) {
     case 1:
-        return !SaveCurrentImage();
+        return !SaveCurrentImage() && KeepUnsavedChanges();
     case 3:
         ChangesDismissed = true;
         return false;
@@ -193,15 +192,20 @@ bool TMainForm::ConfirmLeaveModifiedImage()
         // "No" or the close box: the save dialog. Saved elsewhere, the view
         // may have moved to the new file; failed, the changes stay.
         const SaveAsOutcome outcome = SaveAsChosenFile();
-        return outcome == SaveAsOutcome::SavedElsewhere || outcome == SaveAsOutcome::Failed;
+        return outcome == SaveAsOutcome::SavedElsewhere || (outcome == SaveAsOutcome::Failed && KeepUnsavedChanges());
     }
     }
 }
 
+bool TMainForm::KeepUnsavedChanges()
+{
+    if (SlideShowTimer.Enabled())
+        PauseOrContinueSlideShow();
+    return true;
+}
+
 void TMainForm::RenameCurrentImage()
 {
-    // A running slide show holds its steps while the name is asked for.
-    const StepScope step(*this);
     if (ConfirmLeaveModifiedImage())
         return;
     if (!CurrentIndexValid() || !RenameDlg)

@@ -69,9 +69,9 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         TransformCurrentImage(TransformMode::RotateClockwise);
     else if (ctrl && IsKey(key, 'L'))
         TransformCurrentImage(TransformMode::RotateCounterClockwise);
-    else if (IsKey(key, 'P') || (ctrl && key == VK_SPACE) || (!ctrl && key == VK_LEFT))
+    else if (const int step = StepOfKey(key, shift); step < 0)
         ShowPreviousImage();
-    else if (IsKey(key, 'N') || (!ctrl && key == VK_SPACE) || (!ctrl && key == VK_RIGHT))
+    else if (step > 0)
         ShowNextImage();
     else if (key == VK_OEM_MINUS || key == VK_SUBTRACT)
         ZoomBy(-10);
@@ -104,6 +104,19 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
         PauseOrContinueSlideShow();
     else if (IsKey(key, 'V'))
         ShowSlideShowOptions();
+}
+
+int TMainForm::StepOfKey(WORD key, ShiftState shift)
+{
+    const bool ctrl = shift == ssCtrl;
+    // Ctrl with P or an arrow prints or scrolls (the rows above in FormKeyDown).
+    if (ctrl && (IsKey(key, 'P') || key == VK_LEFT || key == VK_RIGHT))
+        return 0;
+    if (IsKey(key, 'P') || (ctrl && key == VK_SPACE) || (!ctrl && key == VK_LEFT))
+        return -1;
+    if (IsKey(key, 'N') || (!ctrl && key == VK_SPACE) || (!ctrl && key == VK_RIGHT))
+        return 1;
+    return 0;
 }
 
 void TMainForm::SetKeyFocus() { EdtKeyGrab.SetFocus(); }

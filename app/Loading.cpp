@@ -45,7 +45,6 @@ void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
 
 void TMainForm::LoadCurrentImage()
 {
-    const StepScope step(*this);
     PnlPleaseWait.SetText(kLoadingText);
     BeginBusy(false);
     while (CurrentIndexValid()) {
@@ -65,12 +64,15 @@ void TMainForm::LoadCurrentImage()
             // before it becomes the current one: a file whose data cannot be
             // decoded fails here, with the decoder's message.
             TPicture loaded;
-            std::optional<TDecodeAhead::Prepared> prepared = DecodeAhead.Take(path, ZoomStateNow());
+            // What was read ahead is only ever a success; without it the
+            // file is read here, and whatever it meets now is reported.
+            std::optional<ReadAhead::Result> prepared = DecodeAhead.Take(path, ZoomStateNow());
             if (prepared) {
-                if (!prepared->failure.empty())
-                    throw Failure(prepared->failure);
                 loaded.TakeGraphic(GraphicFromPrepared(prepared->picture));
             } else {
+                // The next picture is read ahead while this one is read here:
+                // the next step, or one that passes it, finds it made.
+                ReadAheadNext();
                 LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
             }
             CurrentPicture = std::move(loaded);
@@ -110,6 +112,10 @@ void TMainForm::LoadCurrentImage()
 
 void TMainForm::ReadAheadNext()
 {
+    // While the user drags the window's frame every step of the drag is a
+    // new size: the request waits for the end of the drag (WM_EXITSIZEMOVE).
+    if (movingOrSizing_)
+        return;
     // Reading ahead is only ever a gain: when it cannot start, the load
     // reads the file itself.
     try {

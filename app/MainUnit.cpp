@@ -242,8 +242,10 @@ void TMainForm::FormCreate()
 
     SlideShowTimer.SetInterval(5000);
     std::wstring interval = ReadSettingValue(EncodeSettingName(kSlideShowIntervalSetting));
+    // A show that never steps is no setting of the program's: an interval of
+    // 0 or less keeps the default.
     if (!interval.empty())
-        if (auto value = ParseSettingInteger(interval))
+        if (auto value = ParseSettingInteger(interval); value && *value > 0)
             SlideShowTimer.SetInterval(unsigned(*value));
     StartAtBeginning = false;
     std::wstring start = ReadSettingValue(EncodeSettingName(kStartAtBeginningSetting));
@@ -307,6 +309,16 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return TForm::HandleMessage(message, wParam, lParam);
         }
         break;
+    case WM_ENTERSIZEMOVE:
+        movingOrSizing_ = true;
+        break;
+    case WM_EXITSIZEMOVE:
+        // The user has stopped dragging the frame: the next picture is read
+        // ahead once, for the size the area ended at.
+        movingOrSizing_ = false;
+        if (!FileList.empty())
+            ReadAheadNext();
+        break;
     case WM_SIZING:
         // The frame being dragged never gets smaller than the minimum; the
         // edge the user holds moves, the opposite one stays.
@@ -356,7 +368,9 @@ void TMainForm::FormResize()
 
 void TMainForm::FormClose()
 {
-    const StepScope step(*this);
+    // Nothing more is read ahead: work under way stops (and the window's end
+    // does not wait for a read that is slow to return).
+    DecodeAhead.Drop();
     // The pending-changes check may save or ask, but never stops the closing
     // (not even when a save failed and said so).
     ConfirmLeaveModifiedImage();

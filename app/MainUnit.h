@@ -152,6 +152,9 @@ public:
     void ChooseImageFolder();
     void ShowNextImage();
     void ShowPreviousImage();
+    // The step through the list a key makes in FormKeyDown: 1 Next, -1
+    // Previous, 0 none (another command, or none).
+    static int StepOfKey(WORD key, ShiftState shift);
 
     // ---- Loading and display (app/Loading.cpp) ----
     void LoadCurrentImage();
@@ -268,6 +271,10 @@ private:
     SaveAsOutcome SaveAsChosenFile();
     // A save's failure, in a message box with the error icon.
     void ShowSaveError(const std::wstring& message);
+    // The changes could not be saved before the image is left: they stay on
+    // screen and the caller stops (true). A running show pauses, so that the
+    // failure is not met again at every step.
+    bool KeepUnsavedChanges();
     // The current picture's graphic replaced by a copy of graphic, on screen too.
     void ReplaceCurrentGraphic(const TGraphic& graphic);
 
@@ -284,6 +291,12 @@ private:
     void SetBarHeights(int bar, int strip, int status);
     void FitMaximised();
     void ReportLoadFailure(const std::wstring& message);
+    // Moves by step through the list (wrapping at both ends), together with
+    // the steps waiting in the queue, and loads the file reached.
+    void StepThroughList(int step);
+    // Takes the Next and Previous keys waiting in the queue for this window
+    // out of it: their sum, and the direction of the last one.
+    int TakeQueuedSteps(int& direction);
     // Starts reading ahead the file after the current one in the direction
     // of the last step.
     void ReadAheadNext();
@@ -291,20 +304,6 @@ private:
     void SetImagePointers(PointerShape shape);
     void SetFormHint(const std::wstring& hint);
 
-    // Held while a step away from the image or a load is under way, which may
-    // wait for the user (the pending-changes question, a load error): slide
-    // show ticks that fall due meanwhile pass without a step.
-    class StepScope {
-    public:
-        explicit StepScope(TMainForm& form) : form_(form) { ++form_.stepsUnderWay_; }
-        ~StepScope() { --form_.stepsUnderWay_; }
-        StepScope(const StepScope&) = delete;
-        StepScope& operator=(const StepScope&) = delete;
-
-    private:
-        TMainForm& form_;
-    };
-    int stepsUnderWay_ = 0;
     // The direction of the last step through the list: +1 or -1.
     int stepDirection_ = 1;
 
@@ -314,6 +313,8 @@ private:
     bool created_ = false;
     SIZE lastAreaSize_{-1, -1};
     bool userSizing_ = false;
+    // Between the start and the end of the user's dragging of the frame.
+    bool movingOrSizing_ = false;
     // Heights of Panel1, Panel2 and StatusBar1 (0 in full screen).
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};

@@ -68,7 +68,6 @@ void TMainForm::OpenImageFolder(const std::wstring& path)
 
 void TMainForm::ChooseImageFolder()
 {
-    const StepScope step(*this);
     // The pending-changes check comes first: cancelling the dialog does not
     // undo what it did.
     if (ConfirmLeaveModifiedImage())
@@ -86,32 +85,67 @@ void TMainForm::ChooseImageFolder()
         OpenImageFolder(DlgOpenPicture.FileName);
 }
 
-void TMainForm::ShowNextImage()
+void TMainForm::ShowNextImage() { StepThroughList(1); }
+
+void TMainForm::ShowPreviousImage() { StepThroughList(-1); }
+
+void TMainForm::StepThroughList(int step)
 {
     if (FileList.empty())
         return;
-    const StepScope step(*this);
     if (ConfirmLeaveModifiedImage())
         return;
-    if (size_t(CurrentIndex) + 1 < FileList.size())
-        ++CurrentIndex;
-    else
-        CurrentIndex = 0;
-    stepDirection_ = 1;
+    // The steps asked for while the last load was under way (a held key's
+    // repeats) are taken with this one: the list is not walked picture by
+    // picture behind the key, the load goes straight to where the last
+    // press asks.
+    int direction = step;
+    step += TakeQueuedSteps(direction);
+    stepDirection_ = direction;
+    const int count = int(FileList.size());
+    auto wrapped = [count](int index) { return (index % count + count) % count; };
+    // A picture on the way that was read ahead meanwhile (while the last one
+    // loaded) is shown first: a held key shows what could be made while it
+    // was held, and the load of the picture asked for goes on at once.
+    if (step * direction >= 2) {
+        const int next = wrapped(CurrentIndex + direction);
+        if (DecodeAhead.Ready(FolderFilePath(FileList[size_t(next)]))) {
+            CurrentIndex = next;
+            step -= direction;
+            LoadCurrentImage();
+            // Failed after all: the load has reported it and moved on.
+            if (FileList.size() != size_t(count) || CurrentIndex != next)
+                return;
+            Image1.Repaint();
+        }
+    }
+    CurrentIndex = wrapped(CurrentIndex + step);
     LoadCurrentImage();
 }
 
-void TMainForm::ShowPreviousImage()
+int TMainForm::TakeQueuedSteps(int& direction)
 {
-    if (FileList.empty())
-        return;
-    const StepScope step(*this);
-    if (ConfirmLeaveModifiedImage())
-        return;
-    if (CurrentIndex > 0)
-        --CurrentIndex;
-    else
-        CurrentIndex = int(FileList.size()) - 1;
-    stepDirection_ = -1;
-    LoadCurrentImage();
+    // The key messages waiting for this window, in the order they came, as
+    // long as they are steps: Next and Previous keys pressed (or repeated),
+    // and the same keys let go. Anything else stays where it is, and so does
+    // everything after it.
+    int steps = 0;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE | PM_NOYIELD)) {
+        if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP)
+            break;
+        if (msg.hwnd != handle_ && !IsChild(handle_, msg.hwnd))
+            break;
+        // Taking a message from the queue brings the keyboard's state up to
+        // it: the modifiers read now are those it came with.
+        const int step = StepOfKey(WORD(msg.wParam), CurrentShiftState());
+        if (step == 0)
+            break;
+        PeekMessageW(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE | PM_NOYIELD);
+        if (msg.message == WM_KEYDOWN) {
+            steps += step;
+            direction = step;
+        }
+    }
+    return steps;
 }

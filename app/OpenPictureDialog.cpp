@@ -85,6 +85,10 @@ struct PreviewState {
     int width = 0, height = 0;
     std::wstring path;
     int rightMargin = -1;   // pane's distance from the area's right edge
+    // What the program appends to a name without an extension, and whether
+    // it asks before that file is replaced.
+    std::wstring appendedExtension;
+    bool confirmReplace = false;
 };
 
 PreviewState* StateOf(HWND hook) { return reinterpret_cast<PreviewState*>(GetWindowLongPtrW(hook, DWLP_USER)); }
@@ -175,6 +179,28 @@ void LoadPreview(HWND hook, PreviewState& state, const std::wstring& path)
     SetDlgItemTextW(hook, TPictureDialog::kPreviewSizeId,
                     (std::to_wstring(naturalWidth) + L" x " + std::to_wstring(naturalHeight)).c_str());
     InvalidateRect(GetDlgItem(hook, TPictureDialog::kPreviewPaneId), nullptr, TRUE);
+}
+
+std::wstring WithAppendedExtension(const std::wstring& path, const std::wstring& extension)
+{
+    return ExtractExtension(path).empty() ? path + extension : path;
+}
+
+// The dialog asked about the name as it was typed (its full path in the
+// dialog's record at this point); the file finally written may be another
+// one, with the extension the program appends. True when that one may be
+// written: it does not exist, or the user said to replace it.
+bool MayWriteFinalName(HWND hook, const PreviewState& state, const OPENFILENAMEW& info)
+{
+    const std::wstring typed = info.lpstrFile ? info.lpstrFile : L"";
+    const std::wstring written = WithAppendedExtension(typed, state.appendedExtension);
+    if (written == typed || GetFileAttributesW(written.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return true;
+    const std::wstring name = written.substr(written.find_last_of(L"\\/") + 1);
+    const std::wstring question = name + L" already exists.\nDo you want to replace it?";
+    wchar_t caption[256] = {};
+    GetWindowTextW(GetParent(hook), caption, 256);
+    return MessageBoxW(GetParent(hook), question.c_str(), caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
 void SelectionChanged(HWND hook, PreviewState& state)
@@ -268,6 +294,12 @@ UINT_PTR CALLBACK PreviewHook(HWND hook, UINT message, WPARAM wParam, LPARAM lPa
             }
             else if (header->code == CDN_SELCHANGE || header->code == CDN_FOLDERCHANGE)
                 SelectionChanged(hook, *state);
+            else if (header->code == CDN_FILEOK && state->confirmReplace &&
+                     !MayWriteFinalName(hook, *state, *reinterpret_cast<OFNOTIFYW*>(lParam)->lpOFN)) {
+                // Not replaced: the dialog stays open for another name.
+                SetWindowLongPtrW(hook, DWLP_MSGRESULT, 1);
+                result = TRUE;
+            }
             break;
         }
         case kFocusFileName:
@@ -316,6 +348,8 @@ bool TPictureDialog::Run(HWND owner, bool save)
     std::copy(words.begin(), words.end(), reinterpret_cast<WORD*>(layout.data()));
 
     PreviewState state;
+    state.appendedExtension = AppendedExtension;
+    state.confirmReplace = save && (Options & OFN_OVERWRITEPROMPT);
     OPENFILENAMEW info{};
     info.lStructSize = sizeof(info);
     info.hwndOwner = owner;
@@ -334,6 +368,6 @@ bool TPictureDialog::Run(HWND owner, bool save)
     FileTypeIndex = int(info.nFilterIndex);
     if (!chosen)
         return false;
-    FileName = file.data();
+    FileName = WithAppendedExtension(file.data(), AppendedExtension);
     return true;
 }

@@ -27,6 +27,12 @@ public:
     // Without a dot; appended to a name typed without extension. Empty: none.
     std::wstring DefaultExt;
 
+    // With its dot; appended by the program, not by the dialog, to a name
+    // chosen without an extension, whatever entry of the file-type list is
+    // chosen: FileName comes back with it. A save dialog that asks before a
+    // file is replaced asks about the name with it too. Empty: none.
+    std::wstring AppendedExtension;
+
     // Control ids in the dialog's own area (the child of the system dialog).
     static constexpr int kPreviewPaneId = 0x5101;
     static constexpr int kPreviewSizeId = 0x5102;

@@ -78,9 +78,11 @@ void TMainForm::StartSlideShow()
 
 void TMainForm::SlideShowTimerTimer()
 {
-    // Ticks keep coming while a modal window is open: one that falls due
-    // while a step still waits for the user passes without a step.
-    if (stepsUnderWay_ > 0)
+    // Ticks keep coming while a modal window is open. None starts a step
+    // while the program waits for the user in one (a step's own question or
+    // load error, any other question, message or dialog): the show goes on
+    // with the first tick after it closed.
+    if (Application::ModalWindowOpen())
         return;
     ShowNextImage();
     HidePointer();

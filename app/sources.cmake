@@ -1,5 +1,6 @@
 list(APPEND CORE_SOURCES
   app/EmailAttachment.cpp
+  app/ReadAhead.cpp
   app/ZoomRules.cpp
 )
 list(APPEND WIN_SOURCES

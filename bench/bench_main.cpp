@@ -52,7 +52,7 @@ void Write(const std::string& path, const std::vector<uint8_t>& bytes)
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
-// Two photos of each kind, for stepping from one to the other, and a small one.
+// Photos of each kind, for stepping from one to the other, and small ones.
 int WriteInputs(const std::string& folder)
 {
     for (int variant = 0; variant < 3; ++variant) {
@@ -61,9 +61,13 @@ int WriteInputs(const std::string& folder)
         Write(name + ".jpg", variant == 0 ? GetInputs().jpeg : EncodeJpeg(photo));
         Write(name + ".png", variant == 0 ? GetInputs().png : EncodePng(PngFromRaster(photo)));
     }
+    // Twenty-four more JPEGs, each another picture, for holding Next down.
+    for (int variant = 0; variant < 24; ++variant)
+        Write(folder + "/step" + char('a' + variant) + ".jpg", EncodeJpeg(MakePhoto(kWidth, kHeight, 3 + variant)));
     Write(folder + "/small.jpg", EncodeJpeg(MakePhoto(100, 100)));
     Write(folder + "/smallb.jpg", EncodeJpeg(MakePhoto(100, 100, 1)));
-    std::printf("wrote %s/photo{a,b,c}.{jpg,png} (%dx%d) and small{,b}.jpg\n", folder.c_str(), kWidth, kHeight);
+    std::printf("wrote %s/photo{a,b,c}.{jpg,png}, step{a..x}.jpg (%dx%d) and small{,b}.jpg\n", folder.c_str(), kWidth,
+                kHeight);
     return 0;
 }
 

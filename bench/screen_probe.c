@@ -11,6 +11,13 @@
  *   screen_probe wait FILE X Y W H TIMEOUT_MS (KEY | --since NANOSECONDS)
  *       sends the key (or takes the given CLOCK_REALTIME time as the start),
  *       then prints the milliseconds until the rectangle equals FILE
+ *   screen_probe hold X Y W H KEY PRESSES INTERVAL_MS TIMEOUT_MS FINAL REF...
+ *       holds the key down as the X server repeats a held key (PRESSES
+ *       presses INTERVAL_MS apart, each repeat a release and a press) while
+ *       watching the rectangle;
+ *       prints how many times it changed to another of the reference
+ *       pictures from the first press to the last, that span in ms, and the
+ *       ms from the last press until it shows REF number FINAL (from 0)
  *
  * Exit status 0 on success, 1 on timeout or error.
  */
@@ -95,6 +102,18 @@ static unsigned char* read_ppm(const char* path, int w, int h)
         exit(1);
     fclose(f);
     return pixels;
+}
+
+/* Presses (down) or lets go of (up) a key without modifiers. */
+static void key_event(const char* name, Bool down)
+{
+    KeySym sym = XStringToKeysym(name);
+    if (sym == NoSymbol) {
+        fprintf(stderr, "screen_probe: unknown key %s\n", name);
+        exit(1);
+    }
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, sym), down, 0);
+    XFlush(display);
 }
 
 static void send_key(const char* spec)
@@ -203,6 +222,53 @@ int main(int argc, char** argv)
             }
             /* A short rest between looks: spinning would take a processor
              * (and the X server's time) from the program watched. */
+            struct timespec rest = {0, 1000000};
+            nanosleep(&rest, NULL);
+        }
+    }
+    if (strcmp(command, "hold") == 0 && argc >= 12) {
+        open_region(atoi(argv[2]), atoi(argv[3]), atoi(argv[4]), atoi(argv[5]));
+        const char* key = argv[6];
+        const int presses = atoi(argv[7]), final = atoi(argv[10]), refs = argc - 11;
+        const double interval = atof(argv[8]), timeout = atof(argv[9]);
+        size_t size = (size_t)rw * rh * 3;
+        unsigned char** want = malloc(sizeof(unsigned char*) * (size_t)refs);
+        for (int i = 0; i < refs; ++i)
+            want[i] = read_ppm(argv[11 + i], rw, rh);
+        if (final < 0 || final >= refs)
+            return 1;
+        unsigned char* seen = malloc(size);
+        const double start = now_ms(CLOCK_MONOTONIC);
+        double last_press = 0;
+        int sent = 0, shown = -1, changes = 0;
+        for (;;) {
+            const double elapsed = now_ms(CLOCK_MONOTONIC) - start;
+            if (sent < presses && elapsed >= sent * interval) {
+                /* As X repeats a held key: each repeat a release and a press. */
+                if (sent > 0)
+                    key_event(key, False);
+                key_event(key, True);
+                last_press = elapsed;
+                if (++sent == presses)
+                    key_event(key, False);
+            }
+            read_region(seen);
+            for (int i = 0; i < refs; ++i)
+                if (memcmp(seen, want[i], size) == 0) {
+                    if (i != shown && sent > 0 && sent < presses)
+                        ++changes;
+                    shown = i;
+                    break;
+                }
+            if (sent == presses && shown == final) {
+                printf("%d %.1f %.1f\n", changes, last_press, now_ms(CLOCK_MONOTONIC) - start - last_press);
+                close_region();
+                return 0;
+            }
+            if (elapsed > timeout) {
+                printf("timeout (showing picture %d, not %d)\n", shown, final);
+                return 1;
+            }
             struct timespec rest = {0, 1000000};
             nanosleep(&rest, NULL);
         }

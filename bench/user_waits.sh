@@ -41,8 +41,8 @@ wine_env || exit 1
 start_xvfb || exit 1
 make_run_dir || exit 1
 # What this run saw and compares with, and its probe, are its own.
-refs="$run_dir/refs"
-mkdir -p "$refs"
+ref_dir="$run_dir/refs"
+mkdir -p "$ref_dir"
 probe="$run_dir/screen_probe"
 gcc -O2 -Wall "$root/bench/screen_probe.c" -lX11 -lXext -lXtst -o "$probe" || exit 1
 viewer_pid=
@@ -52,7 +52,7 @@ app_key='HKCU\Software\Wine\AppDefaults\pixavo.exe\Explorer'
 inputs="$work/inputs"
 exec 8>"$work/inputs.lock"
 flock 8   # made once, by the first of runs started together
-if [ ! -f "$inputs/.done" ]; then
+if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/held/stepx.jpg" ]; then
   rm -rf "$inputs"; mkdir -p "$inputs/all"
   (cd "$root/build/windows" && wine pixavo_bench.exe --write-inputs "$(winepath -w "$inputs/all")") >/dev/null || exit 1
   mkdir -p "$inputs/jpeg" "$inputs/png" "$inputs/png3" "$inputs/one" "$inputs/onepng" "$inputs/small" "$inputs/smalls"
@@ -63,6 +63,7 @@ if [ ! -f "$inputs/.done" ]; then
   cp "$inputs/all/photoa.png" "$inputs/onepng/"
   cp "$inputs/all/small.jpg" "$inputs/small/"
   cp "$inputs"/all/small{,b}.jpg "$inputs/smalls/"
+  mkdir -p "$inputs/held"; cp "$inputs"/all/step?.jpg "$inputs/held/"
   touch "$inputs/.done"
 fi
 flock -u 8
@@ -115,10 +116,10 @@ stop_viewer() {
 }
 
 settle() { "$probe" settle "${area[@]}" "${1:-1500}" 30000; }
-grab() { "$probe" grab "$refs/$1.ppm" "${area[@]}"; }
+grab() { "$probe" grab "$ref_dir/$1.ppm" "${area[@]}"; }
 maximise() { "$probe" key alt+space; sleep 0.3; "$probe" key x; settle; }
 # wait_for REF KEY: the milliseconds from the key to the reference on screen.
-wait_for() { "$probe" wait "$refs/$1.ppm" "${area[@]}" 20000 "$2"; }
+wait_for() { "$probe" wait "$ref_dir/$1.ppm" "${area[@]}" 20000 "$2"; }
 
 declare -A figures
 record() { figures[$1]+="$2 "; }
@@ -132,17 +133,17 @@ measure_startup() {   # measure_startup NAME FILE
   local name=$1 file=$2 t0 ms windows
   windows=$(winepath -w "$file")
   start_viewer "$file" "$windows"; "$probe" settle "${start_area[@]}" 2000 30000
-  "$probe" grab "$refs/$name.ppm" "${start_area[@]}"; stop_viewer
+  "$probe" grab "$ref_dir/$name.ppm" "${start_area[@]}"; stop_viewer
   for _ in $(seq "$runs"); do
     # The screen must no longer show the picture of the run before.
     for _ in $(seq 100); do
-      "$probe" wait "$refs/$name.ppm" "${start_area[@]}" 0 --since "$(date +%s%N)" >/dev/null || break
+      "$probe" wait "$ref_dir/$name.ppm" "${start_area[@]}" 0 --since "$(date +%s%N)" >/dev/null || break
       sleep 0.05
     done
     sleep 0.5
     t0=$(date +%s%N)
     start_viewer "$file" "$windows"
-    ms=$("$probe" wait "$refs/$name.ppm" "${start_area[@]}" 20000 --since "$t0") && record "$name" "$ms"
+    ms=$("$probe" wait "$ref_dir/$name.ppm" "${start_area[@]}" 20000 --since "$t0") && record "$name" "$ms"
     settle; stop_viewer
   done
 }
@@ -152,7 +153,7 @@ measure_next() {   # measure_next NAME FOLDER_FILE PAUSE
   start_viewer_at "$file"; settle; maximise
   grab "$name-a"; "$probe" key n; settle; grab "$name-b"; "$probe" key n; settle
   # Both pictures must have been seen, or every wait would end at once.
-  if cmp -s "$refs/$name-a.ppm" "$refs/$name-b.ppm"; then
+  if cmp -s "$ref_dir/$name-a.ppm" "$ref_dir/$name-b.ppm"; then
     echo "$name: the two pictures looked the same on screen; not measured" >&2
     stop_viewer; return
   fi
@@ -196,6 +197,42 @@ measure_fullscreen() {
   stop_viewer
 }
 
+# Next held down as a keyboard repeats it: 20 presses 33 ms apart through
+# twenty-four 24 MP JPEGs (fewer would let the picture asked for last be one
+# already shown while the key was held). The pictures as the program shows
+# them, in its own order, are the references: how many of them were shown
+# while the key was held, and how long after the last press the picture it
+# asks for was on screen. Memory is the peak while stepping so.
+measure_hold() {
+  local refs=() at=0 out i presses=20 count=24 decoded=$((6000 * 4000 * 3 / 1024)) base
+  start_viewer_at "$inputs/small/small.jpg"; settle; maximise; base=$(peak_kib); stop_viewer
+  start_viewer_at "$inputs/held/stepa.jpg"; settle; maximise
+  for i in $(seq 0 $((count - 1))); do
+    grab "held-$i"; refs+=("$ref_dir/held-$i.ppm"); "$probe" key n; settle 3000
+  done
+  # Every picture seen once, and the first one back: or the references (and
+  # every figure) would be off.
+  grab held-now
+  if [ "$(md5sum "${refs[@]}" | cut -d' ' -f1 | sort -u | wc -l)" -ne $count ] ||
+     ! cmp -s "$ref_dir/held-now.ppm" "${refs[0]}"; then
+    echo "held Next: the pictures were not each seen once on screen; not measured" >&2
+    stop_viewer; return
+  fi
+  for _ in $(seq "$runs"); do
+    sleep 1.5
+    # shellcheck disable=SC2086
+    out=$("$probe" hold "${area[@]}" n $presses 33 20000 $(((at + presses) % count)) "${refs[@]}") ||
+      { echo "held Next: $out" >&2; break; }
+    at=$(((at + presses) % count))
+    read -r changes span final <<< "$out"
+    record "held Next: last picture after last press" "$final"
+    record "held Next: pictures shown a second" "$(awk -v c="$changes" -v s="$span" 'BEGIN{printf "%.1f", c*1000/s}')"
+    settle
+  done
+  record "memory holding Next through JPEGs" "$(awk -v p="$(peak_kib)" -v b="$base" -v d="$decoded" 'BEGIN{printf "%.2f", p/(b+d)}')"
+  stop_viewer
+}
+
 peak_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$viewer_pid/status"; }
 
 measure_memory() {
@@ -226,6 +263,7 @@ wanted next && measure_next "Next to a 24 MP JPEG after 1.5 s" "$inputs/jpeg/pho
 wanted next && measure_next "Next to a 24 MP JPEG at once" "$inputs/jpeg/photoa.jpg" 0
 wanted next && measure_next "Next to a 24 MP PNG after 1.5 s" "$inputs/png/photoa.png" 1.5
 wanted next && measure_next "Next to a 24 MP PNG at once" "$inputs/png/photoa.png" 0
+wanted hold && measure_hold
 wanted zoom && measure_zoom
 wanted fullscreen && measure_fullscreen
 wanted memory && measure_memory

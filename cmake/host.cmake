@@ -80,3 +80,14 @@ if(benchmark_FOUND)
     target_compile_options(pixavo_bench PRIVATE -O2)
   endif()
 endif()
+
+# Reading ahead's rules and their test alone under ThreadSanitizer: the rules
+# are the part of the core that runs on two threads.
+add_executable(pixavo_read_ahead_tsan
+  ${CMAKE_SOURCE_DIR}/app/ReadAhead.cpp
+  ${CMAKE_SOURCE_DIR}/system/Cancellation.cpp
+  ${CMAKE_SOURCE_DIR}/tests/host/read_ahead_test.cpp)
+target_include_directories(pixavo_read_ahead_tsan PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(pixavo_read_ahead_tsan PRIVATE -fsanitize=thread -g ${PIXAVO_WARNINGS})
+target_link_options(pixavo_read_ahead_tsan PRIVATE -fsanitize=thread)
+target_link_libraries(pixavo_read_ahead_tsan PRIVATE GTest::gtest GTest::gtest_main Threads::Threads)

@@ -51,6 +51,9 @@ void THelpDlg::SetDetailLines(const std::vector<std::wstring>& lines)
 int THelpDlg::Prompt(const std::wstring& title, const std::wstring& headline, const std::vector<std::wstring>& details,
                      const std::vector<std::wstring>& buttonCaptions)
 {
+    // A question on screen is never rewritten for another one.
+    if (Modal() || Visible())
+        throw Failure(L"Cannot make a visible window modal");
     SetText(title);
     SetHeadline(headline);
     SetDetailLines(details);

@@ -14,6 +14,7 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "system/Cancellation.h"
 #include "system/Failure.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return.
@@ -58,13 +59,19 @@ void InstallErrorManager(ErrorManager& err)
 
 [[noreturn]] void ThrowJpegError(int code)
 {
+    // The decoding was stopped because nobody wants it any more.
+    ThrowIfCancelled();
     throw Failure(L"JPEG error #" + std::to_wstring(code));
 }
 
 // ---------------------------------------------------------------- decoding
 
-void LimitScans(j_common_ptr cinfo)
+// The library's progress hook, called as it reads rows and scans: where it
+// stops work that is no longer wanted, and files with too many scans.
+void WatchProgress(j_common_ptr cinfo)
 {
+    if (CancelRequested())
+        ERREXIT(cinfo, JERR_NOTIMPL);
     if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
         ERREXIT(cinfo, JERR_NOTIMPL);
 }
@@ -92,7 +99,7 @@ int BeginStage(Decoder* d, const uint8_t* data, size_t size)
         return d->err.code;
     jpeg_create_decompress(&d->cinfo);
     d->created = true;
-    d->progress.progress_monitor = LimitScans;
+    d->progress.progress_monitor = WatchProgress;
     d->cinfo.progress = &d->progress;
     // The source length is an unsigned long (32 bits on Windows).
     unsigned long length = size > ULONG_MAX ? ULONG_MAX : static_cast<unsigned long>(size);

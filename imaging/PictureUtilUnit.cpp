@@ -10,6 +10,7 @@
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/MetafileFormat.h"
+#include "system/Cancellation.h"
 #include "system/Failure.h"
 
 namespace {
@@ -76,9 +77,12 @@ std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName)
     } catch (const std::bad_alloc&) {
         throw Failure(L"Out of memory");
     }
+    // In chunks small enough that a read nobody wants any more (ahead, from
+    // a slow network folder) stops soon.
     size_t done = 0;
     while (done < bytes.size()) {
-        DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 26));
+        ThrowIfCancelled();
+        DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 20));
         DWORD read = 0;
         if (!ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr) || read == 0)
             throw Failure(L"Stream read error");
@@ -312,44 +316,7 @@ void TGraphic::CannotAssign(const TGraphic& source) const
 void TGraphic::SaveToFile(const std::wstring& fileName) const
 {
     // Everything that can fail before writing happens first.
-    const std::vector<uint8_t> bytes = SaveToBytes(LowerAscii(ExtractExtension(fileName)));
-    const std::wstring full = FullPathName(fileName);
-    // A read-only file or a folder of that name is never replaced.
-    const DWORD attributes = GetFileAttributesW(full.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
-
-    std::wstring temp;
-    FileHandle file;
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        temp = full + L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
-        file.Reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    if (!file)
-        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
-
-    size_t done = 0;
-    bool written = true;
-    while (done < bytes.size()) {
-        DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 26));
-        DWORD count = 0;
-        if (!WriteFile(file.Get(), bytes.data() + done, chunk, &count, nullptr) || count == 0) {
-            written = false;
-            break;
-        }
-        done += count;
-    }
-    file.Reset();
-    if (!written) {
-        DeleteFileW(temp.c_str());
-        throw Failure(L"Stream write error");
-    }
-    if (!MoveFileExW(temp.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        DeleteFileW(temp.c_str());
-        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
-    }
+    WriteFileReplacing(fileName, SaveToBytes(LowerAscii(ExtractExtension(fileName))));
 }
 
 // ---------------------------------------------------------- TBitmapGraphic

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -220,6 +221,13 @@ void LoadPictureForDisplay(TPicture& picture, const std::wstring& fileName, cons
 std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared);
 // The whole file's bytes ("Cannot open file %s", "Stream read error").
 std::vector<uint8_t> ReadWholeFile(const std::wstring& fileName);
+// Writes the bytes into a temporary file beside the file, flushed to the
+// disk, which then replaces the file: a failure leaves the old file as it
+// was and no temporary file ("Cannot create file %s", "Stream write error").
+void WriteFileReplacing(const std::wstring& fileName, const std::vector<uint8_t>& bytes);
+// Test seam: while set, a save writes this many bytes of its file and then
+// fails as a full disk does.
+std::optional<size_t>& SaveWriteLimit();
 // The graphic drawn at width × height onto white (24 bits per pixel).
 Raster DrawOnWhite(const TGraphic& graphic, int width, int height);
 void ConvertPictureToBitmap(TPicture& picture);

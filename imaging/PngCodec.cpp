@@ -13,6 +13,7 @@
 
 #include "imaging/Levels.h"
 
+#include "system/Cancellation.h"
 #include "system/Failure.h"
 
 // libpng reports errors through error_fn, which must not return. As with the
@@ -384,6 +385,7 @@ public:
         PngImage image = image_;
         if (image.interlaced) {
             // Later passes fill in rows of earlier ones: the whole image at once.
+            ThrowIfCancelled();
             std::vector<png_bytep> pointers;
             try {
                 image.rows.resize(image.rowBytes * image.height);
@@ -419,6 +421,7 @@ public:
             OutOfMemory();
         }
         for (uint32_t y = 0; y < image_.height; ++y) {
+            ThrowIfCancelled();
             if (ReadRowStage(ctx_.get(), row.data()))
                 ThrowPngError(*ctx_);
             use(row.data());

@@ -1,4 +1,5 @@
 list(APPEND CORE_SOURCES
+  system/Cancellation.cpp
   system/Failure.cpp
   system/Numbers.cpp
   system/SettingsNames.cpp

@@ -144,6 +144,22 @@ bool Application::HandleMessage(bool wait)
     return true;
 }
 
+bool Application::ModalWindowOpen()
+{
+    bool open = false;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            if (IsWindowVisible(window) && !IsWindowEnabled(window)) {
+                *reinterpret_cast<bool*>(data) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&open));
+    return open;
+}
+
 void Application::ProcessMessages()
 {
     MSG msg;

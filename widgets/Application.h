@@ -48,6 +48,11 @@ public:
     using ExceptionHook = std::function<void(const Failure&)>;
     static void SetExceptionHook(ExceptionHook hook);
 
+    // True while a modal window of the program is open: a message box or a
+    // system dialog keeps its owner disabled until it closes, and a form
+    // shown modally every other window of the program.
+    static bool ModalWindowOpen();
+
     // Test seam: called with a modal window's handle once it is shown.
     static std::function<void(TForm&)>& ModalShownHook();
 

@@ -8,6 +8,52 @@
 
 // ---------------------------------------------------------------- TForm
 
+namespace {
+
+bool IsTopmost(HWND window) { return (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0; }
+
+// A window of the program other than `except` that stays on top of other
+// windows (the image tools window, the splash) and is shown. Tooltips do
+// not count.
+bool OtherTopmostWindowShown(HWND except)
+{
+    struct Search {
+        HWND except;
+        bool found;
+    } search{except, false};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(data);
+            wchar_t name[32] = {};
+            GetClassNameW(window, name, 32);
+            if (window != s.except && IsWindowVisible(window) && IsTopmost(window) &&
+                _wcsicmp(name, TOOLTIPS_CLASSW) != 0) {
+                s.found = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Every window that comes forward while a modal window of the program is
+// open (the modal window itself: a question, a message box, a system
+// dialog, and what they open in turn) is put above the program's windows
+// that stay on top of others, so none of them hides it.
+LRESULT CALLBACK RaiseModalWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_ACTIVATE) {
+        const HWND window = reinterpret_cast<HWND>(wParam);
+        if (!IsTopmost(window) && Application::ModalWindowOpen() && OtherTopmostWindowShown(window))
+            SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+} // namespace
+
 TForm::~TForm() { DestroyHandle(); }
 
 TForm* TForm::FromChild(HWND window)
@@ -29,6 +75,10 @@ DWORD TForm::StyleFor(Border border) const
 
 TForm::TForm(const std::wstring& caption, Border border, int clientWidth, int clientHeight, DWORD extraExStyle)
 {
+    // Watches the program's thread, where all its windows are, from the
+    // first form on.
+    static const HookHandle raiseModalWindows(
+        SetWindowsHookExW(WH_CBT, RaiseModalWindows, nullptr, GetCurrentThreadId()));
     border_ = border;
     DWORD ex = WS_EX_CONTROLPARENT | extraExStyle | (border == Border::Dialog ? WS_EX_DLGMODALFRAME : 0);
     CreateOwn(ex, StyleFor(border), caption.c_str(), nullptr, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100);
@@ -185,6 +235,9 @@ int TForm::ShowModal()
         throw Failure(L"Cannot make a visible window modal");
     modal_ = true;
     modalResult_ = 0;
+    // Shown, it may be put above the windows that stay on top (by the hook
+    // above); closed, it takes its own place again.
+    const bool topmost = IsTopmost(handle_);
     HWND active = GetActiveWindow();
     std::vector<HWND> disabled;
     auto collect = [](HWND window, LPARAM data) -> BOOL {
@@ -203,6 +256,7 @@ int TForm::ShowModal()
         TForm& form;
         std::vector<HWND>& disabled;
         HWND active;
+        bool topmost;
         ~Restore()
         {
             for (HWND w : disabled)
@@ -210,11 +264,13 @@ int TForm::ShowModal()
                     EnableWindow(w, TRUE);
             if (form.handle_)
                 ShowWindow(form.handle_, SW_HIDE);
+            if (form.handle_ && !topmost && IsTopmost(form.handle_))
+                SetWindowPos(form.handle_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             if (active && IsWindow(active))
                 SetActiveWindow(active);
             form.modal_ = false;
         }
-    } restore{*this, disabled, active};
+    } restore{*this, disabled, active, topmost};
 
     FormShow();
     ShowWindow(handle_, SW_SHOW);

@@ -48,6 +48,7 @@ struct Menu { static HMENU Invalid() { return nullptr; } static void Close(HMENU
 struct EnhMeta { static HENHMETAFILE Invalid() { return nullptr; } static void Close(HENHMETAFILE h) { DeleteEnhMetaFile(h); } };
 struct Key { static HKEY Invalid() { return nullptr; } static void Close(HKEY h) { RegCloseKey(h); } };
 struct Global { static HGLOBAL Invalid() { return nullptr; } static void Close(HGLOBAL h) { GlobalFree(h); } };
+struct Hook { static HHOOK Invalid() { return nullptr; } static void Close(HHOOK h) { UnhookWindowsHookEx(h); } };
 } // namespace handle_traits
 
 using BitmapHandle = UniqueHandle<HBITMAP, handle_traits::Gdi<HBITMAP>>;
@@ -66,6 +67,7 @@ using MenuHandle = UniqueHandle<HMENU, handle_traits::Menu>;
 using EnhMetaFileHandle = UniqueHandle<HENHMETAFILE, handle_traits::EnhMeta>;
 using KeyHandle = UniqueHandle<HKEY, handle_traits::Key>;
 using GlobalMemoryHandle = UniqueHandle<HGLOBAL, handle_traits::Global>;
+using HookHandle = UniqueHandle<HHOOK, handle_traits::Hook>;
 
 // A movable memory block locked for the scope (GlobalLock/GlobalUnlock).
 template <class T>

@@ -85,6 +85,8 @@ inline DialogDriver::Step TypeAndConfirm(const std::wstring& text)
 inline DialogDriver::Step Cancel()
 {
     return [](HWND dialog) {
+        if (!FileNameBox(dialog))
+            return false;   // a question above it is still closing
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), LPARAM(GetDlgItem(dialog, IDCANCEL)));
         return true;
     };
@@ -170,19 +172,24 @@ inline DialogDriver::Step AcceptMessage(std::vector<std::wstring>& texts)
     };
 }
 
-// Answers Yes to the question whether an existing file is to be replaced,
-// which shows above the file dialog.
-inline DialogDriver::Step ConfirmReplace()
+// Answers the question whether an existing file is to be replaced, which
+// shows above the file dialog, with Yes (IDYES) or No (IDNO); its text is
+// noted in texts when given.
+inline DialogDriver::Step AnswerReplace(int button, std::vector<std::wstring>* texts = nullptr)
 {
-    return [](HWND) {
+    return [button, texts](HWND) {
         const HWND found =
             test_support::FindThreadDialog([](HWND dialog) { return GetDlgItem(dialog, IDYES) != nullptr; });
         if (!found)
             return false;
-        PostMessageW(found, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), LPARAM(GetDlgItem(found, IDYES)));
+        if (texts)
+            texts->push_back(TextOf(GetDlgItem(found, 0xFFFF)));
+        PostMessageW(found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), LPARAM(GetDlgItem(found, button)));
         return true;
     };
 }
+
+inline DialogDriver::Step ConfirmReplace() { return AnswerReplace(IDYES); }
 
 // Chooses an entry of the file-type list (counted from 0), as the user does.
 inline DialogDriver::Step ChooseFileType(int index)

@@ -643,6 +643,30 @@ TEST(NewAboutBox, AboutAskedForDuringTheSplashBecomesModal)
     EXPECT_FALSE(IsWindowVisible(about.Handle()));
 }
 
+TEST(NewAboutBox, AQuestionComesAboveTheSplash)
+{
+    // Both centred on the screen: the splash, always on top, would cover
+    // the question (a failure at start-up).
+    TNewAboutBox about;
+    TErrorDlg error;
+    about.ShowWithTimer();
+    bool splashShown = false;
+    HWND seen = nullptr;
+    ModalHook hook([&](TForm&) {
+        splashShown = IsWindowVisible(about.Handle());
+        RECT r{};
+        GetWindowRect(error.Handle(), &r);
+        seen = GetAncestor(WindowFromPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}), GA_ROOT);
+        PostClick(error.SbtnOkay);
+    });
+    error.SetErrorText(L"start-up failure");
+    EXPECT_EQ(error.ShowModal(), 1);
+    EXPECT_TRUE(splashShown);
+    EXPECT_EQ(seen, error.Handle());
+    // Closed, it takes its own place among the windows again.
+    EXPECT_FALSE(GetWindowLongW(error.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
 TEST(NewAboutBox, PhotographLabelsAndTheSupportLink)
 {
     TNewAboutBox about;

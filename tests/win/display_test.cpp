@@ -256,7 +256,7 @@ TEST_F(Display, ScrollBarsAndTheImageControlEndWhereTheZoomArithmeticPutsThem)
     }
 }
 
-TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedWhenReached)
+TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad)
 {
     WriteBytes(folder / L"a.bmp", EncodeBmp(Solid(640, 480, 200, 30, 30)));
     WriteBytes(folder / L"b.bmp", EncodeBmp(Solid(640, 480, 30, 200, 30)));
@@ -292,8 +292,9 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedWhenReach
     EXPECT_EQ(centre(), RGB(250, 250, 0));
     EXPECT_EQ(form->DecodeAhead.Taken(), taken);
 
-    // c fails while it is read ahead, which nobody hears of until Next
-    // reaches it: then it is reported, dropped, and d shown.
+    // c fails while it is read ahead, which nobody hears of, and nothing of
+    // it is kept: Next reads it itself (reading d ahead meanwhile), reports
+    // what it meets then, drops it and shows d as it was read ahead.
     pause();
     EXPECT_TRUE(NothingShown(failures));
     form->ShowNextImage();

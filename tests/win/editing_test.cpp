@@ -193,3 +193,109 @@ TEST_F(Editing, AFailedSaveKeepsTheImageAndItsChangesOnScreen)
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
+
+TEST_F(Editing, DiscardingHoldsForTheImageItWasSaidForOnly)
+{
+    auto form = Open({{L"a.jpg", EncodeJpeg(Marked(120, 90))}, {L"b.jpg", EncodeJpeg(Marked(100, 80))}}, L"a.jpg");
+    const std::wstring first = form->CurrentFileName;
+    Press('R', ssCtrl);
+    promptAnswer = 3;
+    Press('N');
+    ASSERT_EQ(prompts.size(), 1u);
+    ASSERT_NE(form->CurrentFileName, first);
+    // The next small image turned: leaving it asks again.
+    Press('R', ssCtrl);
+    Press('N');
+    EXPECT_EQ(prompts.size(), 2u);
+    EXPECT_EQ(form->CurrentFileName, first);
+}
+
+TEST_F(Editing, ClosingTheWindowSavesOrAsksAsLeavingDoes)
+{
+    const struct {
+        const char* what;
+        int width, height;
+        bool asked;
+    } cases[] = {{"large: saved turned without a question", 1000, 800, false}, {"small: asked, Yes", 200, 150, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto form = Open({{L"photo.jpg", EncodeJpeg(Marked(c.width, c.height))}}, L"photo.jpg");
+        Press('R', ssCtrl);
+        prompts.clear();
+        promptAnswer = 1;
+        PostMessageW(form->Handle(), WM_CLOSE, 0, 0);
+        Pump();
+        EXPECT_FALSE(form->Visible());
+        ASSERT_EQ(prompts.size(), c.asked ? 1u : 0u);
+        if (c.asked) {
+            EXPECT_EQ(prompts[0].details, kSmallWording);
+        }
+        const Raster saved = DecodeJpeg(ReadBytes(folder / L"photo.jpg"));
+        EXPECT_EQ(saved.Width(), c.height);
+        EXPECT_EQ(RedCorner(saved), "TR");
+    }
+    EXPECT_TRUE(NothingShown(failures));
+}
+
+// "No" opens the save dialog. Cancelled there, the changes are dropped and
+// the caller goes on; failed, or saved under another name, the caller stops.
+// The same for every way of leaving: Next, opening a folder, starting the
+// slide show.
+TEST_F(Editing, NoOpensSaveAsAndEveryWayOfLeavingFollowsWhatItDid)
+{
+    enum class Way { Next, Open, SlideShow };
+    enum class Outcome { Cancelled, Failed, SavedElsewhere };
+    CreateDirectoryW((folder / L"sub").c_str(), nullptr);
+    for (Way way : {Way::Next, Way::Open, Way::SlideShow})
+        for (Outcome outcome : {Outcome::Cancelled, Outcome::Failed, Outcome::SavedElsewhere}) {
+            SCOPED_TRACE(testing::Message() << "way " << int(way) << ", outcome " << int(outcome));
+            const std::vector<uint8_t> original = EncodeJpeg(Marked(120, 90));
+            auto form = Open({{L"small.jpg", original}, {L"next.bmp", EncodeBmp(Marked(10, 10))}}, L"small.jpg");
+            form->SlideShowTimer.SetInterval(3600000);
+            Press('R', ssCtrl);
+            promptAnswer = 2;
+            prompts.clear();
+            std::vector<std::wstring> messages;
+            int opened = 0;
+            std::vector<DialogDriver::Step> steps;
+            if (outcome == Outcome::Cancelled)
+                steps = {Cancel()};
+            else if (outcome == Outcome::Failed)
+                steps = {TypeAndConfirm(folder / L"x.ico"), AcceptMessage(messages)};
+            else
+                steps = {TypeAndConfirm(folder / L"sub\\c.png")};
+            const bool goesOn = outcome == Outcome::Cancelled;
+            if (way == Way::Open && goesOn)
+                steps.push_back([&](HWND dialog) {
+                    if (TextOf(dialog) != L"Open")
+                        return false;
+                    ++opened;
+                    return Cancel()(dialog);
+                });
+            {
+                DialogDriver driver(steps);
+                if (way == Way::Next)
+                    ClickButton(form->SBtnNext);
+                else
+                    Press(way == Way::Open ? 'O' : 'S', way == Way::Open ? ssCtrl : 0);
+                EXPECT_TRUE(driver.Finished());
+            }
+            ASSERT_EQ(prompts.size(), 1u);
+            EXPECT_EQ(ReadBytes(folder / L"small.jpg"), original);
+            EXPECT_EQ(form->CurrentFileName, way == Way::Next && goesOn ? L"next.bmp" : L"small.jpg");
+            EXPECT_EQ(form->SlideShowActive, way == Way::SlideShow && goesOn);
+            EXPECT_EQ(opened, way == Way::Open && goesOn ? 1 : 0);
+            if (form->CurrentFileName == L"small.jpg") {
+                EXPECT_EQ(form->Modified, outcome != Outcome::SavedElsewhere);
+                EXPECT_EQ(form->ChangesDismissed, outcome != Outcome::Failed);
+            }
+            EXPECT_EQ(messages, outcome == Outcome::Failed ? std::vector<std::wstring>{L"Saving as an Icon is not supported"}
+                                                           : std::vector<std::wstring>{});
+            if (outcome == Outcome::SavedElsewhere) {
+                EXPECT_EQ(RedCorner(PngToRaster(DecodePng(ReadBytes(folder / L"sub\\c.png")))), "TR");
+                DeleteFileW((folder / L"sub\\c.png").c_str());
+            }
+            form->StopSlideShow();
+        }
+    EXPECT_TRUE(NothingShown(failures));
+}

@@ -118,6 +118,62 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
     EXPECT_TRUE(NothingShown(failures));
 }
 
+TEST_F(Files, SaveAsAsksBeforeReplacingTheFileTheNameBecomes)
+{
+    // The dialog asks about the name as typed; a name typed without an
+    // extension gets the current file's, and an existing file of that name is
+    // asked about too. No returns to the dialog, with nothing written.
+    struct Case {
+        const char* what;
+        std::wstring current;   // turned, then saved as
+        std::wstring typed;
+        int answer;             // IDNO: then Cancel
+        std::wstring asked;     // the file the question names
+    };
+    const Case cases[] = {
+        {"the whole name: the dialog's own question", L"a.png", L"b.png", IDNO, L""},
+        {"no extension, No", L"a.png", L"b", IDNO, L"b.png"},
+        {"no extension, Yes", L"a.png", L"b", IDYES, L"b.png"},
+        {"the current file under another case of its extension", L"c.PNG", L"c", IDNO, L"c.png"},
+    };
+    std::vector<std::wstring> questions;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> current = EncodePng(PngFromRaster(Marked(40, 30)));
+        const std::vector<uint8_t> other = EncodePng(PngFromRaster(Marked(20, 20)));
+        auto form = Open({{c.current, current}, {L"b.png", other}}, c.current);
+        Press('R', ssCtrl);
+        std::wstring shownFolder, shownName;
+        std::vector<DialogDriver::Step> steps = {TypeAndConfirm(folder / c.typed), AnswerReplace(c.answer, &questions)};
+        if (c.answer == IDNO) {
+            steps.push_back(NoteFolderAndName(shownFolder, shownName));
+            steps.push_back(Cancel());
+        }
+        {
+            DialogDriver driver(steps);
+            ChooseMenu(*form, form->SaveAs1);
+            EXPECT_TRUE(driver.Finished());
+        }
+        ASSERT_EQ(questions.size(), 1u);
+        if (!c.asked.empty()) {
+            EXPECT_EQ(questions[0], c.asked + L" already exists.\nDo you want to replace it?");
+        }
+        questions.clear();
+        EXPECT_EQ(ReadBytes(folder / c.current), current);
+        EXPECT_TRUE(NoTemporaryFiles(folder.Path()));
+        if (c.answer == IDNO) {
+            EXPECT_EQ(shownFolder, folder.Path());   // still the save dialog
+            EXPECT_EQ(ReadBytes(folder / L"b.png"), other);
+            EXPECT_TRUE(form->Modified);
+        } else {
+            EXPECT_EQ(Decoded(ReadBytes(folder / L"b.png")).Width(), 30);
+            EXPECT_FALSE(form->Modified);
+        }
+        DeleteFileW((folder / c.current).c_str());
+    }
+    EXPECT_TRUE(NothingShown(failures));
+}
+
 TEST_F(Files, FailedSavesLeaveTheOldFileByteForByte)
 {
     struct Case {
@@ -146,6 +202,8 @@ TEST_F(Files, FailedSavesLeaveTheOldFileByteForByte)
          [&](const std::wstring&) { MoveFileW(moved.c_str(), folder.Path().c_str()); }, L"Cannot create file %s"},
         {"icon", L"icon.ico", [](const std::wstring&) {}, [](const std::wstring&) {},
          L"Saving as an Icon is not supported"},
+        {"disk full part way", L"full.bmp", [](const std::wstring&) { SaveWriteLimit() = 100; },
+         [](const std::wstring&) { SaveWriteLimit().reset(); }, L"Stream write error"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -459,6 +459,42 @@ TEST_F(Picture, FailedSavesLeaveTheExistingFileIntact)
         EXPECT_EQ(name.find(L".tmp"), std::wstring::npos) << Narrow(name);
 }
 
+TEST_F(Picture, OnlyAWholeNewFileReplacesTheOldOneAtAnyPathLength)
+{
+    TBitmapGraphic raster(TwoColourRaster(12, 8));
+    const std::vector<uint8_t> old = {'o', 'l', 'd'};
+    const size_t whole = raster.SaveToBytes(L".bmp").size();
+    // The disk full before the first byte, after some, or before the last:
+    // the old file keeps its bytes and no temporary file is left. The whole
+    // file written, the save goes through.
+    for (size_t limit : {size_t(0), size_t(100), whole - 1, whole}) {
+        SCOPED_TRACE(limit);
+        Write(L"old.bmp", old);
+        SaveWriteLimit() = limit;
+        const std::wstring message = MessageOf([&] { SaveGraphicToFile(raster, Path(L"old.bmp")); });
+        SaveWriteLimit().reset();
+        EXPECT_EQ(message, limit < whole ? L"Stream write error" : L"(no failure)");
+        EXPECT_EQ(Read(L"old.bmp").size(), limit < whole ? old.size() : whole);
+        EXPECT_EQ(Names(), std::vector<std::wstring>{L"old.bmp"});
+    }
+    DeleteFileW(Path(L"old.bmp").c_str());
+
+    // Files whose own path is valid never fail for the temporary file's
+    // name: a path one short of the length limit, and a name of the longest
+    // length a name can have.
+    const size_t room = MAX_PATH - 1 - Path(L"").size();
+    ASSERT_LT(room, 250u);
+    for (size_t length : {room, size_t(255)}) {
+        SCOPED_TRACE(length);
+        const std::wstring name = std::wstring(length - 4, L'n') + L".bmp";
+        Write(name, old);
+        EXPECT_EQ(MessageOf([&] { SaveGraphicToFile(raster, Path(name)); }), L"(no failure)");
+        EXPECT_EQ(Read(name).size(), whole);
+        EXPECT_EQ(Names(), std::vector<std::wstring>{name});
+        DeleteFileW(Path(name).c_str());
+    }
+}
+
 TEST_F(Picture, SampleFilesLoadAndConvert)
 {
     const std::wstring data = Widen(PIXAVO_TEST_DATA);

@@ -59,8 +59,8 @@ TEST_F(SettingsStartup, IntervalTexts)
         const wchar_t* stored;
         unsigned interval;
     } cases[] = {
-        {L" 7000", 7000}, {L"fast", 5000}, {L"0", 0},       {L"+250", 250},   {L"$1F4", 500},
-        {L"0x10", 16},    {L"7000 ", 5000}, {L"2147483648", 5000}, {L"1.5", 5000},
+        {L" 7000", 7000}, {L"fast", 5000},  {L"0", 5000},          {L"-250", 5000}, {L"+250", 250},
+        {L"$1F4", 500},   {L"0x10", 16},    {L"7000 ", 5000}, {L"2147483648", 5000}, {L"1.5", 5000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.stored));

@@ -174,6 +174,13 @@ void ExpectUnlocked(TMainForm& f, bool unlocked)
     EXPECT_TRUE(f.SBtnSlideShow.Enabled() && f.SlideShow1->Enabled());
 }
 
+std::wstring Caption(HWND window)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
 // A pointer move over the image, as the system reports it.
 void MovePointer(TMainForm& f, int x, int y)
 {
@@ -449,8 +456,9 @@ TEST_F(SlideShow, OptionsDialogTakesTypedMinutesAndSeconds)
         }
     }
 
-    // The dialog does not pause a running show: it keeps stepping behind it.
-    // A one-second interval chosen during the show restarts the count.
+    // The dialog does not pause a running show, but no step starts while it
+    // is open. A one-second interval chosen during the show restarts the
+    // count.
     options = [&](TSlideShowForm& dialog) {
         dialog.CmbMinutes.SetText(L"0");
         dialog.CmbSeconds.SetText(L"1");
@@ -460,7 +468,7 @@ TEST_F(SlideShow, OptionsDialogTakesTypedMinutesAndSeconds)
     Press('V');
     EXPECT_EQ(f.SlideShowTimer.Interval(), 1000u);
     TTimer close;
-    const int ticksAtOpen = ticks;
+    const int ticksAtOpen = ticks, stepsAtOpen = steps;
     close.onTimer = [&] {
         if (ticks >= ticksAtOpen + 2) {
             close.SetEnabled(false);
@@ -471,6 +479,7 @@ TEST_F(SlideShow, OptionsDialogTakesTypedMinutesAndSeconds)
     options = [&](TSlideShowForm&) { close.SetEnabled(true); };
     Press('V');
     EXPECT_GE(ticks, ticksAtOpen + 2);
+    EXPECT_EQ(steps, stepsAtOpen);
     EXPECT_TRUE(f.SlideShowTimer.Enabled());
     Press('Q');
     EXPECT_TRUE(NothingShown(failures));
@@ -536,12 +545,14 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     EXPECT_EQ(f.FileList.size(), 3u);
     EXPECT_EQ(std::count(f.FileList.begin(), f.FileList.end(), broken), 0);
 
-    // A failure reported from elsewhere holds the dialog open; a file that
-    // fails to load meanwhile waits for it and is shown after it.
+    // A failure reported from elsewhere holds the steps while it is shown;
+    // the file that fails to load at the next step is reported after it.
     std::wstring next;
+    int stepsAtElsewhere = -1;
     TTimer elsewhere;
     elsewhere.onTimer = [&] {
         elsewhere.SetEnabled(false);
+        stepsAtElsewhere = steps;
         next = f.FileList[(size_t(f.CurrentIndex) + 1) % f.FileList.size()];
         DeleteFileW((folder / next).c_str());
         throw Failure(L"elsewhere");
@@ -552,9 +563,9 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     ASSERT_EQ(failures.size(), 3u);
     EXPECT_EQ(failures[1], L"elsewhere");
     EXPECT_EQ(failures[2], L"File \"" + (folder / next) + L"\" Does Not Exist");
-    // The show went on behind the first message.
     EXPECT_EQ(f.FileList.size(), 2u);
     EXPECT_GT(atAnswer[1].ticks, atAnswer[0].ticks + 5);
+    EXPECT_EQ(atAnswer[1].steps, stepsAtElsewhere);
     EXPECT_TRUE(f.SlideShowActive);
 
     // Renaming during the show: the steps wait for the name, and the file
@@ -603,6 +614,122 @@ TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
     EXPECT_FALSE(f.Modified);
     EXPECT_TRUE(NothingShown(failures));
     Press('Q');
+}
+
+// Any modal window of the program holds the steps while it is open (a tick
+// that starts one would take its questions over or fail to show them), and
+// the show goes on once it is closed.
+TEST_F(SlideShow, NoStepStartsWhileAModalWindowIsOpen)
+{
+    auto form = Start(L"40", Folder(3));
+    TMainForm& f = *form;
+    f.EmailSizeDlg = std::make_unique<TEmailSizeDlg>(f);
+    // Whatever opens is left open for several ticks, then closed by its
+    // close box.
+    Application::ModalShownHook() = nullptr;
+    g_boxes = nullptr;
+    struct Held {
+        std::wstring caption;
+        int steps;                // during the ticks it was open
+        bool captionKept;
+    };
+    std::vector<Held> held;
+    HWND open = nullptr;
+    int ticksAtOpen = 0, stepsAtOpen = 0;
+    std::wstring caption;
+    TTimer closer;
+    closer.onTimer = [&] {
+        const HWND active = GetActiveWindow();
+        if (!open) {
+            if (!active || active == f.Handle())
+                return;
+            open = active;
+            ticksAtOpen = ticks;
+            stepsAtOpen = steps;
+            caption = Caption(open);
+        } else if (ticks >= ticksAtOpen + 4 && active == open) {
+            held.push_back({caption, steps - stepsAtOpen, Caption(open) == caption});
+            PostMessageW(open, WM_CLOSE, 0, 0);
+        }
+    };
+    closer.SetInterval(20);
+    closer.SetEnabled(true);
+    TTimer message;
+    message.onTimer = [&] {
+        message.SetEnabled(false);
+        Application::ShowErrorBox(f.Handle(), L"A message");
+    };
+    message.SetInterval(1);
+    // A message box has the program's title, or the system's own "Error".
+    const std::wstring boxTitle = Application::Title().empty() ? L"Error" : Application::Title();
+    const std::pair<std::wstring, std::function<void()>> openers[] = {
+        {L"Disable Auto-fit Mode?", [] { Press(VK_ADD); }},
+        {L"Disable Auto-fit Mode?", [&] {
+             f.CmbZoomPercent.SetText(L"50");
+             SendMessageW(GetParent(f.CmbZoomPercent.Handle()), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(f.CmbZoomPercent.Handle()), CBN_EDITCHANGE),
+                          LPARAM(f.CmbZoomPercent.Handle()));
+         }},
+        {L"Print", [] { Press('P', ssCtrl); }},
+        {L"Email Image", [] { Press('E', ssCtrl); }},
+        {L"About", [] { Press('H', ssCtrl); }},
+        {L"Slide Show Options", [] { Press('V'); }},
+        {boxTitle, [&] {
+             message.SetEnabled(true);
+             PumpUntil([&] { return open && !IsWindowVisible(open); });
+         }},
+    };
+    Press('S');
+    for (const auto& [expected, act] : openers) {
+        SCOPED_TRACE(Narrow(expected));
+        f.SetKeyFocus();
+        const size_t before = held.size();
+        open = nullptr;
+        act();
+        ASSERT_EQ(held.size(), before + 1);
+        EXPECT_EQ(held.back().caption, expected);
+        EXPECT_EQ(held.back().steps, 0);
+        EXPECT_TRUE(held.back().captionKept);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(open) && GetActiveWindow() == f.Handle(); }));
+        // The show goes on.
+        const int stepsAfter = steps;
+        ASSERT_TRUE(PumpUntil([&] { return steps > stepsAfter; }));
+        EXPECT_TRUE(f.SlideShowTimer.Enabled());
+    }
+    Press('Q');
+    EXPECT_TRUE(NothingShown(failures));
+}
+
+// A silent save that fails during a show is reported once and pauses the
+// show on the image whose changes could not be saved.
+TEST_F(SlideShow, ASilentSaveThatFailsIsReportedOnceAndPausesTheShow)
+{
+    // Wide enough to be saved without a question.
+    for (int i = 0; i < 3; ++i)
+        WriteBmp(folder / (std::to_wstring(i) + L".bmp"), 400, 10 + i);
+    auto form = Start(L"40", folder / L"0.bmp");
+    TMainForm& f = *form;
+    Press('S');
+    Press('H');
+    Press('R', ssCtrl);
+    ASSERT_TRUE(f.Modified);
+    const std::wstring path = f.CurrentFilePath();
+    const int index = f.CurrentIndex;
+    const std::vector<uint8_t> before = ReadBytes(path);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    Press('H');
+    const bool paused = PumpUntil([&] { return !f.SlideShowTimer.Enabled(); });
+    // Many intervals later.
+    PumpUntil([] { return false; }, 400);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(paused);
+    EXPECT_EQ(boxes, std::vector<std::wstring>{L"Cannot create file " + path});
+    EXPECT_TRUE(f.SlideShowActive);
+    EXPECT_EQ(f.PauseHoldH1->Caption(), L"Continue (Un&hold) Silde Show [H]");
+    EXPECT_EQ(f.CurrentIndex, index);
+    EXPECT_TRUE(f.Modified);
+    EXPECT_EQ(ReadBytes(path), before);
+    Press('Q');
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 // Thousands of steps at the shortest interval over a folder of three images

@@ -224,3 +224,80 @@ TEST_F(Tools, ClosingHidesAndResetsTheFields)
     Press('T', ssCtrl, keys);
     EXPECT_FALSE(t.Visible());
 }
+
+// Every question and message of the program comes above the tools window
+// (which lies where they do: all are centred) and takes the focus; the tools
+// window stays above the main window.
+TEST_F(Tools, QuestionsAndMessagesShowAboveTheToolsWindowAndTakeTheFocus)
+{
+    auto form = OpenTools({{L"pic.bmp", EncodeBmp(Marked(200, 150))}, {L"next.bmp", EncodeBmp(Marked(20, 10))}},
+                          L"pic.bmp");
+    TMainForm& f = *form;
+    TToolBox& t = *f.ToolBox;
+    auto topAt = [](int x, int y) { return GetAncestor(WindowFromPoint(POINT{x, y}), GA_ROOT); };
+    // What the screen shows of a modal window: it is the window seen over
+    // the part it shares with the tools window and at its own corners, and
+    // the focus is in it.
+    std::vector<std::wstring> seen;
+    auto look = [&](HWND modal) {
+        RECT r{}, tools{}, shared{};
+        GetWindowRect(modal, &r);
+        GetWindowRect(t.Handle(), &tools);
+        const bool overlaps = IntersectRect(&shared, &r, &tools);
+        const bool above = overlaps && topAt((shared.left + shared.right) / 2, (shared.top + shared.bottom) / 2) == modal &&
+                           topAt(r.left + 4, r.top + 4) == modal && topAt(r.right - 5, r.bottom - 5) == modal;
+        const HWND focus = GetFocus();
+        const bool focused = GetForegroundWindow() == modal && (focus == modal || IsChild(modal, focus));
+        wchar_t caption[128] = {};
+        GetWindowTextW(modal, caption, 128);
+        seen.push_back(std::wstring(caption) + (overlaps ? L"" : L" apart") + (above ? L"" : L" covered") +
+                       (focused ? L"" : L" unfocused"));
+    };
+    auto answer = std::move(Application::ModalShownHook());
+    Application::ModalShownHook() = [&](TForm& modal) {
+        look(modal.Handle());
+        answer(modal);
+    };
+    auto toolsAboveMain = [&] {
+        RECT r{};
+        GetWindowRect(t.Handle(), &r);
+        return t.Visible() && topAt((r.left + r.right) / 2, (r.top + r.bottom) / 2) == t.Handle();
+    };
+    // The start-up splash has gone.
+    for (const DWORD start = GetTickCount(); f.NewAboutBox->Visible() && GetTickCount() - start < 5000;)
+        Pump();
+    ASSERT_FALSE(f.NewAboutBox->Visible());
+    ASSERT_TRUE(toolsAboveMain());
+
+    // The error dialog: a width of 0 pixels.
+    Type(t.EditWidth, L"0");
+    ClickButton(t.SBtnResize);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(toolsAboveMain());
+    // A message box: the file cannot be written.
+    ClickButton(t.SBtnRotateCW);
+    const std::wstring path = folder / L"pic.bmp";
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    std::vector<std::wstring> messages;
+    {
+        DialogDriver driver({[&](HWND box) {
+                                 look(box);
+                                 return true;
+                             },
+                             AcceptMessage(messages)});
+        ClickButton(t.SBtnSave);
+        EXPECT_TRUE(driver.Finished());
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(toolsAboveMain());
+    // The question before the turned image is left.
+    promptAnswer = 3;
+    ClickButton(f.SBtnNext);
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(f.CurrentFileName, L"next.bmp");
+    EXPECT_TRUE(toolsAboveMain());
+
+    // A message box has the program's title, or the system's own "Error".
+    const std::wstring boxTitle = Application::Title().empty() ? L"Error" : Application::Title();
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"Error", boxTitle, L"Overwrite current image file with modified image?"}));
+}
