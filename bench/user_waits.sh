@@ -16,6 +16,8 @@
 # (Alt+Space, X) for everything but start-up. Memory is the peak resident
 # size (VmHWM) of the viewer's process, as a multiple of the base (the viewer
 # showing a 100 × 100 picture) plus the decoded picture (6000 × 4000 × 3 bytes).
+# Like every run (scripts/lib.sh), it has a Wine prefix and an X display of
+# its own, and ends only its own programs.
 set -uo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../scripts/lib.sh"
 
@@ -34,26 +36,22 @@ done
 "$root/scripts/build" windows >/dev/null || exit 1
 [ -n "$exe" ] || exe="$root/build/windows/pixavo.exe"
 work="$root/build/bench"
-mkdir -p "$work/refs"
-probe="$work/screen_probe"
-gcc -O2 -Wall "$root/bench/screen_probe.c" -lX11 -lXext -lXtst -o "$probe" || exit 1
-
-wine_env
+mkdir -p "$work"
+wine_env || exit 1
 start_xvfb || exit 1
+make_run_dir || exit 1
+# What this run saw and compares with, and its probe, are its own.
+ref_dir="$run_dir/refs"
+mkdir -p "$ref_dir"
+probe="$run_dir/screen_probe"
+gcc -O2 -Wall "$root/bench/screen_probe.c" -lX11 -lXext -lXtst -o "$probe" || exit 1
 viewer_pid=
-desktop_pid=
 app_key='HKCU\Software\Wine\AppDefaults\pixavo.exe\Explorer'
-cleanup() {
-  [ -n "$viewer_pid" ] && kill "$viewer_pid" 2>/dev/null
-  wine reg delete "${app_key%\\Explorer}" /f >/dev/null 2>&1
-  [ -n "$desktop_pid" ] && kill "$desktop_pid" 2>/dev/null
-  wineserver -k >/dev/null 2>&1
-  stop_xvfb
-}
-trap cleanup EXIT
 
 # The pictures, a folder per scene (a folder is what Next steps through).
 inputs="$work/inputs"
+exec 8>"$work/inputs.lock"
+flock 8   # made once, by the first of runs started together
 if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/held/stepx.jpg" ]; then
   rm -rf "$inputs"; mkdir -p "$inputs/all"
   (cd "$root/build/windows" && wine pixavo_bench.exe --write-inputs "$(winepath -w "$inputs/all")") >/dev/null || exit 1
@@ -68,6 +66,7 @@ if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/held/stepx.jpg" ]; then
   mkdir -p "$inputs/held"; cp "$inputs"/all/step?.jpg "$inputs/held/"
   touch "$inputs/.done"
 fi
+flock -u 8
 
 # The rectangle watched: inside the image area of the window as it starts
 # (centred, designed size) and of the maximised window.
@@ -79,18 +78,19 @@ area=(140 120 1000 700)
 wineserver -p >/dev/null 2>&1
 wine reg add "$app_key" /v Desktop /d Bench /f >/dev/null 2>&1
 wine explorer /desktop=Bench,1280x1024 >/dev/null 2>&1 &
-desktop_pid=$!
-sleep 2
+desktop_up() { xdotool search --name '^Bench' >/dev/null 2>&1; }
+wait_until 60 desktop_up || { echo "the desktop did not show" >&2; exit 1; }
 
 viewer_running() { [ -n "$viewer_pid" ] && kill -0 "$viewer_pid" 2>/dev/null; }
 
-# The process of the viewer just started: Wine names it after the exe, and
-# its first argument is the exe's path.
+# The process of the viewer just started: Wine names it after the exe, its
+# first argument is the exe's path, and it runs in this run's prefix.
 find_viewer() {
   local pid
   for _ in $(seq 200); do
     for pid in $(pgrep -x pixavo.exe 2>/dev/null); do
-      if [ "$(tr '\0' '\n' < "/proc/$pid/cmdline" 2>/dev/null | head -1)" = "$exe" ]; then
+      if [ "$(tr '\0' '\n' < "/proc/$pid/cmdline" 2>/dev/null | head -1)" = "$exe" ] &&
+        tr '\0' '\n' < "/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
         viewer_pid=$pid; return 0
       fi
     done
@@ -116,10 +116,10 @@ stop_viewer() {
 }
 
 settle() { "$probe" settle "${area[@]}" "${1:-1500}" 30000; }
-grab() { "$probe" grab "$work/refs/$1.ppm" "${area[@]}"; }
+grab() { "$probe" grab "$ref_dir/$1.ppm" "${area[@]}"; }
 maximise() { "$probe" key alt+space; sleep 0.3; "$probe" key x; settle; }
 # wait_for REF KEY: the milliseconds from the key to the reference on screen.
-wait_for() { "$probe" wait "$work/refs/$1.ppm" "${area[@]}" 20000 "$2"; }
+wait_for() { "$probe" wait "$ref_dir/$1.ppm" "${area[@]}" 20000 "$2"; }
 
 declare -A figures
 record() { figures[$1]+="$2 "; }
@@ -133,17 +133,17 @@ measure_startup() {   # measure_startup NAME FILE
   local name=$1 file=$2 t0 ms windows
   windows=$(winepath -w "$file")
   start_viewer "$file" "$windows"; "$probe" settle "${start_area[@]}" 2000 30000
-  "$probe" grab "$work/refs/$name.ppm" "${start_area[@]}"; stop_viewer
+  "$probe" grab "$ref_dir/$name.ppm" "${start_area[@]}"; stop_viewer
   for _ in $(seq "$runs"); do
     # The screen must no longer show the picture of the run before.
     for _ in $(seq 100); do
-      "$probe" wait "$work/refs/$name.ppm" "${start_area[@]}" 0 --since "$(date +%s%N)" >/dev/null || break
+      "$probe" wait "$ref_dir/$name.ppm" "${start_area[@]}" 0 --since "$(date +%s%N)" >/dev/null || break
       sleep 0.05
     done
     sleep 0.5
     t0=$(date +%s%N)
     start_viewer "$file" "$windows"
-    ms=$("$probe" wait "$work/refs/$name.ppm" "${start_area[@]}" 20000 --since "$t0") && record "$name" "$ms"
+    ms=$("$probe" wait "$ref_dir/$name.ppm" "${start_area[@]}" 20000 --since "$t0") && record "$name" "$ms"
     settle; stop_viewer
   done
 }
@@ -153,7 +153,7 @@ measure_next() {   # measure_next NAME FOLDER_FILE PAUSE
   start_viewer_at "$file"; settle; maximise
   grab "$name-a"; "$probe" key n; settle; grab "$name-b"; "$probe" key n; settle
   # Both pictures must have been seen, or every wait would end at once.
-  if cmp -s "$work/refs/$name-a.ppm" "$work/refs/$name-b.ppm"; then
+  if cmp -s "$ref_dir/$name-a.ppm" "$ref_dir/$name-b.ppm"; then
     echo "$name: the two pictures looked the same on screen; not measured" >&2
     stop_viewer; return
   fi
@@ -208,13 +208,13 @@ measure_hold() {
   start_viewer_at "$inputs/small/small.jpg"; settle; maximise; base=$(peak_kib); stop_viewer
   start_viewer_at "$inputs/held/stepa.jpg"; settle; maximise
   for i in $(seq 0 $((count - 1))); do
-    grab "held-$i"; refs+=("$work/refs/held-$i.ppm"); "$probe" key n; settle 3000
+    grab "held-$i"; refs+=("$ref_dir/held-$i.ppm"); "$probe" key n; settle 3000
   done
   # Every picture seen once, and the first one back: or the references (and
   # every figure) would be off.
   grab held-now
   if [ "$(md5sum "${refs[@]}" | cut -d' ' -f1 | sort -u | wc -l)" -ne $count ] ||
-     ! cmp -s "$work/refs/held-now.ppm" "${refs[0]}"; then
+     ! cmp -s "$ref_dir/held-now.ppm" "${refs[0]}"; then
     echo "held Next: the pictures were not each seen once on screen; not measured" >&2
     stop_viewer; return
   fi

@@ -49,6 +49,8 @@ target_compile_options(pixavo_core_fast PRIVATE -O2)
 file(GLOB HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
 add_executable(pixavo_host_tests ${HOST_TESTS})
 target_link_libraries(pixavo_host_tests PRIVATE pixavo_core GTest::gtest GTest::gtest_main)
+# Every test source prints the program's types alike in failed checks.
+target_compile_options(pixavo_host_tests PRIVATE -include ${CMAKE_SOURCE_DIR}/tests/Printers.h)
 target_compile_definitions(pixavo_host_tests PRIVATE
   PIXAVO_JPEG_SRC="${PIXAVO_JPEG_SRC}" PIXAVO_PNG_SRC="${PIXAVO_PNG_SRC}"
   PIXAVO_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")

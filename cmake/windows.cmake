@@ -59,6 +59,10 @@ add_subdirectory(${GTEST_ROOT} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 file(GLOB WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/*.cpp)
 add_executable(pixavo_win_tests ${WIN_TESTS} res/tests.rc)
 target_link_libraries(pixavo_win_tests PRIVATE pixavo_win gtest version)
+# Every test source prints the program's types, windows and rectangles alike
+# in failed checks.
+target_compile_options(pixavo_win_tests PRIVATE
+  $<$<COMPILE_LANGUAGE:CXX>:-include ${CMAKE_SOURCE_DIR}/tests/win/Printers.h>)
 target_link_options(pixavo_win_tests PRIVATE -municode)
 # Some tests read pixavo.exe beside them.
 add_dependencies(pixavo_win_tests pixavo)

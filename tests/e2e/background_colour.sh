@@ -18,16 +18,6 @@ wine reg delete "$settings_key" /v "$value" /f >/dev/null 2>&1 || true
 
 refuse_open_viewer
 
-stop_viewer() {
-  for _ in $(seq 100); do
-    kill -0 "$viewer" 2>/dev/null || break
-    sleep 0.1
-  done
-  if kill -0 "$viewer" 2>/dev/null; then echo "the window did not close" >&2; exit 1; fi
-  wait "$viewer" 2>/dev/null || true
-  viewer=
-}
-
 left= top= right= bottom=
 probe_area() {   # sets left, top, right and bottom of the image area (screen)
   local report
@@ -37,7 +27,7 @@ probe_area() {   # sets left, top, right and bottom of the image area (screen)
 }
 area_colours() {   # the colours near the four corners of the image area
   probe_area
-  import -window root "$work/shot.png"
+  screen_settled "$work/shot.png"
   local x y
   for x in $((left + 5)) $((right - 6)); do
     for y in $((top + 5)) $((bottom - 6)); do
@@ -49,10 +39,11 @@ close_viewer() {   # Esc, with the keyboard focus on the window
   local window
   window="$(xdotool search --onlyvisible --name "$title" | head -1)"
   xdotool windowfocus --sync "$window" 2>/dev/null || true
-  sleep 0.3
   xdotool key Escape
-  stop_viewer
+  wait_ended || { echo "the window did not close" >&2; exit 1; }
 }
+# The viewer's visible X windows (a menu is one of them while it is open).
+viewer_windows() { xdotool search --onlyvisible --class '^pixavo\.exe$' 2>/dev/null | wc -l; }
 
 # First run: no stored colour, a black image area.
 start_viewer
@@ -61,11 +52,12 @@ check "first run: black image area" "0,0,0" "$(area_colours)"
 # separators: Open, Previous, Next, Slide Show, Zoom, Rotate, Flip,
 # Background Color, whose first entry is Black.
 probe_area
+windows="$(viewer_windows)"
+menu_open() { [ "$(viewer_windows)" -gt "$windows" ]; }
 xdotool mousemove $(((left + right) / 2)) $((top + 40)) click 3
-sleep 0.5
+wait_until 30 menu_open || echo "no menu showed"
 xdotool key --delay 150 Down Down Down Down Down Down Down Down Right Down Return
-sleep 1
-check "stored after choosing White" "16777215" "$(stored)"
+check "stored after choosing White" "16777215" "$(wait_setting "$value" 16777215)"
 check "white at once" "255,255,255" "$(area_colours)"
 close_viewer
 

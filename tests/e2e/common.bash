@@ -1,19 +1,20 @@
 # Sourced by the end-to-end scripts (not a check of its own): the build, the
 # Wine environment and display, a work folder removed at exit, the viewer
-# started and its window awaited, the probe, pixel colours and check lines.
+# started and its window awaited, the probe, waits for the states a script
+# needs, pixel colours and check lines.
 #
-# Uses the DISPLAY and WINEPREFIX that scripts/test exported, or starts its
-# own Xvfb and uses the project's prefix. PIXAVO_BUILD chooses the build
-# folder (default build/windows). A script that has more to undo at exit
-# defines e2e_restore before it sources this file; a viewer setting a script
-# changes is put back at exit through keep_setting.
+# Uses the Wine prefix and DISPLAY of the run that started the script
+# (scripts/test), or makes its own: a copy of the prepared prefix and a
+# private Xvfb (see scripts/lib.sh). PIXAVO_BUILD chooses the build folder
+# (default build/windows). A script that has more to undo at exit defines
+# e2e_restore before it sources this file; a viewer setting a script changes
+# is put back at exit through keep_setting.
 . "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib.sh"
 
 build="${PIXAVO_BUILD:-$root/build/windows}"
 exe="$build/pixavo.exe"
 probe="$build/pixavo_win_tests.exe"
-[ -n "${WINEPREFIX:-}" ] || wine_env
-export WINEDEBUG="${WINEDEBUG:--all}"
+wine_env
 
 # The viewer's settings (text values named in Base64) as they were before.
 settings_key='HKCU\Software\Corvane\Pixavo Image Browser'
@@ -50,9 +51,8 @@ cleanup() {
   if declare -F e2e_restore >/dev/null; then e2e_restore; fi
   restore_settings
   rm -rf "$work"
-  stop_xvfb
 }
-trap cleanup EXIT
+at_exit cleanup
 if [ -z "${DISPLAY:-}" ]; then start_xvfb; fi
 
 # Any viewer left from an earlier run would answer the probe instead.
@@ -62,15 +62,33 @@ refuse_open_viewer() {
   fi
 }
 
-start_viewer() {   # start_viewer [ARGUMENT...]: /nosplash and the arguments
-  wine "$exe" /nosplash "$@" >/dev/null 2>&1 &
-  viewer=$!
-  for _ in $(seq 300); do
-    xdotool search --onlyvisible --name "$title" >/dev/null 2>&1 && break
+# wait_window NAME: the id of the visible window of that name (a pattern)
+# once it shows; nothing if none has shown after 30 s.
+wait_window() {
+  local deadline=$((SECONDS + 30))
+  until xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 | grep .; do
+    [ "$SECONDS" -ge "$deadline" ] && return 0
     sleep 0.1
   done
-  xdotool search --onlyvisible --name "$title" >/dev/null || { echo "no window" >&2; exit 1; }
-  sleep 2
+}
+# wait_gone NAME: once no visible window has that name, at most 30 s on.
+window_gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+wait_gone() { wait_until 30 window_gone "$1" || true; }
+# wait_ended: once the viewer's process has ended, at most 30 s on.
+viewer_ended() { ! kill -0 "$viewer" 2>/dev/null; }
+wait_ended() {
+  wait_until 30 viewer_ended || return 1
+  wait "$viewer" 2>/dev/null || true
+  viewer=
+}
+
+# start_viewer [ARGUMENT...]: /nosplash and the arguments; returns once the
+# window shows and the screen has settled.
+start_viewer() {
+  wine "$exe" /nosplash "$@" >/dev/null 2>&1 &
+  viewer=$!
+  [ -n "$(wait_window "$title")" ] || { echo "no window" >&2; exit 1; }
+  screen_settled
 }
 
 # What the probe in the Windows test program (E2EProbe, disabled in normal
@@ -78,6 +96,18 @@ start_viewer() {   # start_viewer [ARGUMENT...]: /nosplash and the arguments
 probe_report() {
   wine "$probe" --gtest_also_run_disabled_tests --gtest_filter='E2EProbe.*' 2>&1 | tr -d '\r'
 }
+# The text of the status bar's second panel.
+status_text() { probe_report | sed -n 's/^status: //p'; }
+# wait_text TEXT COMMAND...: what the command prints, once that is TEXT or
+# after 30 s.
+wait_text() {
+  local want=$1 text deadline=$((SECONDS + 30))
+  shift
+  until text="$("$@")"; [ "$text" = "$want" ] || [ "$SECONDS" -ge "$deadline" ]; do sleep 0.2; done
+  echo "$text"
+}
+wait_status() { wait_text "$1" status_text; }        # wait_status TEXT
+wait_setting() { wait_text "$2" setting "$1"; }      # wait_setting NAME TEXT
 
 pixel() {   # pixel FILE X Y -> "R,G,B" (8 bit)
   /usr/bin/convert "$1" -crop "1x1+$2+$3" -depth 8 txt:- | tail -1 |

@@ -42,23 +42,13 @@ refuse_open_viewer
 start_viewer "$(winepath -w "$work/$name")"
 main="$(xdotool search --onlyvisible --name "$title" | head -1)"
 xdotool windowfocus --sync "$main" 2>/dev/null || true
-sleep 0.3
 xdotool key ctrl+e
-dialog=
-for _ in $(seq 50); do
-  dialog="$(xdotool search --onlyvisible --name '^Email Image$' 2>/dev/null | head -1)" && [ -n "$dialog" ] && break
-  sleep 0.1
-done
+dialog="$(wait_window '^Email Image$')"
 [ -n "$dialog" ] || { echo "the size dialog did not appear" >&2; exit 1; }
 [ -n "${PIXAVO_E2E_SHOTS:-}" ] && import -window root "$PIXAVO_E2E_SHOTS/email-dialog.png"
-xdotool key Tab
-sleep 0.2
-xdotool key space
-for _ in $(seq 100); do
-  grep -q '^end$' "$record" 2>/dev/null && break
-  sleep 0.1
-done
-sleep 0.5
+xdotool key Tab space
+message_recorded() { grep -q '^end$' "$record" 2>/dev/null; }
+wait_until 30 message_recorded || echo "no message reached the mail client within 30 s"
 
 # The whole message as the client wrote it down (see tests/mailclient).
 expected="MAPISendMailW flags=11 parent=$title, Inc. account=none answer=0
@@ -67,10 +57,7 @@ body=\\r\\n\\r\\n\\r\\n$(printf -- '-%.0s' $(seq 69))\\r\\nSending pictures to f
 file -1 C:\\temp\\pixavo\\$name | $name
 end"
 check "the message the mail client received" "$expected" "$(cat "$record" 2>/dev/null)"
-for _ in $(seq 30); do
-  xdotool search --onlyvisible --name '^Email Image$' >/dev/null 2>&1 || break
-  sleep 0.1
-done
+wait_gone '^Email Image$'
 check "size dialog closed" "" "$(xdotool search --onlyvisible --name '^Email Image$' 2>/dev/null || true)"
 
 check "attachment is a half-size JPEG" "JPEG 500 300" "$(identify -format '%m %w %h' "$attachment" 2>&1)"
@@ -80,14 +67,8 @@ near "attachment's right half blue" "0,0,220" 400 150
 
 # Esc closes the viewer; the attachment and its folder go with it.
 xdotool windowfocus --sync "$main" 2>/dev/null || true
-sleep 0.3
 xdotool key Escape
-for _ in $(seq 100); do
-  kill -0 "$viewer" 2>/dev/null || break
-  sleep 0.1
-done
-wait "$viewer" 2>/dev/null || true
-viewer=
+wait_ended || { echo "FAILED: Escape did not close the viewer"; exit 1; }
 check "attachment deleted at exit" "no" "$([ -e "$attachment" ] && echo yes || echo no)"
 check "attachment folder removed at exit" "no" "$([ -d "$(dirname "$attachment")" ] && echo yes || echo no)"
 

@@ -20,11 +20,11 @@ name="e2e first image.png"
 refuse_open_viewer
 start_viewer "$(winepath -w "$work/$name")"
 
+status="$(wait_status "$name (120x80)")"
 report="$(probe_report)"
-status="$(sed -n 's/^status: //p' <<<"$report")"
 read -r left top right bottom < <(sed -n 's/^area: //p' <<<"$report")
 [ -n "${bottom:-}" ] || { echo "probe failed:"; echo "$report"; exit 1; }
-import -window root "$work/shot.png"
+screen_settled "$work/shot.png"
 
 check "status bar" "$name (120x80)" "$status"
 

@@ -18,33 +18,31 @@ refuse_open_viewer
 start_viewer "$(winepath -w "$work/photo.jpg")"
 main="$(xdotool search --onlyvisible --name "$title" | head -1)"
 xdotool windowfocus --sync "$main" 2>/dev/null || true
-sleep 0.3
-check "before" "photo.jpg (640x480)" "$(probe_report | sed -n 's/^status: //p')"
+check "before" "photo.jpg (640x480)" "$(wait_status "photo.jpg (640x480)")"
 
 tools_window() { xdotool search --onlyvisible --name '^Image Tools$' 2>/dev/null | head -1; }
 xdotool key ctrl+t
-for _ in $(seq 50); do [ -n "$(tools_window)" ] && break; sleep 0.1; done
-tools="$(tools_window)"
+tools="$(wait_window '^Image Tools$')"
 [ -n "$tools" ] || { echo "FAILED: Ctrl+T showed no tools window"; exit 1; }
-sleep 0.5
+# What is typed next goes to the tools window once it has the focus.
+tools_focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$tools" ]; }
+wait_until 30 tools_focused || echo "the tools window did not take the focus"
 eval "$(xdotool getwindowgeometry --shell "$tools")"
 echo "tools window at $X,$Y, $WIDTH x $HEIGHT"
 check "client size" "252x241" "${WIDTH}x${HEIGHT}"
 
 xdotool type --delay 80 320
-sleep 0.5
+screen_settled
 import -window "$tools" "$work/tools.png"
-cp "$work/tools.png" "$root/build/test-logs/image_tools.png" 2>/dev/null || true
+cp "$work/tools.png" "${PIXAVO_TEST_LOGS:-$root/build/test-logs}/image_tools.png" 2>/dev/null || true
 # The Resize button: 30 × 25 at (152, 136) of the client area.
 xdotool mousemove --window "$tools" 167 148 click 1
-sleep 1
-report="$(probe_report)"
-check "resized" "photo.jpg (320x240) (Modified)" "$(sed -n 's/^status: //p' <<<"$report")"
-check "the long hint of the button under the pointer" "Resize Image" "$(sed -n 's/^hint: //p' <<<"$report")"
+check "resized" "photo.jpg (320x240) (Modified)" "$(wait_status "photo.jpg (320x240) (Modified)")"
+check "the long hint of the button under the pointer" "Resize Image" "$(probe_report | sed -n 's/^hint: //p')"
 
 xdotool key Escape
 # A hidden window leaves the X screen a moment later.
-for _ in $(seq 50); do [ -z "$(tools_window)" ] && break; sleep 0.1; done
+wait_gone '^Image Tools$'
 check "Escape hid the tools window" "" "$(tools_window)"
 check "the viewer is still open" "yes" "$(kill -0 "$viewer" 2>/dev/null && xdotool search --onlyvisible --name "$title" >/dev/null && echo yes || echo no)"
 

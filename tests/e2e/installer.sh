@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end: the setup program that scripts/package builds installs and
 # uninstalls cleanly under Wine, silently, in a throw-away copy of the
-# project's Wine prefix (removed at exit).
+# prepared Wine prefix template (removed at exit).
 #
 # A made-up earlier viewer owns ".jpg" first. Three runs of the setup program:
 # - an unknown /ASSOCIATE choice installs nothing and ends with code 2;
@@ -21,7 +21,9 @@ set -euo pipefail
 setup="$work/pixavo-setup.exe"
 "$root/scripts/package" "$setup" >/dev/null
 
-cp -a "$WINEPREFIX" "$work/prefix"
+# From the prepared template: the run's own prefix may hold what earlier
+# checks did, and its registry files may lag behind its live wineserver.
+copy_prefix "$prefix_template" "$work/prefix"
 export WINEPREFIX="$work/prefix"
 # No menu entries or file types of this machine's desktop from Wine.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-};winemenubuilder.exe=d"

@@ -41,19 +41,6 @@ refuse_open_viewer
 start_viewer "$(winepath -w "$work/wide $tag.png")"
 main="$(xdotool search --onlyvisible --name "$title" | head -1)"
 
-wait_window() {   # wait_window NAME: the visible window's id, or nothing after 15 s
-  for _ in $(seq 150); do
-    xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 && return 0
-    sleep 0.1
-  done
-}
-wait_gone() {   # wait_gone NAME
-  for _ in $(seq 150); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-}
-
 # Each image of the folder in turn: print, then the next image.
 for _ in 1 2 3; do
   xdotool key --window "$main" ctrl+p
@@ -149,6 +136,7 @@ check "no printer: message" "error: There is no default printer currently select
 check "no printer: no print dialog" "" "$(xdotool search --onlyvisible --name '^Print$' 2>/dev/null || true)"
 xdotool key --window "$error" Return
 wait_gone '^Error$'
+# Nothing may come: a wrong job's PDF would be written within a second.
 sleep 1
 check "no printer: nothing printed" "$printed_before" "$(ls "$pdfs" | grep -c "_${tag}\." || true)"
 

@@ -57,17 +57,12 @@ refuse_open_viewer
 start_viewer "$(winepath -w "$work/photo.jpg")"
 window="$(xdotool search --onlyvisible --name "$title" | head -1)"
 xdotool windowfocus --sync "$window" 2>/dev/null || true
-sleep 0.3
 xdotool key ctrl+r
-sleep 1
-check "turned, not yet saved" "photo.jpg (100x160) (Modified)" "$(probe_report | sed -n 's/^status: //p')"
+check "turned, not yet saved" "photo.jpg (100x160) (Modified)" "$(wait_status "photo.jpg (100x160) (Modified)")"
 xdotool key ctrl+s
-sleep 1
-check "saved" "photo.jpg (100x160)" "$(probe_report | sed -n 's/^status: //p')"
+check "saved" "photo.jpg (100x160)" "$(wait_status "photo.jpg (100x160)")"
 xdotool key Escape
-for _ in $(seq 100); do kill -0 "$viewer" 2>/dev/null || break; sleep 0.1; done
-wait "$viewer" 2>/dev/null || true
-viewer=
+wait_ended || { echo "FAILED: Escape did not close the viewer"; exit 1; }
 
 check "size on disk" "100x160" "$(identify -format '%wx%h' "$work/photo.jpg")"
 near() { near_pixel "$1" "$2" "$work/photo.jpg" "$3" "$4" 24; }   # near WHAT "R,G,B" X Y (recompressed)

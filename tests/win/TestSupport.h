@@ -7,11 +7,14 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "app/MainUnit.h"
@@ -27,6 +30,38 @@ inline void Pump(DWORD pauseMs = 10)
         Application::ProcessMessages();
         Sleep(pauseMs);
     }
+}
+
+// Runs the event loop until the condition holds: what a test waits for is a
+// state, never a time, so a busy machine only makes it wait longer. False
+// when the state has not come after limitMs.
+template <class Condition>
+bool PumpUntil(Condition done, DWORD limitMs = 30000)
+{
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < limitMs) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        Application::ProcessMessages();
+    }
+    return done();
+}
+
+// For a check that the program showed nothing (no error, no question): a
+// failure names what it did show.
+template <class List>
+testing::AssertionResult NothingShown(const List& shown)
+{
+    if (shown.empty())
+        return testing::AssertionSuccess();
+    testing::AssertionResult failure = testing::AssertionFailure();
+    failure << "shown:";
+    for (const auto& item : shown) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(item)>, std::wstring>)
+            failure << " \"" << Narrow(item) << "\"";
+        else
+            failure << " " << testing::PrintToString(item);
+    }
+    return failure;
 }
 
 inline void WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
@@ -169,6 +204,23 @@ struct Shot {
     COLORREF At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
     bool operator==(const Shot&) const = default;
 };
+
+// A drawing in a failed check: its size and its first few colours.
+inline void PrintTo(const Shot& shot, std::ostream* os)
+{
+    *os << shot.width << " x " << shot.height << " pixels:";
+    std::vector<COLORREF> colours;
+    for (COLORREF c : shot.pixels)
+        if (std::find(colours.begin(), colours.end(), c) == colours.end() && colours.size() < 5)
+            colours.push_back(c);
+    char text[16];
+    for (COLORREF c : colours) {
+        std::snprintf(text, sizeof(text), " #%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+        *os << text;
+    }
+    if (colours.size() == 5)
+        *os << " ...";
+}
 
 // Draws into a new top-down 32-bit bitmap of the size and reads it back.
 template <class Draw>

@@ -21,8 +21,10 @@ namespace viewer_test {
 
 using test_support::AnswerModals;
 using test_support::BoundsIn;
+using test_support::NothingShown;
 using test_support::PostClick;
 using test_support::Press;
+using test_support::PumpUntil;
 using test_support::RegisterPngIfMissing;
 using test_support::ReadBytes;
 using test_support::Render;
@@ -73,6 +75,11 @@ struct DialogRecord {
     std::vector<std::wstring> details, buttons;
     bool secondVisible = false;
 };
+
+inline void PrintTo(const DialogRecord& shown, std::ostream* os)
+{
+    *os << '"' << Narrow(shown.caption) << "\": \"" << Narrow(shown.headline) << '"';
+}
 
 class ViewerTest : public testing::Test {
 protected:

@@ -46,17 +46,7 @@ void SetOuterWidth(TForm& form, int width)
 
 int R(double x) { return int(RoundHalfEven(x)); }
 
-// Pumps events until the condition holds or the time is up.
-template <class Pred>
-bool PumpUntil(Pred done, DWORD limitMs = 5000)
-{
-    DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < limitMs) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        Application::ProcessMessages();
-    }
-    return done();
-}
+using test_support::PumpUntil;
 
 } // namespace
 

@@ -77,8 +77,8 @@ TEST_F(Editing, EveryCallerTurnsOrFlipsTheImageAndMarksItModified)
     EXPECT_EQ(Status(f), L"pic.bmp (40x30)");
     EXPECT_FALSE(f.Modified || f.Resized || f.SBtnSave.Enabled() || f.SaveCtrlS1->Enabled());
     EXPECT_FALSE(f.PnlPleaseWait.Visible());
-    EXPECT_TRUE(prompts.empty());
-    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(NothingShown(prompts));
+    EXPECT_TRUE(NothingShown(errors));
 }
 
 TEST_F(Editing, LeavingAModifiedImageSavesOrAsksByItsSize)
@@ -113,7 +113,7 @@ TEST_F(Editing, LeavingAModifiedImageSavesOrAsksByItsSize)
         ClickButton(form->SBtnNext);
         EXPECT_EQ(form->CurrentFileName, L"next.bmp");
         if (c.asked == Ask::Nothing) {
-            EXPECT_TRUE(prompts.empty());
+            EXPECT_TRUE(NothingShown(prompts));
         } else {
             ASSERT_EQ(prompts.size(), 1u);
             EXPECT_EQ(prompts[0].caption, L"Overwrite current image file with modified image?");
@@ -131,7 +131,7 @@ TEST_F(Editing, LeavingAModifiedImageSavesOrAsksByItsSize)
             EXPECT_EQ(saved.Width(), c.resize ? c.width / 2 : c.height);
             EXPECT_EQ(RedCorner(saved), c.resize ? "TL" : "TR");
         }
-        EXPECT_TRUE(failures.empty());
+        EXPECT_TRUE(NothingShown(failures));
     }
 }
 
@@ -234,7 +234,7 @@ TEST_F(Editing, ClosingTheWindowSavesOrAsksAsLeavingDoes)
         EXPECT_EQ(saved.Width(), c.height);
         EXPECT_EQ(RedCorner(saved), "TR");
     }
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 // "No" opens the save dialog. Cancelled there, the changes are dropped and
@@ -297,5 +297,5 @@ TEST_F(Editing, NoOpensSaveAsAndEveryWayOfLeavingFollowsWhatItDid)
             }
             form->StopSlideShow();
         }
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }

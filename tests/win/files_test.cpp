@@ -104,7 +104,7 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
             // Saved elsewhere: leaving asks nothing and writes nothing.
             prompts.clear();
             Press('N');
-            EXPECT_TRUE(prompts.empty());
+            EXPECT_TRUE(NothingShown(prompts));
             EXPECT_EQ(ReadBytes(folder / L"a.JPG"), original);
         } else {
             if (c.listed == 3) {
@@ -115,7 +115,7 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
         DeleteFileW((folder / L"new.jpg").c_str());
         DeleteFileW((folder / L"odd.gif").c_str());
     }
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(Files, SaveAsAsksBeforeReplacingTheFileTheNameBecomes)
@@ -171,7 +171,7 @@ TEST_F(Files, SaveAsAsksBeforeReplacingTheFileTheNameBecomes)
         }
         DeleteFileW((folder / c.current).c_str());
     }
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(Files, FailedSavesLeaveTheOldFileByteForByte)

@@ -115,13 +115,15 @@ TEST_F(KeyMap, CtrlWithArrowsAndPageKeysScrollsAndNeverSteps)
     {
         PrintDialogAnswer cancel(false);
         Press('P', ssCtrl);
-        EXPECT_EQ(cancel.Shown(), 1);
+        // The system's dialog shows once the printers have answered, which a
+        // busy machine makes slow.
+        EXPECT_TRUE(PumpUntil([&] { return cancel.Shown() == 1; }));
     }
     EXPECT_EQ(form.CurrentIndex, index);
     // Home and End without Ctrl are no rows of the map.
     Press(VK_END);
     EXPECT_EQ(position(Axis::Vertical), 0);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(KeyMap, StepKeysWithTheirModifiers)
@@ -156,7 +158,7 @@ TEST_F(KeyMap, StepKeysWithTheirModifiers)
         s.forward ? next() : previous();
         EXPECT_EQ(form.CurrentIndex, expected);
     }
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 namespace {
@@ -489,7 +491,7 @@ TEST_F(KeyMap, FullScreenFromANormalWindowAndBackRefitsTheImage)
     EXPECT_FALSE(IsZoomed(form.Handle()));
     EXPECT_TRUE(SameRect(WindowRect(form), before)) << Show(WindowRect(form)) << " vs " << Show(before);
     EXPECT_EQ(form.Image1.Height(), fittedHeight);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(KeyMap, FullScreenFromAMaximisedWindowStaysMaximised)
@@ -549,7 +551,7 @@ TEST_F(KeyMap, MenuColoursAreStoredAndShown)
     EXPECT_EQ(ReadText(kColor).value_or(L""), L"0");
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 0));
     EXPECT_EQ(form.PnlPleaseWait.FontColor(), RGB(255, 255, 255));
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 namespace {

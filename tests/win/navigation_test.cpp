@@ -78,8 +78,8 @@ TEST_F(Navigation, ListsSupportedFilesInEnumerationOrderAndMatchesTheWantedName)
     EXPECT_EQ(form.CurrentFileName, expected[0]);
     form.OpenImageFolder(folder / L"pics.jpg");
     EXPECT_EQ(form.CurrentFileName, expected[0]);
-    EXPECT_TRUE(failures.empty());
-    EXPECT_TRUE(prompts.empty());
+    EXPECT_TRUE(NothingShown(failures));
+    EXPECT_TRUE(NothingShown(prompts));
 }
 
 TEST_F(Navigation, NonAsciiLettersAreComparedExactly)
@@ -124,13 +124,13 @@ TEST_F(Navigation, FolderPathRulesAndFoldersWithoutImages)
     EXPECT_TRUE(form.FileList.empty());
     EXPECT_TRUE(form.PnlPleaseWait.Visible());
     EXPECT_FALSE(form.SBtnNext.Enabled());
-    EXPECT_TRUE(failures.empty());
-    EXPECT_TRUE(prompts.empty());
+    EXPECT_TRUE(NothingShown(failures));
+    EXPECT_TRUE(NothingShown(prompts));
     // Next and Previous on an empty list do nothing.
     form.ShowNextImage();
     form.ShowPreviousImage();
     EXPECT_TRUE(form.FileList.empty());
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(Navigation, StepsWrapAroundAtBothEndsFromButtonsAndMenu)
@@ -170,7 +170,7 @@ TEST_F(Navigation, StepsWrapAroundAtBothEndsFromButtonsAndMenu)
     form->OpenImageFolder(folder / L"a.bmp");
     EXPECT_EQ(form->ZoomPercent, 100u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"100%");
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(Navigation, OneImageReloadsFromDisk)
@@ -198,7 +198,7 @@ TEST_F(Navigation, UnreadableEntriesAreReportedDroppedAndSteppedOver)
     WriteBytes(folder / L"c.jpg", EncodeJpeg(Solid(30, 10, 9, 9, 9)));
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"c.jpg");
-    ASSERT_TRUE(failures.empty());
+    ASSERT_TRUE(NothingShown(failures));
     // In the order a, b, c with c current, Previous reports b, drops it and
     // shows the entry that moved into its place: c again.
     form->FileList = {L"a.jpg", L"b.jpg", L"c.jpg"};
@@ -288,7 +288,7 @@ TEST_F(Navigation, OpenDialogPrefillsTheNameAndCancelChangesNothing)
     }
     EXPECT_EQ(prefilled, L"");
     EXPECT_TRUE(empty.FileList.empty());
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(Navigation, OpenDialogPreviewsTheSelectedPicture)
@@ -339,7 +339,7 @@ TEST_F(Navigation, OpenDialogPreviewsTheSelectedPicture)
     EXPECT_EQ(small, RGB(200, 60, 20));
     EXPECT_EQ(afterBroken, L"");
     EXPECT_TRUE(form->FileList.empty());   // cancelled
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 // Shows the open-picture dialog on a folder with a picture selected for a

@@ -50,7 +50,7 @@ TEST_F(SettingsStartup, FirstRunCreatesTheEmptyKeyTakesTheDefaultsAndWritesNothi
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 0));
     EXPECT_EQ(form.PnlPleaseWait.FontColor(), RGB(255, 255, 255));
     EXPECT_EQ(form.ScrollBox1.Color(), RGB(0, 0, 0));
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SettingsStartup, IntervalTexts)
@@ -70,7 +70,7 @@ TEST_F(SettingsStartup, IntervalTexts)
         // Reading never writes: the stored text stays as it was.
         EXPECT_EQ(ReadText(kInterval).value_or(L"<missing>"), c.stored);
     }
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SettingsStartup, StartAtBeginningTexts)
@@ -88,7 +88,7 @@ TEST_F(SettingsStartup, StartAtBeginningTexts)
         TMainForm form({L"/nosplash"});
         EXPECT_EQ(form.StartAtBeginning, c.flag);
     }
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SettingsStartup, StoredColourIsAppliedAndWrittenBackOnceAsDecimal)
@@ -120,7 +120,7 @@ TEST_F(SettingsStartup, StoredColourIsAppliedAndWrittenBackOnceAsDecimal)
         EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 0));
     }
     EXPECT_EQ(ReadText(kColor).value_or(L""), L"white");
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SettingsStartup, PlainNamesAreNeverRead)
@@ -139,7 +139,7 @@ TEST_F(SettingsStartup, AnExpandableTextIsReadUnexpanded)
     WriteRaw(kInterval, REG_EXPAND_SZ, L"6000", 5 * sizeof(wchar_t));
     TMainForm form({L"/nosplash"});
     EXPECT_EQ(form.SlideShowTimer.Interval(), 6000u);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SettingsStartup, WrongTypeUnderTheColourNameIsReportedAndEndsCreation)
@@ -179,7 +179,7 @@ TEST_F(SettingsStartup, GoodSettingsLetTheCommandLineImageOpen)
 {
     WriteText(kColor, L"8421504");
     TMainForm form({L"/nosplash", SampleImage()});
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
     EXPECT_FALSE(form.FileList.empty());
     EXPECT_EQ(form.CurrentFileName, L"sample-24bit.bmp");
     EXPECT_EQ(form.ScrollBox1.Color(), RGB(128, 128, 128));

@@ -22,17 +22,6 @@ const std::wstring kRunningHint = L"Slide Show Running|Slide Show Running (Press
 const std::wstring kPausedHint = L"Slide Show Paused|Slide Show Paused (Press [H] to Continue)";
 const std::wstring kGreater = L"Slide Show Interval Must be Greater than 0";
 
-template <class Pred>
-bool PumpUntil(Pred done, DWORD limitMs = 8000)
-{
-    const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < limitMs) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        Application::ProcessMessages();
-    }
-    return done();
-}
-
 // Message boxes of the program (the options' error box) are answered with OK
 // from a thread timer while they run modally; their texts are noted.
 std::vector<std::wstring>* g_boxes = nullptr;
@@ -57,7 +46,8 @@ protected:
         ViewerTest::SetUp();
         DeleteKey();
         // Error dialogs and questions are noted and answered with their first
-        // button, at once or after holdMs; the options dialog goes to `options`.
+        // button, at once or once holdTicks ticks have fallen due while they
+        // were open; the options dialog goes to `options`.
         Application::ModalShownHook() = [this](TForm& form) {
             HWND button = nullptr;
             if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
@@ -73,15 +63,18 @@ protected:
                 rename->EdtNewFileName.SetText(L"renamed");
                 button = rename->SBtnOkay.Handle();
             }
-            if (button && holdMs) {
+            if (button && holdTicks) {
                 held = button;
                 heldSince = GetTickCount();
+                ticksAtHold = ticks;
             } else if (button) {
                 PostClick(button);
             }
         };
         answerHeld.onTimer = [this] {
-            if (held && GetTickCount() - heldSince > holdMs) {
+            // Answered anyway after 20 s, when the ticks stopped: the checks
+            // of the ticks seen then fail instead of the test hanging.
+            if (held && (ticks - ticksAtHold >= holdTicks || GetTickCount() - heldSince > 20000)) {
                 answered.push_back({shown->CurrentIndex, shown->FileList.size(), ticks, steps});
                 PostClick(std::exchange(held, nullptr));
             }
@@ -108,6 +101,8 @@ protected:
         form->SlideShowForm = std::make_unique<TSlideShowForm>();
         form->RenameDlg = std::make_unique<TRenameDlg>();
         form->SlideShowTimer.onTimer = [this, f = form.get()] {
+            if (dropTicks)
+                return;
             ++ticks;
             const std::wstring before = f->CurrentFileName;
             f->SlideShowTimerTimer();
@@ -136,6 +131,10 @@ protected:
 
     Guard guard;
     TempFolder folder{L"Pixavo slide show"};
+    // While set, ticks that fall due are dropped as if they had not come yet,
+    // so that what a check of the user's actions sees during a running show
+    // does not depend on how soon a busy machine gets to it.
+    bool dropTicks = false;
     int ticks = 0;
     int steps = 0;   // ticks that moved to another file
     std::vector<std::wstring> boxes;
@@ -148,7 +147,8 @@ protected:
         size_t count;
         int ticks, steps;
     };
-    DWORD holdMs = 0;
+    int holdTicks = 0;
+    int ticksAtHold = 0;
     std::vector<Answered> answered;
     HWND held = nullptr;
     DWORD heldSince = 0;
@@ -218,31 +218,37 @@ TEST_F(SlideShow, StartsStepsPausesContinuesAndStops)
         ExpectUnlocked(f, !running);
     };
 
+    dropTicks = true;
     ClickButton(f.SBtnSlideShow);
     expectActive(true);
     EXPECT_FALSE(f.FullScreenBeforeShow);
     // The image stays until the first tick, one interval later.
     EXPECT_EQ(ticks, 0);
     EXPECT_EQ(f.CurrentIndex, 2);
+    dropTicks = false;
     ASSERT_TRUE(WaitTicks(1));
     EXPECT_EQ(f.CurrentIndex, 0);
     expectActive(true);      // the load kept the commands locked
 
     // A move of more than 5 pixels shows the pointer until the next tick.
+    dropTicks = true;
     MovePointer(f, f.LastPointerPos.x + 6, f.LastPointerPos.y);
     EXPECT_EQ(f.Image1.Pointer(), PointerShape::Default);
     MovePointer(f, f.LastPointerPos.x + 5, f.LastPointerPos.y - 5);
+    dropTicks = false;
     ASSERT_TRUE(WaitTicks(1));
     EXPECT_EQ(f.CurrentIndex, 1);
     EXPECT_EQ(f.Image1.Pointer(), PointerShape::Hidden);
 
     // Steps of the user do not disturb the show.
+    dropTicks = true;
     Press('P');
     EXPECT_EQ(f.CurrentIndex, 0);
     expectActive(true);
 
     f.PauseHoldH1->Click();
     Pump();
+    dropTicks = false;
     expectActive(false);
     const int index = f.CurrentIndex, pausedAt = ticks;
     Sleep(600);
@@ -258,11 +264,13 @@ TEST_F(SlideShow, StartsStepsPausesContinuesAndStops)
     SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
     MovePointer(f, 3, 3);
     EXPECT_EQ(f.StatusBar1.PanelText(0), LongHint(kPausedHint));
+    dropTicks = true;
     Press('H', ssShift);
     EXPECT_TRUE(f.SlideShowTimer.Enabled());
     EXPECT_EQ(f.StatusBar1.PanelText(0), LongHint(kRunningHint));
 
     ClickButton(f.SBtnSlideShow);
+    dropTicks = false;
     EXPECT_FALSE(f.SlideShowActive);
     EXPECT_FALSE(f.SlideShowTimer.Enabled());
     EXPECT_FALSE(f.FullScreen);
@@ -275,7 +283,7 @@ TEST_F(SlideShow, StartsStepsPausesContinuesAndStops)
     EXPECT_EQ(f.SBtnSlideShow.Glyph(), f.ToggleBitmapList.Bitmap(2));
     ExpectUnlocked(f, true);
     EXPECT_EQ(f.CurrentIndex, index);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SlideShow, OneImageRepeatsAndTheFirstImageIsLoadedAgainAtOnce)
@@ -307,7 +315,7 @@ TEST_F(SlideShow, OneImageRepeatsAndTheFirstImageIsLoadedAgainAtOnce)
     Press('S');
     EXPECT_EQ(f.CurrentIndex, 0);
     EXPECT_EQ(ticks, 0);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SlideShow, FullScreenIsLeftOnlyWhenTheShowEnteredIt)
@@ -474,7 +482,7 @@ TEST_F(SlideShow, OptionsDialogTakesTypedMinutesAndSeconds)
     EXPECT_EQ(steps, stepsAtOpen);
     EXPECT_TRUE(f.SlideShowTimer.Enabled());
     Press('Q');
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 TEST_F(SlideShow, EveryImageFailingLeavesTheShowActiveUntilAKeyStopsIt)
@@ -522,8 +530,8 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     const std::wstring broken = f.FileList[size_t(brokenIndex)];
     WriteBytes(folder / broken, {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
 
-    // Error dialogs stay open for 400 ms, many intervals.
-    holdMs = 400;
+    // Error dialogs stay open while six ticks fall due.
+    holdTicks = 6;
     const auto& atAnswer = answered;
 
     // The first tick meets the broken file; the ticks during its message
@@ -588,11 +596,11 @@ TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
     ClickButton(f.SBtnRotateCW);
     ASSERT_TRUE(f.Modified);
     EXPECT_TRUE(f.SBtnSave.Enabled());
-    // Continued, the next tick asks; the question stays 300 ms, several
-    // intervals, and is answered Yes: saved, then the step goes on.
-    holdMs = 300;
+    // Continued, the next tick asks; the question stays open while six
+    // ticks fall due, and is answered Yes: saved, then the step goes on.
+    holdTicks = 6;
+    const int continuedAt = ticks;   // paused: no tick comes before the key
     Press('H');
-    const int continuedAt = ticks;
     EXPECT_FALSE(f.SBtnSave.Enabled());
     ASSERT_TRUE(PumpUntil([&] { return answered.size() == 1 && f.CurrentIndex != index; }));
     ASSERT_EQ(prompts.size(), 1u);
@@ -604,7 +612,7 @@ TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
     LoadPictureFromFile(saved, path);
     EXPECT_EQ(saved.Width(), 8);
     EXPECT_FALSE(f.Modified);
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
     Press('Q');
 }
 
@@ -688,7 +696,7 @@ TEST_F(SlideShow, NoStepStartsWhileAModalWindowIsOpen)
         EXPECT_TRUE(f.SlideShowTimer.Enabled());
     }
     Press('Q');
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 // A silent save that fails during a show is reported once and pauses the
@@ -721,7 +729,7 @@ TEST_F(SlideShow, ASilentSaveThatFailsIsReportedOnceAndPausesTheShow)
     EXPECT_TRUE(f.Modified);
     EXPECT_EQ(ReadBytes(path), before);
     Press('Q');
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
 
 // Thousands of steps at the shortest interval over a folder of three images
@@ -751,7 +759,8 @@ TEST(SlideShowSoak, ThousandsOfTicksDoNotGrowTheProcess)
         ASSERT_TRUE(PumpUntil([&] { return ticks >= 100; }));
         const Snapshot before;
         const DWORD start = GetTickCount();
-        ASSERT_TRUE(PumpUntil([&] { return ticks >= 3100; }, 120000));
+        // A busy machine takes minutes for them (here 70 s at a load of 8).
+        ASSERT_TRUE(PumpUntil([&] { return ticks >= 3100; }, 240000));
         const DWORD elapsed = GetTickCount() - start;
         const Snapshot after;
         form.StopSlideShow();
@@ -770,5 +779,5 @@ TEST(SlideShowSoak, ThousandsOfTicksDoNotGrowTheProcess)
         form.Hide();
     }
     StopAnsweringModals();
-    EXPECT_TRUE(failures.empty());
+    EXPECT_TRUE(NothingShown(failures));
 }
