@@ -60,8 +60,9 @@ size_t DisplaySource::MemoryUse() const
 
 // ---------------------------------------------------------------- RasterSource
 
-RasterSource::RasterSource(Raster raster) : raster_(std::move(raster))
+RasterSource::RasterSource(Raster raster, std::shared_ptr<const ColourProfile> colour) : raster_(std::move(raster))
 {
+    colour_ = std::move(colour);
     width_ = raster_.Width();
     height_ = raster_.Height();
 }
@@ -91,8 +92,10 @@ Raster RasterSource::MakeLevel(int level) const
 
 // ---------------------------------------------------------------- JpegSource
 
-JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file) : file_(std::move(file))
+JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, std::shared_ptr<const ColourProfile> colour)
+    : file_(std::move(file))
 {
+    colour_ = std::move(colour);
     const JpegHeader header = ReadJpegHeader(*file_);
     width_ = header.width;
     height_ = header.height;
@@ -136,6 +139,7 @@ PngImage WithoutRows(const PngImage& image)
     header.transparentGray = image.transparentGray;
     header.transparentRgb = image.transparentRgb;
     header.rowBytes = image.rowBytes;
+    header.colour = image.colour;
     return header;
 }
 
@@ -145,6 +149,7 @@ PngSource::PngSource(std::shared_ptr<const PngImage> image) : header_(WithoutRow
 {
     width_ = int(header_.width);
     height_ = int(header_.height);
+    colour_ = PngColourProfile(header_.colour);
 }
 
 PngSource::PngSource(std::shared_ptr<const std::vector<uint8_t>> file, int level) : file_(std::move(file))
@@ -161,6 +166,7 @@ PngSource::PngSource(std::shared_ptr<const std::vector<uint8_t>> file, int level
     }
     width_ = int(header_.width);
     height_ = int(header_.height);
+    colour_ = PngColourProfile(header_.colour);
 }
 
 const PngImage& PngSource::Image() const
@@ -213,8 +219,8 @@ PreparedPicture PreparePicture(GraphicKind kind, std::vector<uint8_t> bytes, con
     switch (kind) {
     case GraphicKind::Jpeg: {
         auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
-        auto source = std::make_shared<JpegSource>(file);
         JpegMetadata metadata = ReadJpegMetadata(*file);
+        auto source = std::make_shared<JpegSource>(file, JpegColourProfile(metadata));
         if (!metadata.Empty())
             prepared.metadata = std::make_shared<const JpegMetadata>(std::move(metadata));
         source->Prepare(levelFor(source->Width(), source->Height()));

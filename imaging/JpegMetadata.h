@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
+
+#include "imaging/ColourProfile.h"
 
 // One marker segment as it is in the file, without its marker and length.
 struct JpegSegment {
@@ -49,3 +52,7 @@ JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int h
 
 // The Exif orientation (1 to 8), if the metadata carries one; for checks.
 std::optional<int> ExifOrientation(const JpegMetadata& metadata);
+
+// The colour profile the metadata keeps (its ICC chunks put together), or
+// null when it keeps none or its chunks do not make one whole profile.
+std::shared_ptr<const ColourProfile> JpegColourProfile(const JpegMetadata& metadata);

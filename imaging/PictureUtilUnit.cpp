@@ -347,11 +347,11 @@ void TBitmapGraphic::Assign(const TGraphic& source)
     switch (source.Kind()) {
     case GraphicKind::Raster:
     case GraphicKind::Jpeg:
-        SetRaster(source.Pixels());
+        SetRaster(source.Pixels(), source.Colour());
         break;
     case GraphicKind::Png: {
         Raster pixels = source.Pixels();
-        SetRaster(pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255));
+        SetRaster(pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255), source.Colour());
         break;
     }
     default:
@@ -386,9 +386,8 @@ void TJpegImage::Draw(HDC dc, const RECT& rect) const
 void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
 {
     auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
-    auto source = std::make_shared<const JpegSource>(file);
     JpegMetadata metadata = ReadJpegMetadata(*file);
-    file_ = std::move(source);
+    file_ = std::make_shared<const JpegSource>(file, JpegColourProfile(metadata));
     assigned_.reset();
     SetMetadata(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)));
 }
@@ -409,7 +408,7 @@ void TJpegImage::Assign(const TGraphic& source)
     if (source.Kind() != GraphicKind::Raster)
         CannotAssign(source);
     file_.reset();
-    assigned_ = std::make_shared<const RasterSource>(source.Pixels());
+    assigned_ = std::make_shared<const RasterSource>(source.Pixels(), source.Colour());
     SetMetadata(source.Metadata());
 }
 
@@ -460,7 +459,9 @@ void TPngImage::Assign(const TGraphic& source)
     }
     if (source.Kind() != GraphicKind::Raster)
         CannotAssign(source);
-    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(PngFromRaster(source.Pixels())));
+    PngImage image = PngFromRaster(source.Pixels());
+    image.colour = PngColourFor(source.Colour().get());
+    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(std::move(image)));
     SetMetadata(source.Metadata());
 }
 

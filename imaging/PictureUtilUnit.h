@@ -56,6 +56,13 @@ public:
     // image compressed anew writes it into its file.
     const std::shared_ptr<const JpegMetadata>& Metadata() const { return metadata_; }
     void SetMetadata(std::shared_ptr<const JpegMetadata> metadata) { metadata_ = std::move(metadata); }
+    // The colours the pixels stand for (DisplaySource::Colour); they travel
+    // with the pixels like the metadata.
+    std::shared_ptr<const ColourProfile> Colour() const
+    {
+        const auto display = Display();
+        return display ? display->Colour() : nullptr;
+    }
 
 protected:
     [[noreturn]] void CannotAssign(const TGraphic& source) const;
@@ -82,7 +89,10 @@ public:
     Raster Pixels() const override { return GetRaster(); }
     std::shared_ptr<const DisplaySource> Display() const override { return source_; }
     const Raster& GetRaster() const;
-    void SetRaster(Raster raster) { source_ = std::make_shared<const RasterSource>(std::move(raster)); }
+    void SetRaster(Raster raster, std::shared_ptr<const ColourProfile> colour = nullptr)
+    {
+        source_ = std::make_shared<const RasterSource>(std::move(raster), std::move(colour));
+    }
 
 private:
     std::shared_ptr<const RasterSource> source_;

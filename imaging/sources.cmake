@@ -3,6 +3,8 @@ list(APPEND CORE_SOURCES
   imaging/ImageFormats.cpp
   imaging/JpegCodec.cpp
   imaging/JpegMetadata.cpp
+  imaging/ColourProfile.cpp
+  imaging/ColourTransform.cpp
   imaging/PngCodec.cpp
   imaging/BmpCodec.cpp
   imaging/IconCodec.cpp

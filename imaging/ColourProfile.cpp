@@ -1,0 +1,58 @@
+#include "imaging/ColourProfile.h"
+
+#include <cmath>
+
+#include <lcms2.h>
+
+std::shared_ptr<const ColourProfile> SrgbProfile()
+{
+    static const auto srgb = std::make_shared<const ColourProfile>(ColourProfile{true, {}});
+    return srgb;
+}
+
+std::shared_ptr<const ColourProfile> IccProfile(std::vector<uint8_t> icc)
+{
+    if (icc.empty())
+        return nullptr;
+    return std::make_shared<const ColourProfile>(ColourProfile{false, std::move(icc)});
+}
+
+namespace {
+
+bool Chromaticity(double x, double y) { return std::isfinite(x) && std::isfinite(y) && x >= 0 && y > 0 && x + y <= 1; }
+
+} // namespace
+
+std::vector<uint8_t> MakeIccProfile(const Chromaticities& p, const ToneCurve& curve)
+{
+    if (!Chromaticity(p.redX, p.redY) || !Chromaticity(p.greenX, p.greenY) || !Chromaticity(p.blueX, p.blueY) ||
+        !Chromaticity(p.whiteX, p.whiteY))
+        return {};
+    const double values[5] = {curve.gamma, curve.a, curve.b, curve.c, curve.d};
+    for (double v : values)
+        if (!std::isfinite(v))
+            return {};
+    if (curve.gamma <= 0 || curve.a <= 0 || curve.c < 0)
+        return {};
+
+    const cmsCIExyY white{p.whiteX, p.whiteY, 1.0};
+    const cmsCIExyYTRIPLE primaries{{p.redX, p.redY, 1.0}, {p.greenX, p.greenY, 1.0}, {p.blueX, p.blueY, 1.0}};
+    cmsToneCurve* tone = curve.b == 0 && curve.c == 0 && curve.d == 0 && curve.a == 1
+                             ? cmsBuildGamma(nullptr, curve.gamma)
+                             : cmsBuildParametricToneCurve(nullptr, 4, values);
+    if (!tone)
+        return {};
+    cmsToneCurve* curves[3] = {tone, tone, tone};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(tone);
+    std::vector<uint8_t> bytes;
+    cmsUInt32Number size = 0;
+    if (profile && cmsSaveProfileToMem(profile, nullptr, &size) && size > 0) {
+        bytes.resize(size);
+        if (!cmsSaveProfileToMem(profile, bytes.data(), &size))
+            bytes.clear();
+    }
+    if (profile)
+        cmsCloseProfile(profile);
+    return bytes;
+}
