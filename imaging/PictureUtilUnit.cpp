@@ -358,6 +358,7 @@ void TBitmapGraphic::Assign(const TGraphic& source)
         CannotAssign(source);
     }
     SetMetadata(source.Metadata());
+    SetTurned(source.Kind() == GraphicKind::Png ? std::nullopt : source.Turned());
 }
 
 // -------------------------------------------------------------- TJpegImage
@@ -397,6 +398,15 @@ std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
 {
     if (file_)
         return file_->File();
+    if (const auto turned = Turned()) {
+        // Data the library cannot rearrange (or the memory to do it) leave
+        // the pixels to be compressed anew.
+        try {
+            if (auto lossless = TransformJpeg(*turned->file, turned->transform))
+                return std::move(*lossless);
+        } catch (const Failure&) {
+        }
+    }
     return EncodeJpeg(assigned_ ? assigned_->Pixels() : Raster(), Metadata() ? *Metadata() : JpegMetadata());
 }
 
@@ -411,6 +421,7 @@ void TJpegImage::Assign(const TGraphic& source)
     file_.reset();
     assigned_ = std::make_shared<const RasterSource>(source.Pixels());
     SetMetadata(source.Metadata());
+    SetTurned(source.Turned());
 }
 
 Raster TJpegImage::Pixels() const
@@ -425,6 +436,13 @@ std::shared_ptr<const DisplaySource> TJpegImage::Display() const
     if (file_)
         return file_;
     return assigned_;
+}
+
+std::optional<TGraphic::TurnedJpeg> TJpegImage::Turned() const
+{
+    if (file_)
+        return TurnedJpeg{file_->SharedFile(), file_->Upright()};
+    return TGraphic::Turned();
 }
 
 // --------------------------------------------------------------- TPngImage

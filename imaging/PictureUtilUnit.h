@@ -57,11 +57,25 @@ public:
     const std::shared_ptr<const JpegMetadata>& Metadata() const { return metadata_; }
     void SetMetadata(std::shared_ptr<const JpegMetadata> metadata) { metadata_ = std::move(metadata); }
 
+    // Set while the pixels are a JPEG file's, only turned and flipped since
+    // it was read: the file and what lays its stored pixels out as these. A
+    // JPEG image saved from such pixels rearranges the file's compressed
+    // blocks instead of compressing them again, where the sides allow it.
+    // It travels with the pixels through turns and conversions to and from
+    // a raster; any other edit makes pixels without it.
+    struct TurnedJpeg {
+        std::shared_ptr<const std::vector<uint8_t>> file;
+        Orientation transform = Orientation::Identity;
+    };
+    virtual std::optional<TurnedJpeg> Turned() const { return turned_; }
+    void SetTurned(std::optional<TurnedJpeg> turned) { turned_ = std::move(turned); }
+
 protected:
     [[noreturn]] void CannotAssign(const TGraphic& source) const;
 
 private:
     std::shared_ptr<const JpegMetadata> metadata_;
+    std::optional<TurnedJpeg> turned_;
 };
 
 class TBitmapGraphic : public TGraphic {
@@ -99,12 +113,16 @@ public:
     int Height() const override;
     void Draw(HDC dc, const RECT& rect) const override;
     void LoadFromBytes(std::vector<uint8_t> bytes) override;
-    // Unchanged since loading: the loaded bytes, byte for byte.
+    // Unchanged since loading: the loaded bytes, byte for byte. Assigned
+    // pixels that are a JPEG file turned: that file's blocks rearranged
+    // (TransformJpeg) when the sides allow it, else compressed anew.
     std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;
     std::unique_ptr<TGraphic> Clone() const override { return std::make_unique<TJpegImage>(*this); }
     void Assign(const TGraphic& source) override;
     Raster Pixels() const override;     // decoded on first use, then kept
     std::shared_ptr<const DisplaySource> Display() const override;
+    // As loaded: the file, laid out upright.
+    std::optional<TurnedJpeg> Turned() const override;
 
 private:
     std::shared_ptr<const JpegSource> file_;        // as loaded; null after assigning a raster
