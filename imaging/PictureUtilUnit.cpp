@@ -358,7 +358,7 @@ void TBitmapGraphic::Assign(const TGraphic& source)
         CannotAssign(source);
     }
     SetMetadata(source.Metadata());
-    SetTurned(source.Kind() == GraphicKind::Png ? std::nullopt : source.Turned());
+    SetTurned(source.Turned());
 }
 
 // -------------------------------------------------------------- TJpegImage
