@@ -162,17 +162,3 @@ TEST_F(TransformGraphics, JpegMetadataFollowsTheTurnIntoTheSavedFile)
     SaveGraphicToFile(*picture.Graphic(), Path(L"same.jpg"));
     EXPECT_EQ(Read(L"same.jpg"), original);
 }
-
-TEST_F(TransformGraphics, JpegWhoseSidesCutBlocksIsCompressedAnewWhenTurned)
-{
-    // 64 × 40 at 4:2:0: turned a half, the last, partial block row would
-    // have to move to the top.
-    const std::vector<uint8_t> original = EncodeJpeg(TwoColourRaster(64, 40));
-    const TPicture picture = Load(L"cut.jpg", original);
-    SaveGraphicToFile(*TransformGraphic(*picture.Graphic(), TransformMode::Rotate180), Path(L"cut.jpg"));
-    const Raster pixels = DecodeJpeg(Read(L"cut.jpg"));
-    EXPECT_EQ(pixels.Width(), 64);
-    EXPECT_EQ(pixels.Height(), 40);
-    EXPECT_TRUE(Near(RasterAt(pixels, 60, 39), kRed, 24));
-    EXPECT_TRUE(Near(RasterAt(pixels, 3, 0), kBlue, 24));
-}
