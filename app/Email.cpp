@@ -5,9 +5,9 @@
 
 #include <iterator>
 
+#include "base/Failure.h"
 #include "imaging/ImageFormats.h"
 #include "mail/AFQuickMail.h"
-#include "system/Failure.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/Failure.h"
 #include "imaging/ImageFormats.h"
-#include "system/Failure.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // pointer hiding and placement of the image control.
 #include "app/MainUnit.h"
 
-#include "app/ZoomRules.h"
-#include "system/Failure.h"
-#include "system/Numbers.h"
+#include "base/Failure.h"
+#include "base/Numbers.h"
+#include "rules/ZoomRules.h"
 #include "widgets/Application.h"
 
 namespace {

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
+#include "base/Failure.h"
+#include "base/Numbers.h"
+#include "base/ScopedFlag.h"
 #include "imaging/ImageFormats.h"
-#include "system/Failure.h"
-#include "system/Numbers.h"
 #include "system/RegistryUnit.h"
-#include "system/ScopedFlag.h"
 #include "system/SettingsNames.h"
 
 namespace {

@@ -10,8 +10,6 @@
 #include <vector>
 
 #include "app/DecodeAhead.h"
-#include "app/EmailAttachment.h"
-#include "app/Glyphs.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
 #include "app/PrintDialog.h"
@@ -23,7 +21,9 @@
 #include "dialogs/SlideShowFormUnit.h"
 #include "dialogs/ToolsFormUnit.h"
 #include "imaging/PictureUtilUnit.h"
+#include "rules/EmailAttachment.h"
 #include "widgets/Controls.h"
+#include "widgets/Glyphs.h"
 
 // A top-level window's state: normal, minimised or maximised.
 enum class WindowState { Normal, Minimized, Maximized };

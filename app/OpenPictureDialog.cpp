@@ -5,13 +5,13 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/Failure.h"
+#include "base/Handles.h"
+#include "base/Numbers.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/PictureUtilUnit.h"
 #include "imaging/Resample.h"
-#include "system/Failure.h"
-#include "system/Numbers.h"
 #include "widgets/Application.h"
-#include "widgets/Handles.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // to the largest size that fits the printable area, at its top-left corner.
 #include "app/MainUnit.h"
 
-#include "imaging/PrintLayout.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "rules/PrintLayout.h"
 
 namespace {
 

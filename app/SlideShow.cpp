@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "system/Failure.h"
-#include "system/Numbers.h"
+#include "base/Failure.h"
+#include "base/Numbers.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"
 

@@ -8,8 +8,8 @@
 #include <limits>
 #include <optional>
 
-#include "app/ZoomRules.h"
-#include "system/Numbers.h"
+#include "base/Numbers.h"
+#include "rules/ZoomRules.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // returns; a failure leaves it open for another choice.
 #pragma once
 
-#include "app/EmailAttachment.h"
+#include "rules/EmailAttachment.h"
 #include "widgets/Controls.h"
 
 class TMainForm;

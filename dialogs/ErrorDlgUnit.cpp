@@ -1,6 +1,6 @@
 #include "dialogs/ErrorDlgUnit.h"
 
-#include "system/ScopedFlag.h"
+#include "base/ScopedFlag.h"
 
 namespace {
 

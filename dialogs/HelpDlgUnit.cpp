@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 
 namespace {
 

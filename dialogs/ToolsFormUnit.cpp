@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "app/MainUnit.h"
-#include "system/ScopedFlag.h"
+#include "base/ScopedFlag.h"
 
 namespace {
 

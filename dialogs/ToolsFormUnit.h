@@ -6,8 +6,8 @@
 // image's width and height.
 #pragma once
 
-#include "dialogs/SizeFields.h"
 #include "imaging/PictureUtilUnit.h"
+#include "rules/SizeFields.h"
 #include "widgets/Controls.h"
 #include "widgets/GroupFrame.h"
 

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

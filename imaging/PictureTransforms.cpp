@@ -1,7 +1,7 @@
 // Turning, flipping and resizing whole graphics: every kind becomes a raster.
 #include "imaging/PictureUtilUnit.h"
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <new>
 #include <optional>
 
+#include "base/Cancellation.h"
+#include "base/Failure.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/MetafileFormat.h"
-#include "system/Cancellation.h"
-#include "system/Failure.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "base/Handles.h"
 #include "imaging/DisplaySource.h"
 #include "imaging/IconCodec.h"
-#include "imaging/JpegMetadata.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/PngCodec.h"
 #include "imaging/Raster.h"
 #include "imaging/Transform.h"
-#include "widgets/Handles.h"
 
 class TGraphic {
 public:

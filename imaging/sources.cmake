@@ -12,7 +12,6 @@ list(APPEND CORE_SOURCES
   imaging/DisplayTiles.cpp
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
-  imaging/PrintLayout.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp

@@ -4,11 +4,11 @@
 #include <deque>
 #include <optional>
 
+#include "base/Failure.h"
+#include "base/Handles.h"
 #include "mail/SimpleMapiW.h"
-#include "system/Failure.h"
 #include "system/RegistryUnit.h"
 #include "widgets/Controls.h"
-#include "widgets/Handles.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 class TForm;
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <tuple>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 
 // ---------------------------------------------------------------- TButton
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Handles.h"
 #include "widgets/Application.h"
-#include "widgets/Handles.h"
 
 class TWindow;
 class TForm;

@@ -8,7 +8,7 @@
 #include <map>
 #include <tuple>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "../host/byte_writer.h"
+#include "base/Failure.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/MetafileFormat.h"
 #include "imaging/PictureUtilUnit.h"
-#include "system/Failure.h"
 
 namespace picture_test {
 

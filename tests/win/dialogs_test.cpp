@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Numbers.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
-#include "system/Numbers.h"
 #include "tests/win/TestSupport.h"
 
 namespace {

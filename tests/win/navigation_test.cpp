@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 #include "tests/win/DialogDriver.h"
 #include "tests/win/ViewerTestSupport.h"
 

@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 #include "tests/win/settings_guard.h"
 
 namespace {

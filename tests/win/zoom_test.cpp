@@ -1,7 +1,7 @@
 // Zoom and auto-fit of the main window in a 600 × 400 image area, driven by
 // real clicks, menu commands, typed characters, combo notifications and
 // wheel messages; the auto-fit question answered by real clicks.
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 #include "tests/win/ViewerTestSupport.h"
 
 using namespace viewer_test;

@@ -1,4 +1,4 @@
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 Failure::Failure(std::wstring message) : message_(std::move(message)), utf8_(Narrow(message_)) {}
 

@@ -1,0 +1,5 @@
+list(APPEND CORE_SOURCES
+  base/Cancellation.cpp
+  base/Failure.cpp
+  base/Numbers.cpp
+)
