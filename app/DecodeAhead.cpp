@@ -10,9 +10,10 @@
 #include "base/Failure.h"
 #include "base/Handles.h"
 #include "imaging/BmpCodec.h"
+#include "imaging/FileBytes.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/PngCodec.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
 // Rotation, flipping and resizing of the current image, in memory only.
 #include "app/MainUnit.h"
+#include "imaging/PictureTransforms.h"
 
 void TMainForm::ReplaceCurrentGraphic(const TGraphic& graphic)
 {

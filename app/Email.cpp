@@ -7,6 +7,8 @@
 
 #include "base/Failure.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/PictureFiles.h"
+#include "imaging/PictureTransforms.h"
 #include "mail/AFQuickMail.h"
 
 namespace {

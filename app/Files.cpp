@@ -8,6 +8,7 @@
 
 #include "base/Failure.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/PictureFiles.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 
 #include "base/Numbers.h"
 #include "base/ScopedFlag.h"
+#include "imaging/GdiDrawing.h"
 
 namespace {
 

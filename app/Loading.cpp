@@ -5,6 +5,7 @@
 
 #include "base/Failure.h"
 #include "base/Numbers.h"
+#include "imaging/PictureFiles.h"
 #include "rules/ZoomRules.h"
 #include "widgets/Application.h"
 

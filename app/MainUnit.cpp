@@ -7,6 +7,7 @@
 #include "base/Failure.h"
 #include "base/Numbers.h"
 #include "base/ScopedFlag.h"
+#include "imaging/FileBytes.h"
 #include "imaging/ImageFormats.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"

@@ -23,7 +23,11 @@
 #include "imaging/PictureUtilUnit.h"
 #include "rules/EmailAttachment.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
 #include "widgets/Glyphs.h"
+#include "widgets/GraphicControls.h"
+#include "widgets/Menus.h"
+#include "widgets/Timer.h"
 
 // A top-level window's state: normal, minimised or maximised.
 enum class WindowState { Normal, Minimized, Maximized };

@@ -8,8 +8,9 @@
 #include "base/Failure.h"
 #include "base/Handles.h"
 #include "base/Numbers.h"
+#include "imaging/GdiDrawing.h"
 #include "imaging/ImageFormats.h"
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/PictureFiles.h"
 #include "imaging/Resample.h"
 #include "widgets/Application.h"
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Text.h"
+
 class Failure : public std::exception {
 public:
     explicit Failure(std::wstring message);
@@ -27,11 +29,3 @@ class SilentAbort : public Failure {
 public:
     SilentAbort() : Failure(L"Operation aborted") {}
 };
-
-// Text helpers shared by the messages.
-std::wstring Widen(std::string_view text);     // UTF-8 to wide
-std::string Narrow(std::wstring_view text);    // wide to UTF-8
-// ASCII letters A to Z lower-cased, every other character kept.
-std::wstring LowerAscii(std::wstring_view text);
-// Replaces each "%s" of pattern, in order, by the given arguments.
-std::wstring FormatMessageText(std::wstring_view pattern, std::initializer_list<std::wstring_view> args);

@@ -2,4 +2,5 @@ list(APPEND CORE_SOURCES
   base/Cancellation.cpp
   base/Failure.cpp
   base/Numbers.cpp
+  base/Text.cpp
 )

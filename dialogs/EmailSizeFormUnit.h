@@ -6,6 +6,8 @@
 
 #include "rules/EmailAttachment.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TMainForm;
 

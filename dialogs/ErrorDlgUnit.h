@@ -7,6 +7,8 @@
 #include <string>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TErrorDlg : public TForm {
 public:

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class THelpDlg : public TForm {
 public:

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "imaging/GdiDrawing.h"
 #include "imaging/JpegCodec.h"
-#include "imaging/PictureUtilUnit.h"
 #include "imaging/Resample.h"
 #include "pixavo_version.h"
 #include "res/resource.h"

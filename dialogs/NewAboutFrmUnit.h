@@ -7,6 +7,8 @@
 
 #include "imaging/Raster.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 // A picture drawn stretched into its bounds (the about window's photograph).
 class TSplashImage : public TGraphicControl {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TRenameDlg : public TForm {
 public:

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TSlideShowForm : public TForm {
 public:

@@ -9,6 +9,8 @@
 #include "imaging/PictureUtilUnit.h"
 #include "rules/SizeFields.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 #include "widgets/GroupFrame.h"
 
 class TMainForm;

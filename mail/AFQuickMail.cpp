@@ -8,7 +8,7 @@
 #include "base/Handles.h"
 #include "mail/SimpleMapiW.h"
 #include "system/RegistryUnit.h"
-#include "widgets/Controls.h"
+#include "widgets/Form.h"
 
 namespace {
 

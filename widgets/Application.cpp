@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "widgets/Controls.h"
+#include "widgets/Form.h"
 
 namespace {
 

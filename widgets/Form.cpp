@@ -1,6 +1,6 @@
 // Top-level windows: borders, placement, hints, modal showing and the keys a
 // form sees before its controls.
-#include "widgets/Controls.h"
+#include "widgets/Form.h"
 
 #include <windowsx.h>
 

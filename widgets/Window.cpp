@@ -1,6 +1,6 @@
 // The window base of every control and form: the program's own window class,
 // message dispatch, painting of the light-weight graphic controls, fonts and hints.
-#include "widgets/Controls.h"
+#include "widgets/Window.h"
 
 #include <windowsx.h>
 

@@ -3,6 +3,9 @@ list(APPEND WIN_SOURCES
   widgets/Controls.cpp
   widgets/Form.cpp
   widgets/Glyphs.cpp
+  widgets/GraphicControls.cpp
   widgets/GroupFrame.cpp
+  widgets/Menus.cpp
+  widgets/Timer.cpp
   widgets/Window.cpp
 )

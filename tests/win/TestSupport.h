@@ -18,7 +18,10 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "imaging/FileBytes.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/PictureFiles.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/PngCodec.h"
 
 namespace test_support {

@@ -7,6 +7,10 @@
 #include "mail/AFQuickMail.h"
 #include "tests/win/MailTestSupport.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
+#include "widgets/Menus.h"
+#include "widgets/Timer.h"
 
 namespace {
 

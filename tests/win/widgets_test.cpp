@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
+#include "widgets/Menus.h"
+#include "widgets/Timer.h"
 
 namespace {
 
