@@ -24,6 +24,11 @@ public:
     using Failure::Failure;
 };
 
+// The text a caught failure is reported with (call from inside a catch
+// block): a failure's message, "Out of memory", a standard exception's own
+// text; a silent abort is thrown on.
+std::wstring CaughtFailureText();
+
 // A failure that ends a command without any report to the user.
 class SilentAbort : public Failure {
 public:

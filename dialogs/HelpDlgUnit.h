@@ -4,8 +4,8 @@
 // Callers fill it in this order: SetText (title); SetHeadline (which first
 // narrows the headline to the minimum width less 12, then sets the text);
 // SetDetailLines; the captions of the buttons to be shown, and SBtnCancel /
-// SbtnOptional made visible; ShowModal. Answers: 1 SbtnOkay or Enter, 2
-// SBtnCancel or the close box, 3 SbtnOptional. Prompt() does all of it.
+// SbtnOptional made visible; ShowModal. Answers: Ok SbtnOkay or Enter,
+// Cancel SBtnCancel or the close box, Optional SbtnOptional. Prompt() does all of it.
 #pragma once
 
 #include <string>
@@ -31,8 +31,8 @@ public:
 
     // The whole caller sequence: up to three button captions (the first is
     // always shown); returns the answer.
-    int Prompt(const std::wstring& title, const std::wstring& headline, const std::vector<std::wstring>& details,
-               const std::vector<std::wstring>& buttonCaptions);
+    ModalAnswer Prompt(const std::wstring& title, const std::wstring& headline,
+                       const std::vector<std::wstring>& details, const std::vector<std::wstring>& buttonCaptions);
 
     void SbtnOkayClick();
     void SBtnCancelClick();

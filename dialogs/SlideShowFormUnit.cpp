@@ -35,11 +35,11 @@ TSlideShowForm::TSlideShowForm()
 
 TSlideShowForm::~TSlideShowForm() { DestroyHandle(); }
 
-void TSlideShowForm::SBtnOkayClick() { SetModalResult(kOk); }
-void TSlideShowForm::SBtnCancelClick() { SetModalResult(kCancel); }
+void TSlideShowForm::SBtnOkayClick() { SetModalResult(ModalAnswer::Ok); }
+void TSlideShowForm::SBtnCancelClick() { SetModalResult(ModalAnswer::Cancel); }
 
 // The form sees the keys first, wherever the focus is.
 void TSlideShowForm::FormKeyPress(wchar_t& key)
 {
-    AnswerEnterAndEscape(key, kOk, kCancel);
+    AnswerEnterAndEscape(key, ModalAnswer::Ok, ModalAnswer::Cancel);
 }

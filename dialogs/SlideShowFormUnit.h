@@ -16,7 +16,6 @@ public:
     ~TSlideShowForm() override;
 
     // Answers: OK (also Enter), Cancel (also Esc and the close box).
-    static constexpr int kOk = 1, kCancel = 2;
     // Designed sizes (96 dpi).
     static constexpr int kClientWidth = 265, kClientHeight = 149;
 

@@ -6,18 +6,16 @@
 // image's width and height.
 #pragma once
 
-#include "imaging/PictureUtilUnit.h"
+#include "dialogs/ImageCommands.h"
 #include "rules/SizeFields.h"
 #include "widgets/Controls.h"
 #include "widgets/Form.h"
 #include "widgets/GraphicControls.h"
 #include "widgets/GroupFrame.h"
 
-class TMainForm;
-
 class TToolBox : public TForm {
 public:
-    explicit TToolBox(TMainForm& mainForm);
+    explicit TToolBox(ImageCommands& commands);
     ~TToolBox() override;
 
     // Designed sizes (96 dpi).
@@ -107,7 +105,7 @@ private:
     // no input.
     void SetButtonEnabled(TButton& button, bool enabled);
 
-    TMainForm& mainForm_;
+    ImageCommands& commands_;
     std::vector<BitmapHandle> glyphs_;
     // The units the fields' texts are in (the lists' choices once handled).
     SizeUnit widthUnit_ = SizeUnit::Pixels, heightUnit_ = SizeUnit::Pixels;

@@ -4,6 +4,10 @@
 
 #include "widgets/Window.h"
 
+// How a modal form was answered: its first button or Enter (Ok), its second
+// button, Escape or the close box (Cancel), or a third button (Optional).
+enum class ModalAnswer { None, Ok, Cancel, Optional };
+
 // A top-level window.
 class TForm : public TWindow {
 public:
@@ -26,14 +30,14 @@ public:
     void Close();
     // Shows the form modally: other windows of the program are disabled, the
     // event loop runs (timers keep firing) until ModalResult is set.
-    int ShowModal();
+    ModalAnswer ShowModal();
     bool Modal() const { return modal_; }
-    void SetModalResult(int result) { modalResult_ = result; }
-    int ModalResult() const { return modalResult_; }
+    void SetModalResult(ModalAnswer result) { modalResult_ = result; }
+    ModalAnswer ModalResult() const { return modalResult_; }
 
     // Enter closes the form with the answer enter, Escape with escape; the
     // key is swallowed (for forms that see keys before their controls).
-    void AnswerEnterAndEscape(wchar_t& key, int enter, int escape);
+    void AnswerEnterAndEscape(wchar_t& key, ModalAnswer enter, ModalAnswer escape);
     // Escape closes the form as Close does; the key is swallowed.
     void CloseOnEscape(wchar_t& key);
     bool KeyPreview() const { return keyPreview_; }
@@ -77,7 +81,7 @@ protected:
     bool keyPreview_ = false;
     bool showHint_ = true;
     bool modal_ = false;
-    int modalResult_ = 0;
+    ModalAnswer modalResult_ = ModalAnswer::None;
     bool wheelPreviewed_ = false;
     HWND tooltip_ = nullptr;
     FontHandle hintFont_;

@@ -9,6 +9,8 @@
 #include <tuple>
 
 #include "base/Numbers.h"
+#include "widgets/Form.h"
+#include "widgets/Menus.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ bool FontInstalled(const wchar_t* face)
     bool found = false;
     EnumFontFamiliesExW(
         screen.Get(), &wanted,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) noexcept -> int {
             *reinterpret_cast<bool*>(data) = true;
             return 0;
         },

@@ -17,6 +17,7 @@
 #include "imaging/BitmapGraphic.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/FileBytes.h"
+#include "imaging/IconCodec.h"
 #include "imaging/GdiDrawing.h"
 #include "imaging/IconGraphic.h"
 #include "imaging/JpegCodec.h"

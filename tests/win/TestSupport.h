@@ -18,6 +18,13 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "dialogs/EmailSizeFormUnit.h"
+#include "dialogs/ErrorDlgUnit.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "dialogs/NewAboutFrmUnit.h"
+#include "dialogs/RenameDlgUnit.h"
+#include "dialogs/SlideShowFormUnit.h"
+#include "dialogs/ToolsFormUnit.h"
 #include "imaging/FileBytes.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/PictureFiles.h"
