@@ -42,10 +42,7 @@ void TMainForm::ShowToolBox()
 {
     if (!CurrentIndexValid() || SlideShowTimer.Enabled() || !ToolBox)
         return;
-    ToolBox->ResetSizeFields();
-    ToolBox->Show();
-    ToolBox->EditWidth.SetFocus();
-    ToolBox->EditWidth.SelectAll();
+    ToolBox->ShowWithFieldsReset();
 }
 
 ImageCommands::ImageSize TMainForm::CurrentImageSize() const

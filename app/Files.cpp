@@ -217,12 +217,13 @@ void TMainForm::RenameCurrentImage()
     // The extension never changes by renaming.
     const std::wstring extension = ExtractExtension(state_.CurrentFileName);
     const std::wstring base = state_.CurrentFileName.substr(0, state_.CurrentFileName.size() - extension.size());
-    RenameDlg->EdtNewFileName.SetText(base);
     // After an error the dialog opens again with the text as it was left.
+    std::wstring typed = base;
     for (;;) {
-        if (RenameDlg->ShowModal() != ModalAnswer::Ok)
+        const std::optional<std::wstring> answer = RenameDlg->Ask(typed);
+        if (!answer)
             return;
-        const std::wstring typed = RenameDlg->EdtNewFileName.Text();
+        typed = *answer;
         if (typed.empty() || typed == base)
             return;
         const size_t typedDot = typed.rfind(L'.');

@@ -147,23 +147,19 @@ void TMainForm::ShowSlideShowOptions()
     if (!SlideShowForm)
         return;
     TSlideShowForm& dialog = *SlideShowForm;
-    const unsigned interval = SlideShowTimer.Interval();
-    dialog.CmbMinutes.SetText(std::to_wstring(interval / 60000u));
-    dialog.CmbSeconds.SetText(std::to_wstring(interval % 60000u / 1000u));
-    dialog.CBStartFromBeg.SetChecked(state_.StartAtBeginning);
+    dialog.SetOptions(SlideShowTimer.Interval(), state_.StartAtBeginning);
     // Until OK with a usable interval, or anything but OK; the dialog comes
     // back as the user left it.
     while (dialog.ShowModal() == ModalAnswer::Ok) {
         try {
-            const int64_t milliseconds =
-                TypedIntervalMilliseconds(dialog.CmbMinutes.Text(), dialog.CmbSeconds.Text());
+            const int64_t milliseconds = dialog.TypedInterval();
             if (milliseconds <= 0)
                 throw Failure(L"Slide Show Interval Must be Greater than 0");
             if (milliseconds > kLongestInterval)
                 throw Failure(L"Slide Show Interval Must be Less than 35791 Minutes");
             // A new interval restarts the count, also during a running show.
             SlideShowTimer.SetInterval(unsigned(milliseconds));
-            state_.StartAtBeginning = dialog.CBStartFromBeg.Checked();
+            state_.StartAtBeginning = dialog.StartAtBeginning();
             WriteSettingValue(EncodeSettingName(kSlideShowIntervalSetting), std::to_wstring(milliseconds));
             WriteSettingValue(EncodeSettingName(kStartAtBeginningSetting), state_.StartAtBeginning ? L"-1" : L"0");
             return;

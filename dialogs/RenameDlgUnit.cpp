@@ -23,6 +23,14 @@ TRenameDlg::TRenameDlg()
 
 TRenameDlg::~TRenameDlg() { DestroyHandle(); }
 
+std::optional<std::wstring> TRenameDlg::Ask(const std::wstring& name)
+{
+    EdtNewFileName.SetText(name);
+    if (ShowModal() != ModalAnswer::Ok)
+        return std::nullopt;
+    return EdtNewFileName.Text();
+}
+
 void TRenameDlg::SBtnOkayClick() { SetModalResult(ModalAnswer::Ok); }
 void TRenameDlg::SBtnCancelClick() { SetModalResult(ModalAnswer::Cancel); }
 

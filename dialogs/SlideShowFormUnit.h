@@ -3,6 +3,7 @@
 // fills it, shows it modally and reads it back.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,13 @@ public:
     // Answers: OK (also Enter), Cancel (also Esc and the close box).
     // Designed sizes (96 dpi).
     static constexpr int kClientWidth = 265, kClientHeight = 149;
+
+    // Shows the interval (milliseconds) in whole minutes and seconds, and
+    // the start-at-beginning box.
+    void SetOptions(unsigned intervalMilliseconds, bool startAtBeginning);
+    // The interval as typed, in milliseconds (TypedIntervalMilliseconds).
+    int64_t TypedInterval() const;
+    bool StartAtBeginning() const { return CBStartFromBeg.Checked(); }
 
     static std::vector<std::wstring> MinutesList();
     static std::vector<std::wstring> SecondsList();

@@ -142,6 +142,14 @@ void TToolBox::ResetSizeFields()
     UpdateSizeButtons();
 }
 
+void TToolBox::ShowWithFieldsReset()
+{
+    ResetSizeFields();
+    Show();
+    EditWidth.SetFocus();
+    EditWidth.SelectAll();
+}
+
 void TToolBox::UpdateSizeButtons()
 {
     const bool change = commands_.CurrentImageSize().present &&

@@ -24,6 +24,9 @@ public:
     // The fields show the current image's width and height ("100" for a
     // field in percent), and the Resize and Revert buttons follow.
     void ResetSizeFields();
+    // Shows the window with its fields reset and the width field's text
+    // selected for typing.
+    void ShowWithFieldsReset();
     // The two fields in percent of the image's sides and in pixels.
     int64_t WidthPercent() const;
     int64_t HeightPercent() const;
