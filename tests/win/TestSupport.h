@@ -262,11 +262,11 @@ inline HWND FindThreadDialog(bool (*matches)(HWND) = nullptr)
     } search{matches, nullptr};
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) noexcept -> BOOL {
             auto& s = *reinterpret_cast<Search*>(data);
             wchar_t name[16] = {};
             GetClassNameW(window, name, 16);
-            if (!IsWindowVisible(window) || std::wstring(name) != L"#32770" || (s.matches && !s.matches(window)))
+            if (!IsWindowVisible(window) || wcscmp(name, L"#32770") != 0 || (s.matches && !s.matches(window)))
                 return TRUE;
             s.found = window;
             return FALSE;
