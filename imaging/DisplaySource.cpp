@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/Failure.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
-#include "system/Failure.h"
 
 namespace {
 
