@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "system/Failure.h"   // LowerAscii
+#include "base/Text.h"
 
 enum class GraphicKind { Raster, Jpeg, Png, Icon, Metafile };
 

@@ -15,9 +15,9 @@ extern "C" {
 #include <transupp.h>
 }
 
+#include "base/Cancellation.h"
+#include "base/Failure.h"
 #include "imaging/Transform.h"
-#include "system/Cancellation.h"
-#include "system/Failure.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return.
 // Each call into the library happens in a small "stage" function that holds

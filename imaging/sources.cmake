@@ -12,12 +12,18 @@ list(APPEND CORE_SOURCES
   imaging/DisplayTiles.cpp
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
-  imaging/PrintLayout.cpp
 )
 list(APPEND WIN_SOURCES
-  imaging/PictureUtilUnit.cpp
+  imaging/BitmapGraphic.cpp
+  imaging/FileBytes.cpp
+  imaging/GdiDrawing.cpp
+  imaging/IconGraphic.cpp
+  imaging/JpegGraphic.cpp
+  imaging/MetafileGraphic.cpp
   imaging/PictureFiles.cpp
   imaging/PictureTransforms.cpp
+  imaging/PictureUtilUnit.cpp
+  imaging/PngGraphic.cpp
 )
 
 # The pixel loops (resampling, conversions, turns, codecs' row work) are

@@ -17,9 +17,9 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "base/Failure.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Transform.h"
-#include "system/Failure.h"
 
 namespace fs = std::filesystem;
 
