@@ -91,6 +91,14 @@ start_viewer() {
   screen_settled
 }
 
+# open_viewer FILE: no viewer open before, then one started on FILE, its
+# window holding the keyboard.
+open_viewer() {
+  refuse_open_viewer
+  start_viewer "$(winepath -w "$1")"
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$title" | head -1)" 2>/dev/null || true
+}
+
 # What the probe in the Windows test program (E2EProbe, disabled in normal
 # runs) reads from the running viewer.
 probe_report() {
