@@ -40,4 +40,5 @@ void TBitmapGraphic::Assign(const TGraphic& source)
         CannotAssign(source);
     }
     SetMetadata(source.Metadata());
+    SetTurned(source.Turned());
 }
