@@ -42,6 +42,9 @@ std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
     if (const auto turned = Turned()) {
         // Data the library cannot rearrange (or the memory to do it) leave
         // the pixels to be compressed anew.
+        if (turned->prepared)
+            if (auto ready = turned->prepared->Take(*turned->file, turned->transform))
+                return std::move(*ready);
         try {
             if (auto lossless = TransformJpeg(*turned->file, turned->transform))
                 return std::move(*lossless);
