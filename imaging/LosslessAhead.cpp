@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 
 #include "base/Cancellation.h"
 
@@ -20,7 +21,9 @@ std::optional<std::vector<uint8_t>> LosslessAhead::Preparation::Take(std::span<c
                                                                      Orientation transform) const
 {
     const State& s = *state_;
-    if (s.cancel.Cancelled() || transform != s.transform || !std::ranges::equal(file, *s.file))
+    const bool sameFile = (file.data() == s.file->data() && file.size() == s.file->size()) ||
+                          std::ranges::equal(file, *s.file);
+    if (s.cancel.Cancelled() || transform != s.transform || !sameFile)
         return std::nullopt;
     std::unique_lock lock(s.mutex);
     s.ended.wait(lock, [&] { return s.done; });
@@ -40,25 +43,29 @@ std::shared_ptr<const LosslessAhead::Preparation> LosslessAhead::Prepare(
     std::shared_ptr<const std::vector<uint8_t>> file, Orientation transform)
 {
     Drop();
-    auto state = std::make_shared<Preparation::State>();
-    state->file = std::move(file);
-    state->transform = transform;
-    thread_ = std::thread([state, work = work_]() noexcept {
-        std::optional<std::vector<uint8_t>> bytes;
-        try {
-            CancelScope scope(state->cancel);
-            bytes = work(*state->file, state->transform);
-        } catch (...) {
-            // Cancelled or failed: nothing is prepared, the save does it itself.
-            bytes.reset();
-        }
-        std::lock_guard lock(state->mutex);
-        state->bytes = std::move(bytes);
-        state->done = true;
-        state->ended.notify_all();
-    });
-    current_ = std::make_shared<Preparation>();
-    current_->state_ = std::move(state);
+    auto prepared = std::make_shared<Preparation>();
+    prepared->state_ = std::make_shared<Preparation::State>();
+    prepared->state_->file = std::move(file);
+    prepared->state_->transform = transform;
+    try {
+        thread_ = std::thread([state = prepared->state_, work = work_]() noexcept {
+            std::optional<std::vector<uint8_t>> bytes;
+            try {
+                CancelScope scope(state->cancel);
+                bytes = work(*state->file, state->transform);
+            } catch (...) {
+                // Cancelled or failed: nothing is prepared, the save does it itself.
+                bytes.reset();
+            }
+            std::lock_guard lock(state->mutex);
+            state->bytes = std::move(bytes);
+            state->done = true;
+            state->ended.notify_all();
+        });
+    } catch (const std::system_error&) {
+        return nullptr;   // no thread to spare: the save does the work itself
+    }
+    current_ = std::move(prepared);
     return current_;
 }
 

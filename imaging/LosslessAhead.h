@@ -49,7 +49,7 @@ public:
     LosslessAhead& operator=(const LosslessAhead&) = delete;
 
     // Starts preparing the file laid out by the transform, superseding the
-    // preparation before.
+    // preparation before; null when no thread could be started.
     std::shared_ptr<const Preparation> Prepare(std::shared_ptr<const std::vector<uint8_t>> file,
                                                Orientation transform);
     // Supersedes the preparation under way or made, leaving none.
