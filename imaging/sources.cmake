@@ -13,6 +13,13 @@ list(APPEND CORE_SOURCES
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
   imaging/PrintLayout.cpp
+  imaging/Animation.cpp
+  imaging/GifCodec.cpp
+  imaging/WebpCodec.cpp
+  imaging/TiffCodec.cpp
+  imaging/AvifContainer.cpp
+  imaging/AvifCodec.cpp
+  imaging/YuvToRgb.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp
@@ -29,6 +36,9 @@ set(PIXEL_LOOP_SOURCES
   imaging/Resample.cpp
   imaging/Levels.cpp
   imaging/Transform.cpp
+  imaging/GifCodec.cpp
+  imaging/TiffCodec.cpp
+  imaging/YuvToRgb.cpp
 )
 set_source_files_properties(${PIXEL_LOOP_SOURCES} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
   PROPERTIES COMPILE_OPTIONS -O3)
