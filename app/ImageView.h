@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "app/AnimationPlayer.h"
 #include "imaging/DisplayTiles.h"
 #include "imaging/PictureUtilUnit.h"
 #include "widgets/Controls.h"
@@ -65,6 +68,9 @@ private:
     void DrawTiles(HDC dc, const RECT& area);
     bool MakeDrawnCopy(int width, int height);
     void Changed();
+    // An animation: its next frame shown when its time is up.
+    void Play();
+    void ShowNextFrame();
     void FillBackground(HDC dc, const RECT& area) const;
     RECT SeenPart() const;
 
@@ -81,6 +87,7 @@ private:
     int shownWidth_ = -1, shownHeight_ = -1;   // the size last shown
     bool failed_ = false;       // what the size needs could not be decoded
     int copiesMade_ = 0;
+    std::unique_ptr<TAnimationPlayer> player_;   // while an animation plays
 };
 
 // The scrolling image area. It holds one content window; the content's left

@@ -4,6 +4,7 @@
 #include "app/MainUnit.h"
 
 #include "app/ZoomRules.h"
+#include "imaging/RasterFiles.h"
 #include "system/Failure.h"
 #include "system/Numbers.h"
 #include "widgets/Application.h"
@@ -238,6 +239,11 @@ void TMainForm::RefreshImageInfo()
     if (!FileList.empty() && CurrentIndexValid()) {
         std::wstring info = CurrentFileName + L" (" + std::to_wstring(CurrentPicture.Width()) + L"x" +
                             std::to_wstring(CurrentPicture.Height()) + L")";
+        if (const TGraphic* graphic = CurrentPicture.Graphic()) {
+            auto file = std::dynamic_pointer_cast<const RasterFileSource>(graphic->Display());
+            if (file && file->File().pageCount > 1)
+                info += L" (page 1 of " + std::to_wstring(file->File().pageCount) + L")";
+        }
         if (Modified)
             info += L" (Modified)";
         StatusBar1.SetPanelText(1, info);

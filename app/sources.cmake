@@ -7,6 +7,7 @@ list(APPEND WIN_SOURCES
   app/Glyphs.cpp
   app/MainUnit.cpp
   app/ImageView.cpp
+  app/AnimationPlayer.cpp
   app/Loading.cpp
   app/DecodeAhead.cpp
   app/Navigation.cpp

@@ -105,6 +105,10 @@ int main(int argc, char** argv)
     ratio("PNG load, program/library to BGRA", "ProgramPng", "LibraryPngBgra");
     ratio("JPEG load to display at fit / bare full-size decode", "JpegLoadToFitDisplay", "LibraryJpeg");
     ratio("PNG load to display at fit / bare libpng decode to RGB", "PngLoadToFitDisplay", "LibraryPng");
+    ratio("WebP load to display at fit / bare libwebp decode to BGR", "WebpLoadToFit", "LibraryWebp");
+    ratio("TIFF load to display at fit / bare libtiff decode to RGBA", "TiffLoadToFit", "LibraryTiff");
+    ratio("GIF load to display at fit / bare giflib decode to indices", "GifLoadToFit", "LibraryGif");
+    ratio("AVIF load to display at fit / bare dav1d decode to YUV", "AvifLoadToFit", "LibraryAvif");
     for (const char* name : {"DisplayFit", "Display90", "Display110", "DisplayPng110"})
         if (double t = TimeOf(name); t > 0)
             std::printf("%s: %.2f ms to make what a 1280 x 880 view shows\n", name, t);

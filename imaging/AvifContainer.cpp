@@ -465,5 +465,5 @@ int AvifOrientation(int quarterTurns, std::optional<int> mirror)
     // Rows: anti-clockwise quarter turns; columns: no mirror, top and bottom
     // exchanged, left and right exchanged.
     static constexpr int kOrientation[4][3] = {{1, 4, 2}, {8, 5, 7}, {3, 2, 4}, {6, 7, 5}};
-    return kOrientation[quarterTurns & 3][mirror ? 1 + (*mirror & 1) : 0];
+    return kOrientation[quarterTurns & 3][!mirror ? 0 : (*mirror & 1) ? 1 : 2];
 }

@@ -29,7 +29,8 @@ struct AvifPicture {
     std::vector<uint8_t> icc;
     std::vector<uint8_t> exif;             // the TIFF structure of its Exif item
     // Rotation anti-clockwise in quarter turns (irot), then mirroring (imir:
-    // 0 top and bottom exchanged, 1 left and right), as the file lists them.
+    // about the vertical axis (0, left and right exchanged) or the
+    // horizontal one (1, top and bottom exchanged)), in that order.
     int quarterTurns = 0;
     std::optional<int> mirror;
 };

@@ -24,6 +24,8 @@ int ReadBytes(GifFileType* gif, GifByteType* out, int count)
 {
     auto* source = static_cast<ByteSource*>(gif->UserData);
     size_t n = std::min(size_t(count < 0 ? 0 : count), source->size - source->pos);
+    if (n == 0)
+        return 0;
     std::memcpy(out, source->data + source->pos, n);
     source->pos += n;
     return int(n);
@@ -156,6 +158,7 @@ private:
         int screenWidth = gif->SWidth, screenHeight = gif->SHeight;
         GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
         std::optional<int> loops;
+        uint64_t framePixels = 0;
         bool done = false;
         while (!done) {
             GifRecordType type = UNDEFINED_RECORD_TYPE;
@@ -184,6 +187,12 @@ private:
                 frames_.push_back(frame);
                 if (frames_.size() > size_t(AnimationLimits::maxFrames))
                     AnimationLimits::Check(frames_.size(), 1, 1);
+                // Every frame's pixels are decoded, seen or not: a frame far
+                // larger than the canvas costs its whole size each time.
+                framePixels += uint64_t(frame.width) * uint64_t(frame.height);
+                if (uint64_t(frame.width) * uint64_t(frame.height) > DecodeLimits::maxPixels ||
+                    framePixels > AnimationLimits::maxTotalPixels)
+                    throw Failure(L"The animation is too large");
                 break;
             }
             case EXTENSION_RECORD_TYPE: {

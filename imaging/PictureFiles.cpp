@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "imaging/RasterFileGraphic.h"
 #include "system/Failure.h"
 
 namespace {
@@ -164,6 +165,10 @@ void ConvertPicture(TPicture& picture, GraphicKind target)
 void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName)
 {
     const std::wstring extension = LowerAscii(ExtractExtension(fileName));
+    if (const FileFormat* format = FileFormatOf(fileName); format && format->type != RasterFileType::Bitmap) {
+        SaveAsRasterFile(graphic, format->type, fileName);
+        return;
+    }
     GraphicKind target = GraphicKind::Raster;
     if (extension == L".jpeg" || extension == L".jpg")
         target = GraphicKind::Jpeg;

@@ -10,6 +10,7 @@
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/MetafileFormat.h"
+#include "imaging/RasterFiles.h"
 #include "system/Cancellation.h"
 #include "system/Failure.h"
 
@@ -334,7 +335,7 @@ const Raster& TBitmapGraphic::GetRaster() const
 
 void TBitmapGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    SetRaster(DecodeBmp(bytes));
+    source_ = std::make_shared<const RasterFileSource>(DecodeRasterFile(std::move(bytes)));
 }
 
 std::vector<uint8_t> TBitmapGraphic::SaveToBytes(const std::wstring&) const

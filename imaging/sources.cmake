@@ -20,11 +20,13 @@ list(APPEND CORE_SOURCES
   imaging/AvifContainer.cpp
   imaging/AvifCodec.cpp
   imaging/YuvToRgb.cpp
+  imaging/RasterFiles.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/PictureUtilUnit.cpp
   imaging/PictureFiles.cpp
   imaging/PictureTransforms.cpp
+  imaging/RasterFileGraphic.cpp
 )
 
 # The pixel loops (resampling, conversions, turns, codecs' row work) are
