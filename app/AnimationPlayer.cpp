@@ -30,7 +30,7 @@ bool TAnimationPlayer::Advance()
     }
     try {
         const AnimationFrame& frame = decoder_->Next();
-        frame_ = frame.pixels;
+        frame_ = WithoutAlphaWhenOpaque(frame.pixels);
         delayMs_ = frame.delayMs;
     } catch (const Failure&) {
         return false;

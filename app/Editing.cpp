@@ -8,13 +8,21 @@ void TMainForm::ReplaceCurrentGraphic(const TGraphic& graphic)
     Image1.SetPicture(CurrentPicture);
 }
 
+const TGraphic& TMainForm::EditedGraphic() const
+{
+    // An animation is edited as the frame it shows; the result is still.
+    if (const TGraphic* frame = Image1.FrameShown())
+        return *frame;
+    return *CurrentPicture.Graphic();
+}
+
 void TMainForm::TransformCurrentImage(TransformMode mode)
 {
     if (!CurrentIndexValid() || !CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
     // Made in full before anything changes: a failure leaves all as it was.
-    const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(*CurrentPicture.Graphic(), mode);
+    const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(EditedGraphic(), mode);
     ReplaceCurrentGraphic(*turned);
     Modified = true;
     UpdateSlideShowCommands();   // the save commands, unless a running show locks them
@@ -28,7 +36,7 @@ void TMainForm::ResizeCurrentImage(int width, int height)
     if (!CurrentIndexValid() || !CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
-    const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(*CurrentPicture.Graphic(), width, height);
+    const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(EditedGraphic(), width, height);
     ReplaceCurrentGraphic(*resized);
     Resized = true;
     Modified = true;

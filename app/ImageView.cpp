@@ -244,10 +244,8 @@ void TImageView::ShowNextFrame()
         SetTimer(handle_, kAnimationTimer, kPausedCheckMs, nullptr);
         return;
     }
-    if (!player_->Advance()) {
-        player_.reset();
-        return;
-    }
+    if (!player_->Advance())
+        return;   // its last frame stays
     // The frame replaces the one shown (which the decoder may then reuse)
     // and is shown as any still picture is.
     picture_.TakeGraphic(player_->Frame());

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "imaging/AvifCodec.h"
+#include "imaging/AvifContainer.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/GifCodec.h"
 #include "imaging/TiffCodec.h"
@@ -30,21 +31,6 @@ bool HasBrand(std::span<const uint8_t> file, const char* brand)
     return false;
 }
 
-// Without alpha when no pixel is transparent: the display draws such a
-// picture straight from its pixels.
-Raster OpaqueWhenItIs(Raster pixels)
-{
-    if (pixels.Bits() != 32 || pixels.Alpha() != AlphaMode::Straight)
-        return pixels;
-    for (int y = 0; y < pixels.Height(); ++y) {
-        const uint8_t* row = pixels.Row(y);
-        for (int x = 0; x < pixels.Width(); ++x)
-            if (row[4 * x + 3] != 255)
-                return pixels;
-    }
-    pixels.SetAlpha(AlphaMode::None);
-    return pixels;
-}
 
 SystemDecoder& TheSystemDecoder()
 {
@@ -89,6 +75,34 @@ const wchar_t* RasterFileTypeName(RasterFileType type)
     case RasterFileType::JpegXl: return L"JPEG XL";
     }
     return L"";
+}
+
+RasterFileDimensions RasterFileSize(std::span<const uint8_t> file)
+{
+    switch (SniffRasterFile(file)) {
+    case RasterFileType::Bitmap: {
+        const BmpSize size = ReadBmpSize(file);
+        return {size.width, size.height};
+    }
+    case RasterFileType::Gif: {
+        // The logical screen, widened by a first frame reaching past it.
+        const auto gif = OpenGif(std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end()));
+        return {gif->Width(), gif->Height()};
+    }
+    case RasterFileType::Webp: {
+        const WebpInfo info = ReadWebpInfo(file);
+        return {info.width, info.height};
+    }
+    case RasterFileType::Tiff: {
+        const TiffSize size = ReadTiffSize(file);
+        return {int(size.width), int(size.height)};
+    }
+    case RasterFileType::Avif: {
+        const AvifPicture container = ReadAvifContainer(file);
+        return {int(container.width), int(container.height)};
+    }
+    default: return {};
+    }
 }
 
 RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
@@ -141,7 +155,7 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         file.pixels = TheSystemDecoder()(bytes, file.type);
         break;
     }
-    file.pixels = OpaqueWhenItIs(std::move(file.pixels));
+    file.pixels = WithoutAlphaWhenOpaque(std::move(file.pixels));
     return file;
 }
 
@@ -170,6 +184,20 @@ std::vector<uint8_t> EncodeRasterFile(RasterFileType type, const Raster& pixels,
     case RasterFileType::Bitmap: return EncodeBmp(pixels);
     default: throw Failure(SaveRefusal(type));
     }
+}
+
+Raster WithoutAlphaWhenOpaque(Raster pixels)
+{
+    if (pixels.Bits() != 32 || pixels.Alpha() != AlphaMode::Straight)
+        return pixels;
+    for (int y = 0; y < pixels.Height(); ++y) {
+        const uint8_t* row = pixels.Row(y);
+        for (int x = 0; x < pixels.Width(); ++x)
+            if (row[4 * x + 3] != 255)
+                return pixels;
+    }
+    pixels.SetAlpha(AlphaMode::None);
+    return pixels;
 }
 
 void SetSystemDecoder(SystemDecoder decoder) { TheSystemDecoder() = std::move(decoder); }

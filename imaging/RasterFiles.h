@@ -33,8 +33,21 @@ struct RasterFile {
     SharedBytes animation;
 };
 
+// The picture's size from the file's headers, as DecodeRasterFile would give
+// it (an animation's canvas, a TIFF's first page); 0 × 0 for the types only
+// the system decodes. Fails with the decoder's Failure when the headers are
+// damaged.
+struct RasterFileDimensions {
+    int width = 0, height = 0;
+};
+RasterFileDimensions RasterFileSize(std::span<const uint8_t> file);
+
 // Decodes the file as its content says. Fails with the decoder's Failure.
 RasterFile DecodeRasterFile(std::vector<uint8_t> bytes);
+
+// The same pixels, marked as without alpha when no pixel is transparent:
+// the display then draws them straight, with no blending.
+Raster WithoutAlphaWhenOpaque(Raster pixels);
 
 // A new decoder of an animated GIF or WebP file (RasterFile::animation).
 std::unique_ptr<AnimationDecoder> OpenAnimation(RasterFileType type, SharedBytes file);

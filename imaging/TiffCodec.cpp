@@ -221,6 +221,19 @@ TiffImage DecodeTiff(std::span<const uint8_t> data)
     return image;
 }
 
+TiffSize ReadTiffSize(std::span<const uint8_t> data)
+{
+    MemoryFile file;
+    file.data = data.data();
+    file.size = data.size();
+    TiffPtr tif = Open(file, "r");
+    TiffSize size;
+    if (!tif || !TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &size.width) ||
+        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &size.height))
+        Invalid(file, "not a TIFF file");
+    return size;
+}
+
 std::vector<uint8_t> EncodeTiff(const Raster& raster, const ImageMetadata& metadata)
 {
     if (raster.Empty())

@@ -22,6 +22,12 @@ struct TiffImage : DecodedImage {
 // WorkCancelled when cancelled.
 TiffImage DecodeTiff(std::span<const uint8_t> file);
 
+// The first page's size from its tags. Fails as DecodeTiff.
+struct TiffSize {
+    uint32_t width = 0, height = 0;
+};
+TiffSize ReadTiffSize(std::span<const uint8_t> file);
+
 // One page of 8-bit RGB (RGBA when the raster has alpha), Deflate with the
 // horizontal predictor, with the metadata's ICC profile. Fails with Failure.
 std::vector<uint8_t> EncodeTiff(const Raster& raster, const ImageMetadata& metadata = {});

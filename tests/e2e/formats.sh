@@ -3,8 +3,8 @@
 # AVIF files is stepped through with N; every one is shown (its status bar
 # text, with the TIFF's page count, and its colour in the middle of the
 # image area), and both animations are seen to play (the middle changes to
-# their second frame's colour and back to the first). Samples are made here
-# by ImageMagick and avifenc.
+# their second frame's colour and back to the first); a turned animation is
+# a still picture. Samples are made here by ImageMagick and avifenc.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 
@@ -50,6 +50,16 @@ for expected in "b.png||0,200,0" "c.gif||0,0,220" "d.webp||0,200,0" "e.tif| (pag
   step=$((step + 1))
 done
 check "steps" 5 "$step"
+
+# Turning an animation turns the frame it shows, and the result is still.
+xdotool key n n n   # a.jpg, b.png, c.gif
+wait_status "c.gif (120x80)" >/dev/null
+shows "GIF plays its second frame again" "230,200,0"
+xdotool key ctrl+r
+check "turned GIF" "c.gif (80x120) (Modified)" "$(wait_status "c.gif (80x120) (Modified)")"
+turned="$(middle)"
+sleep 1.5   # three frames' time: nothing more happens
+check "the turned frame stays" "$turned" "$(middle)"
 
 [ "$failures" -eq 0 ] && echo "formats: all checks passed"
 exit "$failures"

@@ -227,6 +227,9 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         }
         RasterFile file = DecodeRasterFile(c.file);
         EXPECT_EQ(file.type, c.type);
+        // The headers alone tell the size (reading ahead bounds its memory by it).
+        EXPECT_EQ(RasterFileSize(c.file).width, c.width);
+        EXPECT_EQ(RasterFileSize(c.file).height, c.height);
         EXPECT_EQ(file.pixels.Width(), c.width);
         EXPECT_EQ(file.pixels.Height(), c.height);
         EXPECT_EQ(file.frameCount, c.frames);
