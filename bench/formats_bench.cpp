@@ -173,33 +173,39 @@ void LibraryWebp(benchmark::State& state)
     }
 }
 
-struct MemoryTiff {
+// A file read from memory by the libraries' own reading functions.
+struct MemorySource {
     const Bytes* file;
-    toff_t pos = 0;
+    uint64_t pos = 0;
+    // Copies up to n bytes from pos on and moves past them.
+    size_t Read(void* out, size_t n)
+    {
+        const size_t count = size_t(std::min<uint64_t>(n, file->size() - std::min<uint64_t>(pos, file->size())));
+        if (count)
+            std::memcpy(out, file->data() + pos, count);
+        pos += count;
+        return count;
+    }
 };
 
 void LibraryTiff(benchmark::State& state)
 {
     for (auto _ : state) {
-        MemoryTiff source{&Files().tiff};
+        MemorySource source{&Files().tiff};
         TIFF* tif = TIFFClientOpen(
             "bench", "r", &source,
             [](thandle_t h, void* buf, tmsize_t n) -> tmsize_t {
-                auto* s = static_cast<MemoryTiff*>(h);
-                const size_t count = std::min<size_t>(size_t(n), s->file->size() - std::min<size_t>(s->pos, s->file->size()));
-                std::memcpy(buf, s->file->data() + s->pos, count);
-                s->pos += count;
-                return tmsize_t(count);
+                return tmsize_t(static_cast<MemorySource*>(h)->Read(buf, size_t(n)));
             },
             [](thandle_t, void*, tmsize_t) -> tmsize_t { return 0; },
             [](thandle_t h, toff_t off, int whence) -> toff_t {
-                auto* s = static_cast<MemoryTiff*>(h);
+                auto* s = static_cast<MemorySource*>(h);
                 s->pos = whence == SEEK_SET ? off : whence == SEEK_CUR ? s->pos + off : s->file->size() + off;
                 return s->pos;
             },
-            [](thandle_t) { return 0; }, [](thandle_t h) -> toff_t { return static_cast<MemoryTiff*>(h)->file->size(); },
+            [](thandle_t) { return 0; }, [](thandle_t h) -> toff_t { return static_cast<MemorySource*>(h)->file->size(); },
             [](thandle_t h, void** base, toff_t* size) {
-                auto* s = static_cast<MemoryTiff*>(h);
+                auto* s = static_cast<MemorySource*>(h);
                 *base = const_cast<uint8_t*>(s->file->data());
                 *size = s->file->size();
                 return 1;
@@ -215,22 +221,13 @@ void LibraryTiff(benchmark::State& state)
     }
 }
 
-struct MemoryGif {
-    const Bytes* file;
-    size_t pos = 0;
-};
-
 void LibraryGif(benchmark::State& state)
 {
     for (auto _ : state) {
-        MemoryGif source{&Files().gif};
+        MemorySource source{&Files().gif};
         int error = 0;
         GifFileType* gif = DGifOpen(&source, [](GifFileType* g, GifByteType* out, int n) {
-            auto* s = static_cast<MemoryGif*>(g->UserData);
-            const size_t count = std::min<size_t>(size_t(n), s->file->size() - s->pos);
-            std::memcpy(out, s->file->data() + s->pos, count);
-            s->pos += count;
-            return int(count);
+            return int(static_cast<MemorySource*>(g->UserData)->Read(out, size_t(n)));
         }, &error);
         DGifSlurp(gif);
         benchmark::DoNotOptimize(gif->SavedImages[0].RasterBits);

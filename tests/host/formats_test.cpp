@@ -111,8 +111,9 @@ Bytes ThreePageTiff()
 
 // ---------------------------------------------------------------- AVIF by avifenc
 
-// The sample as a PNG (RGBA) given to avifenc with the options; its output.
-Bytes Avifenc(bool alpha, const std::string& options)
+// The sample as a PNG (RGBA) given to avifenc with the options (twice for
+// an image sequence of two frames); its output.
+Bytes Avifenc(bool alpha, const std::string& options, bool sequence = false)
 {
     const Raster pixels = Sample(alpha);
     PngImage png;
@@ -133,7 +134,8 @@ Bytes Avifenc(bool alpha, const std::string& options)
         std::ofstream(dir / "in.png", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
     }
     const std::string command =
-        "avifenc " + options + " " + (dir / "in.png").string() + " " + (dir / "out.avif").string() + " >/dev/null 2>&1";
+        "avifenc " + options + " " + (dir / "in.png").string() + " " + (sequence ? (dir / "in.png").string() : "") + " " +
+        (dir / "out.avif").string() + " >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream in(dir / "out.avif", std::ios::binary);
     Bytes out{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -209,6 +211,7 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         {"TIFF cut short", Cut(tiff, 20), RasterFileType::Tiff, "TIFF image is not valid"},
         {"AVIF, 8 bits 4:2:0", avif, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
         {"AVIF, 10 bits 4:4:4 with alpha", avif10, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r + ",256", b + ",0"}},
+        {"AVIF image sequence", Avifenc(false, "", true), RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
         {"AVIF cut short", Cut(avif, avif.size() - 40), RasterFileType::Avif, "AVIF image is not valid"},
         {"AVIF with damaged boxes", Damaged(avif, 40, 200), RasterFileType::Avif, "AVIF image is not"},
     };
