@@ -7,6 +7,7 @@
 #include "imaging/BmpCodec.h"
 #include "imaging/GifCodec.h"
 #include "imaging/TiffCodec.h"
+#include "imaging/Transform.h"
 #include "imaging/WebpCodec.h"
 #include "system/Failure.h"
 
@@ -31,6 +32,46 @@ bool HasBrand(std::span<const uint8_t> file, const char* brand)
     return false;
 }
 
+
+// The picture turned and mirrored as the orientation (numbered as Exif
+// numbers it) says it is to be shown.
+Raster Oriented(const Raster& pixels, int orientation)
+{
+    if (orientation < 2 || orientation > 8)
+        return pixels;
+    if (pixels.Bits() != 32) {
+        using enum TransformMode;
+        static constexpr TransformMode kFirst[] = {RotateClockwise, FlipHorizontal, Rotate180, FlipVertical,
+                                                   RotateClockwise, RotateClockwise, RotateClockwise,
+                                                   RotateCounterClockwise};
+        Raster out = TransformRaster(pixels, kFirst[orientation - 1]);
+        if (orientation == 5 || orientation == 7)
+            out = TransformRaster(out, orientation == 5 ? FlipHorizontal : FlipVertical);
+        return out;
+    }
+    // With alpha: pixel by pixel, each shown pixel from its stored place.
+    const int w = pixels.Width(), h = pixels.Height();
+    const bool swap = orientation >= 5;
+    Raster out(swap ? h : w, swap ? w : h, PixelFormat::Bit32, Raster::Unfilled{});
+    out.SetAlpha(pixels.Alpha());
+    for (int dy = 0; dy < out.Height(); ++dy) {
+        uint32_t* row = reinterpret_cast<uint32_t*>(out.MutableRow(dy));
+        for (int dx = 0; dx < out.Width(); ++dx) {
+            int sx = dx, sy = dy;
+            switch (orientation) {
+            case 2: sx = w - 1 - dx; break;
+            case 3: sx = w - 1 - dx, sy = h - 1 - dy; break;
+            case 4: sy = h - 1 - dy; break;
+            case 5: sx = dy, sy = dx; break;
+            case 6: sx = dy, sy = h - 1 - dx; break;
+            case 7: sx = w - 1 - dy, sy = h - 1 - dx; break;
+            case 8: sx = w - 1 - dy, sy = dx; break;
+            }
+            std::memcpy(&row[dx], pixels.Row(sy) + size_t(sx) * 4, 4);
+        }
+    }
+    return out;
+}
 
 SystemDecoder& TheSystemDecoder()
 {
@@ -154,6 +195,13 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
             ThrowNoSystemDecoder(file.type);
         file.pixels = TheSystemDecoder()(bytes, file.type);
         break;
+    }
+    // A TIFF's Orientation tag and an AVIF's turn and mirror belong to the
+    // picture: it is shown as they say (an Exif block's orientation is left
+    // as it is).
+    if (file.metadata.orientation) {
+        file.pixels = Oriented(file.pixels, *file.metadata.orientation);
+        file.metadata.orientation = 1;
     }
     file.pixels = WithoutAlphaWhenOpaque(std::move(file.pixels));
     return file;

@@ -22,8 +22,10 @@ const wchar_t* RasterFileTypeName(RasterFileType type);
 
 struct RasterFile {
     RasterFileType type = RasterFileType::Bitmap;
-    // The picture (an animation's first frame, a TIFF's first page): 24
-    // bits, or 32 bits with straight alpha when some pixel is transparent.
+    // The picture (an animation's first frame, a TIFF's first page) turned
+    // and mirrored as the TIFF's Orientation or the AVIF's turn and mirror
+    // say (the metadata's orientation is then 1): 24 or 32 bits, with
+    // straight alpha when some pixel is transparent.
     Raster pixels;
     ImageMetadata metadata;
     bool lossless = false;   // a WebP compressed losslessly

@@ -280,19 +280,37 @@ TEST(Formats, AnimationsComposeTheirFramesWithTimingAndLoops)
     AnimationLimits::maxTotalPixels = bound;
 }
 
-TEST(Formats, AvifTurnsAndMirrorsBecomeOrientations)
+TEST(Formats, AvifTurnsAndMirrorsAreApplied)
 {
+    // The sample's corners: top left opaque red, top right opaque blue,
+    // bottom left opaque red, bottom right transparent.
+    const std::string red = "256,0,0,256", blue = "0,0,256,256", clear = "0,0,256,0";
     struct Case {
         std::string options;
-        int orientation;
+        int width, height;
+        std::string topLeft, bottomRight;
     };
-    const Case cases[] = {{"", 1}, {"--irot 1", 8}, {"--irot 3", 6}, {"--imir 0", 2}, {"--imir 1", 4},
-                          {"--irot 1 --imir 0", 7}};
+    const Case cases[] = {
+        {"", kW, kH, red, clear},
+        {"--irot 1", kH, kW, blue, red},           // a quarter turn anti-clockwise
+        {"--irot 3", kH, kW, red, blue},
+        {"--imir 0", kW, kH, blue, red},           // left and right exchanged
+        {"--imir 1", kW, kH, red, blue},           // top and bottom exchanged
+        {"--irot 1 --imir 0", kH, kW, clear, red},
+    };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
-        const RasterFile file = DecodeRasterFile(Avifenc(false, c.options));
-        EXPECT_EQ(file.metadata.orientation, c.orientation);
+        const RasterFile file = DecodeRasterFile(Avifenc(true, c.options));
+        EXPECT_EQ(file.metadata.orientation, 1);
+        ASSERT_EQ(file.pixels.Width(), c.width);
+        ASSERT_EQ(file.pixels.Height(), c.height);
+        EXPECT_EQ(Colour(file.pixels, 1, 1), c.topLeft);
+        EXPECT_EQ(Colour(file.pixels, c.width - 2, c.height - 2), c.bottomRight);
     }
+    // Without alpha the picture takes the 24-bit path: turned, then flipped.
+    const RasterFile opaque = DecodeRasterFile(Avifenc(false, "--irot 1 --imir 0"));
+    EXPECT_EQ(Colour(opaque.pixels, 1, 1), "0,0,256");
+    EXPECT_EQ(Colour(opaque.pixels, kH - 2, kW - 2), "256,0,0");
 }
 
 TEST(Formats, SavingWritesWebpAndTiffAndRefusesTheRest)
