@@ -226,6 +226,13 @@ LRESULT TImageView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return TPointerWindow::HandleMessage(message, wParam, lParam);
 }
 
+bool TImageView::Covered() const
+{
+    WindowDc dc(handle_);
+    RECT box;
+    return GetClipBox(dc.Get(), &box) == NULLREGION;
+}
+
 void TImageView::Play()
 {
     if (player_)
@@ -239,8 +246,10 @@ void TImageView::ShowNextFrame()
     KillTimer(handle_, kAnimationTimer);
     if (!player_)
         return;
-    // Nothing is made while the window is minimised: it goes on when shown.
-    if (IsIconic(GetAncestor(handle_, GA_ROOT))) {
+    // Nothing is made while the window is minimised or the control wholly
+    // covered (where the system tells: with a compositor every window is
+    // drawn, covered or not): it goes on once it is seen again.
+    if (IsIconic(GetAncestor(handle_, GA_ROOT)) || Covered()) {
         SetTimer(handle_, kAnimationTimer, kPausedCheckMs, nullptr);
         return;
     }

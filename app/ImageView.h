@@ -73,6 +73,7 @@ private:
     // An animation: its next frame shown when its time is up.
     void Play();
     void ShowNextFrame();
+    bool Covered() const;
     void FillBackground(HDC dc, const RECT& area) const;
     RECT SeenPart() const;
 
