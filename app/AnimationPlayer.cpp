@@ -8,21 +8,25 @@ std::unique_ptr<TAnimationPlayer> TAnimationPlayer::For(const TPicture& picture)
     auto source = std::dynamic_pointer_cast<const RasterFileSource>(graphic ? graphic->Display() : nullptr);
     if (!source || !source->File().animation)
         return nullptr;
-    try {
-        return std::make_unique<TAnimationPlayer>(OpenAnimation(source->File().type, source->File().animation));
-    } catch (const Failure&) {
-        return nullptr;   // the first frame was read; the picture stays still
-    }
+    return std::make_unique<TAnimationPlayer>(source->File());
 }
 
-TAnimationPlayer::TAnimationPlayer(std::unique_ptr<AnimationDecoder> decoder) : decoder_(std::move(decoder))
+TAnimationPlayer::TAnimationPlayer(const RasterFile& file)
+    : type_(file.type), file_(file.animation), delayMs_(file.firstDelayMs)
 {
-    // The first frame is on screen already: only its time is wanted.
-    delayMs_ = decoder_->Next().delayMs;
 }
 
 bool TAnimationPlayer::Advance()
 {
+    if (!decoder_) {
+        // The first frame is on screen already: the decoder passes it.
+        try {
+            decoder_ = OpenAnimation(type_, file_);
+            decoder_->Next();
+        } catch (const Failure&) {
+            return false;   // the picture stays still
+        }
+    }
     if (decoder_->NextIndex() == 0) {
         ++loopsDone_;
         if (decoder_->LoopCount() != 0 && loopsDone_ >= decoder_->LoopCount())

@@ -11,8 +11,9 @@ class TAnimationPlayer {
 public:
     // A player of the picture's animation, at its first frame (the one the
     // picture shows); null when the picture has no more than one frame.
+    // Nothing is decoded before the first step.
     static std::unique_ptr<TAnimationPlayer> For(const TPicture& picture);
-    explicit TAnimationPlayer(std::unique_ptr<AnimationDecoder> decoder);
+    explicit TAnimationPlayer(const RasterFile& file);
 
     // How long the frame shown stays, in ms.
     int DelayMs() const { return delayMs_; }
@@ -24,7 +25,9 @@ public:
     std::unique_ptr<TGraphic> Frame() const;
 
 private:
-    std::unique_ptr<AnimationDecoder> decoder_;
+    RasterFileType type_;
+    SharedBytes file_;
+    std::unique_ptr<AnimationDecoder> decoder_;   // opened at the first step
     Raster frame_;
     int delayMs_ = 100;
     int loopsDone_ = 0;

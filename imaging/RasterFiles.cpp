@@ -159,7 +159,9 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         auto gif = OpenGif(shared);
         file.frameCount = gif->FrameCount();
         file.metadata = gif->Metadata();
-        file.pixels = gif->Next().pixels;
+        const AnimationFrame& first = gif->Next();
+        file.pixels = first.pixels;
+        file.firstDelayMs = first.delayMs;
         if (file.frameCount > 1)
             file.animation = std::move(shared);
         break;
@@ -168,11 +170,20 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         const WebpInfo info = ReadWebpInfo(bytes);
         file.lossless = info.lossless;
         file.frameCount = info.frameCount;
-        DecodedImage image = DecodeWebp(bytes);
-        file.pixels = std::move(image.pixels);
-        file.metadata = std::move(image.metadata);
-        if (info.animated && info.frameCount > 1)
-            file.animation = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+        if (!info.animated) {
+            DecodedImage image = DecodeWebp(bytes);
+            file.pixels = std::move(image.pixels);
+            file.metadata = std::move(image.metadata);
+            break;
+        }
+        auto shared = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+        auto webp = OpenWebpAnimation(shared);
+        file.metadata = webp->Metadata();
+        const AnimationFrame& first = webp->Next();
+        file.pixels = first.pixels;
+        file.firstDelayMs = first.delayMs;
+        if (info.frameCount > 1)
+            file.animation = std::move(shared);
         break;
     }
     case RasterFileType::Tiff: {

@@ -31,6 +31,7 @@ struct RasterFile {
     bool lossless = false;   // a WebP compressed losslessly
     int pageCount = 1;       // a TIFF's pages
     int frameCount = 1;
+    int firstDelayMs = 100;   // how long an animation's first frame is shown
     // The file, kept for playing when it has more than one frame.
     SharedBytes animation;
 };

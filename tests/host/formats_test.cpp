@@ -266,6 +266,10 @@ TEST(Formats, AnimationsComposeTheirFramesWithTimingAndLoops)
         EXPECT_EQ(Colour(frame.pixels, 0, 0), s.outside);
     }
 
+    // The still picture knows how long its first frame stays.
+    EXPECT_EQ(DecodeRasterFile(TwoFrameGif()).firstDelayMs, 100);
+    EXPECT_EQ(DecodeRasterFile(AnimatedWebp()).firstDelayMs, 50);
+
     auto webp = OpenAnimation(RasterFileType::Webp, std::make_shared<const Bytes>(AnimatedWebp()));
     EXPECT_EQ(webp->LoopCount(), 0);
     EXPECT_EQ(Colour(webp->Next().pixels, 3, 2), "0,256,0,256");
