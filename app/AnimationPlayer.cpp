@@ -1,6 +1,7 @@
 #include "app/AnimationPlayer.h"
 
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "imaging/BitmapGraphic.h"
 
 std::unique_ptr<TAnimationPlayer> TAnimationPlayer::For(const TPicture& picture)
 {

@@ -6,14 +6,15 @@
 
 #include <algorithm>
 
+#include "base/Cancellation.h"
+#include "base/Failure.h"
+#include "base/Handles.h"
 #include "imaging/BmpCodec.h"
+#include "imaging/FileBytes.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/PngCodec.h"
 #include "imaging/RasterFiles.h"
-#include "system/Cancellation.h"
-#include "system/Failure.h"
-#include "widgets/Handles.h"
 
 namespace {
 

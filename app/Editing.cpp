@@ -1,11 +1,13 @@
 // Rotation, flipping and resizing of the current image, in memory only.
 #include "app/MainUnit.h"
+#include "dialogs/ToolsFormUnit.h"
+#include "imaging/PictureTransforms.h"
 
 void TMainForm::ReplaceCurrentGraphic(const TGraphic& graphic)
 {
     // Copies share the pixels: nothing is copied twice.
-    CurrentPicture.SetGraphic(&graphic);
-    Image1.SetPicture(CurrentPicture);
+    state_.CurrentPicture.SetGraphic(&graphic);
+    Image1.SetPicture(state_.CurrentPicture);
 }
 
 const TGraphic& TMainForm::EditedGraphic() const
@@ -13,18 +15,18 @@ const TGraphic& TMainForm::EditedGraphic() const
     // An animation is edited as the frame it shows; the result is still.
     if (const TGraphic* frame = Image1.FrameShown())
         return *frame;
-    return *CurrentPicture.Graphic();
+    return *state_.CurrentPicture.Graphic();
 }
 
 void TMainForm::TransformCurrentImage(TransformMode mode)
 {
-    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+    if (!CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
     // Made in full before anything changes: a failure leaves all as it was.
     const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(EditedGraphic(), mode);
     ReplaceCurrentGraphic(*turned);
-    Modified = true;
+    state_.Modified = true;
     UpdateSlideShowCommands();   // the save commands, unless a running show locks them
     StepZoom(0);
     if (ToolBox)
@@ -33,13 +35,13 @@ void TMainForm::TransformCurrentImage(TransformMode mode)
 
 void TMainForm::ResizeCurrentImage(int width, int height)
 {
-    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+    if (!CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
     const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(EditedGraphic(), width, height);
     ReplaceCurrentGraphic(*resized);
-    Resized = true;
-    Modified = true;
+    state_.Resized = true;
+    state_.Modified = true;
     UpdateSlideShowCommands();   // the save commands, unless a running show locks them
     StepZoom(0);
 }
@@ -48,8 +50,12 @@ void TMainForm::ShowToolBox()
 {
     if (!CurrentIndexValid() || SlideShowTimer.Enabled() || !ToolBox)
         return;
-    ToolBox->ResetSizeFields();
-    ToolBox->Show();
-    ToolBox->EditWidth.SetFocus();
-    ToolBox->EditWidth.SelectAll();
+    ToolBox->ShowWithFieldsReset();
+}
+
+ImageCommands::ImageSize TMainForm::CurrentImageSize() const
+{
+    if (!state_.CurrentPicture.Graphic())
+        return {};
+    return {true, state_.CurrentPicture.Width(), state_.CurrentPicture.Height()};
 }

@@ -5,10 +5,11 @@
 #include <algorithm>
 #include <new>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
-#include "system/Numbers.h"
-#include "system/ScopedFlag.h"
+#include "base/Numbers.h"
+#include "base/ScopedFlag.h"
+#include "imaging/GdiDrawing.h"
 
 namespace {
 

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "dialogs/EmailSizeFormUnit.h"
+#include "dialogs/RenameDlgUnit.h"
+#include "dialogs/SlideShowFormUnit.h"
+#include "dialogs/ToolsFormUnit.h"
 #include "imaging/PictureUtilUnit.h"
 #include "imaging/RasterFileGraphic.h"
 #include "system/OpenWith.h"

@@ -6,7 +6,7 @@
 
 #include "imaging/AvifCodec.h"
 #include "imaging/AvifContainer.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "imaging/GifCodec.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

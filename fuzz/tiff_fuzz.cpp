@@ -6,7 +6,7 @@
 #include <span>
 
 #include "imaging/TiffCodec.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

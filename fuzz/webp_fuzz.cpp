@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "imaging/WebpCodec.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

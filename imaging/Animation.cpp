@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 void AnimationLimits::Check(uint64_t frames, uint64_t width, uint64_t height)
 {

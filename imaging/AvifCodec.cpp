@@ -10,8 +10,8 @@
 
 #include "imaging/AvifContainer.h"
 #include "imaging/YuvToRgb.h"
-#include "system/Cancellation.h"
-#include "system/Failure.h"
+#include "base/Cancellation.h"
+#include "base/Failure.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

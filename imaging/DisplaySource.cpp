@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
+#include "base/Failure.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
 #include "imaging/RasterFiles.h"
-#include "system/Failure.h"
 
 namespace {
 

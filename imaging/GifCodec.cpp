@@ -8,8 +8,8 @@
 
 #include <gif_lib.h>
 
-#include "system/Cancellation.h"
-#include "system/Failure.h"
+#include "base/Cancellation.h"
+#include "base/Failure.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "system/Failure.h"   // LowerAscii
+#include "base/Text.h"
 
 enum class GraphicKind { Raster, Jpeg, Png, Icon, Metafile };
 

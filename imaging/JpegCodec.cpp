@@ -14,8 +14,8 @@ extern "C" {
 #include <jpeglib.h>
 }
 
-#include "system/Cancellation.h"
-#include "system/Failure.h"
+#include "base/Cancellation.h"
+#include "base/Failure.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return.
 // Each call into the library happens in a small "stage" function that holds

@@ -1,7 +1,8 @@
-// Turning, flipping and resizing whole graphics: every kind becomes a raster.
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/PictureTransforms.h"
 
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "imaging/GdiDrawing.h"
+#include "imaging/Resample.h"
 
 namespace {
 

@@ -4,7 +4,9 @@
 
 #include <utility>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "imaging/FileBytes.h"
+#include "imaging/GdiDrawing.h"
 
 namespace {
 

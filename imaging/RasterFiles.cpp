@@ -9,7 +9,7 @@
 #include "imaging/TiffCodec.h"
 #include "imaging/Transform.h"
 #include "imaging/WebpCodec.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

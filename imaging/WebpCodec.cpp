@@ -9,8 +9,8 @@
 #include <webp/encode.h>
 #include <webp/mux.h>
 
-#include "system/Cancellation.h"
-#include "system/Failure.h"
+#include "base/Cancellation.h"
+#include "base/Failure.h"
 
 namespace {
 

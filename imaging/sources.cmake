@@ -12,7 +12,6 @@ list(APPEND CORE_SOURCES
   imaging/DisplayTiles.cpp
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
-  imaging/PrintLayout.cpp
   imaging/Animation.cpp
   imaging/GifCodec.cpp
   imaging/WebpCodec.cpp
@@ -23,9 +22,16 @@ list(APPEND CORE_SOURCES
   imaging/RasterFiles.cpp
 )
 list(APPEND WIN_SOURCES
-  imaging/PictureUtilUnit.cpp
+  imaging/BitmapGraphic.cpp
+  imaging/FileBytes.cpp
+  imaging/GdiDrawing.cpp
+  imaging/IconGraphic.cpp
+  imaging/JpegGraphic.cpp
+  imaging/MetafileGraphic.cpp
   imaging/PictureFiles.cpp
   imaging/PictureTransforms.cpp
+  imaging/PictureUtilUnit.cpp
+  imaging/PngGraphic.cpp
   imaging/RasterFileGraphic.cpp
 )
 

@@ -1,7 +1,4 @@
 list(APPEND CORE_SOURCES
-  system/Cancellation.cpp
-  system/Failure.cpp
-  system/Numbers.cpp
   system/SettingsNames.cpp
 )
 list(APPEND WIN_SOURCES

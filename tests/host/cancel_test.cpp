@@ -5,9 +5,9 @@
 #include <functional>
 #include <thread>
 
+#include "base/Cancellation.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PngCodec.h"
-#include "system/Cancellation.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <memory>
 #include <vector>
 
+#include "base/Failure.h"
 #include "imaging/DisplayTiles.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
 #include "imaging/PngCodec.h"
 #include "imaging/Resample.h"
 #include "imaging/Transform.h"
-#include "system/Failure.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "imaging/RasterFiles.h"
 #include "imaging/TiffCodec.h"
 #include "imaging/WebpCodec.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace fs = std::filesystem;
 

@@ -16,8 +16,8 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "base/Failure.h"
 #include "imaging/JpegCodec.h"
-#include "system/Failure.h"
 
 namespace fs = std::filesystem;
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Failure.h"
 #include "imaging/Transform.h"
-#include "system/Failure.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 #include "system/OpenWith.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"

@@ -8,7 +8,7 @@
 
 #include <array>
 
-#include "widgets/Handles.h"
+#include "base/Handles.h"
 
 enum class GlyphId {
     Open, Save, Print, Email, Previous, Next, ZoomOut, ZoomIn, RotateCCW, RotateCW, Tools, FullScreen,

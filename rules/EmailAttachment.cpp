@@ -1,4 +1,4 @@
-#include "app/EmailAttachment.h"
+#include "rules/EmailAttachment.h"
 
 #include "imaging/ImageFormats.h"
 

@@ -1,9 +1,9 @@
-#include "app/ReadAhead.h"
+#include "rules/ReadAhead.h"
 
 #include <condition_variable>
 #include <mutex>
 
-#include "system/Cancellation.h"
+#include "base/Cancellation.h"
 
 struct ReadAhead::Shared {
     explicit Shared(Hooks h) : hooks(std::move(h)) {}

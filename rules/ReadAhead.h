@@ -8,7 +8,7 @@
 //   the work: the level the picture is decoded at for its zoom. A request for
 //   work already done or under way is kept; any other lets the old one go.
 // - Work let go stops at its next check point (its CancelFlag is set, see
-//   system/Cancellation.h), and what it leaves is never handed over.
+//   base/Cancellation.h), and what it leaves is never handed over.
 // - Only success is kept: work that fails, or leaves nothing, prepares
 //   nothing, and the load that reaches the file reads it itself and reports
 //   what it meets then.
@@ -29,10 +29,10 @@
 #include <string>
 #include <thread>
 
-#include "app/ZoomRules.h"
 #include "imaging/DisplaySource.h"
 #include "imaging/DisplayTiles.h"
 #include "imaging/ImageFormats.h"
+#include "rules/ZoomRules.h"
 
 // What tells that a file is still the one that was read: its size and time of
 // last writing, and a check of its content where those cannot tell (a file

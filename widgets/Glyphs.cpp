@@ -1,4 +1,4 @@
-#include "app/Glyphs.h"
+#include "widgets/Glyphs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <numbers>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

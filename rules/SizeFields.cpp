@@ -1,8 +1,8 @@
-#include "dialogs/SizeFields.h"
+#include "rules/SizeFields.h"
 
 #include <limits>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 
 uint32_t SizeFieldNumber(std::wstring_view text)
 {

@@ -1,10 +1,10 @@
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 
 #include <cmath>
 #include <limits>
 #include <string>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

@@ -1,6 +1,4 @@
-#include "system/Failure.h"
-
-Failure::Failure(std::wstring message) : message_(std::move(message)), utf8_(Narrow(message_)) {}
+#include "base/Text.h"
 
 std::wstring Widen(std::string_view text)
 {

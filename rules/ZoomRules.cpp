@@ -1,8 +1,8 @@
-#include "app/ZoomRules.h"
+#include "rules/ZoomRules.h"
 
 #include <limits>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "system/Cancellation.h"
+#include "base/Cancellation.h"
 
 namespace {
 thread_local const CancelFlag* current = nullptr;

@@ -1,4 +1,4 @@
-#include "imaging/PrintLayout.h"
+#include "rules/PrintLayout.h"
 
 PrintedSize PrintedImageSize(int imageWidth, int imageHeight, int pageWidth, int pageHeight)
 {

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/Text.h"
+
 class Failure : public std::exception {
 public:
     explicit Failure(std::wstring message);
@@ -22,16 +24,13 @@ public:
     using Failure::Failure;
 };
 
+// The text a caught failure is reported with (call from inside a catch
+// block): a failure's message, "Out of memory", a standard exception's own
+// text; a silent abort is thrown on.
+std::wstring CaughtFailureText();
+
 // A failure that ends a command without any report to the user.
 class SilentAbort : public Failure {
 public:
     SilentAbort() : Failure(L"Operation aborted") {}
 };
-
-// Text helpers shared by the messages.
-std::wstring Widen(std::string_view text);     // UTF-8 to wide
-std::string Narrow(std::wstring_view text);    // wide to UTF-8
-// ASCII letters A to Z lower-cased, every other character kept.
-std::wstring LowerAscii(std::wstring_view text);
-// Replaces each "%s" of pattern, in order, by the given arguments.
-std::wstring FormatMessageText(std::wstring_view pattern, std::initializer_list<std::wstring_view> args);

@@ -1,0 +1,69 @@
+#include "imaging/JpegGraphic.h"
+
+#include "imaging/GdiDrawing.h"
+#include "imaging/JpegCodec.h"
+
+bool TJpegImage::Empty() const
+{
+    return !file_ && (!assigned_ || assigned_->Pixels().Empty());
+}
+
+int TJpegImage::Width() const
+{
+    return file_ ? file_->Width() : assigned_ ? assigned_->Width() : 0;
+}
+
+int TJpegImage::Height() const
+{
+    return file_ ? file_->Height() : assigned_ ? assigned_->Height() : 0;
+}
+
+void TJpegImage::Draw(HDC dc, const RECT& rect) const
+{
+    if (!Empty())
+        DrawRaster(dc, rect, Pixels());
+}
+
+void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+    auto source = std::make_shared<const JpegSource>(file);
+    JpegMetadata metadata = ReadJpegMetadata(*file);
+    file_ = std::move(source);
+    assigned_.reset();
+    SetMetadata(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)));
+}
+
+std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
+{
+    if (file_)
+        return file_->File();
+    return EncodeJpeg(assigned_ ? assigned_->Pixels() : Raster(), Metadata() ? *Metadata() : JpegMetadata());
+}
+
+void TJpegImage::Assign(const TGraphic& source)
+{
+    if (source.Kind() == GraphicKind::Jpeg) {
+        *this = static_cast<const TJpegImage&>(source);
+        return;
+    }
+    if (source.Kind() != GraphicKind::Raster)
+        CannotAssign(source);
+    file_.reset();
+    assigned_ = std::make_shared<const RasterSource>(source.Pixels());
+    SetMetadata(source.Metadata());
+}
+
+Raster TJpegImage::Pixels() const
+{
+    if (file_)
+        return file_->Full();
+    return assigned_ ? assigned_->Pixels() : Raster();
+}
+
+std::shared_ptr<const DisplaySource> TJpegImage::Display() const
+{
+    if (file_)
+        return file_;
+    return assigned_;
+}
