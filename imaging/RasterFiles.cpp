@@ -73,6 +73,19 @@ Raster Oriented(const Raster& pixels, int orientation)
     return out;
 }
 
+// An animation's first frame, its metadata and frame count, and its file
+// when there are frames to play.
+void TakeFirstFrame(AnimationDecoder& decoder, SharedBytes bytes, RasterFile& file)
+{
+    file.frameCount = decoder.FrameCount();
+    file.metadata = decoder.Metadata();
+    const AnimationFrame& first = decoder.Next();
+    file.pixels = first.pixels;
+    file.firstDelayMs = first.delayMs;
+    if (file.frameCount > 1)
+        file.animation = std::move(bytes);
+}
+
 SystemDecoder& TheSystemDecoder()
 {
     static SystemDecoder decoder;
@@ -157,13 +170,7 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
     case RasterFileType::Gif: {
         auto shared = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
         auto gif = OpenGif(shared);
-        file.frameCount = gif->FrameCount();
-        file.metadata = gif->Metadata();
-        const AnimationFrame& first = gif->Next();
-        file.pixels = first.pixels;
-        file.firstDelayMs = first.delayMs;
-        if (file.frameCount > 1)
-            file.animation = std::move(shared);
+        TakeFirstFrame(*gif, std::move(shared), file);
         break;
     }
     case RasterFileType::Webp: {
@@ -178,12 +185,7 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         }
         auto shared = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
         auto webp = OpenWebpAnimation(shared);
-        file.metadata = webp->Metadata();
-        const AnimationFrame& first = webp->Next();
-        file.pixels = first.pixels;
-        file.firstDelayMs = first.delayMs;
-        if (info.frameCount > 1)
-            file.animation = std::move(shared);
+        TakeFirstFrame(*webp, std::move(shared), file);
         break;
     }
     case RasterFileType::Tiff: {
