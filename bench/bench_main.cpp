@@ -119,5 +119,9 @@ int main(int argc, char** argv)
     const double turn = TimeOf("QuarterTurn24Mp/1"), copy = TimeOf("PlainCopy24Mp");
     if (turn > 0 && copy > 0)
         std::printf("Quarter turn of 24 MP: turn/copy = %.2f (%.1f / %.1f ms)\n", turn / copy, turn, copy);
+    // bench/orientation_bench.cpp.
+    ratio("JPEG quarter turn saved, blocks rearranged / compressed anew", "TurnSaveLossless", "TurnSaveEncode");
+    ratio("Orientation 6 JPEG load to display at fit / stored upright", "SidewaysLoadToFit", "UprightLoadToFit");
+    ratio("Orientation 6 JPEG whole decode / stored upright", "SidewaysWholeDecode", "UprightWholeDecode");
     return 0;
 }

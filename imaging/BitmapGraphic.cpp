@@ -41,4 +41,5 @@ void TBitmapGraphic::Assign(const TGraphic& source)
         CannotAssign(source);
     }
     SetMetadata(source.Metadata());
+    SetTurned(source.Turned());
 }

@@ -7,6 +7,7 @@
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
 #include "imaging/RasterFiles.h"
+#include "imaging/Transform.h"
 
 namespace {
 
@@ -92,17 +93,24 @@ Raster RasterSource::MakeLevel(int level) const
 
 // ---------------------------------------------------------------- JpegSource
 
-JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file) : file_(std::move(file))
+JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file)
+    : JpegSource(file, UprightOrientation(ReadJpegMetadata(*file)))
+{
+}
+
+JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, Orientation upright)
+    : file_(std::move(file)), upright_(upright)
 {
     const JpegHeader header = ReadJpegHeader(*file_);
-    width_ = header.width;
-    height_ = header.height;
+    const bool swap = SwapsSides(upright_);
+    width_ = swap ? header.height : header.width;
+    height_ = swap ? header.width : header.height;
 }
 
 Raster JpegSource::Full() const
 {
     if (!full_)
-        full_ = std::make_shared<const Raster>(DecodeJpeg(*file_));
+        full_ = std::make_shared<const Raster>(DecodeJpeg(*file_, upright_));
     return *full_;
 }
 
@@ -116,7 +124,7 @@ Raster JpegSource::MakeLevel(int level) const
     if (full_)
         return ::MakeLevel(*full_, level);
     const int scaled = std::min(level, kDeepestScaledDecode);
-    return ::MakeLevel(DecodeJpegReduced(*file_, scaled), level - scaled);
+    return TransformRaster(::MakeLevel(DecodeJpegReduced(*file_, scaled), level - scaled), upright_);
 }
 
 // ---------------------------------------------------------------- PngSource
@@ -214,8 +222,8 @@ PreparedPicture PreparePicture(GraphicKind kind, std::vector<uint8_t> bytes, con
     switch (kind) {
     case GraphicKind::Jpeg: {
         auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
-        auto source = std::make_shared<JpegSource>(file);
         JpegMetadata metadata = ReadJpegMetadata(*file);
+        auto source = std::make_shared<JpegSource>(file, UprightOrientation(metadata));
         if (!metadata.Empty())
             prepared.metadata = std::make_shared<const JpegMetadata>(std::move(metadata));
         source->Prepare(levelFor(source->Width(), source->Height()));

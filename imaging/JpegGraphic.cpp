@@ -1,5 +1,6 @@
 #include "imaging/JpegGraphic.h"
 
+#include "base/Failure.h"
 #include "imaging/GdiDrawing.h"
 #include "imaging/JpegCodec.h"
 
@@ -38,6 +39,15 @@ std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
 {
     if (file_)
         return file_->File();
+    if (const auto turned = Turned()) {
+        // Data the library cannot rearrange (or the memory to do it) leave
+        // the pixels to be compressed anew.
+        try {
+            if (auto lossless = TransformJpeg(*turned->file, turned->transform))
+                return std::move(*lossless);
+        } catch (const Failure&) {
+        }
+    }
     return EncodeJpeg(assigned_ ? assigned_->Pixels() : Raster(), Metadata() ? *Metadata() : JpegMetadata());
 }
 
@@ -52,6 +62,7 @@ void TJpegImage::Assign(const TGraphic& source)
     file_.reset();
     assigned_ = std::make_shared<const RasterSource>(source.Pixels());
     SetMetadata(source.Metadata());
+    SetTurned(source.Turned());
 }
 
 Raster TJpegImage::Pixels() const
@@ -66,4 +77,11 @@ std::shared_ptr<const DisplaySource> TJpegImage::Display() const
     if (file_)
         return file_;
     return assigned_;
+}
+
+std::optional<TGraphic::TurnedJpeg> TJpegImage::Turned() const
+{
+    if (file_)
+        return TurnedJpeg{file_->SharedFile(), file_->Upright()};
+    return TGraphic::Turned();
 }

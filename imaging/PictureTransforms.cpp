@@ -40,7 +40,12 @@ std::unique_ptr<TBitmapGraphic> WithMetadata(Raster raster, const TGraphic& sour
 
 std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, TransformMode mode)
 {
-    return WithMetadata(TransformRaster(NaturalPixelsOnWhite(graphic), mode), graphic, true);
+    auto result = WithMetadata(TransformRaster(NaturalPixelsOnWhite(graphic), mode), graphic, true);
+    if (auto turned = graphic.Turned()) {
+        turned->transform = Then(turned->transform, OrientationOf(mode));
+        result->SetTurned(std::move(turned));
+    }
+    return result;
 }
 
 std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width, int height)

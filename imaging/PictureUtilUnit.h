@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "imaging/DisplaySource.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/JpegMetadata.h"
+#include "imaging/Orientation.h"
 #include "imaging/Raster.h"
 
 class TGraphic {
@@ -52,11 +54,25 @@ public:
     const std::shared_ptr<const JpegMetadata>& Metadata() const { return metadata_; }
     void SetMetadata(std::shared_ptr<const JpegMetadata> metadata) { metadata_ = std::move(metadata); }
 
+    // Set while the pixels are a JPEG file's, only turned and flipped since
+    // it was read: the file and what lays its stored pixels out as these. A
+    // JPEG image saved from such pixels rearranges the file's compressed
+    // blocks instead of compressing them again, where the sides allow it.
+    // It travels with the pixels through turns and conversions to and from
+    // a raster; any other edit makes pixels without it.
+    struct TurnedJpeg {
+        std::shared_ptr<const std::vector<uint8_t>> file;
+        Orientation transform = Orientation::Identity;
+    };
+    virtual std::optional<TurnedJpeg> Turned() const { return turned_; }
+    void SetTurned(std::optional<TurnedJpeg> turned) { turned_ = std::move(turned); }
+
 protected:
     [[noreturn]] void CannotAssign(const TGraphic& source) const;
 
 private:
     std::shared_ptr<const JpegMetadata> metadata_;
+    std::optional<TurnedJpeg> turned_;
 };
 
 // A picture owns at most one graphic.

@@ -240,20 +240,22 @@ TEST_F(Files, SavingARotatedPhotoKeepsItsMetadata)
 {
     using namespace jpeg_material;
     const JpegSegment exif{0xE1, ExifPayload({})}, icc{0xE2, IccChunk(1, 1, "RGB ")};
+    // Stored 64 × 48 with orientation 6: shown upright, then turned a
+    // quarter more, which is a half turn of what is stored.
     auto form = Open({{L"camera.jpg", WithSegments(EncodeJpeg(Marked(64, 48)), {exif, icc}, false)}}, L"camera.jpg");
+    EXPECT_EQ(Status(*form), L"camera.jpg (48x64)");
+    EXPECT_FALSE(form->TestState().Modified);
     Press('R', ssCtrl);
     ClickButton(form->SBtnSave);
     EXPECT_FALSE(form->TestState().Modified);
     EXPECT_TRUE(form->TestState().ChangesDismissed);
-    EXPECT_EQ(Status(*form), L"camera.jpg (48x64)");
+    EXPECT_EQ(Status(*form), L"camera.jpg (64x48)");
     const std::vector<uint8_t> saved = ReadBytes(folder / L"camera.jpg");
     ExifFields fitted;
     fitted.orientation = 1;
     fitted.thumbnail = false;
-    fitted.pixelX = 48;
-    fitted.pixelY = 64;
     EXPECT_EQ(ReadJpegMetadata(saved).segments, (std::vector<JpegSegment>{{0xE1, ExifPayload(fitted)}, icc}));
-    EXPECT_EQ(RedCorner(DecodeJpeg(saved)), "TR");
+    EXPECT_EQ(RedCorner(DecodeJpeg(saved)), "BR");
 }
 
 TEST_F(Files, RenameKeepsTheExtensionAndAsksAgainAfterAnError)

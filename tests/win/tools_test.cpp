@@ -2,6 +2,7 @@
 // characters posted to the size fields (through the event loop and the
 // fields' filters), unit lists changed as the user changes them (the
 // selection and its CBN_SELCHANGE), clicks on its buttons and keys.
+#include "tests/host/jpeg_metadata_material.h"
 #include "tests/win/EditingTestSupport.h"
 
 using namespace editing_test;
@@ -112,6 +113,22 @@ TEST_F(Tools, PercentagesResizeWithHalvesToTheEvenNeighbour)
         EXPECT_EQ(t.EditHeight.Text(), L"3");
         EXPECT_FALSE(t.SBtnResize.Enabled());
     }
+}
+
+TEST_F(Tools, ASidewaysPhotoIsSizedAsItIsShown)
+{
+    // Stored 64 × 48 with orientation 6: the fields, their proportions and
+    // the resize all take the upright 48 × 64.
+    using namespace jpeg_material;
+    const JpegSegment exif{0xE1, ExifPayload({})};
+    auto form = OpenTools({{L"camera.jpg", WithSegments(EncodeJpeg(Marked(64, 48)), {exif}, false)}}, L"camera.jpg");
+    TToolBox& t = *form->ToolBox;
+    EXPECT_EQ(t.EditWidth.Text() + L"x" + t.EditHeight.Text(), L"48x64");
+    Type(t.EditWidth, L"24");
+    EXPECT_EQ(t.EditHeight.Text(), L"32");
+    ClickButton(t.SBtnResize);
+    EXPECT_EQ(Status(*form), L"camera.jpg (24x32) (Modified)");
+    EXPECT_TRUE(NothingShown(errors));
 }
 
 TEST_F(Tools, ButtonsActOnTheCurrentImageAndTheWindowNeverBlocks)
