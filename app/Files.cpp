@@ -49,8 +49,9 @@ const std::vector<std::wstring>& SmallImageWording()
 // Every format the program writes; icons are not among them.
 std::vector<TPictureDialog::FileType> SaveFileTypes()
 {
-    return {
-        {L"All (*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf)", L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf"},
+    const std::wstring all = L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf;" + NewerFormatPatterns(true);
+    std::vector<TPictureDialog::FileType> types = {
+        {L"All (" + all + L")", all},
         {L"Portable Network Graphics (*.png)", L"*.png"},
         {L"JPEG Image File (*.jpg)", L"*.jpg"},
         {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
@@ -58,6 +59,9 @@ std::vector<TPictureDialog::FileType> SaveFileTypes()
         {L"Enhanced Metafiles (*.emf)", L"*.emf"},
         {L"Metafiles (*.wmf)", L"*.wmf"},
     };
+    for (const FileFormat* format : NewerFileFormats(true))
+        types.push_back({format->description + L" (*." + format->extension + L")", L"*." + format->extension});
+    return types;
 }
 
 // Writes the graphic (the old file stays as it was unless the new one was

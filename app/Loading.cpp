@@ -9,6 +9,7 @@
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/ToolsFormUnit.h"
 #include "imaging/PictureFiles.h"
+#include "imaging/RasterFiles.h"
 #include "rules/ZoomRules.h"
 #include "widgets/Application.h"
 
@@ -248,6 +249,11 @@ void TMainForm::RefreshImageInfo()
     if (!state_.FileList.empty() && CurrentIndexValid()) {
         std::wstring info = state_.CurrentFileName + L" (" + std::to_wstring(state_.CurrentPicture.Width()) + L"x" +
                             std::to_wstring(state_.CurrentPicture.Height()) + L")";
+        if (const TGraphic* graphic = state_.CurrentPicture.Graphic()) {
+            auto file = std::dynamic_pointer_cast<const RasterFileSource>(graphic->Display());
+            if (file && file->File().pageCount > 1)
+                info += L" (page 1 of " + std::to_wstring(file->File().pageCount) + L")";
+        }
         if (state_.Modified)
             info += L" (Modified)";
         StatusBar1.SetPanelText(1, info);

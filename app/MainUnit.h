@@ -313,6 +313,9 @@ private:
     bool KeepUnsavedChanges();
     // The current picture's graphic replaced by a copy of graphic, on screen too.
     void ReplaceCurrentGraphic(const TGraphic& graphic);
+    // What turning and resizing work on: the picture, or the frame an
+    // animation shows.
+    const TGraphic& EditedGraphic() const;
 
     void BuildMenu();
     void SetUpButtons();

@@ -11,8 +11,9 @@ bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
 // The file-type list of the open-picture dialog; the first entry is chosen.
 std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
 {
-    return {
-        {L"All (*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"},
+    const std::wstring all = L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;" + NewerFormatPatterns(false);
+    std::vector<TOpenPictureDialog::FileType> types = {
+        {L"All (" + all + L")", all},
         {L"Portable Network Graphics (*.png)", L"*.png"},
         {L"JPEG Image File (*.jpg)", L"*.jpg"},
         {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
@@ -21,6 +22,9 @@ std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
         {L"Enhanced Metafiles (*.emf)", L"*.emf"},
         {L"Metafiles (*.wmf)", L"*.wmf"},
     };
+    for (const FileFormat* format : NewerFileFormats(false))
+        types.push_back({format->description + L" (*." + format->extension + L")", L"*." + format->extension});
+    return types;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 list(APPEND WIN_SOURCES
   app/MainUnit.cpp
   app/ImageView.cpp
+  app/AnimationPlayer.cpp
   app/Loading.cpp
   app/DecodeAhead.cpp
   app/Navigation.cpp

@@ -2,6 +2,7 @@
 
 #include "imaging/BmpCodec.h"
 #include "imaging/GdiDrawing.h"
+#include "imaging/RasterFiles.h"
 
 void TBitmapGraphic::Draw(HDC dc, const RECT& rect) const
 {
@@ -16,7 +17,7 @@ const Raster& TBitmapGraphic::GetRaster() const
 
 void TBitmapGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    SetRaster(DecodeBmp(bytes));
+    source_ = std::make_shared<const RasterFileSource>(DecodeRasterFile(std::move(bytes)));
 }
 
 std::vector<uint8_t> TBitmapGraphic::SaveToBytes(const std::wstring&) const

@@ -6,6 +6,7 @@
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
+#include "imaging/RasterFiles.h"
 #include "imaging/Transform.h"
 
 namespace {
@@ -237,7 +238,7 @@ PreparedPicture PreparePicture(GraphicKind kind, std::vector<uint8_t> bytes, con
         break;
     }
     case GraphicKind::Raster: {
-        auto source = std::make_shared<RasterSource>(DecodeBmp(bytes));
+        auto source = std::make_shared<RasterFileSource>(DecodeRasterFile(std::move(bytes)));
         source->Prepare(levelFor(source->Width(), source->Height()));
         prepared.source = std::move(source);
         break;

@@ -9,6 +9,7 @@
 #include "imaging/JpegGraphic.h"
 #include "imaging/MetafileGraphic.h"
 #include "imaging/PngGraphic.h"
+#include "imaging/RasterFileGraphic.h"
 
 namespace {
 
@@ -133,6 +134,10 @@ void ConvertPicture(TPicture& picture, GraphicKind target)
 void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName)
 {
     const std::wstring extension = LowerAscii(ExtractExtension(fileName));
+    if (const FileFormat* format = FileFormatOf(fileName); format && format->type != RasterFileType::Bitmap) {
+        SaveAsRasterFile(graphic, format->type, fileName);
+        return;
+    }
     GraphicKind target = GraphicKind::Raster;
     if (extension == L".jpeg" || extension == L".jpg")
         target = GraphicKind::Jpeg;

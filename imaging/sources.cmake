@@ -13,6 +13,14 @@ list(APPEND CORE_SOURCES
   imaging/DisplayTiles.cpp
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
+  imaging/Animation.cpp
+  imaging/GifCodec.cpp
+  imaging/WebpCodec.cpp
+  imaging/TiffCodec.cpp
+  imaging/AvifContainer.cpp
+  imaging/AvifCodec.cpp
+  imaging/YuvToRgb.cpp
+  imaging/RasterFiles.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/BitmapGraphic.cpp
@@ -25,6 +33,7 @@ list(APPEND WIN_SOURCES
   imaging/PictureTransforms.cpp
   imaging/PictureUtilUnit.cpp
   imaging/PngGraphic.cpp
+  imaging/RasterFileGraphic.cpp
 )
 
 # The pixel loops (resampling, conversions, turns, codecs' row work) are
@@ -36,6 +45,9 @@ set(PIXEL_LOOP_SOURCES
   imaging/Resample.cpp
   imaging/Levels.cpp
   imaging/Transform.cpp
+  imaging/GifCodec.cpp
+  imaging/TiffCodec.cpp
+  imaging/YuvToRgb.cpp
 )
 set_source_files_properties(${PIXEL_LOOP_SOURCES} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
   PROPERTIES COMPILE_OPTIONS -O3)

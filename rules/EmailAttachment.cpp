@@ -12,7 +12,10 @@ std::wstring EmailAttachmentName(std::wstring_view fileName)
 {
     const std::wstring extension = ExtractExtension(fileName);
     const std::wstring lower = LowerAscii(extension);
-    if (lower != L".bmp" && lower != L".ico")
+    // Bitmaps, icons and the kinds this program cannot write go as JPEG.
+    const FileFormat* format = lower.empty() ? nullptr : FindFileFormat(std::wstring_view(lower).substr(1));
+    const bool unwritable = format && format->type != RasterFileType::Bitmap && !format->writable;
+    if (lower != L".bmp" && lower != L".ico" && !unwritable)
         return std::wstring(fileName);
     return std::wstring(fileName.substr(0, fileName.size() - extension.size())) + L".jpg";
 }

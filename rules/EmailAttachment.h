@@ -18,5 +18,6 @@ struct PixelSize {
 PixelSize EmailImageSize(int width, int height, EmailSize size);
 
 // The file name of the attachment: the image's own name, except that a
-// bitmap (".bmp") or icon (".ico"), in any letter case, is sent as ".jpg".
+// bitmap (".bmp"), an icon (".ico") or a kind that cannot be written (".gif",
+// ".avif", ...), in any letter case, is sent as ".jpg".
 std::wstring EmailAttachmentName(std::wstring_view fileName);

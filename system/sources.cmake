@@ -3,4 +3,5 @@ list(APPEND CORE_SOURCES
 )
 list(APPEND WIN_SOURCES
   system/RegistryUnit.cpp
+  system/OpenWith.cpp
 )

@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "imaging/JpegCodec.h"
+#include "tests/FormatSamples.h"
 #include "tests/win/MailTestSupport.h"
 #include "tests/win/ViewerTestSupport.h"
 
@@ -105,6 +106,8 @@ protected:
         const std::wstring path = folder / name;
         if (name.ends_with(L".ico"))
             WriteBytes(path, ReadBytes(PIXAVO_TEST_DATA L"/sample.ico"));   // 16 x 16 and 32 x 32
+        else if (name.ends_with(L".GIF"))
+            WriteBytes(path, format_samples::TwoFrameGif());   // 8 x 6
         else if (name.ends_with(L".jpeg"))
             WriteBytes(path, EncodeJpeg(raster));
         else
@@ -185,6 +188,8 @@ TEST_F(Email, EachSizeAndKindReachesTheMailClientThroughTheRealLibrary)
         {L"Beach.BMP", 64, 48, Step::Large, L"Beach.jpg", GraphicKind::Jpeg, 64, 48},
         {L"App.ico", 0, 0, Step::Medium, L"App.jpg", GraphicKind::Jpeg, 16, 16},
         {L"Chart.png", 401, 203, Step::Medium, L"Chart.png", GraphicKind::Png, 200, 101},
+        {L"Clip.GIF", 8, 6, Step::Medium, L"Clip.jpg", GraphicKind::Jpeg, 4, 3},
+        {L"Clip.webp", 64, 48, Step::Medium, L"Clip.webp", GraphicKind::Raster, 32, 24},
         {L"Plan.emf", 120, 80, Step::Small, L"Plan.emf", GraphicKind::Metafile, 0, 0},
         {L"Plan.wmf", 120, 80, Step::Large, L"Plan.wmf", GraphicKind::Metafile, 0, 0},
         {L"\u6D77\u306E\u5199\u771F.bmp", 100, 60, Step::Medium, L"\u6D77\u306E\u5199\u771F.jpg", GraphicKind::Jpeg,

@@ -54,7 +54,7 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
         {"no extension typed, Bitmaps chosen", L"new", L"new.jpg", false, L"new.jpg", 3, "JPEG"},
         {"an existing name of the list", L"b.jpg", L"b.jpg", true, L"b.jpg", 2, "JPEG"},
         {"another folder", L"sub\\c.png", L"sub\\c.png", false, L"a.JPG", 2, "PNG"},
-        {"a name the list cannot hold", L"odd.gif", L"odd.gif", false, L"a.JPG", 2, "BMP"},
+        {"a name the list cannot hold", L"odd.xyz", L"odd.xyz", false, L"a.JPG", 2, "BMP"},
         {"cancelled", L"", L"", false, L"a.JPG", 2, ""},
     };
     CreateDirectoryW((folder / L"sub").c_str(), nullptr);
@@ -113,7 +113,7 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
             EXPECT_EQ(Status(*form), form->TestState().CurrentFileName + L" (30x40)");
         }
         DeleteFileW((folder / L"new.jpg").c_str());
-        DeleteFileW((folder / L"odd.gif").c_str());
+        DeleteFileW((folder / L"odd.xyz").c_str());
     }
     EXPECT_TRUE(NothingShown(failures));
 }
