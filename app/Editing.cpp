@@ -25,6 +25,14 @@ void TMainForm::TransformCurrentImage(TransformMode mode)
     BusyScope busy(*this, true);
     // Made in full before anything changes: a failure leaves all as it was.
     const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(EditedGraphic(), mode);
+    // A JPEG file only turned is rearranged for its save from now on, so
+    // that the save need not wait for it.
+    if (auto record = turned->Turned()) {
+        record->prepared = LosslessSave.Prepare(record->file, record->transform);
+        turned->SetTurned(std::move(record));
+    } else {
+        LosslessSave.Drop();
+    }
     ReplaceCurrentGraphic(*turned);
     state_.Modified = true;
     UpdateSlideShowCommands();   // the save commands, unless a running show locks them
@@ -39,6 +47,7 @@ void TMainForm::ResizeCurrentImage(int width, int height)
         return;
     BusyScope busy(*this, true);
     const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(EditedGraphic(), width, height);
+    LosslessSave.Drop();   // the new pixels are compressed anew
     ReplaceCurrentGraphic(*resized);
     state_.Resized = true;
     state_.Modified = true;

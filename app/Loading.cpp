@@ -67,6 +67,7 @@ void TMainForm::LoadCurrentImage()
                 if (!Image1.Frozen())
                     Image1.Freeze();
                 state_.CurrentPicture = TPicture();
+                LosslessSave.Drop();
                 if (!FileExists(path))
                     throw Failure(L"File \"" + path + L"\" Does Not Exist");
                 // The picture is decoded as far as showing it at its size needs
@@ -161,6 +162,7 @@ ShownSizeRule TMainForm::ShownSizeRuleNow() const
 void TMainForm::ShowNoImagesState()
 {
     DecodeAhead.Drop();
+    LosslessSave.Drop();
     // What was seen of the last picture goes too.
     Image1.SetPicture(state_.CurrentPicture);
     state_.Modified = false;

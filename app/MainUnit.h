@@ -14,6 +14,8 @@
 #include "app/OpenPictureDialog.h"
 #include "app/PrintDialog.h"
 #include "dialogs/ImageCommands.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/LosslessAhead.h"
 #include "imaging/PictureUtilUnit.h"
 #include "rules/EmailAttachment.h"
 #include "widgets/Controls.h"
@@ -149,6 +151,8 @@ public:
     TTimer SlideShowTimer;
     // The file the next step will most likely show, read ahead.
     TDecodeAhead DecodeAhead;
+    // The turned JPEG file of the current picture rearranged for its save.
+    LosslessAhead LosslessSave{TransformJpeg};
     TOpenPictureDialog DlgOpenPicture;
     TPrintDialog DlgPrint;
     TSavePictureDialog DlgSavePicture;

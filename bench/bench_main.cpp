@@ -121,6 +121,10 @@ int main(int argc, char** argv)
         std::printf("Quarter turn of 24 MP: turn/copy = %.2f (%.1f / %.1f ms)\n", turn / copy, turn, copy);
     // bench/orientation_bench.cpp.
     ratio("JPEG quarter turn saved, blocks rearranged / compressed anew", "TurnSaveLossless", "TurnSaveEncode");
+    ratio("Save's wait after a turn, rearranged ahead and finished / compressed anew", "TurnSaveWaitPrepared",
+          "TurnSaveEncode");
+    ratio("Save's wait at once after a turn, rearranged ahead / compressed anew", "TurnSaveWaitAtOnce",
+          "TurnSaveEncode");
     ratio("Orientation 6 JPEG load to display at fit / stored upright", "SidewaysLoadToFit", "UprightLoadToFit");
     ratio("Orientation 6 JPEG whole decode / stored upright", "SidewaysWholeDecode", "UprightWholeDecode");
     return 0;

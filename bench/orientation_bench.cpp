@@ -2,13 +2,16 @@
 // rearranged (the lossless save) against compressing the turned pixels
 // anew; and one taken with its camera on its side (Exif orientation 6)
 // loaded to the picture on screen at fit and decoded whole (what zooming to
-// 90 % and more needs), against the same file stored upright. main() in
-// bench_main.cpp prints the ratios.
+// 90 % and more needs), against the same file stored upright. Also what the
+// user waits for at the save when the turn began rearranging the blocks on a
+// worker (LosslessAhead): long after the turn, and at once after it (wall
+// time). main() in bench_main.cpp prints the ratios.
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchInputs.h"
 #include "imaging/DisplayTiles.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/LosslessAhead.h"
 #include "imaging/Transform.h"
 
 namespace {
@@ -31,6 +34,30 @@ void TurnSaveLossless(benchmark::State& state)
 {
     for (auto _ : state) {
         auto out = TransformJpeg(GetInputs().jpeg, Orientation::RotateClockwise);
+        benchmark::DoNotOptimize(out->data());
+    }
+}
+
+// The save's wait for blocks rearranged ahead: the preparation had finished.
+void TurnSaveWaitPrepared(benchmark::State& state)
+{
+    LosslessAhead ahead(TransformJpeg);
+    const auto file = std::make_shared<const std::vector<uint8_t>>(GetInputs().jpeg);
+    const auto prepared = ahead.Prepare(file, Orientation::RotateClockwise);
+    benchmark::DoNotOptimize(prepared->Take(*file, Orientation::RotateClockwise));   // finished now
+    for (auto _ : state) {
+        auto out = prepared->Take(*file, Orientation::RotateClockwise);
+        benchmark::DoNotOptimize(out->data());
+    }
+}
+
+// The turn's preparation begun and the save made at once: it waits for it.
+void TurnSaveWaitAtOnce(benchmark::State& state)
+{
+    LosslessAhead ahead(TransformJpeg);
+    const auto file = std::make_shared<const std::vector<uint8_t>>(GetInputs().jpeg);
+    for (auto _ : state) {
+        auto out = ahead.Prepare(file, Orientation::RotateClockwise)->Take(*file, Orientation::RotateClockwise);
         benchmark::DoNotOptimize(out->data());
     }
 }
@@ -77,6 +104,8 @@ void SidewaysWholeDecode(benchmark::State& state)
 
 BENCHMARK(TurnSaveLossless)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(TurnSaveEncode)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(TurnSaveWaitPrepared)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(TurnSaveWaitAtOnce)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK(UprightLoadToFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(SidewaysLoadToFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(UprightWholeDecode)->Unit(benchmark::kMillisecond)->MinTime(2.0);

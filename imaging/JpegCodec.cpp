@@ -433,6 +433,7 @@ int TransformStage(Transcoder* t)
     dst->err = src->err;
     jpeg_create_compress(dst);
     e->created = true;
+    dst->progress = src->progress;   // unwanted work stops while writing too
     InstallDestination(e);
     jpeg_copy_critical_parameters(src, dst);
     jvirt_barray_ptr* transformed = jtransform_adjust_parameters(src, dst, coefficients, &t->info);

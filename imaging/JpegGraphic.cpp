@@ -40,6 +40,11 @@ std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
     if (file_)
         return file_->File();
     if (const auto turned = Turned()) {
+        // The blocks rearranged ahead, when the turn began that for exactly
+        // this record; else rearranged here.
+        if (turned->prepared)
+            if (auto ready = turned->prepared->Take(*turned->file, turned->transform))
+                return std::move(*ready);
         // Data the library cannot rearrange (or the memory to do it) leave
         // the pixels to be compressed anew.
         try {

@@ -43,6 +43,7 @@ std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, Transf
     auto result = WithMetadata(TransformRaster(NaturalPixelsOnWhite(graphic), mode), graphic, true);
     if (auto turned = graphic.Turned()) {
         turned->transform = Then(turned->transform, OrientationOf(mode));
+        turned->prepared.reset();   // made for the layout before
         result->SetTurned(std::move(turned));
     }
     return result;

@@ -13,6 +13,7 @@
 #include "imaging/DisplaySource.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/JpegMetadata.h"
+#include "imaging/LosslessAhead.h"
 #include "imaging/Orientation.h"
 #include "imaging/Raster.h"
 
@@ -59,10 +60,12 @@ public:
     // JPEG image saved from such pixels rearranges the file's compressed
     // blocks instead of compressing them again, where the sides allow it.
     // It travels with the pixels through turns and conversions to and from
-    // a raster; any other edit makes pixels without it.
+    // a raster; any other edit makes pixels without it. The rearranged
+    // blocks may be under way already (LosslessAhead).
     struct TurnedJpeg {
         std::shared_ptr<const std::vector<uint8_t>> file;
         Orientation transform = Orientation::Identity;
+        std::shared_ptr<const LosslessAhead::Preparation> prepared;
     };
     virtual std::optional<TurnedJpeg> Turned() const { return turned_; }
     void SetTurned(std::optional<TurnedJpeg> turned) { turned_ = std::move(turned); }

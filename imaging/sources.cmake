@@ -3,6 +3,7 @@ list(APPEND CORE_SOURCES
   imaging/ImageFormats.cpp
   imaging/JpegCodec.cpp
   imaging/JpegMetadata.cpp
+  imaging/LosslessAhead.cpp
   imaging/PngCodec.cpp
   imaging/BmpCodec.cpp
   imaging/IconCodec.cpp

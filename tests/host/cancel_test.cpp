@@ -32,6 +32,7 @@ TEST(Cancellation, DecodersStopForCancelledWorkAndOnlyForIt)
     } decoders[] = {
         {"JPEG at full size", [&] { DecodeJpeg(jpeg); }},
         {"JPEG reduced", [&] { DecodeJpegReduced(jpeg, 2); }},
+        {"JPEG blocks rearranged", [&] { EXPECT_TRUE(TransformJpeg(jpeg, Orientation::FlipHorizontal)); }},
         {"PNG", [&] { DecodePng(png); }},
         {"PNG level", [&] { DecodePngLevel(png, 1); }},
     };
