@@ -6,13 +6,15 @@
 
 #include <algorithm>
 
+#include "base/Cancellation.h"
+#include "base/Failure.h"
+#include "base/Handles.h"
 #include "imaging/BmpCodec.h"
+#include "imaging/FileBytes.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
-#include "imaging/PictureUtilUnit.h"
-#include "system/Cancellation.h"
-#include "system/Failure.h"
-#include "widgets/Handles.h"
+#include "imaging/PngCodec.h"
+#include "imaging/RasterFiles.h"
 
 namespace {
 
@@ -35,11 +37,14 @@ uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const 
             break;
         }
         default: {
-            // A bitmap is held whole, at four bytes a pixel at most; its size
-            // comes from its headers (a compressed one holds far more than
-            // its file).
-            const BmpSize bitmap = ReadBmpSize(file);
-            return file.size() + uint64_t(bitmap.width) * uint64_t(bitmap.height) * 4;
+            // A bitmap (or a newer format's raster) is held whole, at four
+            // bytes a pixel at most; its size comes from its headers (a
+            // compressed one holds far more than its file). Pictures only
+            // the system decodes are left to the load.
+            const RasterFileDimensions size = RasterFileSize(file);
+            if (size.width == 0 || size.height == 0)
+                return UINT64_MAX;
+            return file.size() + uint64_t(size.width) * uint64_t(size.height) * 4;
         }
         }
     } catch (const Failure&) {

@@ -1,4 +1,4 @@
-// Reading ahead on Windows: the rules of app/ReadAhead.h with this
+// Reading ahead on Windows: the rules of rules/ReadAhead.h with this
 // platform's files and threads. The worker reads the file, decodes it as far
 // as showing it at its zoom needs and makes the tiles an opaque picture shows
 // first; it touches no window and no viewer state. A file is known by its
@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ReadAhead.h"
+#include "rules/ReadAhead.h"
 
 class TDecodeAhead : public ReadAhead {
 public:
@@ -33,5 +33,5 @@ private:
     std::shared_ptr<const MonitorColours> colours_;
 };
 
-// The file's identity as reading ahead compares it (app/ReadAhead.h).
+// The file's identity as reading ahead compares it (rules/ReadAhead.h).
 FileIdentity IdentifyFile(const std::wstring& path);

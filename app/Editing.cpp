@@ -1,22 +1,40 @@
 // Rotation, flipping and resizing of the current image, in memory only.
 #include "app/MainUnit.h"
+#include "dialogs/ToolsFormUnit.h"
+#include "imaging/PictureTransforms.h"
 
 void TMainForm::ReplaceCurrentGraphic(const TGraphic& graphic)
 {
     // Copies share the pixels: nothing is copied twice.
-    CurrentPicture.SetGraphic(&graphic);
-    Image1.SetPicture(CurrentPicture);
+    state_.CurrentPicture.SetGraphic(&graphic);
+    Image1.SetPicture(state_.CurrentPicture);
+}
+
+const TGraphic& TMainForm::EditedGraphic() const
+{
+    // An animation is edited as the frame it shows; the result is still.
+    if (const TGraphic* frame = Image1.FrameShown())
+        return *frame;
+    return *state_.CurrentPicture.Graphic();
 }
 
 void TMainForm::TransformCurrentImage(TransformMode mode)
 {
-    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+    if (!CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
     // Made in full before anything changes: a failure leaves all as it was.
-    const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(*CurrentPicture.Graphic(), mode);
+    const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(EditedGraphic(), mode);
+    // A JPEG file only turned is rearranged for its save from now on, so
+    // that the save need not wait for it.
+    if (auto record = turned->Turned()) {
+        record->prepared = LosslessSave.Prepare(record->file, record->transform);
+        turned->SetTurned(std::move(record));
+    } else {
+        LosslessSave.Drop();
+    }
     ReplaceCurrentGraphic(*turned);
-    Modified = true;
+    state_.Modified = true;
     UpdateSlideShowCommands();   // the save commands, unless a running show locks them
     StepZoom(0);
     if (ToolBox)
@@ -25,13 +43,14 @@ void TMainForm::TransformCurrentImage(TransformMode mode)
 
 void TMainForm::ResizeCurrentImage(int width, int height)
 {
-    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+    if (!CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
-    const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(*CurrentPicture.Graphic(), width, height);
+    const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(EditedGraphic(), width, height);
+    LosslessSave.Drop();   // the new pixels are compressed anew
     ReplaceCurrentGraphic(*resized);
-    Resized = true;
-    Modified = true;
+    state_.Resized = true;
+    state_.Modified = true;
     UpdateSlideShowCommands();   // the save commands, unless a running show locks them
     StepZoom(0);
 }
@@ -40,8 +59,12 @@ void TMainForm::ShowToolBox()
 {
     if (!CurrentIndexValid() || SlideShowTimer.Enabled() || !ToolBox)
         return;
-    ToolBox->ResetSizeFields();
-    ToolBox->Show();
-    ToolBox->EditWidth.SetFocus();
-    ToolBox->EditWidth.SelectAll();
+    ToolBox->ShowWithFieldsReset();
+}
+
+ImageCommands::ImageSize TMainForm::CurrentImageSize() const
+{
+    if (!state_.CurrentPicture.Graphic())
+        return {};
+    return {true, state_.CurrentPicture.Width(), state_.CurrentPicture.Height()};
 }

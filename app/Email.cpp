@@ -5,9 +5,13 @@
 
 #include <iterator>
 
+#include "base/Failure.h"
+#include "dialogs/EmailSizeFormUnit.h"
+#include "dialogs/NewAboutFrmUnit.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/PictureFiles.h"
+#include "imaging/PictureTransforms.h"
 #include "mail/AFQuickMail.h"
-#include "system/Failure.h"
 
 namespace {
 
@@ -61,14 +65,14 @@ void TMainForm::EmailCurrentImage()
 
 void TMainForm::SendImageByEmail(EmailSize size)
 {
-    const TGraphic* graphic = CurrentPicture.Graphic();
+    const TGraphic* graphic = state_.CurrentPicture.Graphic();
     if (!CurrentIndexValid() || !graphic)
         return;
 
-    EmailTempFolder = TempFolderOfFirstUsableDrive() + L"\\pixavo";
-    if (!ForceDirectory(EmailTempFolder))
-        throw Failure(L"Cannot create " + EmailTempFolder);
-    const std::wstring attachment = EmailTempFolder + L"\\" + EmailAttachmentName(CurrentFileName);
+    state_.EmailTempFolder = TempFolderOfFirstUsableDrive() + L"\\pixavo";
+    if (!ForceDirectory(state_.EmailTempFolder))
+        throw Failure(L"Cannot create " + state_.EmailTempFolder);
+    const std::wstring attachment = state_.EmailTempFolder + L"\\" + EmailAttachmentName(state_.CurrentFileName);
 
     if (size == EmailSize::Large) {
         SaveGraphicToFile(*graphic, attachment);
@@ -81,8 +85,11 @@ void TMainForm::SendImageByEmail(EmailSize size)
     // The mail program reports its own failures; the attachment stays in the
     // folder until the program closes.
     TAFQuickMail mail;
+    TForm* owner = Application::MainForm();
+    mail.ParentWindow = owner ? owner->Handle() : nullptr;
+    mail.ErrorCaption = Application::Title();
     mail.ShowDialog = true;
-    mail.Subject = EmailAttachmentName(CurrentFileName);
+    mail.Subject = EmailAttachmentName(state_.CurrentFileName);
     mail.FileNames = {attachment};
     mail.TextToSend = MessageBody();
     mail.Send();
@@ -92,18 +99,18 @@ void TMainForm::SendImageByEmail(EmailSize size)
 // folder, then the folder itself when nothing else is left in it.
 void TMainForm::RemoveEmailTempFolder()
 {
-    if (EmailTempFolder.empty() || !DirectoryExists(EmailTempFolder))
+    if (state_.EmailTempFolder.empty() || !DirectoryExists(state_.EmailTempFolder))
         return;
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileW((EmailTempFolder + L"\\*").c_str(), &data));
+    FindHandle find(FindFirstFileW((state_.EmailTempFolder + L"\\*").c_str(), &data));
     if (find) {
         do {
             if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
                 continue;
             if (IsSupportedImageFile(data.cFileName))
-                DeleteFileW((EmailTempFolder + L"\\" + data.cFileName).c_str());
+                DeleteFileW((state_.EmailTempFolder + L"\\" + data.cFileName).c_str());
         } while (FindNextFileW(find.Get(), &data));
     }
     find.Reset();
-    RemoveDirectoryW(EmailTempFolder.c_str());
+    RemoveDirectoryW(state_.EmailTempFolder.c_str());
 }

@@ -6,8 +6,12 @@
 #include <algorithm>
 #include <optional>
 
+#include "base/Failure.h"
+#include "dialogs/ErrorDlgUnit.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "dialogs/RenameDlgUnit.h"
 #include "imaging/ImageFormats.h"
-#include "system/Failure.h"
+#include "imaging/PictureFiles.h"
 
 namespace {
 
@@ -45,8 +49,9 @@ const std::vector<std::wstring>& SmallImageWording()
 // Every format the program writes; icons are not among them.
 std::vector<TPictureDialog::FileType> SaveFileTypes()
 {
-    return {
-        {L"All (*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf)", L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf"},
+    const std::wstring all = L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf;" + NewerFormatPatterns(true);
+    std::vector<TPictureDialog::FileType> types = {
+        {L"All (" + all + L")", all},
         {L"Portable Network Graphics (*.png)", L"*.png"},
         {L"JPEG Image File (*.jpg)", L"*.jpg"},
         {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
@@ -54,6 +59,9 @@ std::vector<TPictureDialog::FileType> SaveFileTypes()
         {L"Enhanced Metafiles (*.emf)", L"*.emf"},
         {L"Metafiles (*.wmf)", L"*.wmf"},
     };
+    for (const FileFormat* format : NewerFileFormats(true))
+        types.push_back({format->description + L" (*." + format->extension + L")", L"*." + format->extension});
+    return types;
 }
 
 // Writes the graphic (the old file stays as it was unless the new one was
@@ -67,7 +75,7 @@ std::optional<std::wstring> TryToSave(const TGraphic& graphic, const std::wstrin
     } catch (const ConversionError&) {
         return conversionText;
     } catch (const std::exception&) {
-        return Application::FailureText();
+        return CaughtFailureText();
     }
 }
 
@@ -91,19 +99,19 @@ void TMainForm::ShowSaveError(const std::wstring& message)
 
 bool TMainForm::SaveCurrentImage()
 {
-    if (!Modified || !CurrentIndexValid() || !CurrentPicture.Graphic())
+    if (!state_.Modified || !CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return false;
     std::optional<std::wstring> error;
     {
         BusyScope busy(*this, false);
-        error = TryToSave(*CurrentPicture.Graphic(), CurrentFilePath(), L"Error saving modified file!");
+        error = TryToSave(*state_.CurrentPicture.Graphic(), CurrentFilePath(), L"Error saving modified file!");
     }
     if (error) {
         ShowSaveError(*error);
         return false;
     }
-    Modified = false;
-    ChangesDismissed = true;
+    state_.Modified = false;
+    state_.ChangesDismissed = true;
     SetSaveEnabled(false);
     RefreshImageInfo();
     return true;
@@ -116,7 +124,7 @@ bool TMainForm::SaveCurrentImageAs()
 
 TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
 {
-    if (!CurrentIndexValid() || !CurrentPicture.Graphic())
+    if (!CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return SaveAsOutcome::Cancelled;
     // The entry chosen last is kept from one use to the next.
     if (DlgSavePicture.FileTypes.empty()) {
@@ -127,26 +135,26 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
     // Only the name's extension chooses the format: the dialog adds none of
     // the chosen file type's; a name without one gets the current file's.
     DlgSavePicture.DefaultExt.clear();
-    DlgSavePicture.AppendedExtension = LowerAscii(ExtractExtension(CurrentFileName));
-    DlgSavePicture.InitialDir = FolderPath;
+    DlgSavePicture.AppendedExtension = LowerAscii(ExtractExtension(state_.CurrentFileName));
+    DlgSavePicture.InitialDir = state_.FolderPath;
     DlgSavePicture.FileName = CurrentFilePath();
     if (!DlgSavePicture.Execute(handle_)) {
-        ChangesDismissed = true;
+        state_.ChangesDismissed = true;
         return SaveAsOutcome::Cancelled;
     }
     const std::wstring chosen = DlgSavePicture.FileName;
     std::optional<std::wstring> error;
     {
         BusyScope busy(*this, false);
-        error = TryToSave(*CurrentPicture.Graphic(), chosen, L"Error converting to selected file format!");
+        error = TryToSave(*state_.CurrentPicture.Graphic(), chosen, L"Error converting to selected file format!");
     }
     if (error) {
         ShowSaveError(*error);
         return SaveAsOutcome::Failed;
     }
-    Modified = false;
+    state_.Modified = false;
     SetSaveEnabled(false);
-    ChangesDismissed = true;
+    state_.ChangesDismissed = true;
     RefreshImageInfo();
     if (chosen == CurrentFilePath())
         return SaveAsOutcome::Saved;
@@ -159,13 +167,13 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
     if (separator != std::wstring::npos && FolderFilePath(L"") == folder + chosen[separator] &&
         IsSupportedImageFile(chosen)) {
         const std::wstring name = LowerAscii(chosen.substr(separator + 1));
-        auto found = std::find_if(FileList.begin(), FileList.end(),
+        auto found = std::find_if(state_.FileList.begin(), state_.FileList.end(),
                                   [&](const std::wstring& entry) { return LowerAscii(entry) == name; });
-        if (found == FileList.end()) {
-            FileList.push_back(chosen.substr(separator + 1));
-            CurrentIndex = int(FileList.size()) - 1;
+        if (found == state_.FileList.end()) {
+            state_.FileList.push_back(chosen.substr(separator + 1));
+            state_.CurrentIndex = int(state_.FileList.size()) - 1;
         } else {
-            CurrentIndex = int(found - FileList.begin());
+            state_.CurrentIndex = int(found - state_.FileList.begin());
         }
         LoadCurrentImage();
     }
@@ -174,19 +182,19 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
 
 bool TMainForm::ConfirmLeaveModifiedImage()
 {
-    if (!Modified || !CurrentIndexValid())
+    if (!state_.Modified || !CurrentIndexValid())
         return false;
     // A turned or flipped image of some size is saved without a question.
-    if (!Resized && std::max(CurrentPicture.Width(), CurrentPicture.Height()) > kSmallImageSide)
+    if (!state_.Resized && std::max(state_.CurrentPicture.Width(), state_.CurrentPicture.Height()) > kSmallImageSide)
         return !SaveCurrentImage() && KeepUnsavedChanges();
-    if (ChangesDismissed)
+    if (state_.ChangesDismissed)
         return false;   // dealt with already: the changes are dropped
-    const std::vector<std::wstring>& wording = Resized ? GeneralWording() : SmallImageWording();
+    const std::vector<std::wstring>& wording = state_.Resized ? GeneralWording() : SmallImageWording();
     switch (HelpDlg->Prompt(kLeaveTitle, kLeaveHeadline, wording, {L"Yes", L"No", L"Discard Changes"})) {
-    case 1:
+    case ModalAnswer::Ok:
         return !SaveCurrentImage() && KeepUnsavedChanges();
-    case 3:
-        ChangesDismissed = true;
+    case ModalAnswer::Optional:
+        state_.ChangesDismissed = true;
         return false;
     default: {
         // "No" or the close box: the save dialog. Saved elsewhere, the view
@@ -211,19 +219,20 @@ void TMainForm::RenameCurrentImage()
     if (!CurrentIndexValid() || !RenameDlg)
         return;
     // The extension never changes by renaming.
-    const std::wstring extension = ExtractExtension(CurrentFileName);
-    const std::wstring base = CurrentFileName.substr(0, CurrentFileName.size() - extension.size());
-    RenameDlg->EdtNewFileName.SetText(base);
+    const std::wstring extension = ExtractExtension(state_.CurrentFileName);
+    const std::wstring base = state_.CurrentFileName.substr(0, state_.CurrentFileName.size() - extension.size());
     // After an error the dialog opens again with the text as it was left.
+    std::wstring typed = base;
     for (;;) {
-        if (RenameDlg->ShowModal() != 1)
+        const std::optional<std::wstring> answer = RenameDlg->Ask(typed);
+        if (!answer)
             return;
-        const std::wstring typed = RenameDlg->EdtNewFileName.Text();
+        typed = *answer;
         if (typed.empty() || typed == base)
             return;
         const size_t typedDot = typed.rfind(L'.');
         const std::wstring newName = (typedDot == std::wstring::npos ? typed : typed.substr(0, typedDot)) + extension;
-        if (LowerAscii(newName) == LowerAscii(CurrentFileName))
+        if (LowerAscii(newName) == LowerAscii(state_.CurrentFileName))
             return;
         const std::wstring target = FolderFilePath(newName);
         const wchar_t* error = nullptr;
@@ -238,8 +247,8 @@ void TMainForm::RenameCurrentImage()
             ErrorDlg->ShowModal();
             continue;
         }
-        CurrentFileName = newName;
-        FileList[size_t(CurrentIndex)] = newName;
+        state_.CurrentFileName = newName;
+        state_.FileList[size_t(state_.CurrentIndex)] = newName;
         StepZoom(0);
         return;
     }
@@ -249,24 +258,17 @@ void TMainForm::DeleteCurrentImage()
 {
     if (!CurrentIndexValid())
         return;
-    // The error dialog asks; it takes its own look back when it closes.
-    ErrorDlg->SetText(L"Confirm Delete");
-    ErrorDlg->PnlRed.SetVisible(false);
-    ErrorDlg->SbtnOkay.SetText(L"Yes");
-    ErrorDlg->SBtnCancel.SetText(L"No");
-    ErrorDlg->SBtnCancel.SetVisible(true);
-    ErrorDlg->SetErrorText(L"Are you sure you want to delete \"" + CurrentFileName + L"\"?");
-    if (ErrorDlg->ShowModal() != 1)
+    if (!ErrorDlg->Confirm(L"Confirm Delete", L"Are you sure you want to delete \"" + state_.CurrentFileName + L"\"?"))
         return;
     if (!DeleteFileW(CurrentFilePath().c_str())) {
         ErrorDlg->SetErrorText(L"Unable to delete file.");
         ErrorDlg->ShowModal();
         return;
     }
-    FileList.erase(FileList.begin() + CurrentIndex);
-    Modified = false;
-    Resized = false;
-    if (size_t(CurrentIndex) >= FileList.size())
-        --CurrentIndex;
+    state_.FileList.erase(state_.FileList.begin() + state_.CurrentIndex);
+    state_.Modified = false;
+    state_.Resized = false;
+    if (size_t(state_.CurrentIndex) >= state_.FileList.size())
+        --state_.CurrentIndex;
     LoadCurrentImage();
 }

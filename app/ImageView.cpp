@@ -5,16 +5,21 @@
 #include <algorithm>
 #include <new>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
-#include "system/Numbers.h"
-#include "system/ScopedFlag.h"
+#include "base/Numbers.h"
+#include "base/ScopedFlag.h"
+#include "imaging/GdiDrawing.h"
 
 namespace {
 
 // Drawings of icons and metafiles larger than this are not kept; such an
 // enlargement is drawn straight from the picture, only where it is visible.
 constexpr uint64_t kMaxDisplayCopyPixels = uint64_t(1) << 25;
+// The image control's timer of an animation's frames, and how often a
+// paused animation looks whether it may go on.
+constexpr UINT_PTR kAnimationTimer = 1;
+constexpr UINT kPausedCheckMs = 250;
 
 HCURSOR CursorFor(PointerShape shape)
 {
@@ -70,6 +75,8 @@ void TImageView::SetPicture(const TPicture& picture)
     copyValid_ = false;
     drawn_.Reset();
     Changed();
+    player_ = TAnimationPlayer::For(picture_);
+    Play();
 }
 
 void TImageView::TakeTiles(DisplayTiles tiles)
@@ -140,6 +147,8 @@ RECT TImageView::SeenPart() const
 
 void TImageView::Freeze()
 {
+    player_.reset();
+    KillTimer(handle_, kAnimationTimer);
     // Tiles on screen stay as they are; anything else is drawn once more
     // into a bitmap of the part that is seen.
     if (tiles_.Source() && !DrawnStraight() && !changed_) {
@@ -218,7 +227,49 @@ LRESULT TImageView::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     // painted, so what is shown is sized when it is drawn.)
     if (message == WM_SIZE)
         InvalidateRect(handle_, nullptr, FALSE);
+    if (message == WM_TIMER && wParam == kAnimationTimer) {
+        ShowNextFrame();
+        return 0;
+    }
     return TPointerWindow::HandleMessage(message, wParam, lParam);
+}
+
+bool TImageView::Covered() const
+{
+    WindowDc dc(handle_);
+    RECT box;
+    return GetClipBox(dc.Get(), &box) == NULLREGION;
+}
+
+void TImageView::Play()
+{
+    if (player_)
+        SetTimer(handle_, kAnimationTimer, UINT(player_->DelayMs()), nullptr);
+    else
+        KillTimer(handle_, kAnimationTimer);
+}
+
+void TImageView::ShowNextFrame()
+{
+    KillTimer(handle_, kAnimationTimer);
+    if (!player_)
+        return;
+    // Nothing is made while the window is minimised or the control wholly
+    // covered (where the system tells: with a compositor every window is
+    // drawn, covered or not): it goes on once it is seen again.
+    if (IsIconic(GetAncestor(handle_, GA_ROOT)) || Covered()) {
+        SetTimer(handle_, kAnimationTimer, kPausedCheckMs, nullptr);
+        return;
+    }
+    if (!player_->Advance())
+        return;   // its last frame stays
+    // The frame replaces the one shown (which the decoder may then reuse)
+    // and is shown as any still picture is.
+    picture_.TakeGraphic(player_->Frame());
+    tiles_.SetSource(picture_.Graphic()->Display());
+    copyValid_ = false;
+    Changed();
+    Play();
 }
 
 void TImageView::PaintWindow(HDC dc, const RECT& area)

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "app/AnimationPlayer.h"
 #include "imaging/DisplayTiles.h"
 #include "imaging/PictureUtilUnit.h"
 #include "widgets/Controls.h"
@@ -34,6 +37,8 @@ public:
     // Takes a copy of the picture (the pixels are shared, not copied).
     void SetPicture(const TPicture& picture);
     const TPicture& Picture() const { return picture_; }
+    // The frame of a playing animation shown now; null for other pictures.
+    const TGraphic* FrameShown() const { return player_ ? picture_.Graphic() : nullptr; }
     // Tiles made elsewhere for the picture just set, kept as if made here
     // (ignored when they are of another picture or background).
     void TakeTiles(DisplayTiles tiles);
@@ -67,6 +72,10 @@ private:
     void DrawTiles(HDC dc, const RECT& area);
     bool MakeDrawnCopy(int width, int height);
     void Changed();
+    // An animation: its next frame shown when its time is up.
+    void Play();
+    void ShowNextFrame();
+    bool Covered() const;
     void FillBackground(HDC dc, const RECT& area) const;
     RECT SeenPart() const;
 
@@ -83,6 +92,7 @@ private:
     int shownWidth_ = -1, shownHeight_ = -1;   // the size last shown
     bool failed_ = false;       // what the size needs could not be decoded
     int copiesMade_ = 0;
+    std::unique_ptr<TAnimationPlayer> player_;   // while an animation plays
 };
 
 // The scrolling image area. It holds one content window; the content's left

@@ -5,6 +5,7 @@
 
 #include <commdlg.h>
 
+#include "dialogs/NewAboutFrmUnit.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"
 
@@ -94,9 +95,9 @@ void TMainForm::FormKeyDown(WORD& key, ShiftState shift)
     else if (IsKey(key, 'Q'))
         StopSlideShow();
     else if (key == VK_ESCAPE) {
-        if (SlideShowActive)
+        if (state_.SlideShowActive)
             StopSlideShow();
-        else if (FullScreen)
+        else if (state_.FullScreen)
             ToggleFullScreen();
         else
             Close();
@@ -147,8 +148,8 @@ void TMainForm::FitMaximised()
 
 void TMainForm::ToggleFullScreen()
 {
-    if (!FullScreen) {
-        SavedWindowState = IsZoomed(handle_)   ? WindowState::Maximized
+    if (!state_.FullScreen) {
+        state_.SavedWindowState = IsZoomed(handle_)   ? WindowState::Maximized
                            : IsIconic(handle_) ? WindowState::Minimized
                                                : WindowState::Normal;
         // Panel1, then Panel2, then StatusBar1.
@@ -161,9 +162,9 @@ void TMainForm::ToggleFullScreen()
         SetKeyFocus();
         SetShowHint(false);
         ViewFullScreen1->SetChecked(true);
-        FullScreen = true;
+        state_.FullScreen = true;
     } else {
-        switch (SavedWindowState) {
+        switch (state_.SavedWindowState) {
         case WindowState::Maximized: break;    // it stays maximised
         case WindowState::Minimized: ShowWindow(handle_, SW_MINIMIZE); break;
         case WindowState::Normal: ShowWindow(handle_, SW_RESTORE); break;
@@ -176,7 +177,7 @@ void TMainForm::ToggleFullScreen()
         SetBorder(Border::Sizeable);
         FitMaximised();
         ViewFullScreen1->SetChecked(false);
-        FullScreen = false;
+        state_.FullScreen = false;
     }
     // The image area changed size: the zoom is applied to the new size.
     FormResize();

@@ -3,9 +3,14 @@
 // pointer hiding and placement of the image control.
 #include "app/MainUnit.h"
 
-#include "app/ZoomRules.h"
-#include "system/Failure.h"
-#include "system/Numbers.h"
+#include "base/Failure.h"
+#include "base/Numbers.h"
+#include "dialogs/ErrorDlgUnit.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "dialogs/ToolsFormUnit.h"
+#include "imaging/PictureFiles.h"
+#include "imaging/RasterFiles.h"
+#include "rules/ZoomRules.h"
 #include "widgets/Application.h"
 
 namespace {
@@ -20,14 +25,15 @@ bool FileExists(const std::wstring& path)
 
 std::wstring TMainForm::CurrentFilePath() const
 {
-    return FolderFilePath(CurrentFileName);
+    return FolderFilePath(state_.CurrentFileName);
 }
 
 std::wstring TMainForm::FolderFilePath(const std::wstring& name) const
 {
     // A drive's root folder keeps its separator: no second one is added.
-    bool separated = !FolderPath.empty() && (FolderPath.back() == L'\\' || FolderPath.back() == L'/');
-    return FolderPath + (separated ? L"" : L"\\") + name;
+    const std::wstring& folder = state_.FolderPath;
+    const bool separated = !folder.empty() && (folder.back() == L'\\' || folder.back() == L'/');
+    return folder + (separated ? L"" : L"\\") + name;
 }
 
 // Through the error dialog's own queue: when the dialog is already open (a
@@ -46,65 +52,69 @@ void TMainForm::ReportUnsupportedFile(const std::wstring& argument)
 void TMainForm::LoadCurrentImage()
 {
     PnlPleaseWait.SetText(kLoadingText);
-    BeginBusy(false);
-    while (CurrentIndexValid()) {
-        try {
-            CurrentFileName = FileList[size_t(CurrentIndex)];
-            const std::wstring path = CurrentFilePath();
-            // The outgoing picture is let go before the next one is read, so
-            // the two are never in memory together. What was seen of it stays
-            // on screen until the next one is shown, also while a failure is
-            // reported.
-            if (!Image1.Frozen())
-                Image1.Freeze();
-            CurrentPicture = TPicture();
-            if (!FileExists(path))
-                throw Failure(L"File \"" + path + L"\" Does Not Exist");
-            // The picture is decoded as far as showing it at its size needs
-            // before it becomes the current one: a file whose data cannot be
-            // decoded fails here, with the decoder's message.
-            TPicture loaded;
-            // What was read ahead is only ever a success; without it the
-            // file is read here, and whatever it meets now is reported.
-            std::optional<ReadAhead::Result> prepared = DecodeAhead.Take(path, ZoomStateNow());
-            if (prepared) {
-                loaded.TakeGraphic(GraphicFromPrepared(prepared->picture));
-            } else {
-                // The next picture is read ahead while this one is read here:
-                // the next step, or one that passes it, finds it made.
-                ReadAheadNext();
-                LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
+    {
+        // The busy pointer until the first file that loads is shown (or the
+        // list is used up), also when the load is abandoned.
+        const BusyScope busy(*this, false);
+        while (CurrentIndexValid()) {
+            try {
+                state_.CurrentFileName = state_.FileList[size_t(state_.CurrentIndex)];
+                const std::wstring path = CurrentFilePath();
+                // The outgoing picture is let go before the next one is read, so
+                // the two are never in memory together. What was seen of it stays
+                // on screen until the next one is shown, also while a failure is
+                // reported.
+                if (!Image1.Frozen())
+                    Image1.Freeze();
+                state_.CurrentPicture = TPicture();
+                LosslessSave.Drop();
+                if (!FileExists(path))
+                    throw Failure(L"File \"" + path + L"\" Does Not Exist");
+                // The picture is decoded as far as showing it at its size needs
+                // before it becomes the current one: a file whose data cannot be
+                // decoded fails here, with the decoder's message.
+                TPicture loaded;
+                // What was read ahead is only ever a success; without it the
+                // file is read here, and whatever it meets now is reported.
+                std::optional<ReadAhead::Result> prepared = DecodeAhead.Take(path, ZoomStateNow());
+                if (prepared) {
+                    loaded.TakeGraphic(GraphicFromPrepared(prepared->picture));
+                } else {
+                    // The next picture is read ahead while this one is read here:
+                    // the next step, or one that passes it, finds it made.
+                    ReadAheadNext();
+                    LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
+                }
+                state_.CurrentPicture = std::move(loaded);
+                Image1.SetPicture(state_.CurrentPicture);
+                if (prepared && prepared->tiles)
+                    Image1.TakeTiles(std::move(*prepared->tiles));
+                state_.Modified = false;
+                state_.ChangesDismissed = false;
+                state_.Resized = false;
+                ScrollBox1.SetPosition(TScrollArea::Axis::Vertical, 0);
+                ScrollBox1.SetPosition(TScrollArea::Axis::Horizontal, 0);
+                StepZoom(0);
+                SetNavigationEnabled(true);
+                SlideShow1->SetEnabled(true);
+                // During a show the commands keep the show's locking.
+                UpdateSlideShowCommands();
+                SetZoomEnabled(true);
+                // The tools window does not exist yet while the main window is made.
+                if (ToolBox)
+                    ToolBox->ResetSizeFields();
+                break;
+            } catch (const SilentAbort&) {
+                throw;
+            } catch (...) {
+                ReportLoadFailure(CaughtFailureText());
             }
-            CurrentPicture = std::move(loaded);
-            Image1.SetPicture(CurrentPicture);
-            if (prepared && prepared->tiles)
-                Image1.TakeTiles(std::move(*prepared->tiles));
-            Modified = false;
-            ChangesDismissed = false;
-            Resized = false;
-            ScrollBox1.SetPosition(TScrollArea::Axis::Vertical, 0);
-            ScrollBox1.SetPosition(TScrollArea::Axis::Horizontal, 0);
-            StepZoom(0);
-            SetNavigationEnabled(true);
-            SlideShow1->SetEnabled(true);
-            // During a show the commands keep the show's locking.
-            UpdateSlideShowCommands();
-            SetZoomEnabled(true);
-            // The tools window does not exist yet while the main window is made.
-            if (ToolBox)
-                ToolBox->ResetSizeFields();
-            break;
-        } catch (const SilentAbort&) {
-            throw;
-        } catch (...) {
-            ReportLoadFailure(Application::FailureText());
+            state_.FileList.erase(state_.FileList.begin() + state_.CurrentIndex);
+            if (size_t(state_.CurrentIndex) >= state_.FileList.size())
+                --state_.CurrentIndex;
         }
-        FileList.erase(FileList.begin() + CurrentIndex);
-        if (size_t(CurrentIndex) >= FileList.size())
-            --CurrentIndex;
     }
-    EndBusy();
-    if (FileList.empty())
+    if (state_.FileList.empty())
         ShowNoImagesState();
     else
         ReadAheadNext();
@@ -119,14 +129,14 @@ void TMainForm::ReadAheadNext()
     // Reading ahead is only ever a gain: when it cannot start, the load
     // reads the file itself.
     try {
-        const size_t count = FileList.size();
+        const size_t count = state_.FileList.size();
         if (count < 2 || !CurrentIndexValid()) {
             DecodeAhead.Drop();
             return;
         }
-        const size_t next = (size_t(CurrentIndex) + (stepDirection_ < 0 ? count - 1 : 1)) % count;
-        if (const FileFormat* format = FileFormatOf(FileList[next]))
-            DecodeAhead.Request(FolderFilePath(FileList[next]), format->kind, ZoomStateNow(),
+        const size_t next = (size_t(state_.CurrentIndex) + (stepDirection_ < 0 ? count - 1 : 1)) % count;
+        if (const FileFormat* format = FileFormatOf(state_.FileList[next]))
+            DecodeAhead.Request(FolderFilePath(state_.FileList[next]), format->kind, ZoomStateNow(),
                                 ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
         else
             DecodeAhead.Drop();
@@ -139,8 +149,8 @@ ZoomState TMainForm::ZoomStateNow() const
 {
     // The area matters only to the fit: states that show pictures alike are
     // equal.
-    if (!AutoFit)
-        return {false, ZoomPercent, 0, 0};
+    if (!state_.AutoFit)
+        return {false, state_.ZoomPercent, 0, 0};
     return {true, 100, ScrollBox1.FullWidth(), ScrollBox1.FullHeight()};
 }
 
@@ -152,10 +162,11 @@ ShownSizeRule TMainForm::ShownSizeRuleNow() const
 void TMainForm::ShowNoImagesState()
 {
     DecodeAhead.Drop();
+    LosslessSave.Drop();
     // What was seen of the last picture goes too.
-    Image1.SetPicture(CurrentPicture);
-    Modified = false;
-    Resized = false;
+    Image1.SetPicture(state_.CurrentPicture);
+    state_.Modified = false;
+    state_.Resized = false;
     SetNavigationEnabled(false);
     SetEditingEnabled(false);
     SetSaveEnabled(false);
@@ -211,11 +222,11 @@ void TMainForm::SetImagePointers(PointerShape shape)
 
 void TMainForm::BeginBusy(bool showPanel)
 {
-    if (!PointerHidden)
+    if (!state_.PointerHidden)
         SetImagePointers(PointerShape::Hourglass);
     if (showPanel) {
         PnlPleaseWait.SetVisible(true);
-        if (!PointerHidden)
+        if (!state_.PointerHidden)
             PnlPleaseWait.SetPointer(PointerShape::Hourglass);
         Repaint();
     }
@@ -223,11 +234,11 @@ void TMainForm::BeginBusy(bool showPanel)
 
 void TMainForm::EndBusy()
 {
-    if (!PointerHidden)
+    if (!state_.PointerHidden)
         SetImagePointers(PointerShape::Default);
     if (PnlPleaseWait.Visible()) {
         PnlPleaseWait.SetVisible(false);
-        if (!PointerHidden)
+        if (!state_.PointerHidden)
             PnlPleaseWait.SetPointer(PointerShape::Default);
         Repaint();
     }
@@ -235,10 +246,15 @@ void TMainForm::EndBusy()
 
 void TMainForm::RefreshImageInfo()
 {
-    if (!FileList.empty() && CurrentIndexValid()) {
-        std::wstring info = CurrentFileName + L" (" + std::to_wstring(CurrentPicture.Width()) + L"x" +
-                            std::to_wstring(CurrentPicture.Height()) + L")";
-        if (Modified)
+    if (!state_.FileList.empty() && CurrentIndexValid()) {
+        std::wstring info = state_.CurrentFileName + L" (" + std::to_wstring(state_.CurrentPicture.Width()) + L"x" +
+                            std::to_wstring(state_.CurrentPicture.Height()) + L")";
+        if (const TGraphic* graphic = state_.CurrentPicture.Graphic()) {
+            auto file = std::dynamic_pointer_cast<const RasterFileSource>(graphic->Display());
+            if (file && file->File().pageCount > 1)
+                info += L" (page 1 of " + std::to_wstring(file->File().pageCount) + L")";
+        }
+        if (state_.Modified)
             info += L" (Modified)";
         StatusBar1.SetPanelText(1, info);
     } else {
@@ -249,7 +265,7 @@ void TMainForm::RefreshImageInfo()
 
 void TMainForm::ShowZoomPercent()
 {
-    CmbZoomPercent.SetText(std::to_wstring(ZoomPercent) + L"%");
+    CmbZoomPercent.SetText(std::to_wstring(state_.ZoomPercent) + L"%");
 }
 
 void TMainForm::ScrollViewBy(TScrollArea::Axis axis, int percent)
@@ -260,25 +276,25 @@ void TMainForm::ScrollViewBy(TScrollArea::Axis axis, int percent)
 
 void TMainForm::HidePointer()
 {
-    PointerHidden = true;
+    state_.PointerHidden = true;
     SetImagePointers(PointerShape::Hidden);
     Repaint();
 }
 
 void TMainForm::TrackPointer(int x, int y)
 {
-    if (!PointerHidden)
+    if (!state_.PointerHidden)
         return;
-    const int dx = x - LastPointerPos.x, dy = y - LastPointerPos.y;
+    const int dx = x - state_.LastPointerPos.x, dy = y - state_.LastPointerPos.y;
     if (dx >= -5 && dx <= 5 && dy >= -5 && dy <= 5)
         return;
     SetImagePointers(PointerShape::Default);
-    LastPointerPos = {x, y};
+    state_.LastPointerPos = {x, y};
 }
 
 void TMainForm::ShowPointer()
 {
-    PointerHidden = false;
+    state_.PointerHidden = false;
     SetImagePointers(PointerShape::Default);
 }
 

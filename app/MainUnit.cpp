@@ -4,11 +4,19 @@
 
 #include <algorithm>
 
+#include "base/Failure.h"
+#include "base/Numbers.h"
+#include "base/ScopedFlag.h"
+#include "dialogs/EmailSizeFormUnit.h"
+#include "dialogs/ErrorDlgUnit.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "dialogs/NewAboutFrmUnit.h"
+#include "dialogs/RenameDlgUnit.h"
+#include "dialogs/SlideShowFormUnit.h"
+#include "dialogs/ToolsFormUnit.h"
+#include "imaging/FileBytes.h"
 #include "imaging/ImageFormats.h"
-#include "system/Failure.h"
-#include "system/Numbers.h"
 #include "system/RegistryUnit.h"
-#include "system/ScopedFlag.h"
 #include "system/SettingsNames.h"
 
 namespace {
@@ -225,20 +233,20 @@ void TMainForm::FormCreate()
     NewAboutBox = std::make_unique<TNewAboutBox>();
     NewAboutBox->StartUp(arguments_);
     HelpDlg = std::make_unique<THelpDlg>();
-    CurrentPicture = TPicture();
-    FileList.clear();
-    EmailTempFolder.clear();
+    state_.CurrentPicture = TPicture();
+    state_.FileList.clear();
+    state_.EmailTempFolder.clear();
     commandLineImage_.clear();
-    FullScreen = false;
-    AutoFit = true;
-    ZoomPercent = 100;
-    SlideShowActive = false;
-    FullScreenBeforeShow = false;
-    LastPointerPos = {0, 0};
-    PointerHidden = false;
-    Modified = false;
-    ChangesDismissed = false;
-    Resized = false;
+    state_.FullScreen = false;
+    state_.AutoFit = true;
+    state_.ZoomPercent = 100;
+    state_.SlideShowActive = false;
+    state_.FullScreenBeforeShow = false;
+    state_.LastPointerPos = {0, 0};
+    state_.PointerHidden = false;
+    state_.Modified = false;
+    state_.ChangesDismissed = false;
+    state_.Resized = false;
 
     SlideShowTimer.SetInterval(5000);
     std::wstring interval = ReadSettingValue(EncodeSettingName(kSlideShowIntervalSetting));
@@ -247,11 +255,11 @@ void TMainForm::FormCreate()
     if (!interval.empty())
         if (auto value = ParseSettingInteger(interval); value && *value > 0)
             SlideShowTimer.SetInterval(unsigned(*value));
-    StartAtBeginning = false;
+    state_.StartAtBeginning = false;
     std::wstring start = ReadSettingValue(EncodeSettingName(kStartAtBeginningSetting));
     if (!start.empty())
         if (auto value = ParseSettingBoolean(start))
-            StartAtBeginning = *value;
+            state_.StartAtBeginning = *value;
     std::wstring color = ReadSettingValue(EncodeSettingName(kBackGroundColorSetting));
     if (!color.empty())
         if (auto value = ParseSettingInteger(color)) {
@@ -316,13 +324,13 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The user has stopped dragging the frame: the next picture is read
         // ahead once, for the size the area ended at.
         movingOrSizing_ = false;
-        if (!FileList.empty())
+        if (!state_.FileList.empty())
             ReadAheadNext();
         break;
     case WM_SIZING:
         // The frame being dragged never gets smaller than the minimum; the
         // edge the user holds moves, the opposite one stays.
-        if (!FullScreen) {
+        if (!state_.FullScreen) {
             const SIZE minimum = MinimumSize();
             RECT& r = *reinterpret_cast<RECT*>(lParam);
             if (r.right - r.left < minimum.cx) {
@@ -341,7 +349,7 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_GETMINMAXINFO:
-        if (userSizing_ && !FullScreen) {
+        if (userSizing_ && !state_.FullScreen) {
             const SIZE minimum = MinimumSize();
             auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
             info->ptMinTrackSize = {minimum.cx, minimum.cy};
@@ -382,8 +390,8 @@ void TMainForm::FormDestroy()
     HelpDlg.reset();
     NewAboutBox.reset();
     ErrorDlg.reset();
-    FileList.clear();
-    CurrentPicture = TPicture();
+    state_.FileList.clear();
+    state_.CurrentPicture = TPicture();
 }
 
 void TMainForm::SBtnHelpAboutClick()
@@ -393,7 +401,7 @@ void TMainForm::SBtnHelpAboutClick()
 
 void TMainForm::PnlPleaseWaitClick()
 {
-    if (FileList.empty())
+    if (state_.FileList.empty())
         ChooseImageFolder();
     SetKeyFocus();
 }

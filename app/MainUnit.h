@@ -10,20 +10,28 @@
 #include <vector>
 
 #include "app/DecodeAhead.h"
-#include "app/EmailAttachment.h"
-#include "app/Glyphs.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
 #include "app/PrintDialog.h"
-#include "dialogs/EmailSizeFormUnit.h"
-#include "dialogs/ErrorDlgUnit.h"
-#include "dialogs/HelpDlgUnit.h"
-#include "dialogs/NewAboutFrmUnit.h"
-#include "dialogs/RenameDlgUnit.h"
-#include "dialogs/SlideShowFormUnit.h"
-#include "dialogs/ToolsFormUnit.h"
+#include "dialogs/ImageCommands.h"
+#include "imaging/JpegCodec.h"
+#include "imaging/LosslessAhead.h"
 #include "imaging/PictureUtilUnit.h"
+#include "rules/EmailAttachment.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/Glyphs.h"
+#include "widgets/GraphicControls.h"
+#include "widgets/Menus.h"
+#include "widgets/Timer.h"
+
+class TEmailSizeDlg;
+class TErrorDlg;
+class THelpDlg;
+class TNewAboutBox;
+class TRenameDlg;
+class TSlideShowForm;
+class TToolBox;
 
 // A top-level window's state: normal, minimised or maximised.
 enum class WindowState { Normal, Minimized, Maximized };
@@ -32,13 +40,9 @@ enum class WindowState { Normal, Minimized, Maximized };
 inline constexpr wchar_t kLoadingText[] = L"Loading Image, Please Wait...";
 inline constexpr wchar_t kNoImagesText[] = L"Press [Ctrl+O] or Click Here to open an image folder to browse.";
 
-class TMainForm : public TForm {
-public:
-    // The arguments are the command line's, without the program name.
-    explicit TMainForm(std::vector<std::wstring> arguments);
-    ~TMainForm() override;
-
-    // ---- Current-image state ----
+// What the main window shows and how: the folder's list of images, the
+// current one, its pending changes, the zoom and the window's modes.
+struct TViewerState {
     std::wstring FolderPath;
     std::vector<std::wstring> FileList;
     int CurrentIndex = 0;
@@ -57,6 +61,21 @@ public:
     bool PointerHidden = false;
     POINT LastPointerPos{0, 0};
     std::wstring EmailTempFolder;
+};
+
+class TMainForm : public TForm, public ImageCommands {
+    // Made before the controls and let go after them.
+    TViewerState state_;
+
+public:
+    // The arguments are the command line's, without the program name.
+    explicit TMainForm(std::vector<std::wstring> arguments);
+    ~TMainForm() override;
+
+    // The viewer's state, for the tests alone: the program reads and changes
+    // it only through the commands below.
+    TViewerState& TestState() { return state_; }
+    const TViewerState& TestState() const { return state_; }
 
     // ---- Secondary windows created with the main window ----
     std::unique_ptr<TErrorDlg> ErrorDlg;
@@ -132,6 +151,8 @@ public:
     TTimer SlideShowTimer;
     // The file the next step will most likely show, read ahead.
     TDecodeAhead DecodeAhead;
+    // The turned JPEG file of the current picture rearranged for its save.
+    LosslessAhead LosslessSave{TransformJpeg};
     TOpenPictureDialog DlgOpenPicture;
     TPrintDialog DlgPrint;
     TSavePictureDialog DlgSavePicture;
@@ -149,6 +170,9 @@ public:
 
     // ---- Folder list and navigation (app/Navigation.cpp) ----
     void OpenImageFolder(const std::wstring& path);
+    // Shows the entry current of these names of the folder (the list the
+    // folder gave, or any other order of its files).
+    void ShowFiles(std::vector<std::wstring> names, int current);
     void ChooseImageFolder();
     void ShowNextImage();
     void ShowPreviousImage();
@@ -165,7 +189,10 @@ public:
     void HidePointer();
     void ShowPointer();
     void TrackPointer(int x, int y);
-    bool CurrentIndexValid() const { return CurrentIndex >= 0 && size_t(CurrentIndex) < FileList.size(); }
+    bool CurrentIndexValid() const
+    {
+        return state_.CurrentIndex >= 0 && size_t(state_.CurrentIndex) < state_.FileList.size();
+    }
     // Full path of the current file.
     std::wstring CurrentFilePath() const;
     // The size a picture loaded now will be shown at, by its natural size:
@@ -185,6 +212,15 @@ public:
     // this window; nothing without a current image or while the slide show
     // steps.
     void ShowToolBox();
+
+    // ---- What the image tools window and the e-mail size dialog ask ----
+    ImageSize CurrentImageSize() const override;
+    void TurnImage(TransformMode mode) override { TransformCurrentImage(mode); }
+    void ResizeImage(int width, int height) override { ResizeCurrentImage(width, height); }
+    void ReloadImage() override { LoadCurrentImage(); }
+    void SaveImage() override { SaveCurrentImage(); }
+    void SendImage(EmailSize size) override { SendImageByEmail(size); }
+    void ShowLongHint(const std::wstring& longHint) override { ApplicationHint(longHint); }
 
     // ---- Saving, renaming and deleting (app/Files.cpp) ----
     // Writes the modified picture over its file; true when it was written.
@@ -277,6 +313,9 @@ private:
     bool KeepUnsavedChanges();
     // The current picture's graphic replaced by a copy of graphic, on screen too.
     void ReplaceCurrentGraphic(const TGraphic& graphic);
+    // What turning and resizing work on: the picture, or the frame an
+    // animation shows.
+    const TGraphic& EditedGraphic() const;
 
     void BuildMenu();
     void SetUpButtons();

@@ -11,8 +11,9 @@ bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
 // The file-type list of the open-picture dialog; the first entry is chosen.
 std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
 {
-    return {
-        {L"All (*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf)", L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf"},
+    const std::wstring all = L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;" + NewerFormatPatterns(false);
+    std::vector<TOpenPictureDialog::FileType> types = {
+        {L"All (" + all + L")", all},
         {L"Portable Network Graphics (*.png)", L"*.png"},
         {L"JPEG Image File (*.jpg)", L"*.jpg"},
         {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
@@ -21,6 +22,9 @@ std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
         {L"Enhanced Metafiles (*.emf)", L"*.emf"},
         {L"Metafiles (*.wmf)", L"*.wmf"},
     };
+    for (const FileFormat* format : NewerFileFormats(false))
+        types.push_back({format->description + L" (*." + format->extension + L")", L"*." + format->extension});
+    return types;
 }
 
 } // namespace
@@ -28,9 +32,8 @@ std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
 void TMainForm::OpenImageFolder(const std::wstring& path)
 {
     DecodeAhead.Drop();
-    FileList.clear();
-    CurrentIndex = 0;
-    ZoomPercent = 100;
+    state_.FileList.clear();
+    state_.ZoomPercent = 100;
     stepDirection_ = 1;
 
     // The wanted name follows the last separator or drive colon.
@@ -41,13 +44,15 @@ void TMainForm::OpenImageFolder(const std::wstring& path)
     // separator: "C:\a.jpg" lists "C:\", "C:\x\a.jpg" lists "C:\x".
     if (keep > 1 && IsPathDelimiter(path[keep - 1]) && path[keep - 2] != L':' && !IsPathDelimiter(path[keep - 2]))
         --keep;
-    FolderPath = path.substr(0, keep);
+    state_.FolderPath = path.substr(0, keep);
 
-    std::wstring pattern = FolderPath;
+    std::wstring pattern = state_.FolderPath;
     if (!pattern.empty() && !IsPathDelimiter(pattern.back()) && pattern.back() != L':')
         pattern += L'\\';
     pattern += L'*';
     // Enumeration order is kept as the file system delivers it.
+    std::vector<std::wstring> names;
+    int current = 0;
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH));
@@ -57,12 +62,19 @@ void TMainForm::OpenImageFolder(const std::wstring& path)
                 continue;
             if (!IsSupportedImageFile(data.cFileName))
                 continue;
-            FileList.emplace_back(data.cFileName);
-            if (LowerAscii(FileList.back()) == wanted)
-                CurrentIndex = int(FileList.size()) - 1;
+            names.emplace_back(data.cFileName);
+            if (LowerAscii(names.back()) == wanted)
+                current = int(names.size()) - 1;
         } while (FindNextFileW(find.Get(), &data));
     }
     find.Reset();
+    ShowFiles(std::move(names), current);
+}
+
+void TMainForm::ShowFiles(std::vector<std::wstring> names, int current)
+{
+    state_.FileList = std::move(names);
+    state_.CurrentIndex = current;
     LoadCurrentImage();
 }
 
@@ -72,7 +84,7 @@ void TMainForm::ChooseImageFolder()
     // undo what it did.
     if (ConfirmLeaveModifiedImage())
         return;
-    if (SlideShowActive)
+    if (state_.SlideShowActive)
         return;
     DlgOpenPicture.FileTypes = PictureFileTypes();
     DlgOpenPicture.FileTypeIndex = 1;
@@ -80,7 +92,7 @@ void TMainForm::ChooseImageFolder()
                              OFN_DONTADDTORECENT;
     // No starting folder: the system's choice applies.
     DlgOpenPicture.InitialDir.clear();
-    DlgOpenPicture.FileName = CurrentIndexValid() ? CurrentFileName : std::wstring();
+    DlgOpenPicture.FileName = CurrentIndexValid() ? state_.CurrentFileName : std::wstring();
     if (DlgOpenPicture.Execute(handle_))
         OpenImageFolder(DlgOpenPicture.FileName);
 }
@@ -91,7 +103,7 @@ void TMainForm::ShowPreviousImage() { StepThroughList(-1); }
 
 void TMainForm::StepThroughList(int step)
 {
-    if (FileList.empty())
+    if (state_.FileList.empty())
         return;
     if (ConfirmLeaveModifiedImage())
         return;
@@ -102,24 +114,24 @@ void TMainForm::StepThroughList(int step)
     int direction = step;
     step += TakeQueuedSteps(direction);
     stepDirection_ = direction;
-    const int count = int(FileList.size());
+    const int count = int(state_.FileList.size());
     auto wrapped = [count](int index) { return (index % count + count) % count; };
     // A picture on the way that was read ahead meanwhile (while the last one
     // loaded) is shown first: a held key shows what could be made while it
     // was held, and the load of the picture asked for goes on at once.
     if (step * direction >= 2) {
-        const int next = wrapped(CurrentIndex + direction);
-        if (DecodeAhead.Ready(FolderFilePath(FileList[size_t(next)]))) {
-            CurrentIndex = next;
+        const int next = wrapped(state_.CurrentIndex + direction);
+        if (DecodeAhead.Ready(FolderFilePath(state_.FileList[size_t(next)]))) {
+            state_.CurrentIndex = next;
             step -= direction;
             LoadCurrentImage();
             // Failed after all: the load has reported it and moved on.
-            if (FileList.size() != size_t(count) || CurrentIndex != next)
+            if (state_.FileList.size() != size_t(count) || state_.CurrentIndex != next)
                 return;
             Image1.Repaint();
         }
     }
-    CurrentIndex = wrapped(CurrentIndex + step);
+    state_.CurrentIndex = wrapped(state_.CurrentIndex + step);
     LoadCurrentImage();
 }
 

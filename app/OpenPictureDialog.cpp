@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <memory>
 
+#include "base/Failure.h"
+#include "base/Handles.h"
+#include "base/Numbers.h"
+#include "imaging/GdiDrawing.h"
 #include "imaging/ImageFormats.h"
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/PictureFiles.h"
 #include "imaging/Resample.h"
-#include "system/Failure.h"
-#include "system/Numbers.h"
 #include "widgets/Application.h"
-#include "widgets/Handles.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

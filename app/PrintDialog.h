@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "widgets/Handles.h"
+#include "base/Handles.h"
 
 class TPrintDialog {
 public:

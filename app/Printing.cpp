@@ -2,8 +2,8 @@
 // to the largest size that fits the printable area, at its top-left corner.
 #include "app/MainUnit.h"
 
-#include "imaging/PrintLayout.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "rules/PrintLayout.h"
 
 namespace {
 
@@ -100,7 +100,7 @@ void TMainForm::PrintCurrentImage()
 {
     if (!CurrentIndexValid())
         return;
-    const int width = CurrentPicture.Width(), height = CurrentPicture.Height();
+    const int width = state_.CurrentPicture.Width(), height = state_.CurrentPicture.Height();
     // The dialog opens in the orientation that suits the image; the user can
     // still change it there.
     DlgPrint.UseDefaultPrinter();
@@ -109,10 +109,10 @@ void TMainForm::PrintCurrentImage()
         return;
     const DcHandle printer = DlgPrint.TakeDC();
 
-    PrintDocument document(printer.Get(), kJobTitle + CurrentFileName);
+    PrintDocument document(printer.Get(), kJobTitle + state_.CurrentFileName);
     document.BeginPage();
     // The printable area as the dialog left the printer (orientation, paper).
-    PrintPictureOnPage(printer.Get(), CurrentPicture, GetDeviceCaps(printer.Get(), HORZRES),
+    PrintPictureOnPage(printer.Get(), state_.CurrentPicture, GetDeviceCaps(printer.Get(), HORZRES),
                        GetDeviceCaps(printer.Get(), VERTRES));
     document.End();
 }

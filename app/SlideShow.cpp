@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <limits>
 
-#include "system/Failure.h"
-#include "system/Numbers.h"
+#include "base/Failure.h"
+#include "base/Numbers.h"
+#include "dialogs/SlideShowFormUnit.h"
+#include "dialogs/ToolsFormUnit.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"
 
@@ -36,7 +38,7 @@ void TMainForm::SetFormHint(const std::wstring& hint)
 
 void TMainForm::ToggleSlideShow()
 {
-    if (SlideShowActive)
+    if (state_.SlideShowActive)
         StopSlideShow();
     else
         StartSlideShow();
@@ -52,20 +54,20 @@ void TMainForm::StartSlideShow()
         return;
     if (ToolBox)
         ToolBox->Hide();
-    SlideShowActive = true;
+    state_.SlideShowActive = true;
     HidePointer();
     SetFormHint(kRunningHint);
     PauseHoldH1->SetCaption(kPauseCaption);
     SlideShow1->SetCaption(kStopCaption);
-    if (FullScreen) {
-        FullScreenBeforeShow = true;
+    if (state_.FullScreen) {
+        state_.FullScreenBeforeShow = true;
     } else {
-        FullScreenBeforeShow = false;
+        state_.FullScreenBeforeShow = false;
         ToggleFullScreen();
     }
-    if (StartAtBeginning) {
+    if (state_.StartAtBeginning) {
         // Loaded again even when it is the image on screen.
-        CurrentIndex = 0;
+        state_.CurrentIndex = 0;
         LoadCurrentImage();
     }
     SBtnSlideShow.SetGlyph(ToggleBitmapList.Bitmap(TToggleBitmapList::SlideShowRunning));
@@ -90,7 +92,7 @@ void TMainForm::SlideShowTimerTimer()
 
 void TMainForm::PauseOrContinueSlideShow()
 {
-    if (!SlideShowActive)
+    if (!state_.SlideShowActive)
         return;
     if (SlideShowTimer.Enabled()) {
         PauseHoldH1->SetCaption(kContinueCaption);
@@ -111,18 +113,18 @@ void TMainForm::PauseOrContinueSlideShow()
 
 void TMainForm::StopSlideShow()
 {
-    if (SlideShowActive) {
+    if (state_.SlideShowActive) {
         SlideShow1->SetCaption(kStartCaption);
         SBtnSlideShow.SetGlyph(ToggleBitmapList.Bitmap(TToggleBitmapList::SlideShowStopped));
         PauseHoldH1->SetEnabled(false);
         SlideShowTimer.SetEnabled(false);
         // Full screen is left only when the show entered it and it is still on.
-        if (!FullScreenBeforeShow && FullScreen)
+        if (!state_.FullScreenBeforeShow && state_.FullScreen)
             ToggleFullScreen();
         SetFormHint(L"");
         ShowPointer();
     }
-    SlideShowActive = false;
+    state_.SlideShowActive = false;
     UpdateSlideShowCommands();
 }
 
@@ -134,10 +136,10 @@ void TMainForm::UpdateSlideShowCommands()
 {
     const bool unlocked = !SlideShowTimer.Enabled();
     const bool image = CurrentIndexValid();
-    SBtnOpen.SetEnabled(!SlideShowActive);
-    OpenImage1->SetEnabled(!SlideShowActive);
+    SBtnOpen.SetEnabled(!state_.SlideShowActive);
+    OpenImage1->SetEnabled(!state_.SlideShowActive);
     SetEditingEnabled(unlocked && image);
-    SetSaveEnabled(unlocked && image && Modified);
+    SetSaveEnabled(unlocked && image && state_.Modified);
 }
 
 void TMainForm::ShowSlideShowOptions()
@@ -145,29 +147,25 @@ void TMainForm::ShowSlideShowOptions()
     if (!SlideShowForm)
         return;
     TSlideShowForm& dialog = *SlideShowForm;
-    const unsigned interval = SlideShowTimer.Interval();
-    dialog.CmbMinutes.SetText(std::to_wstring(interval / 60000u));
-    dialog.CmbSeconds.SetText(std::to_wstring(interval % 60000u / 1000u));
-    dialog.CBStartFromBeg.SetChecked(StartAtBeginning);
+    dialog.SetOptions(SlideShowTimer.Interval(), state_.StartAtBeginning);
     // Until OK with a usable interval, or anything but OK; the dialog comes
     // back as the user left it.
-    while (dialog.ShowModal() == TSlideShowForm::kOk) {
+    while (dialog.ShowModal() == ModalAnswer::Ok) {
         try {
-            const int64_t milliseconds =
-                TypedIntervalMilliseconds(dialog.CmbMinutes.Text(), dialog.CmbSeconds.Text());
+            const int64_t milliseconds = dialog.TypedInterval();
             if (milliseconds <= 0)
                 throw Failure(L"Slide Show Interval Must be Greater than 0");
             if (milliseconds > kLongestInterval)
                 throw Failure(L"Slide Show Interval Must be Less than 35791 Minutes");
             // A new interval restarts the count, also during a running show.
             SlideShowTimer.SetInterval(unsigned(milliseconds));
-            StartAtBeginning = dialog.CBStartFromBeg.Checked();
+            state_.StartAtBeginning = dialog.StartAtBeginning();
             WriteSettingValue(EncodeSettingName(kSlideShowIntervalSetting), std::to_wstring(milliseconds));
-            WriteSettingValue(EncodeSettingName(kStartAtBeginningSetting), StartAtBeginning ? L"-1" : L"0");
+            WriteSettingValue(EncodeSettingName(kStartAtBeginningSetting), state_.StartAtBeginning ? L"-1" : L"0");
             return;
         } catch (const std::exception&) {
             // Owned by this window, which stays disabled while the box is open.
-            Application::ShowErrorBox(handle_, Application::FailureText());
+            Application::ShowErrorBox(handle_, CaughtFailureText());
         }
     }
 }

@@ -8,8 +8,9 @@
 #include <limits>
 #include <optional>
 
-#include "app/ZoomRules.h"
-#include "system/Numbers.h"
+#include "base/Numbers.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "rules/ZoomRules.h"
 
 namespace {
 
@@ -22,19 +23,19 @@ void ShrinkToVisibleArea(TScrollArea& area)
 }
 
 // The auto-fit button's picture and the menu's check mark.
-void ShowAutoFitState(TMainForm& form)
+void ShowAutoFitState(TMainForm& form, bool autoFit)
 {
-    form.SBtnAutoFit.SetGlyph(form.ToggleBitmapList.Bitmap(form.AutoFit ? TToggleBitmapList::AutoFitOn
-                                                                          : TToggleBitmapList::AutoFitOff));
-    form.ToggleAutofit1->SetChecked(form.AutoFit);
+    form.SBtnAutoFit.SetGlyph(form.ToggleBitmapList.Bitmap(autoFit ? TToggleBitmapList::AutoFitOn
+                                                                   : TToggleBitmapList::AutoFitOff));
+    form.ToggleAutofit1->SetChecked(autoFit);
 }
 
 } // namespace
 
 void TMainForm::ApplyZoom(unsigned percent)
 {
-    if ((percent >= kMinZoom && percent <= kMaxZoom) || AutoFit) {
-        const double W = CurrentPicture.Width(), H = CurrentPicture.Height();
+    if ((percent >= kMinZoom && percent <= kMaxZoom) || state_.AutoFit) {
+        const double W = state_.CurrentPicture.Width(), H = state_.CurrentPicture.Height();
         // The scroll bars and the image control change on screen once, when
         // it is placed.
         std::optional<TScrollArea::MovesHeld> held(std::in_place, ScrollBox1);
@@ -42,12 +43,12 @@ void TMainForm::ApplyZoom(unsigned percent)
         // visible part that the new size is measured against.
         ShrinkToVisibleArea(ScrollBox1);
         ShownSize size;
-        if (AutoFit) {
+        if (state_.AutoFit) {
             // Never enlarged; shrunk by the larger of the two overhangs. (A
             // picture inside the visible part has none.)
             size = AutoFitSize(W, H, ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
         } else {
-            ZoomPercent = percent;
+            state_.ZoomPercent = percent;
             size = PercentSize(W, H, percent);
         }
         // Sized at the visible origin first, so an offset left from the
@@ -65,27 +66,27 @@ void TMainForm::ApplyZoom(unsigned percent)
 
 void TMainForm::StepZoom(int step)
 {
-    if (int64_t(ZoomPercent) + step < 0) {
+    if (int64_t(state_.ZoomPercent) + step < 0) {
         ShowZoomPercent();
         return;
     }
     // Between 1 and 10 the step is 9, so 10 steps down to 1 and back.
-    if (ZoomPercent == 1 && step == 10)
+    if (state_.ZoomPercent == 1 && step == 10)
         step = 9;
-    else if (ZoomPercent == 10 && step == -10)
+    else if (state_.ZoomPercent == 10 && step == -10)
         step = -9;
-    ApplyZoom(unsigned(uint64_t(int64_t(ZoomPercent) + step)));
+    ApplyZoom(unsigned(uint64_t(int64_t(state_.ZoomPercent) + step)));
 }
 
 void TMainForm::ZoomToFit()
 {
     std::optional<TScrollArea::MovesHeld> held(std::in_place, ScrollBox1);
     ShrinkToVisibleArea(ScrollBox1);
-    const double W = CurrentPicture.Width(), H = CurrentPicture.Height();
+    const double W = state_.CurrentPicture.Width(), H = state_.CurrentPicture.Height();
     if (W > 0 && H > 0) {
         // Enlarges as well as shrinks.
         const auto [size, percent] = FitSize(W, H, ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
-        ZoomPercent = percent;
+        state_.ZoomPercent = percent;
         ScrollBox1.SetContentBounds(0, 0, size.width, size.height);
         PlaceImage();
         held.reset();
@@ -98,24 +99,24 @@ void TMainForm::ZoomToFit()
 
 void TMainForm::ToggleAutoFit()
 {
-    AutoFit = !AutoFit;
-    ShowAutoFitState(*this);
+    state_.AutoFit = !state_.AutoFit;
+    ShowAutoFitState(*this, state_.AutoFit);
     // On: the image is fitted; off: it returns to the last percentage.
     StepZoom(0);
 }
 
 bool TMainForm::AskDisableAutoFit()
 {
-    if (!AutoFit)
+    if (!state_.AutoFit)
         return false;
-    const int answer =
+    const ModalAnswer answer =
         HelpDlg->Prompt(L"Disable Auto-fit Mode?", L"Would you like to disable \"Auto-fit\" mode?",
                         {L"Zooming capabilities are disabled while \"Auto-fit\" mode is enabled."}, {L"Yes", L"No"});
-    if (answer != 1)
+    if (answer != ModalAnswer::Ok)
         return true;
     // The asking command zooms from ZoomPercent itself; no refit first.
-    AutoFit = false;
-    ShowAutoFitState(*this);
+    state_.AutoFit = false;
+    ShowAutoFitState(*this, state_.AutoFit);
     return false;
 }
 

@@ -7,7 +7,13 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "dialogs/EmailSizeFormUnit.h"
+#include "dialogs/RenameDlgUnit.h"
+#include "dialogs/SlideShowFormUnit.h"
+#include "dialogs/ToolsFormUnit.h"
 #include "imaging/PictureUtilUnit.h"
+#include "imaging/RasterFileGraphic.h"
+#include "system/OpenWith.h"
 #include "system/RegistryUnit.h"
 #include "widgets/Application.h"
 
@@ -26,21 +32,37 @@ std::vector<std::wstring> CommandLineArguments()
     return arguments;
 }
 
+// The newer formats, offered under "Open with" by -install.
+std::vector<OpenWithType> OpenWithTypes()
+{
+    std::vector<OpenWithType> types;
+    for (const FileFormat* format : NewerFileFormats(false))
+        types.push_back({L"." + format->extension, format->description});
+    return types;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     const std::vector<std::wstring> arguments = CommandLineArguments();
     if (!arguments.empty() && arguments[0] == L"-install") {
-        Guarded([] { InstallAssociations(); });
+        Guarded([] {
+            InstallAssociations();
+            OfferOpenWith(OpenWithTypes());
+        });
         return 0;
     }
     if (!arguments.empty() && arguments[0] == L"-uninstall") {
-        Guarded([] { UninstallAssociations(); });
+        Guarded([] {
+            UninstallAssociations();
+            WithdrawOpenWith(OpenWithTypes());
+        });
         return 0;
     }
     Application::SetTitle(L"Pixavo Image Browser");
     PngFormatRegistration png;
+    SystemDecoderRegistration systemDecoders;
     Guarded([&] {
         TMainForm mainForm(arguments);
         // The slide-show options, image tools, e-mail size and rename windows

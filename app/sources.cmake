@@ -1,12 +1,7 @@
-list(APPEND CORE_SOURCES
-  app/EmailAttachment.cpp
-  app/ReadAhead.cpp
-  app/ZoomRules.cpp
-)
 list(APPEND WIN_SOURCES
-  app/Glyphs.cpp
   app/MainUnit.cpp
   app/ImageView.cpp
+  app/AnimationPlayer.cpp
   app/Loading.cpp
   app/DecodeAhead.cpp
   app/Navigation.cpp

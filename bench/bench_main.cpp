@@ -105,6 +105,13 @@ int main(int argc, char** argv)
     ratio("PNG load, program/library to BGRA", "ProgramPng", "LibraryPngBgra");
     ratio("JPEG load to display at fit / bare full-size decode", "JpegLoadToFitDisplay", "LibraryJpeg");
     ratio("PNG load to display at fit / bare libpng decode to RGB", "PngLoadToFitDisplay", "LibraryPng");
+    ratio("WebP load to display at fit / bare libwebp decode to BGR", "WebpLoadToFit", "LibraryWebp");
+    ratio("TIFF load to display at fit / bare libtiff decode to RGBA", "TiffLoadToFit", "LibraryTiff");
+    ratio("GIF load to display at fit / bare giflib decode to indices", "GifLoadToFit", "LibraryGif");
+    ratio("AVIF load to display at fit / bare dav1d decode to YUV", "AvifLoadToFit", "LibraryAvif");
+    if (double t = TimeOf("GifFrameStep"), c = CpuTimeOf("GifFrameStep"); t > 0)
+        std::printf("GIF 480 x 270 frame made and shown: %.2f ms (CPU %.2f ms), %.1f %% of a core at 30 frames a "
+                    "second (by CPU time)\n", t, c, c * 30 / 10);
     for (const char* name : {"DisplayFit", "Display90", "Display110", "DisplayPng110"})
         if (double t = TimeOf(name); t > 0)
             std::printf("%s: %.2f ms to make what a 1280 x 880 view shows\n", name, t);
@@ -112,5 +119,13 @@ int main(int argc, char** argv)
     const double turn = TimeOf("QuarterTurn24Mp/1"), copy = TimeOf("PlainCopy24Mp");
     if (turn > 0 && copy > 0)
         std::printf("Quarter turn of 24 MP: turn/copy = %.2f (%.1f / %.1f ms)\n", turn / copy, turn, copy);
+    // bench/orientation_bench.cpp.
+    ratio("JPEG quarter turn saved, blocks rearranged / compressed anew", "TurnSaveLossless", "TurnSaveEncode");
+    ratio("Save's wait after a turn, rearranged ahead and finished / compressed anew", "TurnSaveWaitPrepared",
+          "TurnSaveEncode");
+    ratio("Save's wait at once after a turn, rearranged ahead / compressed anew", "TurnSaveWaitAtOnce",
+          "TurnSaveEncode");
+    ratio("Orientation 6 JPEG load to display at fit / stored upright", "SidewaysLoadToFit", "UprightLoadToFit");
+    ratio("Orientation 6 JPEG whole decode / stored upright", "SidewaysWholeDecode", "UprightWholeDecode");
     return 0;
 }

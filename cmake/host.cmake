@@ -81,12 +81,14 @@ if(benchmark_FOUND)
   endif()
 endif()
 
-# Reading ahead's rules and their test alone under ThreadSanitizer: the rules
-# are the part of the core that runs on two threads.
+# Reading ahead's rules, the save's preparation ahead and their tests alone
+# under ThreadSanitizer: they are the parts of the core that run on two threads.
 add_executable(pixavo_read_ahead_tsan
-  ${CMAKE_SOURCE_DIR}/app/ReadAhead.cpp
-  ${CMAKE_SOURCE_DIR}/system/Cancellation.cpp
-  ${CMAKE_SOURCE_DIR}/tests/host/read_ahead_test.cpp)
+  ${CMAKE_SOURCE_DIR}/rules/ReadAhead.cpp
+  ${CMAKE_SOURCE_DIR}/imaging/LosslessAhead.cpp
+  ${CMAKE_SOURCE_DIR}/base/Cancellation.cpp
+  ${CMAKE_SOURCE_DIR}/tests/host/read_ahead_test.cpp
+  ${CMAKE_SOURCE_DIR}/tests/host/lossless_ahead_test.cpp)
 target_include_directories(pixavo_read_ahead_tsan PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(pixavo_read_ahead_tsan PRIVATE -fsanitize=thread -g ${PIXAVO_WARNINGS})
 target_link_options(pixavo_read_ahead_tsan PRIVATE -fsanitize=thread)

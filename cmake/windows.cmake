@@ -36,9 +36,12 @@ target_link_libraries(pixavo_core PUBLIC pixavo_deps)
 add_library(pixavo_win STATIC ${WIN_SOURCES})
 target_include_directories(pixavo_win PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(pixavo_win PUBLIC pixavo_core
-  comctl32 comdlg32 gdi32 user32 shell32 shlwapi ole32 uuid msimg32 winspool advapi32 uxtheme)
+  comctl32 comdlg32 gdi32 user32 shell32 shlwapi ole32 uuid msimg32 winspool advapi32 uxtheme windowscodecs)
 
 add_executable(pixavo WIN32 app/main.cpp res/pixavo.rc)
+# The resources take in the manifest made from res/pixavo.manifest.in.
+set_source_files_properties(res/pixavo.rc res/tests.rc PROPERTIES
+  OBJECT_DEPENDS ${CMAKE_BINARY_DIR}/generated/pixavo.manifest)
 target_link_libraries(pixavo PRIVATE pixavo_win)
 target_link_options(pixavo PRIVATE -municode)
 # The program is shipped lean: its debug sections go to pixavo.debug beside

@@ -1,6 +1,6 @@
 #include "dialogs/EmailSizeFormUnit.h"
 
-#include "app/MainUnit.h"
+#include "widgets/Application.h"
 
 namespace {
 
@@ -8,7 +8,7 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 } // namespace
 
-TEmailSizeDlg::TEmailSizeDlg(TMainForm& mainForm)
+TEmailSizeDlg::TEmailSizeDlg(ImageCommands& commands)
     : TForm(L"Email Image", Border::Dialog, Scale(kClientWidth), Scale(kClientHeight)),
       Label1(*this, Scale(8), Scale(8), L"Which size would you like to send the current image as?"),
       SBtnSmall(*this, Scale(8), Scale(32), Scale(75), Scale(25), L"Small"),
@@ -20,7 +20,7 @@ TEmailSizeDlg::TEmailSizeDlg(TMainForm& mainForm)
                   L"send. If necessary, you may choose to email this image as-is (Large). However, you may also "
                   L"choose to send the image in one of the two smaller sizes (Small or Medium)."),
       SBtnCancel(*this, Scale(104), Scale(152), Scale(73), Scale(25), L"Cancel"),
-      mainForm_(mainForm)
+      commands_(commands)
 {
     SetColor(kWhite);
     SetKeyPreview(true);
@@ -42,7 +42,7 @@ TEmailSizeDlg::~TEmailSizeDlg() { DestroyHandle(); }
 // is reported by the application-wide report and the dialog stays open.
 void TEmailSizeDlg::SendAndClose(EmailSize size)
 {
-    mainForm_.SendImageByEmail(size);
+    commands_.SendImage(size);
     Close();
 }
 

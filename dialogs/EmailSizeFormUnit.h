@@ -4,15 +4,15 @@
 // returns; a failure leaves it open for another choice.
 #pragma once
 
-#include "app/EmailAttachment.h"
+#include "dialogs/ImageCommands.h"
 #include "widgets/Controls.h"
-
-class TMainForm;
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TEmailSizeDlg : public TForm {
 public:
-    // Sends through the main window's SendImageByEmail.
-    explicit TEmailSizeDlg(TMainForm& mainForm);
+    // Sends through the commands' SendImage.
+    explicit TEmailSizeDlg(ImageCommands& commands);
     ~TEmailSizeDlg() override;
 
     // Designed sizes (96 dpi).
@@ -35,5 +35,5 @@ public:
 
 private:
     void SendAndClose(EmailSize size);
-    TMainForm& mainForm_;
+    ImageCommands& commands_;
 };

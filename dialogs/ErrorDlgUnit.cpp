@@ -1,6 +1,6 @@
 #include "dialogs/ErrorDlgUnit.h"
 
-#include "system/ScopedFlag.h"
+#include "base/ScopedFlag.h"
 
 namespace {
 
@@ -71,6 +71,17 @@ void TErrorDlg::ApplicationEvents1Exception(const Failure& failure)
     ShowModal();
 }
 
+bool TErrorDlg::Confirm(const std::wstring& caption, const std::wstring& question)
+{
+    SetText(caption);
+    PnlRed.SetVisible(false);
+    SbtnOkay.SetText(L"Yes");
+    SBtnCancel.SetText(L"No");
+    SBtnCancel.SetVisible(true);
+    SetErrorText(question);
+    return ShowModal() == ModalAnswer::Ok;
+}
+
 void TErrorDlg::ShowPendingReport()
 {
     if (!pending_ || !Handle())
@@ -82,12 +93,12 @@ void TErrorDlg::ShowPendingReport()
     ApplicationEvents1Exception(waiting);
 }
 
-void TErrorDlg::SbtnOkayClick() { SetModalResult(1); }
-void TErrorDlg::SBtnCancelClick() { SetModalResult(2); }
+void TErrorDlg::SbtnOkayClick() { SetModalResult(ModalAnswer::Ok); }
+void TErrorDlg::SBtnCancelClick() { SetModalResult(ModalAnswer::Cancel); }
 
 void TErrorDlg::FormKeyPress(wchar_t& key)
 {
-    AnswerEnterAndEscape(key, 1, 2);
+    AnswerEnterAndEscape(key, ModalAnswer::Ok, ModalAnswer::Cancel);
 }
 
 void TErrorDlg::FormShow()

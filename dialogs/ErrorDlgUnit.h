@@ -7,6 +7,8 @@
 #include <string>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TErrorDlg : public TForm {
 public:
@@ -16,6 +18,9 @@ public:
 
     // Replaces the whole message (line breaks show as several lines).
     void SetErrorText(const std::wstring& message);
+    // Asks a yes/no question under the caption, without the red frame;
+    // true for Yes. The window takes its own look back when it closes.
+    bool Confirm(const std::wstring& caption, const std::wstring& question);
 
     // The application-wide report: the failure's message, shown modally in
     // the default configuration. A failure that arrives while the window is

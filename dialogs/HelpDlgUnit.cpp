@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 
 namespace {
 
@@ -48,8 +48,9 @@ void THelpDlg::SetDetailLines(const std::vector<std::wstring>& lines)
     MmoHelpDetail.SetLines(lines);
 }
 
-int THelpDlg::Prompt(const std::wstring& title, const std::wstring& headline, const std::vector<std::wstring>& details,
-                     const std::vector<std::wstring>& buttonCaptions)
+ModalAnswer THelpDlg::Prompt(const std::wstring& title, const std::wstring& headline,
+                             const std::vector<std::wstring>& details,
+                             const std::vector<std::wstring>& buttonCaptions)
 {
     // A question on screen is never rewritten for another one.
     if (Modal() || Visible())
@@ -66,14 +67,14 @@ int THelpDlg::Prompt(const std::wstring& title, const std::wstring& headline, co
     return ShowModal();
 }
 
-void THelpDlg::SbtnOkayClick() { SetModalResult(1); }
-void THelpDlg::SBtnCancelClick() { SetModalResult(2); }
-void THelpDlg::SbtnOptionalClick() { SetModalResult(3); }
+void THelpDlg::SbtnOkayClick() { SetModalResult(ModalAnswer::Ok); }
+void THelpDlg::SBtnCancelClick() { SetModalResult(ModalAnswer::Cancel); }
+void THelpDlg::SbtnOptionalClick() { SetModalResult(ModalAnswer::Optional); }
 
 void THelpDlg::FormKeyPress(wchar_t& key)
 {
-    if (key == 13) {
-        SetModalResult(1);
+    if (key == VK_RETURN) {
+        SetModalResult(ModalAnswer::Ok);
         key = 0;
     }
 }

@@ -4,14 +4,16 @@
 // Callers fill it in this order: SetText (title); SetHeadline (which first
 // narrows the headline to the minimum width less 12, then sets the text);
 // SetDetailLines; the captions of the buttons to be shown, and SBtnCancel /
-// SbtnOptional made visible; ShowModal. Answers: 1 SbtnOkay or Enter, 2
-// SBtnCancel or the close box, 3 SbtnOptional. Prompt() does all of it.
+// SbtnOptional made visible; ShowModal. Answers: Ok SbtnOkay or Enter,
+// Cancel SBtnCancel or the close box, Optional SbtnOptional. Prompt() does all of it.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class THelpDlg : public TForm {
 public:
@@ -29,8 +31,8 @@ public:
 
     // The whole caller sequence: up to three button captions (the first is
     // always shown); returns the answer.
-    int Prompt(const std::wstring& title, const std::wstring& headline, const std::vector<std::wstring>& details,
-               const std::vector<std::wstring>& buttonCaptions);
+    ModalAnswer Prompt(const std::wstring& title, const std::wstring& headline,
+                       const std::vector<std::wstring>& details, const std::vector<std::wstring>& buttonCaptions);
 
     void SbtnOkayClick();
     void SBtnCancelClick();

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
+#include "imaging/GdiDrawing.h"
 #include "imaging/JpegCodec.h"
-#include "imaging/PictureUtilUnit.h"
 #include "imaging/Resample.h"
 #include "pixavo_version.h"
 #include "res/resource.h"
@@ -163,12 +163,12 @@ void TNewAboutBox::ShowWithTimer()
     Repaint();
 }
 
-int TNewAboutBox::ShowModal()
+ModalAnswer TNewAboutBox::ShowModal()
 {
     AutoCloseTimer.SetEnabled(false);
     SBtnClose.SetVisible(true);
     if (Modal())
-        return 0;
+        return ModalAnswer::None;
     if (IsWindowVisible(Handle()))
         Hide();   // the splash: comes back below as the modal about window
     return TForm::ShowModal();

@@ -7,6 +7,9 @@
 
 #include "imaging/Raster.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
+#include "widgets/Timer.h"
 
 // A picture drawn stretched into its bounds (the about window's photograph).
 class TSplashImage : public TGraphicControl {
@@ -37,7 +40,7 @@ public:
     // The about window: timer stopped, close button shown, modal. A splash
     // that is still showing is taken down first and comes back as the modal
     // about window.
-    int ShowModal();
+    ModalAnswer ShowModal();
 
     void AutoCloseTimerTimer();
     void SBtnCloseClick();

@@ -23,8 +23,16 @@ TRenameDlg::TRenameDlg()
 
 TRenameDlg::~TRenameDlg() { DestroyHandle(); }
 
-void TRenameDlg::SBtnOkayClick() { SetModalResult(1); }
-void TRenameDlg::SBtnCancelClick() { SetModalResult(2); }
+std::optional<std::wstring> TRenameDlg::Ask(const std::wstring& name)
+{
+    EdtNewFileName.SetText(name);
+    if (ShowModal() != ModalAnswer::Ok)
+        return std::nullopt;
+    return EdtNewFileName.Text();
+}
+
+void TRenameDlg::SBtnOkayClick() { SetModalResult(ModalAnswer::Ok); }
+void TRenameDlg::SBtnCancelClick() { SetModalResult(ModalAnswer::Cancel); }
 
 void TRenameDlg::FormShow()
 {
@@ -38,5 +46,5 @@ void TRenameDlg::FormResize()
 
 void TRenameDlg::FormKeyPress(wchar_t& key)
 {
-    AnswerEnterAndEscape(key, 1, 2);
+    AnswerEnterAndEscape(key, ModalAnswer::Ok, ModalAnswer::Cancel);
 }

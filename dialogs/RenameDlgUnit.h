@@ -1,8 +1,13 @@
 // The rename dialog: the new name of the current image file, without its
-// extension, in one edit box; OK answers 1, Cancel 2.
+// extension, in one edit box; OK answers Ok, Cancel Cancel.
 #pragma once
 
+#include <optional>
+#include <string>
+
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TRenameDlg : public TForm {
 public:
@@ -11,6 +16,10 @@ public:
 
     // Designed sizes (96 dpi).
     static constexpr int kClientWidth = 313, kClientHeight = 142;
+
+    // Shows the dialog modally with the name in its edit box; the text as
+    // the user left it when OK answers, nothing otherwise.
+    std::optional<std::wstring> Ask(const std::wstring& name);
 
     void SBtnOkayClick();
     void SBtnCancelClick();

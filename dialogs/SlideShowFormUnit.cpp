@@ -1,5 +1,7 @@
 #include "dialogs/SlideShowFormUnit.h"
 
+#include "base/Numbers.h"
+
 std::vector<std::wstring> TSlideShowForm::MinutesList()
 {
     std::vector<std::wstring> items;
@@ -35,11 +37,23 @@ TSlideShowForm::TSlideShowForm()
 
 TSlideShowForm::~TSlideShowForm() { DestroyHandle(); }
 
-void TSlideShowForm::SBtnOkayClick() { SetModalResult(kOk); }
-void TSlideShowForm::SBtnCancelClick() { SetModalResult(kCancel); }
+void TSlideShowForm::SetOptions(unsigned intervalMilliseconds, bool startAtBeginning)
+{
+    CmbMinutes.SetText(std::to_wstring(intervalMilliseconds / 60000u));
+    CmbSeconds.SetText(std::to_wstring(intervalMilliseconds % 60000u / 1000u));
+    CBStartFromBeg.SetChecked(startAtBeginning);
+}
+
+int64_t TSlideShowForm::TypedInterval() const
+{
+    return TypedIntervalMilliseconds(CmbMinutes.Text(), CmbSeconds.Text());
+}
+
+void TSlideShowForm::SBtnOkayClick() { SetModalResult(ModalAnswer::Ok); }
+void TSlideShowForm::SBtnCancelClick() { SetModalResult(ModalAnswer::Cancel); }
 
 // The form sees the keys first, wherever the focus is.
 void TSlideShowForm::FormKeyPress(wchar_t& key)
 {
-    AnswerEnterAndEscape(key, kOk, kCancel);
+    AnswerEnterAndEscape(key, ModalAnswer::Ok, ModalAnswer::Cancel);
 }

@@ -3,10 +3,13 @@
 // fills it, shows it modally and reads it back.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 
 class TSlideShowForm : public TForm {
 public:
@@ -14,9 +17,15 @@ public:
     ~TSlideShowForm() override;
 
     // Answers: OK (also Enter), Cancel (also Esc and the close box).
-    static constexpr int kOk = 1, kCancel = 2;
     // Designed sizes (96 dpi).
     static constexpr int kClientWidth = 265, kClientHeight = 149;
+
+    // Shows the interval (milliseconds) in whole minutes and seconds, and
+    // the start-at-beginning box.
+    void SetOptions(unsigned intervalMilliseconds, bool startAtBeginning);
+    // The interval as typed, in milliseconds (TypedIntervalMilliseconds).
+    int64_t TypedInterval() const;
+    bool StartAtBeginning() const { return CBStartFromBeg.Checked(); }
 
     static std::vector<std::wstring> MinutesList();
     static std::vector<std::wstring> SecondsList();

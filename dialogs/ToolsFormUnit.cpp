@@ -4,8 +4,8 @@
 #include <climits>
 #include <utility>
 
-#include "app/MainUnit.h"
-#include "system/ScopedFlag.h"
+#include "base/ScopedFlag.h"
+#include "widgets/Glyphs.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ int SideFor(int64_t pixels) { return int(std::clamp<int64_t>(pixels, 0, INT_MAX)
 
 } // namespace
 
-TToolBox::TToolBox(TMainForm& mainForm)
+TToolBox::TToolBox(ImageCommands& commands)
     : TForm(L"Image Tools", Border::Dialog, Scale(kClientWidth), Scale(kClientHeight), WS_EX_TOPMOST),
       GrpRotate(*this, Scale(8), Scale(8), Scale(129), Scale(49), L"Rotate"),
       GrpFlip(*this, Scale(144), Scale(8), Scale(97), Scale(49), L"Flip"),
@@ -40,7 +40,7 @@ TToolBox::TToolBox(TMainForm& mainForm)
       SBtnReload(*this, Scale(10), Scale(176), Scale(111), Scale(25), L"Reload from File"),
       SBtnSave(*this, Scale(130), Scale(176), Scale(111), Scale(25), L"Save to File"),
       SBtnCancel(*this, Scale(93), Scale(208), Scale(73), Scale(25), L"Close"),
-      mainForm_(mainForm)
+      commands_(commands)
 {
     SetColor(kWhite);
     SetKeyPreview(true);
@@ -104,8 +104,8 @@ void TToolBox::FormCreate() { UpdatingProportions = false; }
 
 // ---------------------------------------------------------------- The fields
 
-int TToolBox::ImageWidth() const { return mainForm_.CurrentPicture.Width(); }
-int TToolBox::ImageHeight() const { return mainForm_.CurrentPicture.Height(); }
+int TToolBox::ImageWidth() const { return commands_.CurrentImageSize().width; }
+int TToolBox::ImageHeight() const { return commands_.CurrentImageSize().height; }
 
 int64_t TToolBox::WidthPercent() const
 {
@@ -135,16 +135,24 @@ void TToolBox::SetFieldText(TEdit& field, const std::wstring& text)
 
 void TToolBox::ResetSizeFields()
 {
-    if (mainForm_.CurrentPicture.Graphic()) {
+    if (commands_.CurrentImageSize().present) {
         SetFieldText(EditWidth, widthUnit_ == SizeUnit::Percent ? L"100" : std::to_wstring(ImageWidth()));
         SetFieldText(EditHeight, heightUnit_ == SizeUnit::Percent ? L"100" : std::to_wstring(ImageHeight()));
     }
     UpdateSizeButtons();
 }
 
+void TToolBox::ShowWithFieldsReset()
+{
+    ResetSizeFields();
+    Show();
+    EditWidth.SetFocus();
+    EditWidth.SelectAll();
+}
+
 void TToolBox::UpdateSizeButtons()
 {
-    const bool change = mainForm_.CurrentPicture.Graphic() &&
+    const bool change = commands_.CurrentImageSize().present &&
                         !FieldsKeepImageSize(WidthPercent(), HeightPercent(), WidthPixels(), HeightPixels(),
                                              ImageWidth(), ImageHeight());
     SetButtonEnabled(SBtnResize, change);
@@ -223,24 +231,24 @@ void TToolBox::ImageTransformed(TransformMode mode)
 
 // ---------------------------------------------------------------- Commands
 
-void TToolBox::SBtnRotateCWClick() { mainForm_.TransformCurrentImage(TransformMode::RotateClockwise); }
-void TToolBox::SBtnRotateCCWClick() { mainForm_.TransformCurrentImage(TransformMode::RotateCounterClockwise); }
-void TToolBox::SBtnRotateFullClick() { mainForm_.TransformCurrentImage(TransformMode::Rotate180); }
-void TToolBox::SBtnFlipHorzClick() { mainForm_.TransformCurrentImage(TransformMode::FlipHorizontal); }
-void TToolBox::SBtnFlipVertClick() { mainForm_.TransformCurrentImage(TransformMode::FlipVertical); }
+void TToolBox::SBtnRotateCWClick() { commands_.TurnImage(TransformMode::RotateClockwise); }
+void TToolBox::SBtnRotateCCWClick() { commands_.TurnImage(TransformMode::RotateCounterClockwise); }
+void TToolBox::SBtnRotateFullClick() { commands_.TurnImage(TransformMode::Rotate180); }
+void TToolBox::SBtnFlipHorzClick() { commands_.TurnImage(TransformMode::FlipHorizontal); }
+void TToolBox::SBtnFlipVertClick() { commands_.TurnImage(TransformMode::FlipVertical); }
 
 // A failure (a side of 0 pixels, a raster too large) leaves before the
 // fields are reset: the image and the fields stay as they were.
 void TToolBox::SBtnResizeClick()
 {
     const int64_t height = HeightPixels(), width = WidthPixels();
-    mainForm_.ResizeCurrentImage(SideFor(width), SideFor(height));
+    commands_.ResizeImage(SideFor(width), SideFor(height));
     ResetSizeFields();
 }
 
 void TToolBox::SBtnResetClick() { ResetSizeFields(); }
-void TToolBox::SBtnReloadClick() { mainForm_.LoadCurrentImage(); }
-void TToolBox::SBtnSaveClick() { mainForm_.SaveCurrentImage(); }
+void TToolBox::SBtnReloadClick() { commands_.ReloadImage(); }
+void TToolBox::SBtnSaveClick() { commands_.SaveImage(); }
 void TToolBox::SBtnCancelClick() { Close(); }
 
 void TToolBox::FormClose() { ResetSizeFields(); }
@@ -265,4 +273,4 @@ LRESULT TToolBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return TForm::HandleMessage(message, wParam, lParam);
 }
 
-void TToolBox::ApplicationHint(const std::wstring& longHint) { mainForm_.ApplicationHint(longHint); }
+void TToolBox::ApplicationHint(const std::wstring& longHint) { commands_.ShowLongHint(longHint); }

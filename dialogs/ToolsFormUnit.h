@@ -6,16 +6,16 @@
 // image's width and height.
 #pragma once
 
-#include "dialogs/SizeFields.h"
-#include "imaging/PictureUtilUnit.h"
+#include "dialogs/ImageCommands.h"
+#include "rules/SizeFields.h"
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
 #include "widgets/GroupFrame.h"
-
-class TMainForm;
 
 class TToolBox : public TForm {
 public:
-    explicit TToolBox(TMainForm& mainForm);
+    explicit TToolBox(ImageCommands& commands);
     ~TToolBox() override;
 
     // Designed sizes (96 dpi).
@@ -24,6 +24,9 @@ public:
     // The fields show the current image's width and height ("100" for a
     // field in percent), and the Resize and Revert buttons follow.
     void ResetSizeFields();
+    // Shows the window with its fields reset and the width field's text
+    // selected for typing.
+    void ShowWithFieldsReset();
     // The two fields in percent of the image's sides and in pixels.
     int64_t WidthPercent() const;
     int64_t HeightPercent() const;
@@ -105,7 +108,7 @@ private:
     // no input.
     void SetButtonEnabled(TButton& button, bool enabled);
 
-    TMainForm& mainForm_;
+    ImageCommands& commands_;
     std::vector<BitmapHandle> glyphs_;
     // The units the fields' texts are in (the lists' choices once handled).
     SizeUnit widthUnit_ = SizeUnit::Pixels, heightUnit_ = SizeUnit::Pixels;

@@ -7,6 +7,3 @@ list(APPEND WIN_SOURCES
   dialogs/RenameDlgUnit.cpp
   dialogs/ToolsFormUnit.cpp
 )
-list(APPEND CORE_SOURCES
-  dialogs/SizeFields.cpp
-)

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <span>
 
+#include "base/Failure.h"
 #include "imaging/IconCodec.h"
-#include "system/Failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

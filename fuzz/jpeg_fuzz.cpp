@@ -1,12 +1,12 @@
-// libFuzzer target: the JPEG header reader, decoder and metadata reader on
-// arbitrary bytes.
+// libFuzzer target: the JPEG header reader, decoder, metadata reader and
+// lossless transform on arbitrary bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
+#include "base/Failure.h"
 #include "imaging/JpegCodec.h"
-#include "system/Failure.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -31,6 +31,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The decoder never changes the frame's size.
         if (raster.Width() != header.width || raster.Height() != header.height)
             std::abort();
+        // Nor does a lossless transform, but to swap the sides.
+        const auto orientation = Orientation(size % 8 + 1);
+        if (const auto moved = TransformJpeg(file, orientation)) {
+            const JpegHeader turned = ReadJpegHeader(*moved);
+            const bool swap = SwapsSides(orientation);
+            if (turned.width != (swap ? header.height : header.width) ||
+                turned.height != (swap ? header.width : header.height))
+                std::abort();
+        }
     } catch (const Failure&) {
     }
     return 0;

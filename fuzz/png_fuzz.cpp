@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <span>
 
+#include "base/Failure.h"
 #include "imaging/PngCodec.h"
-#include "system/Failure.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/Failure.h"
 #include "imaging/Transform.h"
-#include "system/Failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,7 +6,7 @@
 #include <new>
 #include <optional>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

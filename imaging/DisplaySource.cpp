@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "base/Failure.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
-#include "system/Failure.h"
+#include "imaging/RasterFiles.h"
+#include "imaging/Transform.h"
 
 namespace {
 
@@ -92,19 +94,24 @@ Raster RasterSource::MakeLevel(int level) const
 
 // ---------------------------------------------------------------- JpegSource
 
-JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, std::shared_ptr<const ColourProfile> colour)
-    : file_(std::move(file))
+JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file) : JpegSource(file, ReadJpegMetadata(*file))
 {
-    colour_ = std::move(colour);
+}
+
+JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, const JpegMetadata& metadata)
+    : file_(std::move(file)), upright_(UprightOrientation(metadata))
+{
+    colour_ = JpegColourProfile(metadata);
     const JpegHeader header = ReadJpegHeader(*file_);
-    width_ = header.width;
-    height_ = header.height;
+    const bool swap = SwapsSides(upright_);
+    width_ = swap ? header.height : header.width;
+    height_ = swap ? header.width : header.height;
 }
 
 Raster JpegSource::Full() const
 {
     if (!full_)
-        full_ = std::make_shared<const Raster>(DecodeJpeg(*file_));
+        full_ = std::make_shared<const Raster>(DecodeJpeg(*file_, upright_));
     return *full_;
 }
 
@@ -118,7 +125,7 @@ Raster JpegSource::MakeLevel(int level) const
     if (full_)
         return ::MakeLevel(*full_, level);
     const int scaled = std::min(level, kDeepestScaledDecode);
-    return ::MakeLevel(DecodeJpegReduced(*file_, scaled), level - scaled);
+    return TransformRaster(::MakeLevel(DecodeJpegReduced(*file_, scaled), level - scaled), upright_);
 }
 
 // ---------------------------------------------------------------- PngSource
@@ -220,7 +227,7 @@ PreparedPicture PreparePicture(GraphicKind kind, std::vector<uint8_t> bytes, con
     case GraphicKind::Jpeg: {
         auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
         JpegMetadata metadata = ReadJpegMetadata(*file);
-        auto source = std::make_shared<JpegSource>(file, JpegColourProfile(metadata));
+        auto source = std::make_shared<JpegSource>(file, metadata);
         if (!metadata.Empty())
             prepared.metadata = std::make_shared<const JpegMetadata>(std::move(metadata));
         source->Prepare(levelFor(source->Width(), source->Height()));
@@ -235,7 +242,7 @@ PreparedPicture PreparePicture(GraphicKind kind, std::vector<uint8_t> bytes, con
         break;
     }
     case GraphicKind::Raster: {
-        auto source = std::make_shared<RasterSource>(DecodeBmp(bytes));
+        auto source = std::make_shared<RasterFileSource>(DecodeRasterFile(std::move(bytes)));
         source->Prepare(levelFor(source->Width(), source->Height()));
         prepared.source = std::move(source);
         break;

@@ -81,17 +81,22 @@ private:
     Raster raster_;
 };
 
-// A JPEG file, decoded as far as it is needed.
+// A JPEG file, decoded as far as it is needed, and shown upright: its pixels
+// laid out as its Exif orientation says (the size is the upright size).
 class JpegSource : public DisplaySource {
 public:
-    // Reads the frame header ("JPEG error #%d" when it cannot). The colours
-    // are the file's own profile (JpegColourProfile of its metadata).
-    explicit JpegSource(std::shared_ptr<const std::vector<uint8_t>> file,
-                        std::shared_ptr<const ColourProfile> colour = nullptr);
+    // Reads the frame header ("JPEG error #%d" when it cannot) and the Exif
+    // orientation and colour profile.
+    explicit JpegSource(std::shared_ptr<const std::vector<uint8_t>> file);
+    // The same with the file's metadata already read: the orientation and
+    // the colour profile (JpegColourProfile) are taken from it.
+    JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, const JpegMetadata& metadata);
     const std::vector<uint8_t>& File() const { return *file_; }
     const std::shared_ptr<const std::vector<uint8_t>>& SharedFile() const { return file_; }
-    // The whole picture at full size with the floating-point DCT (DecodeJpeg),
-    // decoded on first use and kept.
+    // What was applied to the file's pixels to show them upright.
+    Orientation Upright() const { return upright_; }
+    // The whole picture upright at full size with the floating-point DCT
+    // (DecodeJpeg), decoded on first use and kept.
     Raster Full() const;
     bool FullDecoded() const { return bool(full_); }
     bool Transparent() const override { return false; }
@@ -102,11 +107,13 @@ public:
 
 protected:
     // From the full picture once it is decoded; before, decoded at the
-    // library's nearest scale (1/2, 1/4, 1/8) and halved further if need be.
+    // library's nearest scale (1/2, 1/4, 1/8), halved further if need be and
+    // then laid out upright, so only the level is turned.
     Raster MakeLevel(int level) const override;
 
 private:
     std::shared_ptr<const std::vector<uint8_t>> file_;
+    Orientation upright_ = Orientation::Identity;
     mutable std::shared_ptr<const Raster> full_;
 };
 
@@ -139,7 +146,8 @@ using ShownSizeRule = std::function<std::pair<int, int>(int width, int height)>;
 
 // A raster picture made ready for display from its file's bytes: decoded as
 // far as showing it at the size the rule gives needs (so data that cannot be
-// decoded fails here), with its JPEG metadata. Icons and metafiles are not
+// decoded fails here), with its JPEG metadata; a JPEG upright, the rule
+// asked with its upright size. Icons and metafiles are not
 // raster pictures: they are refused (Failure).
 struct PreparedPicture {
     GraphicKind kind = GraphicKind::Raster;

@@ -6,9 +6,9 @@
 #include <limits>
 #include <new>
 
+#include "base/Failure.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/PngCodec.h"
-#include "system/Failure.h"
 
 namespace {
 

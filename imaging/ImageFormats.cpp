@@ -13,6 +13,14 @@ std::vector<FileFormat>& Registry()
         {L"emf", L"Enhanced Metafiles", GraphicKind::Metafile},
         {L"jpeg", L"JPEG Image File", GraphicKind::Jpeg},
         {L"jpg", L"JPEG Image File", GraphicKind::Jpeg},
+        {L"gif", L"GIF Image", GraphicKind::Raster, RasterFileType::Gif, false},
+        {L"webp", L"WebP Image", GraphicKind::Raster, RasterFileType::Webp, true},
+        {L"tif", L"TIFF Image", GraphicKind::Raster, RasterFileType::Tiff, true},
+        {L"tiff", L"TIFF Image", GraphicKind::Raster, RasterFileType::Tiff, true},
+        {L"avif", L"AVIF Image", GraphicKind::Raster, RasterFileType::Avif, false},
+        {L"heic", L"HEIC Image", GraphicKind::Raster, RasterFileType::Heic, false},
+        {L"heif", L"HEIF Image", GraphicKind::Raster, RasterFileType::Heif, false},
+        {L"jxl", L"JPEG XL Image", GraphicKind::Raster, RasterFileType::JpegXl, false},
     };
     return formats;
 }
@@ -30,8 +38,28 @@ std::wstring ExtractExtension(std::wstring_view fileName)
 bool IsSupportedImageFile(std::wstring_view fileName)
 {
     std::wstring ext = LowerAscii(ExtractExtension(fileName));
-    return ext == L".png" || ext == L".ico" || ext == L".jpg" || ext == L".jpeg" || ext == L".bmp" ||
-           ext == L".emf" || ext == L".wmf";
+    if (ext == L".png" || ext == L".ico" || ext == L".jpg" || ext == L".jpeg" || ext == L".bmp" || ext == L".emf" ||
+        ext == L".wmf")
+        return true;
+    const FileFormat* format = ext.empty() ? nullptr : FindFileFormat(std::wstring_view(ext).substr(1));
+    return format && format->type != RasterFileType::Bitmap;
+}
+
+std::vector<const FileFormat*> NewerFileFormats(bool writableOnly)
+{
+    std::vector<const FileFormat*> rows;
+    for (const FileFormat& format : Registry())
+        if (format.type != RasterFileType::Bitmap && (format.writable || !writableOnly))
+            rows.push_back(&format);
+    return rows;
+}
+
+std::wstring NewerFormatPatterns(bool writableOnly)
+{
+    std::wstring patterns;
+    for (const FileFormat* format : NewerFileFormats(writableOnly))
+        patterns += (patterns.empty() ? L"*." : L";*.") + format->extension;
+    return patterns;
 }
 
 void RegisterFileFormat(std::wstring_view extension, std::wstring_view description, GraphicKind kind)

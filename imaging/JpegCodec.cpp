@@ -12,10 +12,12 @@
 extern "C" {
 #include <jerror.h>
 #include <jpeglib.h>
+#include <transupp.h>
 }
 
-#include "system/Cancellation.h"
-#include "system/Failure.h"
+#include "base/Cancellation.h"
+#include "base/Failure.h"
+#include "imaging/Transform.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return.
 // Each call into the library happens in a small "stage" function that holds
@@ -116,16 +118,19 @@ int StartStage(Decoder* d)
     return 0;
 }
 
-int ReadRowsStage(Decoder* d, uint8_t* base, size_t stride)
+// Reads the rows from the next one up to row end (not included) into
+// consecutive rows from base.
+int ReadRowsStage(Decoder* d, uint8_t* base, size_t stride, JDIMENSION end)
 {
     if (setjmp(d->err.jump))
         return d->err.code;
     j_decompress_ptr cinfo = &d->cinfo;
-    while (cinfo->output_scanline < cinfo->output_height) {
+    const JDIMENSION first = cinfo->output_scanline;
+    while (cinfo->output_scanline < end) {
         JSAMPROW rows[4];
         JDIMENSION count = 0;
-        while (count < 4 && cinfo->output_scanline + count < cinfo->output_height) {
-            rows[count] = base + size_t(cinfo->output_scanline + count) * stride;
+        while (count < 4 && cinfo->output_scanline + count < end) {
+            rows[count] = base + size_t(cinfo->output_scanline - first + count) * stride;
             ++count;
         }
         jpeg_read_scanlines(cinfo, rows, count);
@@ -209,25 +214,19 @@ void TermDestination(j_compress_ptr cinfo)
     Append(cinfo, e->buffer, kOutputChunk - e->dest.free_in_buffer);
 }
 
-int CompressStage(Encoder* e, const uint8_t* base, size_t stride, int width, int height)
+void InstallDestination(Encoder* e)
 {
-    if (setjmp(e->err.jump))
-        return e->err.code;
-    j_compress_ptr cinfo = &e->cinfo;
-    jpeg_create_compress(cinfo);
-    e->created = true;
     e->dest.init_destination = InitDestination;
     e->dest.empty_output_buffer = EmptyOutputBuffer;
     e->dest.term_destination = TermDestination;
-    cinfo->dest = &e->dest;
-    cinfo->image_width = JDIMENSION(width);
-    cinfo->image_height = JDIMENSION(height);
-    cinfo->input_components = 3;
-    cinfo->in_color_space = JCS_EXT_BGR;
-    jpeg_set_defaults(cinfo);
-    jpeg_set_quality(cinfo, 90, TRUE);
-    cinfo->dct_method = JDCT_FLOAT;
-    const JpegMetadata& metadata = *e->metadata;
+    e->cinfo.dest = &e->dest;
+}
+
+// The JFIF header as the metadata asks for it: with its resolution, or none
+// when the metadata came from a file without one; without any metadata the
+// library's default header. Before compression starts.
+void SetJfifHeader(j_compress_ptr cinfo, const JpegMetadata& metadata)
+{
     if (metadata.jfif) {
         cinfo->density_unit = metadata.jfif->unit;
         cinfo->X_density = metadata.jfif->x;
@@ -235,10 +234,34 @@ int CompressStage(Encoder* e, const uint8_t* base, size_t stride, int width, int
     } else if (!metadata.Empty()) {
         cinfo->write_JFIF_header = FALSE;
     }
-    jpeg_start_compress(cinfo, TRUE);
+}
+
+// The metadata's segments, right after the headers compression starts with.
+void WriteSegments(j_compress_ptr cinfo, const JpegMetadata& metadata)
+{
     for (const JpegSegment& segment : metadata.segments)
         if (segment.data.size() <= 65533)
             jpeg_write_marker(cinfo, segment.marker, segment.data.data(), unsigned(segment.data.size()));
+}
+
+int CompressStage(Encoder* e, const uint8_t* base, size_t stride, int width, int height)
+{
+    if (setjmp(e->err.jump))
+        return e->err.code;
+    j_compress_ptr cinfo = &e->cinfo;
+    jpeg_create_compress(cinfo);
+    e->created = true;
+    InstallDestination(e);
+    cinfo->image_width = JDIMENSION(width);
+    cinfo->image_height = JDIMENSION(height);
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, 90, TRUE);
+    cinfo->dct_method = JDCT_FLOAT;
+    SetJfifHeader(cinfo, *e->metadata);
+    jpeg_start_compress(cinfo, TRUE);
+    WriteSegments(cinfo, *e->metadata);
     while (cinfo->next_scanline < cinfo->image_height) {
         // The library only reads the rows it is given.
         JSAMPROW row = const_cast<JSAMPROW>(base + size_t(cinfo->next_scanline) * stride);
@@ -264,22 +287,32 @@ JpegHeader ReadJpegHeader(std::span<const uint8_t> file)
 
 namespace {
 
+// Rows decoded at a time when they are laid out anew on the way: 1.1 MiB of
+// a 6000-pixel row, and as many rows as the blocks a quarter turn walks
+// through.
+constexpr int kBandRows = 64;
+
+// Refuses oversized frames before the library allocates anything for them,
+// and bounds what it may allocate: multi-scan files (and lossless
+// transforms) keep every coefficient in memory; with no backing store, this
+// makes a request beyond a few bytes per pixel an error.
+void LimitMemory(j_decompress_ptr cinfo)
+{
+    if (!DecodeLimits::Allows(cinfo->image_width, cinfo->image_height))
+        ThrowJpegError(JERR_IMAGE_TOO_BIG);
+    uint64_t budget = DecodeLimits::maxPixels * 8 + (uint64_t(16) << 20);
+    cinfo->mem->max_memory_to_use = budget > uint64_t(LONG_MAX) ? LONG_MAX : long(budget);
+}
+
 // Decodes at scale 1 / denominator: at full size with the settings pictures
-// are loaded with, or smaller for display.
-Raster Decode(std::span<const uint8_t> file, int denominator)
+// are loaded with, or smaller for display; laid out as orientation says.
+Raster Decode(std::span<const uint8_t> file, int denominator, Orientation orientation)
 {
     auto d = std::make_unique<Decoder>();
     DecoderGuard guard{*d};
     Begin(*d, file);
     j_decompress_ptr cinfo = &d->cinfo;
-
-    // Refuse oversized frames before the library allocates anything for them.
-    if (!DecodeLimits::Allows(cinfo->image_width, cinfo->image_height))
-        ThrowJpegError(JERR_IMAGE_TOO_BIG);
-    // Multi-scan files keep every coefficient in memory; with no backing
-    // store, this makes a request beyond a few bytes per pixel an error.
-    uint64_t budget = DecodeLimits::maxPixels * 8 + (uint64_t(16) << 20);
-    cinfo->mem->max_memory_to_use = budget > uint64_t(LONG_MAX) ? LONG_MAX : long(budget);
+    LimitMemory(cinfo);
 
     const bool grey = cinfo->jpeg_color_space == JCS_GRAYSCALE;
     const bool full = denominator == 1;
@@ -296,9 +329,25 @@ Raster Decode(std::span<const uint8_t> file, int denominator)
     }
     if (int code = StartStage(d.get()))
         ThrowJpegError(code);
+    const int width = int(cinfo->output_width), height = int(cinfo->output_height);
 
-    Raster raster(int(cinfo->output_width), int(cinfo->output_height), grey ? PixelFormat::Bit8 : PixelFormat::Bit24,
-                  Raster::Unfilled{});
+    // Colour rows are laid out anew a band at a time as they come, so the
+    // picture is held once; greyscale ones once decoded, as 24-bit pixels.
+    if (orientation != Orientation::Identity && !grey) {
+        const bool swap = SwapsSides(orientation);
+        Raster raster(swap ? height : width, swap ? width : height, PixelFormat::Bit24, Raster::Unfilled{});
+        const PixelRows whole{raster.MutableRow(0), ptrdiff_t(raster.Stride()), raster.Width(), raster.Height()};
+        Raster band(width, std::min(height, kBandRows), PixelFormat::Bit24, Raster::Unfilled{});
+        for (int first = 0; first < height; first += kBandRows) {
+            const int count = std::min(kBandRows, height - first);
+            if (int code = ReadRowsStage(d.get(), band.MutableRow(0), band.Stride(), JDIMENSION(first + count)))
+                ThrowJpegError(code);
+            TransformPixels({band.Bits0(), ptrdiff_t(band.Stride()), width, count},
+                            BandDestination(whole, orientation, height, first, count), orientation);
+        }
+        return raster;
+    }
+    Raster raster(width, height, grey ? PixelFormat::Bit8 : PixelFormat::Bit24, Raster::Unfilled{});
     if (grey) {
         std::vector<PaletteEntry> palette(full ? size_t(cinfo->actual_number_of_colors) : 256);
         for (size_t i = 0; i < palette.size(); ++i) {
@@ -307,21 +356,21 @@ Raster Decode(std::span<const uint8_t> file, int denominator)
         }
         raster.SetPalette(std::move(palette));
     }
-    if (int code = ReadRowsStage(d.get(), raster.MutableRow(0), raster.Stride()))
+    if (int code = ReadRowsStage(d.get(), raster.MutableRow(0), raster.Stride(), cinfo->output_height))
         ThrowJpegError(code);
-    return raster;
+    return TransformRaster(raster, orientation);
 }
 
 }  // namespace
 
-Raster DecodeJpeg(std::span<const uint8_t> file)
+Raster DecodeJpeg(std::span<const uint8_t> file, Orientation orientation)
 {
-    return Decode(file, 1);
+    return Decode(file, 1, orientation);
 }
 
 Raster DecodeJpegReduced(std::span<const uint8_t> file, int reduction)
 {
-    return Decode(file, 1 << std::clamp(reduction, 1, 3));
+    return Decode(file, 1 << std::clamp(reduction, 1, 3), Orientation::Identity);
 }
 
 std::vector<uint8_t> EncodeJpeg(const Raster& raster, const JpegMetadata& metadata)
@@ -337,5 +386,105 @@ std::vector<uint8_t> EncodeJpeg(const Raster& raster, const JpegMetadata& metada
     EncoderGuard guard{*e};
     if (int code = CompressStage(e.get(), bgr.Bits0(), bgr.Stride(), bgr.Width(), bgr.Height()))
         ThrowJpegError(code);
+    return out;
+}
+
+// ------------------------------------------------------- lossless transforms
+
+namespace {
+
+JXFORM_CODE TransformCode(Orientation orientation)
+{
+    switch (orientation) {
+    case Orientation::Identity: return JXFORM_NONE;
+    case Orientation::FlipHorizontal: return JXFORM_FLIP_H;
+    case Orientation::Rotate180: return JXFORM_ROT_180;
+    case Orientation::FlipVertical: return JXFORM_FLIP_V;
+    case Orientation::Transpose: return JXFORM_TRANSPOSE;
+    case Orientation::RotateClockwise: return JXFORM_ROT_90;
+    case Orientation::Transverse: return JXFORM_TRANSVERSE;
+    case Orientation::RotateCounterClockwise: return JXFORM_ROT_270;
+    }
+    return JXFORM_NONE;
+}
+
+// Returned by the stage when the transform would have to leave blocks behind.
+constexpr int kNotPerfect = -1;
+
+// The file's compressed blocks read and written again rearranged: one error
+// manager (the source's) for both sides, so either side's failure lands here.
+struct Transcoder {
+    Decoder source;
+    Encoder target;
+    jpeg_transform_info info;
+};
+
+int TransformStage(Transcoder* t)
+{
+    Decoder* d = &t->source;
+    Encoder* e = &t->target;
+    if (setjmp(d->err.jump))
+        return d->err.code;
+    j_decompress_ptr src = &d->cinfo;
+    j_compress_ptr dst = &e->cinfo;
+    if (!jtransform_request_workspace(src, &t->info))
+        return kNotPerfect;
+    jvirt_barray_ptr* coefficients = jpeg_read_coefficients(src);
+    dst->err = src->err;
+    jpeg_create_compress(dst);
+    e->created = true;
+    dst->progress = src->progress;   // unwanted work stops while writing too
+    InstallDestination(e);
+    jpeg_copy_critical_parameters(src, dst);
+    jvirt_barray_ptr* transformed = jtransform_adjust_parameters(src, dst, coefficients, &t->info);
+    // Huffman tables made for the data, so the file does not grow; a
+    // progressive file stays progressive (whose tables always are).
+    if (src->progressive_mode)
+        jpeg_simple_progression(dst);
+    else
+        dst->optimize_coding = TRUE;
+    SetJfifHeader(dst, *e->metadata);
+    jpeg_write_coefficients(dst, transformed);
+    WriteSegments(dst, *e->metadata);
+    jtransform_execute_transform(src, dst, coefficients, &t->info);
+    jpeg_finish_compress(dst);
+    return 0;
+}
+
+}  // namespace
+
+std::optional<std::vector<uint8_t>> TransformJpeg(std::span<const uint8_t> file, Orientation orientation)
+{
+    auto t = std::make_unique<Transcoder>();
+    DecoderGuard sourceGuard{t->source};
+    EncoderGuard targetGuard{t->target};
+    Begin(t->source, file);
+    j_decompress_ptr src = &t->source.cinfo;
+    LimitMemory(src);
+
+    // Blocks can only move whole: the edge that becomes the right or bottom
+    // one may end in a part of a block row or column, but no other edge.
+    const JXFORM_CODE code = TransformCode(orientation);
+    const int blockSide = DCTSIZE;
+    const int mcuWidth = src->num_components == 1 ? blockSide : src->max_h_samp_factor * blockSide;
+    const int mcuHeight = src->num_components == 1 ? blockSide : src->max_v_samp_factor * blockSide;
+    if (!jtransform_perfect_transform(src->image_width, src->image_height, mcuWidth, mcuHeight, code))
+        return std::nullopt;
+
+    const bool swap = SwapsSides(orientation);
+    const int width = int(swap ? src->image_height : src->image_width);
+    const int height = int(swap ? src->image_width : src->image_height);
+    const JpegMetadata metadata =
+        MetadataForNewPixels(ReadJpegMetadata(file), width, height, orientation != Orientation::Identity);
+    std::vector<uint8_t> out;
+    t->target.out = &out;
+    t->target.metadata = &metadata;
+    t->info.transform = code;
+    t->info.perfect = TRUE;
+    if (int result = TransformStage(t.get())) {
+        if (result == kNotPerfect)
+            return std::nullopt;
+        ThrowJpegError(result);
+    }
     return out;
 }

@@ -139,6 +139,15 @@ void PutNumber(Tiff& tiff, size_t entry, uint32_t type, uint32_t value)
         tiff.Put32(entry + 8, value);
 }
 
+// The value of an orientation entry; none when it is not one SHORT.
+std::optional<int> OrientationValue(const Tiff& tiff, uint32_t type, size_t entry)
+{
+    if (type != kShort || tiff.Get32(entry + 4).value_or(0) != 1)
+        return std::nullopt;
+    const auto value = tiff.Get16(entry + 8);
+    return value ? std::optional<int>(int(*value)) : std::nullopt;
+}
+
 void UpdateExif(std::vector<uint8_t>& data, int width, int height, bool turned)
 {
     Tiff tiff(data);
@@ -148,14 +157,19 @@ void UpdateExif(std::vector<uint8_t>& data, int width, int height, bool turned)
     if (!ifd0)
         return;
     std::optional<uint32_t> exifIfd;
+    // The thumbnail lies as the stored pixels did: it is stale once the new
+    // pixels lie otherwise, turned here or shown turned by the old tag.
+    bool stale = turned;
     const auto link = tiff.Walk(*ifd0, [&](uint32_t tag, uint32_t type, size_t entry) {
-        if (tag == kTagOrientation && type == kShort && turned)
+        if (tag == kTagOrientation) {
+            const auto old = OrientationFromExif(OrientationValue(tiff, type, entry).value_or(0));
+            stale = stale || old.value_or(Orientation::Identity) != Orientation::Identity;
             PutNumber(tiff, entry, type, 1);
-        else if (tag == kTagExifIfd && type == kLong)
+        } else if (tag == kTagExifIfd && type == kLong) {
             exifIfd = tiff.Get32(entry + 8);
+        }
     });
-    // The thumbnail directory shows the pixels as they were: unlinked.
-    if (link && turned)
+    if (link && stale)
         tiff.Put32(*link, 0);
     if (exifIfd && *exifIfd != *ifd0)
         tiff.Walk(*exifIfd, [&](uint32_t tag, uint32_t type, size_t entry) {
@@ -186,11 +200,10 @@ void ReplaceXmpValue(std::string& text, std::string_view name, const std::string
     }
 }
 
-void UpdateXmp(std::vector<uint8_t>& data, int width, int height, bool turned)
+void UpdateXmp(std::vector<uint8_t>& data, int width, int height)
 {
     std::string text(data.begin() + std::ptrdiff_t(kXmpId.size()), data.end());
-    if (turned)
-        ReplaceXmpValue(text, "tiff:Orientation", "1");
+    ReplaceXmpValue(text, "tiff:Orientation", "1");
     ReplaceXmpValue(text, "exif:PixelXDimension", std::to_string(width));
     ReplaceXmpValue(text, "exif:PixelYDimension", std::to_string(height));
     if (kXmpId.size() + text.size() > kMaxSegmentData)
@@ -254,7 +267,7 @@ JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int h
         if (IsExif(segment))
             UpdateExif(segment.data, width, height, turned);
         else if (IsXmp(segment))
-            UpdateXmp(segment.data, width, height, turned);
+            UpdateXmp(segment.data, width, height);
     }
     return out;
 }
@@ -271,9 +284,8 @@ std::optional<int> ExifOrientation(const JpegMetadata& metadata)
         std::optional<int> orientation;
         if (auto ifd0 = tiff.FirstIfd())
             tiff.Walk(*ifd0, [&](uint32_t tag, uint32_t type, size_t entry) {
-                if (tag == kTagOrientation && type == kShort)
-                    if (auto v = tiff.Get16(entry + 8))
-                        orientation = int(*v);
+                if (tag == kTagOrientation)
+                    orientation = OrientationValue(tiff, type, entry);
             });
         return orientation;
     }
@@ -304,4 +316,9 @@ std::shared_ptr<const ColourProfile> JpegColourProfile(const JpegMetadata& metad
         icc.insert(icc.end(), chunk->data.begin() + std::ptrdiff_t(kHeader), chunk->data.end());
     }
     return IccProfile(std::move(icc));
+}
+
+Orientation UprightOrientation(const JpegMetadata& metadata)
+{
+    return OrientationFromExif(ExifOrientation(metadata).value_or(0)).value_or(Orientation::Identity);
 }

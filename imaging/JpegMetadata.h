@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/ColourProfile.h"
+#include "imaging/Orientation.h"
 
 // One marker segment as it is in the file, without its marker and length.
 struct JpegSegment {
@@ -44,15 +45,22 @@ struct JpegMetadata {
 // damage.
 JpegMetadata ReadJpegMetadata(std::span<const uint8_t> file);
 
-// The metadata for new pixels of width × height made from the old ones: the
-// Exif and XMP pixel sizes follow, and when the pixels were turned or flipped
-// the orientation tags say 1 (the pixels are shown as they are stored) and
-// the Exif thumbnail, which still shows the old pixels, is dropped.
+// The metadata for new pixels of width × height made from the old ones as
+// they were shown (upright, as their Exif orientation says): the Exif and XMP
+// pixel sizes follow and the orientation tags say 1, since the new pixels are
+// shown as they are stored. The Exif thumbnail, which lies as the old stored
+// pixels did, is dropped when the new ones lie otherwise: when they were
+// turned or flipped, or the old orientation turned or flipped them.
 JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int height, bool turned);
 
-// The Exif orientation (1 to 8), if the metadata carries one; for checks.
+// The value of the Exif orientation tag (one SHORT), if the metadata carries
+// one, whatever the value.
 std::optional<int> ExifOrientation(const JpegMetadata& metadata);
 
 // The colour profile the metadata keeps (its ICC chunks put together), or
 // null when it keeps none or its chunks do not make one whole profile.
 std::shared_ptr<const ColourProfile> JpegColourProfile(const JpegMetadata& metadata);
+
+// What shows the stored pixels upright: the Exif orientation when it is one
+// of the eight, else Identity (a missing, damaged or unknown tag is ignored).
+Orientation UprightOrientation(const JpegMetadata& metadata);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 int LevelSide(int side, int level)
 {

@@ -1,6 +1,6 @@
 #include "imaging/MetafileFormat.h"
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

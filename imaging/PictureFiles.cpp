@@ -1,47 +1,17 @@
-// Pictures and their files: loading a picture from its file (whole, or as
-// far as showing it needs), converting it to another kind, and saving a
-// graphic as the kind its file name's extension asks for.
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/PictureFiles.h"
 
 #include <algorithm>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "imaging/BitmapGraphic.h"
+#include "imaging/FileBytes.h"
+#include "imaging/GdiDrawing.h"
+#include "imaging/JpegGraphic.h"
+#include "imaging/MetafileGraphic.h"
+#include "imaging/PngGraphic.h"
+#include "imaging/RasterFileGraphic.h"
 
 namespace {
-
-// The full path in the form the file functions take at any length, for a
-// drive path or a share; other forms as they are.
-std::wstring LongPathForm(const std::wstring& full)
-{
-    if (full.starts_with(L"\\\\?\\") || full.starts_with(L"\\\\.\\"))
-        return full;
-    if (full.starts_with(L"\\\\"))
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    if (full.size() >= 3 && full[1] == L':' && full[2] == L'\\')
-        return L"\\\\?\\" + full;
-    return full;
-}
-
-// Writes the bytes to a new file; false when the system refused some of them
-// (or the test limit was reached). Flushed to the disk before it is closed.
-bool WriteAndFlush(HANDLE file, const std::vector<uint8_t>& bytes)
-{
-    const std::optional<size_t> limit = SaveWriteLimit();
-    size_t done = 0;
-    while (done < bytes.size()) {
-        size_t chunk = std::min<size_t>(bytes.size() - done, 1u << 26);
-        if (limit) {
-            if (done >= *limit)
-                return false;
-            chunk = std::min(chunk, *limit - done);
-        }
-        DWORD count = 0;
-        if (!WriteFile(file, bytes.data() + done, DWORD(chunk), &count, nullptr) || count == 0)
-            return false;
-        done += count;
-    }
-    return FlushFileBuffers(file) != 0;
-}
 
 // The format a file is read as, by its name's extension.
 const FileFormat& FormatToRead(const std::wstring& fileName)
@@ -164,6 +134,10 @@ void ConvertPicture(TPicture& picture, GraphicKind target)
 void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName)
 {
     const std::wstring extension = LowerAscii(ExtractExtension(fileName));
+    if (const FileFormat* format = FileFormatOf(fileName); format && format->type != RasterFileType::Bitmap) {
+        SaveAsRasterFile(graphic, format->type, fileName);
+        return;
+    }
     GraphicKind target = GraphicKind::Raster;
     if (extension == L".jpeg" || extension == L".jpg")
         target = GraphicKind::Jpeg;
@@ -180,49 +154,4 @@ void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName)
     temporary.SetGraphic(&graphic);
     ConvertPicture(temporary, target);
     temporary.Graphic()->SaveToFile(fileName);
-}
-
-std::optional<size_t>& SaveWriteLimit()
-{
-    static std::optional<size_t> limit;
-    return limit;
-}
-
-void WriteFileReplacing(const std::wstring& fileName, const std::vector<uint8_t>& bytes)
-{
-    const std::wstring full = FullPathName(fileName);
-    const std::wstring target = LongPathForm(full);
-    // A read-only file or a folder of that name is never replaced.
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
-        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
-
-    // The temporary file lies beside the target under a short name of its
-    // own, so a target whose path is near the length limit still gets one.
-    const size_t separator = target.find_last_of(L"\\/");
-    const std::wstring folder = separator == std::wstring::npos ? std::wstring() : target.substr(0, separator + 1);
-    std::wstring temp;
-    FileHandle file;
-    for (int attempt = 0; attempt < 100 && !file; ++attempt) {
-        temp = folder + L"~pixavo-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) +
-               L".tmp";
-        file.Reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-            break;
-    }
-    if (!file)
-        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
-
-    const bool written = WriteAndFlush(file.Get(), bytes);
-    file.Reset();
-    if (!written) {
-        DeleteFileW(temp.c_str());
-        throw Failure(L"Stream write error");
-    }
-    // The old file is replaced only by a whole new one, and the replacement
-    // itself reaches the disk before the save counts as done.
-    if (!MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileW(temp.c_str());
-        throw Failure(FormatMessageText(L"Cannot create file %s", {full}));
-    }
 }

@@ -1,7 +1,8 @@
-// Turning, flipping and resizing whole graphics: every kind becomes a raster.
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/PictureTransforms.h"
 
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "imaging/GdiDrawing.h"
+#include "imaging/Resample.h"
 
 namespace {
 
@@ -41,7 +42,13 @@ std::unique_ptr<TBitmapGraphic> WithMetadata(Raster raster, const TGraphic& sour
 
 std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, TransformMode mode)
 {
-    return WithMetadata(TransformRaster(NaturalPixelsOnWhite(graphic), mode), graphic, true);
+    auto result = WithMetadata(TransformRaster(NaturalPixelsOnWhite(graphic), mode), graphic, true);
+    if (auto turned = graphic.Turned()) {
+        turned->transform = Then(turned->transform, OrientationOf(mode));
+        turned->prepared.reset();   // made for the layout before
+        result->SetTurned(std::move(turned));
+    }
+    return result;
 }
 
 std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width, int height)

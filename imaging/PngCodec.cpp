@@ -14,8 +14,8 @@
 
 #include "imaging/Levels.h"
 
-#include "system/Cancellation.h"
-#include "system/Failure.h"
+#include "base/Cancellation.h"
+#include "base/Failure.h"
 
 // libpng reports errors through error_fn, which must not return. As with the
 // JPEG codec, each call into the library sits in a "stage" function whose

@@ -10,7 +10,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 

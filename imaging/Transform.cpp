@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 namespace {
 
@@ -25,27 +25,27 @@ inline void CopyPixel(uint8_t* to, const uint8_t* from)
     std::memcpy(to, from, 3);
 }
 
-// Every source row y, column x goes to destination row x; the column is
-// H−1−y turning clockwise and y turning counter-clockwise (where the row is
-// W−1−x instead). Each block's column becomes a run of a destination row,
-// written from left to right (from the block's last source row up, turning
-// clockwise), so a pixel can move as four bytes whose last the next pixel
-// overwrites; the last pixel of a run, and pixels of the last source column
-// (whose fourth byte may lie past the picture), move as three.
-template <bool Clockwise>
-void QuarterTurn(const ConstPixelRows& src, const PixelRows& dst)
+// The transforms that swap rows and columns: every source row y, column x
+// goes to destination row x (W−1−x when MirrorRows), column y (H−1−y when
+// MirrorColumns). Each block's column becomes a run of a destination row,
+// written from left to right (from the block's last source row up when the
+// columns are mirrored), so a pixel can move as four bytes whose last the
+// next pixel overwrites; the last pixel of a run, and pixels of the last
+// source column (whose fourth byte may lie past the picture), move as three.
+template <bool MirrorColumns, bool MirrorRows>
+void SwapSides(const ConstPixelRows& src, const PixelRows& dst)
 {
     const int W = src.width, H = src.height;
     for (int y0 = 0; y0 < H; y0 += kBlock) {
         const int y1 = std::min(H, y0 + kBlock), n = y1 - y0;
-        const uint8_t* first = Clockwise ? src.Row(y1 - 1) : src.Row(y0);
-        const ptrdiff_t step = Clockwise ? -src.stride : src.stride;
-        const ptrdiff_t column = Clockwise ? H - y1 : y0;
+        const uint8_t* first = MirrorColumns ? src.Row(y1 - 1) : src.Row(y0);
+        const ptrdiff_t step = MirrorColumns ? -src.stride : src.stride;
+        const ptrdiff_t column = MirrorColumns ? H - y1 : y0;
         for (int x0 = 0; x0 < W; x0 += kBlock) {
             const int x1 = std::min(W, x0 + kBlock);
             for (int x = x0; x < x1; ++x) {
                 const uint8_t* from = first + 3 * ptrdiff_t(x);
-                uint8_t* to = dst.Row(Clockwise ? x : W - 1 - x) + 3 * column;
+                uint8_t* to = dst.Row(MirrorRows ? W - 1 - x : x) + 3 * column;
                 int k = 0;
                 if (x + 1 < W)
                     for (; k < n - 1; ++k, from += step, to += 3) {
@@ -69,36 +69,57 @@ void MirrorRow(uint8_t* to, const uint8_t* from, int width)
 
 } // namespace
 
-void TransformPixels(const ConstPixelRows& source, const PixelRows& destination, TransformMode mode)
+void TransformPixels(const ConstPixelRows& source, const PixelRows& destination, Orientation orientation)
 {
     const int W = source.width, H = source.height;
-    const bool swap = SwapsSides(mode);
+    const bool swap = SwapsSides(orientation);
     if (W < 0 || H < 0 || destination.width != (swap ? H : W) || destination.height != (swap ? W : H))
         InvalidSize();
     if (W == 0 || H == 0)
         return;
     const size_t rowBytes = 3 * size_t(W);
-    switch (mode) {
-    case TransformMode::RotateClockwise:
-        QuarterTurn<true>(source, destination);
-        return;
-    case TransformMode::RotateCounterClockwise:
-        QuarterTurn<false>(source, destination);
-        return;
-    case TransformMode::Rotate180:
+    switch (orientation) {
+    case Orientation::Identity:
         for (int y = 0; y < H; ++y)
-            MirrorRow(destination.Row(H - 1 - y), source.Row(y), W);
+            std::memcpy(destination.Row(y), source.Row(y), rowBytes);
         return;
-    case TransformMode::FlipHorizontal:
+    case Orientation::FlipHorizontal:
         for (int y = 0; y < H; ++y)
             MirrorRow(destination.Row(y), source.Row(y), W);
         return;
-    case TransformMode::FlipVertical:
+    case Orientation::Rotate180:
+        for (int y = 0; y < H; ++y)
+            MirrorRow(destination.Row(H - 1 - y), source.Row(y), W);
+        return;
+    case Orientation::FlipVertical:
         for (int y = 0; y < H; ++y)
             std::memcpy(destination.Row(H - 1 - y), source.Row(y), rowBytes);
         return;
+    case Orientation::Transpose:
+        SwapSides<false, false>(source, destination);
+        return;
+    case Orientation::RotateClockwise:
+        SwapSides<true, false>(source, destination);
+        return;
+    case Orientation::Transverse:
+        SwapSides<true, true>(source, destination);
+        return;
+    case Orientation::RotateCounterClockwise:
+        SwapSides<false, true>(source, destination);
+        return;
     }
     throw Failure(L"Invalid transform");
+}
+
+PixelRows BandDestination(const PixelRows& destination, Orientation orientation, int height, int first, int count)
+{
+    const auto [swap, mirrorColumns, mirrorRows] = orientation_detail::StepsOf(orientation);
+    // Where the band's rows end up: destination rows, or columns when the
+    // sides swap, counted from the far end when those are mirrored.
+    const int at = (swap ? mirrorColumns : mirrorRows) ? height - first - count : first;
+    if (swap)
+        return {destination.row0 + 3 * ptrdiff_t(at), destination.stride, count, destination.height};
+    return {destination.Row(at), destination.stride, destination.width, count};
 }
 
 namespace {
@@ -116,15 +137,17 @@ PixelRows RowsOf(Raster& raster)
 
 } // namespace
 
-Raster TransformRaster(const Raster& source, TransformMode mode)
+Raster TransformRaster(const Raster& source, Orientation orientation)
 {
+    if (orientation == Orientation::Identity)
+        return source;
     const Raster bgr = source.ConvertedTo(PixelFormat::Bit24);
     if (bgr.Empty())
         return Raster();
-    const bool swap = SwapsSides(mode);
+    const bool swap = SwapsSides(orientation);
     Raster out(swap ? bgr.Height() : bgr.Width(), swap ? bgr.Width() : bgr.Height(), PixelFormat::Bit24,
                Raster::Unfilled{});
-    TransformPixels(RowsOf(bgr), RowsOf(out), mode);
+    TransformPixels(RowsOf(bgr), RowsOf(out), orientation);
     return out;
 }
 

@@ -1,10 +1,11 @@
-// Turning, mirroring and resizing pixels: quarter and half turns and flips of
-// 24-bit rows, and nearest-neighbour resizing.
+// Turning, mirroring and resizing pixels: quarter and half turns, flips and
+// the two diagonal mirrors of 24-bit rows, and nearest-neighbour resizing.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/Orientation.h"
 #include "imaging/Raster.h"
 
 // The transforms, by the one-byte code every caller passes.
@@ -20,6 +21,18 @@ enum class TransformMode : uint8_t {
 constexpr bool SwapsSides(TransformMode mode)
 {
     return mode == TransformMode::RotateClockwise || mode == TransformMode::RotateCounterClockwise;
+}
+
+constexpr Orientation OrientationOf(TransformMode mode)
+{
+    switch (mode) {
+    case TransformMode::RotateClockwise: return Orientation::RotateClockwise;
+    case TransformMode::Rotate180: return Orientation::Rotate180;
+    case TransformMode::RotateCounterClockwise: return Orientation::RotateCounterClockwise;
+    case TransformMode::FlipHorizontal: return Orientation::FlipHorizontal;
+    case TransformMode::FlipVertical: return Orientation::FlipVertical;
+    }
+    return Orientation::Identity;
 }
 
 // 24-bit rows (blue, green, red) as they lie in memory: row 0 is the top row
@@ -39,15 +52,32 @@ struct PixelRows {
 };
 
 // Writes every pixel of source to its place in destination. The destination
-// must be the result size of the mode (height × width for the quarter turns)
-// and must not overlap the source. Quarter turns go through the pixels in
-// square blocks, so both sides stay in the cache whatever the row length.
-// Throws Failure("Invalid Image Size Constraints") on mismatched sizes.
-void TransformPixels(const ConstPixelRows& source, const PixelRows& destination, TransformMode mode);
+// must be the result size (height × width when the sides swap) and must not
+// overlap the source. Quarter turns and diagonal mirrors go through the
+// pixels in square blocks, so both sides stay in the cache whatever the row
+// length. Throws Failure("Invalid Image Size Constraints") on mismatched
+// sizes.
+void TransformPixels(const ConstPixelRows& source, const PixelRows& destination, Orientation orientation);
+inline void TransformPixels(const ConstPixelRows& source, const PixelRows& destination, TransformMode mode)
+{
+    TransformPixels(source, destination, OrientationOf(mode));
+}
+
+// The part of destination, the whole of a picture `height` rows high
+// transformed, that its rows first to first + count − 1 go to: those rows
+// transformed as a picture of their own into it land where transforming the
+// whole picture puts them. So a picture can be transformed band by band as
+// it is decoded.
+PixelRows BandDestination(const PixelRows& destination, Orientation orientation, int height, int first, int count);
 
 // A new 24-bit raster: source (any format, converted to 24 bits first)
-// transformed. Throws Failure("Out of memory") when it cannot be allocated.
-Raster TransformRaster(const Raster& source, TransformMode mode);
+// transformed; Identity gives the source itself, as it is. Throws
+// Failure("Out of memory") when it cannot be allocated.
+Raster TransformRaster(const Raster& source, Orientation orientation);
+inline Raster TransformRaster(const Raster& source, TransformMode mode)
+{
+    return TransformRaster(source, OrientationOf(mode));
+}
 
 // A new 24-bit raster of exactly width × height: each target pixel takes the
 // source pixel under its centre, rows and columns dropped or repeated, no

@@ -5,6 +5,7 @@ list(APPEND CORE_SOURCES
   imaging/JpegMetadata.cpp
   imaging/ColourProfile.cpp
   imaging/ColourTransform.cpp
+  imaging/LosslessAhead.cpp
   imaging/PngCodec.cpp
   imaging/BmpCodec.cpp
   imaging/IconCodec.cpp
@@ -14,12 +15,27 @@ list(APPEND CORE_SOURCES
   imaging/DisplayTiles.cpp
   imaging/Transform.cpp
   imaging/MetafileFormat.cpp
-  imaging/PrintLayout.cpp
+  imaging/Animation.cpp
+  imaging/GifCodec.cpp
+  imaging/WebpCodec.cpp
+  imaging/TiffCodec.cpp
+  imaging/AvifContainer.cpp
+  imaging/AvifCodec.cpp
+  imaging/YuvToRgb.cpp
+  imaging/RasterFiles.cpp
 )
 list(APPEND WIN_SOURCES
-  imaging/PictureUtilUnit.cpp
+  imaging/BitmapGraphic.cpp
+  imaging/FileBytes.cpp
+  imaging/GdiDrawing.cpp
+  imaging/IconGraphic.cpp
+  imaging/JpegGraphic.cpp
+  imaging/MetafileGraphic.cpp
   imaging/PictureFiles.cpp
   imaging/PictureTransforms.cpp
+  imaging/PictureUtilUnit.cpp
+  imaging/PngGraphic.cpp
+  imaging/RasterFileGraphic.cpp
 )
 
 # The pixel loops (resampling, conversions, turns, codecs' row work) are
@@ -31,6 +47,9 @@ set(PIXEL_LOOP_SOURCES
   imaging/Resample.cpp
   imaging/Levels.cpp
   imaging/Transform.cpp
+  imaging/GifCodec.cpp
+  imaging/TiffCodec.cpp
+  imaging/YuvToRgb.cpp
 )
 set_source_files_properties(${PIXEL_LOOP_SOURCES} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
   PROPERTIES COMPILE_OPTIONS -O3)

@@ -4,11 +4,10 @@
 #include <deque>
 #include <optional>
 
+#include "base/Failure.h"
+#include "base/Handles.h"
 #include "mail/SimpleMapiW.h"
-#include "system/Failure.h"
 #include "system/RegistryUnit.h"
-#include "widgets/Controls.h"
-#include "widgets/Handles.h"
 
 namespace {
 
@@ -143,13 +142,6 @@ void WriteDefaultAccount(const std::wstring& keyName)
         manager.WriteString(kDefaultAccountValue, keyName);
 }
 
-// The top-level window of the program: the parent of the mail program's windows.
-HWND ApplicationWindow()
-{
-    TForm* main = Application::MainForm();
-    return main ? main->Handle() : nullptr;
-}
-
 } // namespace
 
 std::wstring& TAFQuickMail::MapiLibraryName()
@@ -165,15 +157,6 @@ TAFQuickMail::~TAFQuickMail() = default;
 void TAFQuickMail::SetErrorMessage(const std::wstring& text)
 {
     errorMessage_ = text.empty() ? std::wstring(kDefaultErrorMessage) : text;
-}
-
-void TAFQuickMail::SetComboAccounts(TComboBox* box)
-{
-    comboAccounts_ = box;
-    if (!box)
-        return;
-    box->SetItems(accountAddresses_);
-    box->SetItemIndex(defaultAccountIndex_);
 }
 
 void TAFQuickMail::LoadMailAccounts()
@@ -236,7 +219,7 @@ int32_t TAFQuickMail::SendMail(const std::wstring& subject, const std::wstring& 
     ModuleHandle library(LoadLibraryW(MapiLibraryName().c_str()));
     if (!library)
         return -1;
-    const HWND parent = ApplicationWindow();
+    const HWND parent = ParentWindow;
     const ULONG flags = ShowDialog ? kDialogFlags : 0;
     // The wide entry keeps every character of the paths and texts; the ANSI
     // one only those of the system's code page.
@@ -278,7 +261,9 @@ bool TAFQuickMail::Send()
     if (code == 0)
         return true;
     if (!HandleMailError(uint32_t(code))) {
-        Application::ShowErrorBox(GetActiveWindow(), errorMessage_ + L" (" + std::to_wstring(code) + L").");
+        const std::wstring text = errorMessage_ + L" (" + std::to_wstring(code) + L").";
+        MessageBoxW(GetActiveWindow(), text.c_str(), ErrorCaption.empty() ? nullptr : ErrorCaption.c_str(),
+                    MB_OK | MB_ICONERROR);
     }
     return false;
 }

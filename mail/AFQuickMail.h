@@ -5,15 +5,14 @@
 //
 // Ownership is plain: whoever creates the component owns it (a local object
 // or a std::unique_ptr) and frees it when done; nothing else refers to it.
-// The combo box it fills is not owned.
 #pragma once
+
+#include <windows.h>
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
-
-class TComboBox;
 
 class TAFQuickMail {
 public:
@@ -55,9 +54,10 @@ public:
     // An empty text stores the default.
     void SetErrorMessage(const std::wstring& text);
     TStrings FileNames;          // full paths of the attachments
-    TComboBox* ComboAccounts() const { return comboAccounts_; }
-    // Fills the box with AccountAddresses and selects the default account.
-    void SetComboAccounts(TComboBox* box);
+    // The window that owns the mail program's windows (none: the desktop).
+    HWND ParentWindow = nullptr;
+    // The caption of the error message box (empty: the system's own).
+    std::wstring ErrorCaption;
     bool ShowDialog = false;     // the mail program shows its compose window
     TNotifyEvent OnAttachmentNotFound;
     TNotifyEvent OnAttachmentOpenFailure;
@@ -101,5 +101,4 @@ private:
     int32_t defaultAccountIndex_ = 0;
     std::wstring errorMessage_ = kDefaultErrorMessage;
     TStrings accountAddresses_;
-    TComboBox* comboAccounts_ = nullptr;
 };

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "widgets/Handles.h"
+#include "base/Handles.h"
 
 // An open registry key; closed when the object goes away. Predefined root
 // keys (HKEY_CURRENT_USER, ...) are never wrapped.

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 std::wstring EncodeSettingName(std::wstring_view name)
 {

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "widgets/Controls.h"
+#include "widgets/Form.h"
 
 namespace {
 
@@ -149,7 +149,7 @@ bool Application::ModalWindowOpen()
     bool open = false;
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) noexcept -> BOOL {
             if (IsWindowVisible(window) && !IsWindowEnabled(window)) {
                 *reinterpret_cast<bool*>(data) = true;
                 return FALSE;
@@ -204,29 +204,13 @@ void Application::HandleException() noexcept
         ReportFailure(failure);
     } catch (...) {
         try {
-            ReportFailure(Failure(FailureText()));
+            ReportFailure(Failure(CaughtFailureText()));
         } catch (...) {
             // Not even the text could be made: nothing can be shown.
         }
     }
 }
 
-std::wstring Application::FailureText()
-{
-    try {
-        throw;
-    } catch (const SilentAbort&) {
-        throw;
-    } catch (const Failure& failure) {
-        return failure.Message();
-    } catch (const std::bad_alloc&) {
-        return L"Out of memory";
-    } catch (const std::exception& e) {
-        return Widen(e.what());
-    } catch (...) {
-        return L"Unknown failure";
-    }
-}
 
 void Application::ShowErrorBox(HWND owner, const std::wstring& text)
 {

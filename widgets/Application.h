@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 class TForm;
 
@@ -38,10 +38,6 @@ public:
     // plain error box when there is none).
     static void HandleException() noexcept;
     static void ReportFailure(const Failure& failure) noexcept;
-    // The text the report gives the exception being handled (call from
-    // inside a catch block): a failure's message, "Out of memory", a
-    // standard exception's own text; a silent abort is thrown on.
-    static std::wstring FailureText();
     // A message box with the error icon and the application's title, owned
     // by owner (which stays disabled while it is open).
     static void ShowErrorBox(HWND owner, const std::wstring& text);

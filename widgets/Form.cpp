@@ -1,10 +1,11 @@
 // Top-level windows: borders, placement, hints, modal showing and the keys a
 // form sees before its controls.
-#include "widgets/Controls.h"
+#include "widgets/Form.h"
 
 #include <windowsx.h>
 
 #include <algorithm>
+#include <new>
 
 // ---------------------------------------------------------------- TForm
 
@@ -23,7 +24,7 @@ bool OtherTopmostWindowShown(HWND except)
     } search{except, false};
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) noexcept -> BOOL {
             auto& s = *reinterpret_cast<Search*>(data);
             wchar_t name[32] = {};
             GetClassNameW(window, name, 32);
@@ -202,8 +203,8 @@ void TForm::Hide() { ShowWindow(handle_, SW_HIDE); }
 void TForm::Close()
 {
     if (modal_) {
-        if (!modalResult_)
-            modalResult_ = 2;
+        if (modalResult_ == ModalAnswer::None)
+            modalResult_ = ModalAnswer::Cancel;
         return;
     }
     FormClose();
@@ -213,41 +214,53 @@ void TForm::Close()
         Hide();
 }
 
-void TForm::AnswerEnterAndEscape(wchar_t& key, int enter, int escape)
+void TForm::AnswerEnterAndEscape(wchar_t& key, ModalAnswer enter, ModalAnswer escape)
 {
-    if (key == 13 || key == 27) {
-        SetModalResult(key == 13 ? enter : escape);
+    if (key == VK_RETURN || key == VK_ESCAPE) {
+        SetModalResult(key == VK_RETURN ? enter : escape);
         key = 0;
     }
 }
 
 void TForm::CloseOnEscape(wchar_t& key)
 {
-    if (key == 27) {
+    if (key == VK_ESCAPE) {
         Close();
         key = 0;
     }
 }
 
-int TForm::ShowModal()
+ModalAnswer TForm::ShowModal()
 {
     if (modal_ || IsWindowVisible(handle_))
         throw Failure(L"Cannot make a visible window modal");
     modal_ = true;
-    modalResult_ = 0;
+    modalResult_ = ModalAnswer::None;
     // Shown, it may be put above the windows that stay on top (by the hook
     // above); closed, it takes its own place again.
     const bool topmost = IsTopmost(handle_);
     HWND active = GetActiveWindow();
     std::vector<HWND> disabled;
-    auto collect = [](HWND window, LPARAM data) -> BOOL {
-        auto* list = reinterpret_cast<std::vector<HWND>*>(data);
-        list->push_back(window);
-        return TRUE;
+    // The callback only collects; a failure to keep a window stops the
+    // enumeration and is thrown here, outside it.
+    struct Windows {
+        std::vector<HWND> list;
+        bool failed = false;
+    } all;
+    auto collect = [](HWND window, LPARAM data) noexcept -> BOOL {
+        auto& windows = *reinterpret_cast<Windows*>(data);
+        try {
+            windows.list.push_back(window);
+            return TRUE;
+        } catch (...) {
+            windows.failed = true;
+            return FALSE;
+        }
     };
-    std::vector<HWND> all;
     EnumThreadWindows(GetCurrentThreadId(), collect, reinterpret_cast<LPARAM>(&all));
-    for (HWND w : all)
+    if (all.failed)
+        throw std::bad_alloc();
+    for (HWND w : all.list)
         if (w != handle_ && w != tooltip_ && IsWindowVisible(w) && IsWindowEnabled(w)) {
             EnableWindow(w, FALSE);
             disabled.push_back(w);
@@ -279,12 +292,12 @@ int TForm::ShowModal()
         ::SetFocus(first);
     if (auto& hook = Application::ModalShownHook())
         hook(*this);
-    while (modalResult_ == 0 && handle_) {
+    while (modalResult_ == ModalAnswer::None && handle_) {
         if (!Application::HandleMessage(true))
             break;
     }
-    if (modalResult_ == 0)
-        modalResult_ = 2;
+    if (modalResult_ == ModalAnswer::None)
+        modalResult_ = ModalAnswer::Cancel;
     FormClose();
     return modalResult_;
 }

@@ -3,7 +3,7 @@
 // grouped controls are the parent's own children, placed over the frame.
 #pragma once
 
-#include "widgets/Controls.h"
+#include "widgets/Window.h"
 
 class TGroupFrame : public TGraphicControl {
 public:

@@ -1,6 +1,6 @@
 // The window base of every control and form: the program's own window class,
 // message dispatch, painting of the light-weight graphic controls, fonts and hints.
-#include "widgets/Controls.h"
+#include "widgets/Window.h"
 
 #include <windowsx.h>
 
@@ -8,7 +8,9 @@
 #include <map>
 #include <tuple>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
+#include "widgets/Form.h"
+#include "widgets/Menus.h"
 
 namespace {
 
@@ -64,7 +66,7 @@ bool FontInstalled(const wchar_t* face)
     bool found = false;
     EnumFontFamiliesExW(
         screen.Get(), &wanted,
-        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) -> int {
+        [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) noexcept -> int {
             *reinterpret_cast<bool*>(data) = true;
             return 0;
         },

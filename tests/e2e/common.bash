@@ -91,6 +91,14 @@ start_viewer() {
   screen_settled
 }
 
+# open_viewer FILE: no viewer open before, then one started on FILE, its
+# window holding the keyboard.
+open_viewer() {
+  refuse_open_viewer
+  start_viewer "$(winepath -w "$1")"
+  xdotool windowfocus --sync "$(xdotool search --onlyvisible --name "$title" | head -1)" 2>/dev/null || true
+}
+
 # What the probe in the Windows test program (E2EProbe, disabled in normal
 # runs) reads from the running viewer.
 probe_report() {
@@ -125,4 +133,33 @@ near_pixel() {   # near_pixel WHAT "R,G,B" FILE X Y TOLERANCE: each channel with
 failures=0
 check() {   # check WHAT EXPECTED ACTUAL
   if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAILED: $1: expected '$2', got '$3'"; failures=$((failures + 1)); fi
+}
+
+# with_exif IN.jpg OUT.jpg ORIENTATION [PROFILE.icc]: the JPEG with an Exif
+# block (little-endian TIFF: IFD0 with the orientation and a link to the Exif
+# directory, which holds DateTimeOriginal 2021:07:14 10:20:30) and, given a
+# profile, an ICC segment, put after the JFIF header byte by byte.
+with_exif() {
+  perl -e '
+    my ($jpeg, $orientation, $icc) = @ARGV;
+    local $/; open my $j, "<:raw", $jpeg or die; my $data = <$j>;
+    my $date = "2021:07:14 10:20:30\0";
+    my $tiff = "II" . pack("v", 42) . pack("V", 8);
+    $tiff .= pack("v", 2);
+    $tiff .= pack("vvV", 0x0112, 3, 1) . pack("vv", $orientation, 0);
+    $tiff .= pack("vvVV", 0x8769, 4, 1, 38);                  # Exif directory
+    $tiff .= pack("V", 0);
+    $tiff .= pack("v", 1);                                     # at 38
+    $tiff .= pack("vvVV", 0x9003, 2, 20, 56);                 # DateTimeOriginal
+    $tiff .= pack("V", 0);
+    $tiff .= $date;                                            # at 56
+    my $exif = "Exif\0\0" . $tiff;
+    my $segments = "\xFF\xE1" . pack("n", length($exif) + 2) . $exif;
+    if (defined $icc) {
+      open my $i, "<:raw", $icc or die; my $profile = <$i>;
+      my $chunk = "ICC_PROFILE\0" . chr(1) . chr(1) . $profile;
+      $segments .= "\xFF\xE2" . pack("n", length($chunk) + 2) . $chunk;
+    }
+    my $jfif = 4 + unpack("n", substr($data, 4, 2));
+    print substr($data, 0, $jfif) . $segments . substr($data, $jfif);' "$1" "$3" "${@:4}" > "$2"
 }

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "byte_writer.h"
+#include "base/Failure.h"
 #include "imaging/BmpCodec.h"
-#include "system/Failure.h"
 
 namespace {
 

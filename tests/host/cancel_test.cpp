@@ -5,9 +5,9 @@
 #include <functional>
 #include <thread>
 
+#include "base/Cancellation.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PngCodec.h"
-#include "system/Cancellation.h"
 
 namespace {
 
@@ -32,6 +32,7 @@ TEST(Cancellation, DecodersStopForCancelledWorkAndOnlyForIt)
     } decoders[] = {
         {"JPEG at full size", [&] { DecodeJpeg(jpeg); }},
         {"JPEG reduced", [&] { DecodeJpegReduced(jpeg, 2); }},
+        {"JPEG blocks rearranged", [&] { EXPECT_TRUE(TransformJpeg(jpeg, Orientation::FlipHorizontal)); }},
         {"PNG", [&] { DecodePng(png); }},
         {"PNG level", [&] { DecodePngLevel(png, 1); }},
     };

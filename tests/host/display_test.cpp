@@ -5,13 +5,14 @@
 #include <memory>
 #include <vector>
 
+#include "base/Failure.h"
 #include "imaging/DisplayTiles.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/Levels.h"
 #include "imaging/PngCodec.h"
 #include "imaging/Resample.h"
 #include "imaging/Transform.h"
-#include "system/Failure.h"
+#include "tests/host/jpeg_metadata_material.h"
 
 namespace {
 
@@ -295,5 +296,40 @@ TEST(DisplaySource, DataThatCannotBeDecodedFailsWhenPreparedForAnySize)
         const ShownSizeRule rule = [shown](int, int) { return shown; };
         EXPECT_THROW(PreparePicture(GraphicKind::Jpeg, noTable, rule), Failure) << shown.first;
         EXPECT_THROW(PreparePicture(GraphicKind::Png, cutPng, rule), Failure) << shown.first;
+    }
+}
+
+TEST(DisplaySource, JpegIsShownAsItsExifOrientationSaysAndDamagedTagsAsStored)
+{
+    // Taller than a decoding band and cut unevenly by it.
+    const std::vector<uint8_t> plain = EncodeJpeg(Photo(240, 150));
+    const Raster stored = DecodeJpeg(plain);
+    const ShownSizeRule quarter = [](int width, int height) { return std::pair{width / 4, height / 4}; };
+    using jpeg_material::ExifPayload, jpeg_material::WithSegments;
+    auto withExif = [&](std::vector<uint8_t> exif) { return WithSegments(plain, {{0xE1, std::move(exif)}}); };
+
+    for (int value = 1; value <= 8; ++value) {
+        SCOPED_TRACE(value);
+        const PreparedPicture prepared =
+            PreparePicture(GraphicKind::Jpeg, withExif(ExifPayload({.orientation = value})), quarter);
+        const Raster upright = TransformRaster(stored, Orientation(value));
+        ASSERT_EQ(prepared.source->Width(), upright.Width());
+        ASSERT_EQ(prepared.source->Height(), upright.Height());
+        // The reduced level decoded small and then turned; the whole picture
+        // laid out band by band as it is decoded.
+        EXPECT_LT(Compare(prepared.source->Level(2), RasterSource(upright).Level(2)).mean, 2.0);
+        EXPECT_EQ(Compare(prepared.source->Whole(), upright).max, 0);
+    }
+
+    // Values outside 1 to 8, another type, more than one value: as stored.
+    // (The little-endian orientation entry: tag, type, count, value.)
+    for (const auto [type, count, value] : {std::tuple{3, 1, 0}, {3, 1, 9}, {4, 1, 6}, {3, 2, 6}}) {
+        std::vector<uint8_t> exif = ExifPayload({});
+        const uint8_t entry[] = {0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0};
+        const auto at = std::search(exif.begin(), exif.end(), entry, entry + sizeof entry);
+        ASSERT_NE(at, exif.end());
+        at[2] = uint8_t(type), at[4] = uint8_t(count), at[8] = uint8_t(value);
+        const PreparedPicture prepared = PreparePicture(GraphicKind::Jpeg, withExif(exif), quarter);
+        EXPECT_EQ(Compare(prepared.source->Whole(), stored).max, 0) << type << " " << count << " " << value;
     }
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 
 TEST(FailureText, RoundTripsNonAsciiMessages)
 {

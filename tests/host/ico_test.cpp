@@ -8,8 +8,8 @@
 #include <string>
 
 #include "byte_writer.h"
+#include "base/Failure.h"
 #include "imaging/IconCodec.h"
-#include "system/Failure.h"
 
 namespace {
 

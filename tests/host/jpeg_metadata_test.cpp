@@ -73,29 +73,33 @@ TEST(JpegMetadata, KeepsWhatDescribesThePictureInFileOrder)
 
 TEST(JpegMetadata, NewPixelsResetOrientationAndFollowTheSize)
 {
+    // New pixels are written upright: the orientation says 1 whatever it
+    // said. The thumbnail, laid out as the stored pixels were, stays only
+    // when the new pixels lie the same way (neither turned nor shown turned).
     for (bool big : {false, true})
         for (bool longSizes : {false, true})
-            for (bool turned : {false, true}) {
-                SCOPED_TRACE(testing::Message() << (big ? "MM" : "II") << (longSizes ? " LONG" : " SHORT")
-                                                << (turned ? " turned" : " resized"));
-                ExifFields before;
-                before.bigEndian = big;
-                before.longSizes = longSizes;
-                ExifFields after = before;
-                after.pixelX = 48;
-                after.pixelY = 64;
-                if (turned) {
+            for (int orientation : {1, 6})
+                for (bool turned : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << (big ? "MM" : "II") << (longSizes ? " LONG" : " SHORT")
+                                                    << " orientation " << orientation
+                                                    << (turned ? " turned" : " resized"));
+                    ExifFields before;
+                    before.bigEndian = big;
+                    before.longSizes = longSizes;
+                    before.orientation = orientation;
+                    ExifFields after = before;
+                    after.pixelX = 48;
+                    after.pixelY = 64;
                     after.orientation = 1;
-                    after.thumbnail = false;
+                    after.thumbnail = !turned && orientation == 1;
+                    JpegMetadata metadata;
+                    metadata.segments = {{0xE1, ExifPayload(before)}, {0xFE, Bytes("note")}};
+                    const JpegMetadata updated = MetadataForNewPixels(metadata, 48, 64, turned);
+                    ASSERT_EQ(updated.segments.size(), 2u);
+                    EXPECT_EQ(updated.segments[0].data, ExifPayload(after));
+                    EXPECT_EQ(updated.segments[1], metadata.segments[1]);
+                    EXPECT_EQ(ExifOrientation(updated), 1);
                 }
-                JpegMetadata metadata;
-                metadata.segments = {{0xE1, ExifPayload(before)}, {0xFE, Bytes("note")}};
-                const JpegMetadata updated = MetadataForNewPixels(metadata, 48, 64, turned);
-                ASSERT_EQ(updated.segments.size(), 2u);
-                EXPECT_EQ(updated.segments[0].data, ExifPayload(after));
-                EXPECT_EQ(updated.segments[1], metadata.segments[1]);
-                EXPECT_EQ(ExifOrientation(updated), turned ? 1 : 6);
-            }
 
     // A size that a SHORT cannot hold leaves the SHORT alone.
     JpegMetadata wide;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +17,9 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include "base/Failure.h"
 #include "imaging/JpegCodec.h"
-#include "system/Failure.h"
+#include "imaging/Transform.h"
 
 namespace fs = std::filesystem;
 
@@ -338,4 +340,48 @@ TEST(JpegEncode, OtherPixelFormatsAreEncodedAsTheirColours)
     EXPECT_NEAR(p.red, 0xE0, 4);
 
     EXPECT_THROW(EncodeJpeg(Raster()), Failure);
+}
+
+TEST(LosslessJpeg, EveryTransformRearrangesTheBlocksOrIsRefusedWhenTheyWouldBeCut)
+{
+    using O = Orientation;
+    // What moves the right edge to the left or top, and the bottom edge.
+    const std::vector<O> movesRight = {O::FlipHorizontal, O::Rotate180, O::Transverse, O::RotateCounterClockwise};
+    const std::vector<O> movesBottom = {O::Rotate180, O::FlipVertical, O::RotateClockwise, O::Transverse};
+    struct Sample {
+        int width, height, components;
+        bool progressive, rightCut, bottomCut;   // an edge ends in part of a block (16 at 4:2:0, 8 in grey)
+    };
+    for (const Sample s : {Sample{64, 48, 3, false, false, false}, Sample{72, 40, 3, false, true, true},
+                           Sample{48, 32, 3, true, false, false}, Sample{20, 16, 1, false, true, false}}) {
+        const std::vector<uint8_t> file =
+            CompressDirectly(s.width, s.height, s.components, Gradient(s.width, s.height, s.components), s.progressive);
+        const Raster original = DecodeJpeg(file);
+        for (int value = 1; value <= 8; ++value) {
+            SCOPED_TRACE(testing::Message() << s.width << "x" << s.height << " orientation " << value);
+            const O o = O(value);
+            const auto out = TransformJpeg(file, o);
+            const bool cut = (s.rightCut && std::ranges::count(movesRight, o)) ||
+                             (s.bottomCut && std::ranges::count(movesBottom, o));
+            ASSERT_EQ(!out, cut);
+            if (cut)
+                continue;
+            // What the decoder makes of the moved blocks differs from the
+            // decoded pixels moved only by rounding along other axes.
+            EXPECT_LT(MeanAbsDiff(DecodeJpeg(*out), TransformRaster(original, o)), 1.0);
+            // Undone, the blocks are the file's, bit for bit.
+            EXPECT_EQ(MeanAbsDiff(DecodeJpeg(TransformJpeg(*out, Inverse(o)).value()), original), 0.0);
+            EXPECT_EQ(FindMarker(*out, 0xC2) != std::string::npos, s.progressive);
+            if (!s.progressive)   // Huffman tables made for the data
+                EXPECT_LT(out->size(), file.size());
+        }
+    }
+
+    // Four quarter turns saved in turn give back the file's pixels.
+    const std::vector<uint8_t> file = CompressDirectly(64, 48, 3, Gradient(64, 48, 3), false);
+    std::vector<uint8_t> turned = file;
+    for (int i = 0; i < 4; ++i)
+        turned = TransformJpeg(turned, Orientation::RotateClockwise).value();
+    EXPECT_EQ(MeanAbsDiff(DecodeJpeg(turned), DecodeJpeg(file)), 0.0);
+    EXPECT_THROW(TransformJpeg(std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xD9}, Orientation::Rotate180), Failure);
 }

@@ -3,8 +3,8 @@
 #include <functional>
 
 #include "byte_writer.h"
+#include "base/Failure.h"
 #include "imaging/MetafileFormat.h"
-#include "system/Failure.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "system/Failure.h"
-#include "system/Numbers.h"
+#include "base/Failure.h"
+#include "base/Numbers.h"
 #include "system/SettingsNames.h"
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Failure.h"
 #include "imaging/Levels.h"
 #include "imaging/PngCodec.h"
-#include "system/Failure.h"
 
 namespace fs = std::filesystem;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "imaging/PrintLayout.h"
+#include "rules/PrintLayout.h"
 
 TEST(PrintLayout, ScalesToTouchTheRightOrBottomEdge)
 {

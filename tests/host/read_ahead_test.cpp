@@ -11,8 +11,8 @@
 #include <map>
 #include <mutex>
 
-#include "app/ReadAhead.h"
-#include "system/Cancellation.h"
+#include "base/Cancellation.h"
+#include "rules/ReadAhead.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/Failure.h"
 #include "imaging/Resample.h"
-#include "system/Failure.h"
 
 namespace {
 

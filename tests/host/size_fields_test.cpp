@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "dialogs/SizeFields.h"
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "rules/SizeFields.h"
 
 namespace {
 constexpr SizeUnit Px = SizeUnit::Pixels, Pc = SizeUnit::Percent;

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "base/Failure.h"
 #include "imaging/Transform.h"
-#include "system/Failure.h"
 
 namespace {
 
@@ -127,6 +128,45 @@ TEST(Transform, ThreeByTwoTableInBothRowOrders)
                 EXPECT_EQ(out.Numbers(), c.expected);
                 EXPECT_TRUE(out.PaddingUntouched());
             }
+}
+
+TEST(Transform, EachExifOrientationLaysOutPixelsAsItSaysAndTheyCompose)
+{
+    // Top row 1 2 3, bottom row 4 5 6 as stored: what shows them upright.
+    const std::vector<std::vector<int>> expected[] = {
+        {{1, 2, 3}, {4, 5, 6}}, {{3, 2, 1}, {6, 5, 4}}, {{6, 5, 4}, {3, 2, 1}}, {{4, 5, 6}, {1, 2, 3}},
+        {{1, 4}, {2, 5}, {3, 6}}, {{4, 1}, {5, 2}, {6, 3}}, {{6, 3}, {5, 2}, {4, 1}}, {{3, 6}, {2, 5}, {1, 4}},
+    };
+    auto transformed = [](const Rows& source, Orientation o) {
+        const bool swap = SwapsSides(o);
+        Rows out(swap ? source.height : source.width, swap ? source.width : source.height, false);
+        TransformPixels(source.View(), out.MutableView(), o);
+        return out;
+    };
+    for (int value = 1; value <= 8; ++value) {
+        SCOPED_TRACE(value);
+        const Orientation o = OrientationFromExif(value).value();
+        EXPECT_EQ(transformed(Numbered(3, 2, true), o).Numbers(), expected[value - 1]);
+
+        // Any two in turn are what Then names, across the kernels' blocks.
+        const Rows start = Numbered(70, 9, false);
+        for (int second = 1; second <= 8; ++second) {
+            const Orientation b = Orientation(second);
+            EXPECT_EQ(transformed(transformed(start, o), b).Numbers(), transformed(start, Then(o, b)).Numbers());
+        }
+        EXPECT_EQ(Then(o, Inverse(o)), Orientation::Identity);
+
+        // Laid out in bands of 4 rows as a decoder gives them, the same.
+        Rows banded(SwapsSides(o) ? 9 : 70, SwapsSides(o) ? 70 : 9, false);
+        for (int first = 0; first < 9; first += 4) {
+            const int count = std::min(4, 9 - first);
+            const ConstPixelRows band{start.View().Row(first), start.View().stride, 70, count};
+            TransformPixels(band, BandDestination(banded.MutableView(), o, 9, first, count), o);
+        }
+        EXPECT_EQ(banded.Numbers(), transformed(start, o).Numbers());
+    }
+    EXPECT_FALSE(OrientationFromExif(0));
+    EXPECT_FALSE(OrientationFromExif(9));
 }
 
 TEST(Transform, EveryModeMovesEveryPixelAcrossBlockEdges)

@@ -158,12 +158,16 @@ inline DialogDriver::Step AcceptMessage(std::vector<std::wstring>& texts)
         std::wstring text;
         EnumChildWindows(
             dialog,
-            [](HWND child, LPARAM data) -> BOOL {
+            [](HWND child, LPARAM data) noexcept -> BOOL {
                 wchar_t name[32] = {};
                 GetClassNameW(child, name, 32);
-                if (_wcsicmp(name, L"Static") == 0 && !TextOf(child).empty())
-                    *reinterpret_cast<std::wstring*>(data) += TextOf(child);
-                return TRUE;
+                try {
+                    if (_wcsicmp(name, L"Static") == 0)
+                        *reinterpret_cast<std::wstring*>(data) += TextOf(child);
+                    return TRUE;
+                } catch (...) {
+                    return FALSE;   // out of memory: the texts read so far
+                }
             },
             reinterpret_cast<LPARAM>(&text));
         texts.push_back(text);

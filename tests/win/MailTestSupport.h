@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 #include "tests/win/TestSupport.h"
 
 namespace mail_test {

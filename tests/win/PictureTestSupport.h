@@ -13,11 +13,21 @@
 #include <vector>
 
 #include "../host/byte_writer.h"
+#include "base/Failure.h"
+#include "imaging/BitmapGraphic.h"
 #include "imaging/BmpCodec.h"
+#include "imaging/FileBytes.h"
+#include "imaging/IconCodec.h"
+#include "imaging/GdiDrawing.h"
+#include "imaging/IconGraphic.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/JpegGraphic.h"
 #include "imaging/MetafileFormat.h"
+#include "imaging/MetafileGraphic.h"
+#include "imaging/PictureFiles.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/PictureUtilUnit.h"
-#include "system/Failure.h"
+#include "imaging/PngGraphic.h"
 
 namespace picture_test {
 

@@ -7,7 +7,7 @@
 
 #include <ostream>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 #include "tests/Printers.h"
 
 // A window as its handle, class and title (read without sending it a

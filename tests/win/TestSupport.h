@@ -18,7 +18,17 @@
 #include <vector>
 
 #include "app/MainUnit.h"
+#include "dialogs/EmailSizeFormUnit.h"
+#include "dialogs/ErrorDlgUnit.h"
+#include "dialogs/HelpDlgUnit.h"
+#include "dialogs/NewAboutFrmUnit.h"
+#include "dialogs/RenameDlgUnit.h"
+#include "dialogs/SlideShowFormUnit.h"
+#include "dialogs/ToolsFormUnit.h"
+#include "imaging/FileBytes.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/PictureFiles.h"
+#include "imaging/PictureTransforms.h"
 #include "imaging/PngCodec.h"
 
 namespace test_support {
@@ -252,11 +262,11 @@ inline HWND FindThreadDialog(bool (*matches)(HWND) = nullptr)
     } search{matches, nullptr};
     EnumThreadWindows(
         GetCurrentThreadId(),
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) noexcept -> BOOL {
             auto& s = *reinterpret_cast<Search*>(data);
             wchar_t name[16] = {};
             GetClassNameW(window, name, 16);
-            if (!IsWindowVisible(window) || std::wstring(name) != L"#32770" || (s.matches && !s.matches(window)))
+            if (!IsWindowVisible(window) || wcscmp(name, L"#32770") != 0 || (s.matches && !s.matches(window)))
                 return TRUE;
             s.found = window;
             return FALSE;

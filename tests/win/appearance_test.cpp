@@ -3,6 +3,7 @@
 // after a resize and the smallest size the user can drag the window to.
 #include <cmath>
 
+#include "tests/win/ControlTables.h"
 #include "tests/win/ViewerTestSupport.h"
 #include "tests/win/settings_guard.h"
 
@@ -122,18 +123,19 @@ TEST_F(Appearance, DisabledButtonsShowTheirHintsToo)
     HWND tooltip = form.ToolTip();
     struct Case {
         TButton& button;
-        const wchar_t* shortHint;
-        const wchar_t* longHint;
+        std::wstring shortHint, longHint;
     };
-    const Case cases[] = {
-        {form.SBtnOpen, L"Open Image Folder", L"Open a Folder of Images to Browse. [Ctrl+O]"},
-        {form.SBtnSave, L"Save", L"Save Current Image. [Ctrl+S]"},
-        {form.SBtnZoomIn, L"Zoom In", L"Zoom In on Image. [+]"},
+    // The hints as the button table gives them.
+    auto hinted = [&form](TButton TMainForm::*button) {
+        const wchar_t* hint = control_tables::MainBarHint(button);
+        return Case{form.*button, ShortHint(hint), LongHint(hint)};
     };
+    const Case cases[] = {hinted(&TMainForm::SBtnOpen), hinted(&TMainForm::SBtnSave), hinted(&TMainForm::SBtnZoomIn)};
     ASSERT_FALSE(form.SBtnSave.Enabled());
     ASSERT_TRUE(form.SBtnOpen.Enabled());
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.shortHint));
+        ASSERT_FALSE(c.longHint.empty());
         RECT r{};
         GetWindowRect(c.button.Handle(), &r);
         POINT middle{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
@@ -155,7 +157,7 @@ TEST_F(Appearance, DisabledButtonsShowTheirHintsToo)
         ASSERT_TRUE(IsWindowVisible(tooltip));
         wchar_t shown[128] = {};
         GetWindowTextW(tooltip, shown, 128);
-        EXPECT_STREQ(shown, c.shortHint);
+        EXPECT_EQ(std::wstring(shown), c.shortHint);
         // Away over the image area: the hint goes.
         RECT area{};
         GetWindowRect(form.ScrollBox1.Handle(), &area);

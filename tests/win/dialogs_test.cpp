@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Numbers.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
-#include "system/Numbers.h"
 #include "tests/win/TestSupport.h"
 
 namespace {
@@ -64,7 +64,7 @@ TEST(ErrorDlg, SingleButtonIsCentredWithHalvesToTheEvenNeighbour)
             seen = dlg.SbtnOkay.Left();
             PostKey(VK_RETURN);
         });
-        EXPECT_EQ(dlg.ShowModal(), 1);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Ok);
         EXPECT_EQ(seen, left) << "outer width " << width;
     }
     EXPECT_EQ(dlg.SbtnOkay.Width(), Scale(73));
@@ -96,7 +96,7 @@ TEST(ErrorDlg, DeleteConfirmationAnswersAndTheDefaultComesBack)
     SetOuterWidth(dlg, 315);   // 157.5 -> 158
     {
         ModalHook hook([&](TForm&) { record(); PostKey(VK_ESCAPE); });
-        EXPECT_EQ(dlg.ShowModal(), 2);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Cancel);
     }
     EXPECT_EQ(seen.title, L"Confirm Delete");
     EXPECT_EQ(seen.yes, L"Yes");
@@ -118,7 +118,7 @@ TEST(ErrorDlg, DeleteConfirmationAnswersAndTheDefaultComesBack)
     SetOuterWidth(dlg, 317);   // 158.5 -> 158
     {
         ModalHook hook([&](TForm&) { record(); PostKey(VK_RETURN); });
-        EXPECT_EQ(dlg.ShowModal(), 1);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Ok);
     }
     EXPECT_EQ(seen.okLeft, 158 - 73 - 5);
     EXPECT_EQ(seen.cancelLeft, 158 + 5);
@@ -127,17 +127,17 @@ TEST(ErrorDlg, DeleteConfirmationAnswersAndTheDefaultComesBack)
     configure();
     {
         ModalHook hook([&](TForm&) { PostCloseBox(dlg); });
-        EXPECT_EQ(dlg.ShowModal(), 2);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Cancel);
     }
     configure();
     {
         ModalHook hook([&](TForm&) { PostClick(dlg.SBtnCancel); });
-        EXPECT_EQ(dlg.ShowModal(), 2);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Cancel);
     }
     configure();
     {
         ModalHook hook([&](TForm&) { PostClick(dlg.SbtnOkay); });
-        EXPECT_EQ(dlg.ShowModal(), 1);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Ok);
     }
 
     // The next failure report: title "Error", red frame, one centred OK.
@@ -175,7 +175,7 @@ TEST(ErrorDlg, MessageTextBecomesTheWholeMemo)
             focusedClass = name;
             PostKey(VK_RETURN);
         });
-        EXPECT_EQ(dlg.ShowModal(), 1);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Ok);
     }
     EXPECT_EQ(_wcsicmp(focusedClass.c_str(), L"Edit"), 0) << "the message is first in tab order";
     EXPECT_EQ(dlg.MmoError.Text(), L"");
@@ -348,7 +348,7 @@ TEST(ErrorDlg, SecondFailureWhileOpenIsShownAfterTheFirstCloses)
     // answer are not disturbed.
     dlg.SetText(L"Confirm Delete");
     dlg.SetErrorText(L"first");
-    EXPECT_EQ(dlg.ShowModal(), 1);
+    EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Ok);
     EXPECT_EQ(dlg.MmoError.Text(), L"first");
     ASSERT_TRUE(dlg.PendingReport().has_value());
     ASSERT_TRUE(PumpUntil([&] { return shown.size() >= 2 && !dlg.Modal(); }));
@@ -383,7 +383,7 @@ HelpLayout ShowAndMeasure(THelpDlg& dlg, const std::wstring& headline, int butto
     });
     std::vector<std::wstring> captions = {L"Yes", L"No", L"Discard Changes"};
     captions.resize(size_t(buttons));
-    EXPECT_EQ(dlg.Prompt(L"Disable Auto-fit Mode?", headline, {L"detail one", L"detail two"}, captions), 1);
+    EXPECT_EQ(dlg.Prompt(L"Disable Auto-fit Mode?", headline, {L"detail one", L"detail two"}, captions), ModalAnswer::Ok);
     return l;
 }
 
@@ -514,7 +514,7 @@ TEST(HelpDlg, AnswersFromButtonsKeysAndTheCloseBox)
             dlg.MmoHelpDetail.SetFocus();
             PostKey(VK_RETURN);
         });
-        EXPECT_EQ(dlg.ShowModal(), 1);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Ok);
     }
     EXPECT_EQ(dlg.MmoHelpDetail.Lines(), std::vector<std::wstring>{L"Yes saves it."});
     EXPECT_FALSE(dlg.SBtnCancel.Visible());
@@ -534,18 +534,18 @@ TEST(HelpDlg, AnswersFromButtonsKeysAndTheCloseBox)
             PostKey(VK_ESCAPE);
             later.SetEnabled(true);
         });
-        EXPECT_EQ(dlg.ShowModal(), 3);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Optional);
         EXPECT_TRUE(stillOpen);
     }
     fill();
     {
         ModalHook hook([&](TForm&) { PostClick(dlg.SBtnCancel); });
-        EXPECT_EQ(dlg.ShowModal(), 2);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Cancel);
     }
     fill();
     {
         ModalHook hook([&](TForm&) { PostCloseBox(dlg); });
-        EXPECT_EQ(dlg.ShowModal(), 2);
+        EXPECT_EQ(dlg.ShowModal(), ModalAnswer::Cancel);
     }
 }
 
@@ -660,7 +660,7 @@ TEST(NewAboutBox, AQuestionComesAboveTheSplash)
         PostClick(error.SbtnOkay);
     });
     error.SetErrorText(L"start-up failure");
-    EXPECT_EQ(error.ShowModal(), 1);
+    EXPECT_EQ(error.ShowModal(), ModalAnswer::Ok);
     EXPECT_TRUE(splashShown);
     EXPECT_EQ(seen, error.Handle());
     // Closed, it takes its own place among the windows again.
@@ -826,7 +826,7 @@ TEST(DialogsLook, DISABLED_ShowForAWhile)
     t.SetInterval(4000);
     t.onTimer = [&] {
         if (err.Modal())
-            err.SetModalResult(1);
+            err.SetModalResult(ModalAnswer::Ok);
     };
     t.SetEnabled(true);
     err.ShowModal();
@@ -841,7 +841,7 @@ TEST(DialogsLook, DISABLED_ShowForAWhile)
     help.SetDetailLines({L"Yes: save over the file.", L"No: keep the file as it is.", L"Discard Changes: forget them."});
     t.onTimer = [&] {
         if (help.Modal())
-            help.SetModalResult(1);
+            help.SetModalResult(ModalAnswer::Ok);
     };
     help.ShowModal();
     ShowUnsupportedFormatMessage(help, L"C:\\My Files\\notes.txt");

@@ -109,7 +109,7 @@ TEST_F(Display, ThePixelsShownDoNotDependOnHowTheSeenPartWasPainted)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << Narrow(c.file) << " at " << c.percent);
-        form->AutoFit = false;
+        form->TestState().AutoFit = false;
         form->OpenImageFolder(folder / c.file);
         form->ApplyZoom(c.percent);
         EXPECT_EQ(form->Image1.DrawnStraight(), c.straight);
@@ -143,12 +143,10 @@ TEST_F(Display, TheLastPictureStaysOnScreenWhileTheNextIsReadAndItsFailureShown)
     WriteBytes(folder / L"c.bmp", EncodeBmp(Solid(800, 600, 20, 40, 220)));
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"a.bmp");
-    form->FileList = {L"a.bmp", L"b.jpg", L"c.bmp"};
-    form->CurrentIndex = 0;
-    form->LoadCurrentImage();
-    ASSERT_EQ(form->CurrentFileName, L"a.bmp");
+    form->ShowFiles({L"a.bmp", L"b.jpg", L"c.bmp"}, 0);
+    ASSERT_EQ(form->TestState().CurrentFileName, L"a.bmp");
     Pump();
-    std::weak_ptr<const DisplaySource> outgoing = form->CurrentPicture.Graphic()->Display();
+    std::weak_ptr<const DisplaySource> outgoing = form->TestState().CurrentPicture.Graphic()->Display();
     ASSERT_FALSE(outgoing.expired());
 
     struct Seen {
@@ -164,7 +162,7 @@ TEST_F(Display, TheLastPictureStaysOnScreenWhileTheNextIsReadAndItsFailureShown)
         InvalidateRect(form->ScrollBox1.Handle(), nullptr, TRUE);
         UpdateWindow(form->ScrollBox1.Handle());
         WindowDc dc(form->ScrollBox1.Handle());
-        seen.push_back({outgoing.expired() && !form->CurrentPicture.Graphic(), GetPixel(dc.Get(), 60, 60),
+        seen.push_back({outgoing.expired() && !form->TestState().CurrentPicture.Graphic(), GetPixel(dc.Get(), 60, 60),
                         error->MmoError.Text()});
         PostClick(error->SbtnOkay.Handle());
     };
@@ -173,7 +171,7 @@ TEST_F(Display, TheLastPictureStaysOnScreenWhileTheNextIsReadAndItsFailureShown)
     EXPECT_TRUE(seen[0].released);
     EXPECT_EQ(seen[0].centre, RGB(200, 30, 30));
     EXPECT_TRUE(seen[0].message.starts_with(L"JPEG error #")) << Narrow(seen[0].message);
-    EXPECT_EQ(form->CurrentFileName, L"c.bmp");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"c.bmp");
     Pump();
     WindowDc dc(form->ScrollBox1.Handle());
     EXPECT_EQ(GetPixel(dc.Get(), 60, 60), RGB(20, 40, 220));
@@ -192,7 +190,7 @@ TEST_F(Display, PicturesShownSmallAreDecodedOnlyAsFarAsTheirSizeNeeds)
     const size_t level = Raster::StrideFor(600, PixelFormat::Bit32) * 400;   // 2400 × 1600 at level 2
 
     form->OpenImageFolder(folder / L"a.jpg");
-    auto source = form->CurrentPicture.Graphic()->Display();
+    auto source = form->TestState().CurrentPicture.Graphic()->Display();
     EXPECT_FALSE(static_cast<const JpegSource&>(*source).FullDecoded());
     EXPECT_LE(source->MemoryUse(), jpeg.size() + level);
     form->ToggleAutoFit();   // 100 %
@@ -200,12 +198,12 @@ TEST_F(Display, PicturesShownSmallAreDecodedOnlyAsFarAsTheirSizeNeeds)
 
     form->ToggleAutoFit();
     form->OpenImageFolder(folder / L"b.png");
-    source = form->CurrentPicture.Graphic()->Display();
+    source = form->TestState().CurrentPicture.Graphic()->Display();
     EXPECT_LE(source->MemoryUse(), png.size() + level);
     form->TransformCurrentImage(TransformMode::RotateClockwise);
-    ASSERT_EQ(form->CurrentPicture.Width(), 1600);
-    EXPECT_EQ(form->CurrentPicture.Graphic()->Pixels().PixelAt(1599, 0), picture.PixelAt(0, 0));
-    EXPECT_EQ(form->CurrentPicture.Graphic()->Pixels().PixelAt(0, 2399), picture.PixelAt(2399, 1599));
+    ASSERT_EQ(form->TestState().CurrentPicture.Width(), 1600);
+    EXPECT_EQ(form->TestState().CurrentPicture.Graphic()->Pixels().PixelAt(1599, 0), picture.PixelAt(0, 0));
+    EXPECT_EQ(form->TestState().CurrentPicture.Graphic()->Pixels().PixelAt(0, 2399), picture.PixelAt(2399, 1599));
     EXPECT_TRUE(NothingShown(failures));
 }
 
@@ -217,7 +215,7 @@ TEST_F(Display, ScrollBarsAndTheImageControlEndWhereTheZoomArithmeticPutsThem)
     WriteBytes(folder / L"a.bmp", EncodeBmp(Pattern(1200, 900)));
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"a.bmp");
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     form->LoadCurrentImage();
     TScrollArea& area = form->ScrollBox1;
     const struct {
@@ -228,7 +226,7 @@ TEST_F(Display, ScrollBarsAndTheImageControlEndWhereTheZoomArithmeticPutsThem)
                  {200, false, 2000, 2000}, {100, true, 0, 0}, {25, false, 0, 0}, {90, false, 40, 900}};
     for (const auto& step : steps) {
         SCOPED_TRACE(::testing::Message() << step.percent << " % " << (step.autoFit ? "fit" : ""));
-        form->AutoFit = step.autoFit;
+        form->TestState().AutoFit = step.autoFit;
         form->ApplyZoom(step.percent);
         area.SetPosition(Axis::Horizontal, step.scrollX);
         area.SetPosition(Axis::Vertical, step.scrollY);
@@ -265,9 +263,7 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad
     WriteBytes(folder / L"e.bmp", EncodeBmp(Solid(640, 480, 90, 90, 90)));
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"a.bmp");
-    form->FileList = {L"a.bmp", L"b.bmp", L"c.jpg", L"d.bmp", L"e.bmp"};
-    form->CurrentIndex = 0;
-    form->LoadCurrentImage();
+    form->ShowFiles({L"a.bmp", L"b.bmp", L"c.jpg", L"d.bmp", L"e.bmp"}, 0);
     auto centre = [&] {
         Pump();
         WindowDc dc(form->ScrollBox1.Handle());
@@ -280,7 +276,7 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad
         ASSERT_FALSE(form->DecodeAhead.Busy());
         Pump();
     };
-    ASSERT_TRUE(form->AutoFit);
+    ASSERT_TRUE(form->TestState().AutoFit);
     ASSERT_EQ(centre(), RGB(200, 30, 30));
 
     // b is read ahead, then changed on disk: Next shows it as it is now.
@@ -301,17 +297,17 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_TRUE(failures[0].starts_with(L"JPEG error #")) << Narrow(failures[0]);
     EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
-    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"a.bmp", L"b.bmp", L"d.bmp", L"e.bmp"}));
-    EXPECT_EQ(form->CurrentFileName, L"d.bmp");
+    EXPECT_EQ(form->TestState().FileList, (std::vector<std::wstring>{L"a.bmp", L"b.bmp", L"d.bmp", L"e.bmp"}));
+    EXPECT_EQ(form->TestState().CurrentFileName, L"d.bmp");
     EXPECT_EQ(centre(), RGB(20, 40, 220));
 
     // e was read ahead for the fit; shown at another zoom it is read again
     // for that size.
     pause();
-    form->AutoFit = false;
-    form->ZoomPercent = 50;
+    form->TestState().AutoFit = false;
+    form->TestState().ZoomPercent = 50;
     form->ShowNextImage();
-    EXPECT_EQ(form->CurrentFileName, L"e.bmp");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"e.bmp");
     EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
     EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 320);
     EXPECT_EQ(centre(), RGB(90, 90, 90));
@@ -320,13 +316,13 @@ TEST_F(Display, TheNextFileIsReadAheadAsItIsOnDiskAndAFailureIsReportedByTheLoad
     // for the new size: Previous to d, zoom to 60 %, Previous to b from what
     // was read ahead, at 60 %, with the tiles it shows made ahead too.
     form->ShowPreviousImage();
-    EXPECT_EQ(form->CurrentFileName, L"d.bmp");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"d.bmp");
     form->StepZoom(10);
     pause();
     const int tilesMade = form->Image1.TilesMade();
     form->ShowPreviousImage();
     EXPECT_EQ(form->DecodeAhead.Taken(), taken + 2);
-    EXPECT_EQ(form->CurrentFileName, L"b.bmp");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"b.bmp");
     EXPECT_EQ(form->StatusBar1.PanelText(1), L"b.bmp (600x480)");
     EXPECT_EQ(form->ScrollBox1.ContentBounds().right - form->ScrollBox1.ContentBounds().left, 360);
     EXPECT_EQ(centre(), RGB(250, 250, 0));
@@ -345,9 +341,7 @@ TEST_F(Display, PicturesThatWouldHoldTooMuchAreNotReadAhead)
     ASSERT_GT(uint64_t(3200) * 3200 * 7, TDecodeAhead::kMaxPreparedBytes);
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"a.bmp");
-    form->FileList = {L"a.bmp", L"b.bmp", L"c.bmp"};
-    form->CurrentIndex = 0;
-    form->LoadCurrentImage();
+    form->ShowFiles({L"a.bmp", L"b.bmp", L"c.bmp"}, 0);
     auto settle = [&] {
         for (int i = 0; i < 1000 && form->DecodeAhead.Busy(); ++i)
             Sleep(10);
@@ -356,11 +350,11 @@ TEST_F(Display, PicturesThatWouldHoldTooMuchAreNotReadAhead)
     settle();
     const int taken = form->DecodeAhead.Taken();
     form->ShowNextImage();
-    EXPECT_EQ(form->CurrentFileName, L"b.bmp");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"b.bmp");
     EXPECT_EQ(form->DecodeAhead.Taken(), taken);
     settle();
     form->ShowNextImage();
-    EXPECT_EQ(form->CurrentFileName, L"c.bmp");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"c.bmp");
     EXPECT_EQ(form->DecodeAhead.Taken(), taken + 1);
     Pump();
     WindowDc dc(form->ScrollBox1.Handle());

@@ -49,14 +49,14 @@ TEST_F(Editing, EveryCallerTurnsOrFlipsTheImageAndMarksItModified)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caller);
         Press(VK_F5);   // reload: the flags are cleared
-        ASSERT_FALSE(f.Modified);
+        ASSERT_FALSE(f.TestState().Modified);
         c.act();
-        EXPECT_EQ(f.CurrentPicture.Width(), c.turned ? 30 : 40);
-        EXPECT_EQ(RedCorner(f.CurrentPicture.Graphic()->Pixels()), c.corner);
+        EXPECT_EQ(f.TestState().CurrentPicture.Width(), c.turned ? 30 : 40);
+        EXPECT_EQ(RedCorner(f.TestState().CurrentPicture.Graphic()->Pixels()), c.corner);
         EXPECT_EQ(RedCorner(Shown(f)), c.corner);
-        EXPECT_EQ(f.CurrentPicture.Graphic()->Kind(), GraphicKind::Raster);
-        EXPECT_TRUE(f.Modified);
-        EXPECT_FALSE(f.Resized);
+        EXPECT_EQ(f.TestState().CurrentPicture.Graphic()->Kind(), GraphicKind::Raster);
+        EXPECT_TRUE(f.TestState().Modified);
+        EXPECT_FALSE(f.TestState().Resized);
         EXPECT_TRUE(f.SBtnSave.Enabled());
         EXPECT_TRUE(f.SaveCtrlS1->Enabled());
         EXPECT_EQ(Status(f), c.turned ? L"pic.bmp (30x40) (Modified)" : L"pic.bmp (40x30) (Modified)");
@@ -66,7 +66,7 @@ TEST_F(Editing, EveryCallerTurnsOrFlipsTheImageAndMarksItModified)
     // Resizing sets both flags; a zero side changes nothing.
     f.ResizeCurrentImage(100, 20);
     EXPECT_EQ(Status(f), L"pic.bmp (100x20) (Modified)");
-    EXPECT_TRUE(f.Resized && f.Modified);
+    EXPECT_TRUE(f.TestState().Resized && f.TestState().Modified);
     Press(VK_F5);
     try {
         f.ResizeCurrentImage(0, 20);
@@ -75,7 +75,7 @@ TEST_F(Editing, EveryCallerTurnsOrFlipsTheImageAndMarksItModified)
         EXPECT_EQ(failure.Message(), L"Invalid Image Size Constraints");
     }
     EXPECT_EQ(Status(f), L"pic.bmp (40x30)");
-    EXPECT_FALSE(f.Modified || f.Resized || f.SBtnSave.Enabled() || f.SaveCtrlS1->Enabled());
+    EXPECT_FALSE(f.TestState().Modified || f.TestState().Resized || f.SBtnSave.Enabled() || f.SaveCtrlS1->Enabled());
     EXPECT_FALSE(f.PnlPleaseWait.Visible());
     EXPECT_TRUE(NothingShown(prompts));
     EXPECT_TRUE(NothingShown(errors));
@@ -111,7 +111,7 @@ TEST_F(Editing, LeavingAModifiedImageSavesOrAsksByItsSize)
         else
             Press('R', ssCtrl);
         ClickButton(form->SBtnNext);
-        EXPECT_EQ(form->CurrentFileName, L"next.bmp");
+        EXPECT_EQ(form->TestState().CurrentFileName, L"next.bmp");
         if (c.asked == Ask::Nothing) {
             EXPECT_TRUE(NothingShown(prompts));
         } else {
@@ -145,13 +145,13 @@ TEST_F(Editing, AfterDiscardingAFurtherTurnIsDroppedWithoutAQuestion)
     Press(VK_RETURN, ssCtrl);
     ASSERT_EQ(prompts.size(), 1u);
     ASSERT_EQ(renameShown, std::vector<std::wstring>{L"small"});
-    EXPECT_TRUE(form->ChangesDismissed);
-    EXPECT_EQ(form->CurrentFileName, L"small.jpg");
+    EXPECT_TRUE(form->TestState().ChangesDismissed);
+    EXPECT_EQ(form->TestState().CurrentFileName, L"small.jpg");
     Press('L', ssCtrl);
-    EXPECT_TRUE(form->Modified);
+    EXPECT_TRUE(form->TestState().Modified);
     Press('N');
     EXPECT_EQ(prompts.size(), 1u);
-    EXPECT_EQ(form->CurrentFileName, L"next.bmp");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"next.bmp");
     EXPECT_EQ(ReadBytes(folder / L"small.jpg"), original);
 }
 
@@ -185,8 +185,8 @@ TEST_F(Editing, AFailedSaveKeepsTheImageAndItsChangesOnScreen)
         }
         EXPECT_EQ(messages, std::vector<std::wstring>{L"Cannot create file " + path});
         EXPECT_EQ(prompts.size(), c.answer ? 1u : 0u);
-        EXPECT_EQ(form->CurrentFileName, L"locked.jpg");
-        EXPECT_TRUE(form->Modified);
+        EXPECT_EQ(form->TestState().CurrentFileName, L"locked.jpg");
+        EXPECT_TRUE(form->TestState().Modified);
         EXPECT_EQ(RedCorner(Shown(*form)), "TR");
         EXPECT_EQ(Status(*form), L"locked.jpg (100x" + std::to_wstring(c.width) + L") (Modified)");
         EXPECT_EQ(ReadBytes(path), original);
@@ -197,17 +197,17 @@ TEST_F(Editing, AFailedSaveKeepsTheImageAndItsChangesOnScreen)
 TEST_F(Editing, DiscardingHoldsForTheImageItWasSaidForOnly)
 {
     auto form = Open({{L"a.jpg", EncodeJpeg(Marked(120, 90))}, {L"b.jpg", EncodeJpeg(Marked(100, 80))}}, L"a.jpg");
-    const std::wstring first = form->CurrentFileName;
+    const std::wstring first = form->TestState().CurrentFileName;
     Press('R', ssCtrl);
     promptAnswer = 3;
     Press('N');
     ASSERT_EQ(prompts.size(), 1u);
-    ASSERT_NE(form->CurrentFileName, first);
+    ASSERT_NE(form->TestState().CurrentFileName, first);
     // The next small image turned: leaving it asks again.
     Press('R', ssCtrl);
     Press('N');
     EXPECT_EQ(prompts.size(), 2u);
-    EXPECT_EQ(form->CurrentFileName, first);
+    EXPECT_EQ(form->TestState().CurrentFileName, first);
 }
 
 TEST_F(Editing, ClosingTheWindowSavesOrAsksAsLeavingDoes)
@@ -282,12 +282,12 @@ TEST_F(Editing, NoOpensSaveAsAndEveryWayOfLeavingFollowsWhatItDid)
             }
             ASSERT_EQ(prompts.size(), 1u);
             EXPECT_EQ(ReadBytes(folder / L"small.jpg"), original);
-            EXPECT_EQ(form->CurrentFileName, way == Way::Next && goesOn ? L"next.bmp" : L"small.jpg");
-            EXPECT_EQ(form->SlideShowActive, way == Way::SlideShow && goesOn);
+            EXPECT_EQ(form->TestState().CurrentFileName, way == Way::Next && goesOn ? L"next.bmp" : L"small.jpg");
+            EXPECT_EQ(form->TestState().SlideShowActive, way == Way::SlideShow && goesOn);
             EXPECT_EQ(opened, way == Way::Open && goesOn ? 1 : 0);
-            if (form->CurrentFileName == L"small.jpg") {
-                EXPECT_EQ(form->Modified, outcome != Outcome::SavedElsewhere);
-                EXPECT_EQ(form->ChangesDismissed, outcome != Outcome::Failed);
+            if (form->TestState().CurrentFileName == L"small.jpg") {
+                EXPECT_EQ(form->TestState().Modified, outcome != Outcome::SavedElsewhere);
+                EXPECT_EQ(form->TestState().ChangesDismissed, outcome != Outcome::Failed);
             }
             EXPECT_EQ(messages, outcome == Outcome::Failed ? std::vector<std::wstring>{L"Saving as an Icon is not supported"}
                                                            : std::vector<std::wstring>{});

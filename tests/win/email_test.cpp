@@ -8,6 +8,7 @@
 #include <deque>
 
 #include "imaging/JpegCodec.h"
+#include "tests/FormatSamples.h"
 #include "tests/win/MailTestSupport.h"
 #include "tests/win/ViewerTestSupport.h"
 
@@ -105,6 +106,8 @@ protected:
         const std::wstring path = folder / name;
         if (name.ends_with(L".ico"))
             WriteBytes(path, ReadBytes(PIXAVO_TEST_DATA L"/sample.ico"));   // 16 x 16 and 32 x 32
+        else if (name.ends_with(L".GIF"))
+            WriteBytes(path, format_samples::TwoFrameGif());   // 8 x 6
         else if (name.ends_with(L".jpeg"))
             WriteBytes(path, EncodeJpeg(raster));
         else
@@ -115,7 +118,7 @@ protected:
         form_->OpenImageFolder(path);
         form_->SetKeyFocus();
         Pump();
-        EXPECT_EQ(form_->CurrentFileName, name);
+        EXPECT_EQ(form_->TestState().CurrentFileName, name);
         return *form_;
     }
 
@@ -145,7 +148,7 @@ protected:
 
 } // namespace
 
-TEST_F(Email, SizeDialogLayoutAndClosingWithoutSending)
+TEST_F(Email, SizeDialogTextFrameAndClosingWithoutSending)
 {
     TMainForm& form = Open(L"Photo.jpeg", 40, 20);
     TEmailSizeDlg& dialog = *form.EmailSizeDlg;
@@ -153,21 +156,6 @@ TEST_F(Email, SizeDialogLayoutAndClosingWithoutSending)
     EXPECT_EQ(dialog.ClientWidth(), Scale(286));
     EXPECT_EQ(dialog.ClientHeight(), Scale(185));
     EXPECT_EQ(dialog.Color(), RGB(255, 255, 255));
-    const std::tuple<TButton&, int, int, int, const wchar_t*, const wchar_t*> buttons[] = {
-        {dialog.SBtnSmall, 8, 32, 75, L"Small", L"Small|One-fourth of the Current Image's Dimensions"},
-        {dialog.SbtnMedium, 104, 32, 75, L"Medium", L"Medium|One-half of the Current Image's Dimensions"},
-        {dialog.SbtnLarge, 200, 32, 75, L"Large", L"Large|Retain Current Image's Dimensions"},
-        {dialog.SBtnCancel, 104, 152, 73, L"Cancel", L""},
-    };
-    for (const auto& [button, left, top, width, caption, hint] : buttons) {
-        const RECT r = BoundsIn(button, dialog);
-        EXPECT_EQ(r.left, Scale(left)) << Narrow(caption);
-        EXPECT_EQ(r.top, Scale(top)) << Narrow(caption);
-        EXPECT_EQ(r.right - r.left, Scale(width)) << Narrow(caption);
-        EXPECT_EQ(r.bottom - r.top, Scale(25)) << Narrow(caption);
-        EXPECT_EQ(button.Text(), caption);
-        EXPECT_EQ(button.Hint(), hint);
-    }
     EXPECT_EQ(dialog.Label1.BoundsRect().top, Scale(8));
     const RECT frame = dialog.StaticText1Frame.BoundsRect(), text = dialog.StaticText1.BoundsRect();
     EXPECT_EQ(frame.left, Scale(8));
@@ -200,6 +188,8 @@ TEST_F(Email, EachSizeAndKindReachesTheMailClientThroughTheRealLibrary)
         {L"Beach.BMP", 64, 48, Step::Large, L"Beach.jpg", GraphicKind::Jpeg, 64, 48},
         {L"App.ico", 0, 0, Step::Medium, L"App.jpg", GraphicKind::Jpeg, 16, 16},
         {L"Chart.png", 401, 203, Step::Medium, L"Chart.png", GraphicKind::Png, 200, 101},
+        {L"Clip.GIF", 8, 6, Step::Medium, L"Clip.jpg", GraphicKind::Jpeg, 4, 3},
+        {L"Clip.webp", 64, 48, Step::Medium, L"Clip.webp", GraphicKind::Raster, 32, 24},
         {L"Plan.emf", 120, 80, Step::Small, L"Plan.emf", GraphicKind::Metafile, 0, 0},
         {L"Plan.wmf", 120, 80, Step::Large, L"Plan.wmf", GraphicKind::Metafile, 0, 0},
         {L"\u6D77\u306E\u5199\u771F.bmp", 100, 60, Step::Medium, L"\u6D77\u306E\u5199\u771F.jpg", GraphicKind::Jpeg,
@@ -215,7 +205,7 @@ TEST_F(Email, EachSizeAndKindReachesTheMailClientThroughTheRealLibrary)
             PressCtrlE();
         EXPECT_FALSE(form.EmailSizeDlg->Visible());
         EXPECT_EQ(GetFocus(), form.EdtKeyGrab.Handle());
-        EXPECT_EQ(form.EmailTempFolder, kAttachments);
+        EXPECT_EQ(form.TestState().EmailTempFolder, kAttachments);
         EXPECT_EQ(client.TakeCalls(), std::vector<std::wstring>{SentMessage(sentAs)});
 
         // The attachment in its format and size; a metafile's own size is

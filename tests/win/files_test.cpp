@@ -54,7 +54,7 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
         {"no extension typed, Bitmaps chosen", L"new", L"new.jpg", false, L"new.jpg", 3, "JPEG"},
         {"an existing name of the list", L"b.jpg", L"b.jpg", true, L"b.jpg", 2, "JPEG"},
         {"another folder", L"sub\\c.png", L"sub\\c.png", false, L"a.JPG", 2, "PNG"},
-        {"a name the list cannot hold", L"odd.gif", L"odd.gif", false, L"a.JPG", 2, "BMP"},
+        {"a name the list cannot hold", L"odd.xyz", L"odd.xyz", false, L"a.JPG", 2, "BMP"},
         {"cancelled", L"", L"", false, L"a.JPG", 2, ""},
     };
     CreateDirectoryW((folder / L"sub").c_str(), nullptr);
@@ -84,15 +84,15 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
         EXPECT_NE(shownName.find(L"a.JPG"), std::wstring::npos) << Narrow(shownName);
         for (int shift : {0, 8, 16})
             EXPECT_NEAR(int(previewed >> shift & 0xFF), 128, 6);
-        EXPECT_EQ(form->CurrentFileName, c.current);
-        EXPECT_EQ(form->FileList.size(), c.listed);
-        EXPECT_TRUE(form->ChangesDismissed || form->CurrentFileName != L"a.JPG");
+        EXPECT_EQ(form->TestState().CurrentFileName, c.current);
+        EXPECT_EQ(form->TestState().FileList.size(), c.listed);
+        EXPECT_TRUE(form->TestState().ChangesDismissed || form->TestState().CurrentFileName != L"a.JPG");
         EXPECT_EQ(ReadBytes(folder / L"a.JPG"), original);
         if (c.typed.empty()) {
-            EXPECT_TRUE(form->Modified);
+            EXPECT_TRUE(form->TestState().Modified);
             continue;
         }
-        EXPECT_FALSE(form->Modified);
+        EXPECT_FALSE(form->TestState().Modified);
         EXPECT_FALSE(form->SBtnSave.Enabled());
         EXPECT_EQ(form->DlgSavePicture.FileTypeIndex, 5);   // remembered
         const std::vector<uint8_t> written = ReadBytes(folder / c.written);
@@ -108,12 +108,12 @@ TEST_F(Files, SaveAsWritesByTheNamesExtensionAndFollowsTheList)
             EXPECT_EQ(ReadBytes(folder / L"a.JPG"), original);
         } else {
             if (c.listed == 3) {
-                EXPECT_EQ(form->FileList.back(), L"new.jpg");   // appended
+                EXPECT_EQ(form->TestState().FileList.back(), L"new.jpg");   // appended
             }
-            EXPECT_EQ(Status(*form), form->CurrentFileName + L" (30x40)");
+            EXPECT_EQ(Status(*form), form->TestState().CurrentFileName + L" (30x40)");
         }
         DeleteFileW((folder / L"new.jpg").c_str());
-        DeleteFileW((folder / L"odd.gif").c_str());
+        DeleteFileW((folder / L"odd.xyz").c_str());
     }
     EXPECT_TRUE(NothingShown(failures));
 }
@@ -164,10 +164,10 @@ TEST_F(Files, SaveAsAsksBeforeReplacingTheFileTheNameBecomes)
         if (c.answer == IDNO) {
             EXPECT_EQ(shownFolder, folder.Path());   // still the save dialog
             EXPECT_EQ(ReadBytes(folder / L"b.png"), other);
-            EXPECT_TRUE(form->Modified);
+            EXPECT_TRUE(form->TestState().Modified);
         } else {
             EXPECT_EQ(Decoded(ReadBytes(folder / L"b.png")).Width(), 30);
-            EXPECT_FALSE(form->Modified);
+            EXPECT_FALSE(form->TestState().Modified);
         }
         DeleteFileW((folder / c.current).c_str());
     }
@@ -217,7 +217,7 @@ TEST_F(Files, FailedSavesLeaveTheOldFileByteForByte)
         else
             original = extension == L".bmp" ? EncodeBmp(Marked(40, 30)) : EncodeJpeg(Marked(40, 30));
         auto form = Open({{c.name, original}}, c.name);
-        ASSERT_EQ(form->CurrentFileName, c.name);
+        ASSERT_EQ(form->TestState().CurrentFileName, c.name);
         Press('L', ssCtrl);
         c.spoil(path);
         std::vector<std::wstring> messages;
@@ -228,7 +228,7 @@ TEST_F(Files, FailedSavesLeaveTheOldFileByteForByte)
         }
         c.mend(path);
         EXPECT_EQ(messages, std::vector<std::wstring>{FormatMessageText(c.message, {path})});
-        EXPECT_TRUE(form->Modified);
+        EXPECT_TRUE(form->TestState().Modified);
         EXPECT_TRUE(form->SBtnSave.Enabled());
         EXPECT_EQ(ReadBytes(path), original);
         EXPECT_TRUE(NoTemporaryFiles(folder.Path()));
@@ -240,20 +240,22 @@ TEST_F(Files, SavingARotatedPhotoKeepsItsMetadata)
 {
     using namespace jpeg_material;
     const JpegSegment exif{0xE1, ExifPayload({})}, icc{0xE2, IccChunk(1, 1, "RGB ")};
+    // Stored 64 × 48 with orientation 6: shown upright, then turned a
+    // quarter more, which is a half turn of what is stored.
     auto form = Open({{L"camera.jpg", WithSegments(EncodeJpeg(Marked(64, 48)), {exif, icc}, false)}}, L"camera.jpg");
+    EXPECT_EQ(Status(*form), L"camera.jpg (48x64)");
+    EXPECT_FALSE(form->TestState().Modified);
     Press('R', ssCtrl);
     ClickButton(form->SBtnSave);
-    EXPECT_FALSE(form->Modified);
-    EXPECT_TRUE(form->ChangesDismissed);
-    EXPECT_EQ(Status(*form), L"camera.jpg (48x64)");
+    EXPECT_FALSE(form->TestState().Modified);
+    EXPECT_TRUE(form->TestState().ChangesDismissed);
+    EXPECT_EQ(Status(*form), L"camera.jpg (64x48)");
     const std::vector<uint8_t> saved = ReadBytes(folder / L"camera.jpg");
     ExifFields fitted;
     fitted.orientation = 1;
     fitted.thumbnail = false;
-    fitted.pixelX = 48;
-    fitted.pixelY = 64;
     EXPECT_EQ(ReadJpegMetadata(saved).segments, (std::vector<JpegSegment>{{0xE1, ExifPayload(fitted)}, icc}));
-    EXPECT_EQ(RedCorner(DecodeJpeg(saved)), "TR");
+    EXPECT_EQ(RedCorner(DecodeJpeg(saved)), "BR");
 }
 
 TEST_F(Files, RenameKeepsTheExtensionAndAsksAgainAfterAnError)
@@ -278,7 +280,7 @@ TEST_F(Files, RenameKeepsTheExtensionAndAsksAgainAfterAnError)
         SCOPED_TRACE(c.what);
         auto form = Open({{L"photo.jpg", EncodeJpeg(Marked(40, 30))}, {L"other.jpg", EncodeJpeg(Marked(8, 8))}},
                          L"photo.jpg");
-        const int index = form->CurrentIndex;
+        const int index = form->TestState().CurrentIndex;
         renames.assign(c.typed.begin(), c.typed.end());
         renameShown.clear();
         errors.clear();
@@ -291,9 +293,9 @@ TEST_F(Files, RenameKeepsTheExtensionAndAsksAgainAfterAnError)
         ASSERT_EQ(errors.size(), c.messages.size());
         for (size_t i = 0; i < errors.size(); ++i)
             EXPECT_EQ(errors[i].message, c.messages[i]);
-        EXPECT_EQ(form->CurrentFileName, c.current);
-        EXPECT_EQ(form->CurrentIndex, index);
-        EXPECT_EQ(form->FileList[size_t(index)], c.current);
+        EXPECT_EQ(form->TestState().CurrentFileName, c.current);
+        EXPECT_EQ(form->TestState().CurrentIndex, index);
+        EXPECT_EQ(form->TestState().FileList[size_t(index)], c.current);
         EXPECT_EQ(Status(*form), c.current + L" (40x30)");
         EXPECT_EQ(ReadBytes(folder / c.current).empty(), false);
         if (c.current != L"photo.jpg") {
@@ -311,7 +313,7 @@ TEST_F(Files, RenameDialogAnswersEnterAndEscapeWherever)
     EXPECT_EQ(dlg.Text(), L"Rename Image File");
     EXPECT_EQ(dlg.ClientWidth(), Scale(TRenameDlg::kClientWidth));
     EXPECT_EQ(dlg.ClientHeight(), Scale(TRenameDlg::kClientHeight));
-    for (auto [key, answer] : {std::pair{wchar_t(13), 1}, {wchar_t(27), 2}})
+    for (auto [key, answer] : {std::pair{wchar_t(VK_RETURN), ModalAnswer::Ok}, {wchar_t(VK_ESCAPE), ModalAnswer::Cancel}})
         for (TWindow* focus : std::initializer_list<TWindow*>{&dlg.EdtNewFileName, &dlg.SBtnCancel}) {
             Application::ModalShownHook() = [&, key = key](TForm&) {
                 focus->SetFocus();
@@ -327,10 +329,9 @@ TEST_F(Files, DeleteAsksInTheErrorDialogAndShowsTheEntryThatFollows)
                       {L"b.bmp", EncodeBmp(Marked(20, 10))},
                       {L"c.bmp", EncodeBmp(Marked(30, 10))}},
                      L"c.bmp");
-    ASSERT_EQ(form->FileList.size(), 3u);
-    const std::wstring last = form->FileList.back();
-    form->CurrentIndex = 2;
-    form->LoadCurrentImage();
+    ASSERT_EQ(form->TestState().FileList.size(), 3u);
+    const std::wstring last = form->TestState().FileList.back();
+    form->ShowFiles(form->TestState().FileList, 2);
     confirm = false;
     Press(VK_DELETE);
     ASSERT_EQ(errors.size(), 1u);
@@ -340,17 +341,17 @@ TEST_F(Files, DeleteAsksInTheErrorDialogAndShowsTheEntryThatFollows)
     EXPECT_EQ(errors[0].cancel, L"No");
     EXPECT_TRUE(errors[0].cancelVisible);
     EXPECT_FALSE(errors[0].redVisible);
-    EXPECT_EQ(form->FileList.size(), 3u);
+    EXPECT_EQ(form->TestState().FileList.size(), 3u);
 
     // The last entry deleted: the one before it is shown.
     confirm = true;
     Press('R', ssCtrl);
     ChooseMenu(*form, form->Delete1);
     EXPECT_TRUE(ReadBytes(folder / last).empty());
-    EXPECT_EQ(form->FileList.size(), 2u);
-    EXPECT_EQ(form->CurrentIndex, 1);
-    EXPECT_EQ(form->CurrentFileName, form->FileList[1]);
-    EXPECT_FALSE(form->Modified);
+    EXPECT_EQ(form->TestState().FileList.size(), 2u);
+    EXPECT_EQ(form->TestState().CurrentIndex, 1);
+    EXPECT_EQ(form->TestState().CurrentFileName, form->TestState().FileList[1]);
+    EXPECT_FALSE(form->TestState().Modified);
     // The dialog has its own look back.
     EXPECT_EQ(form->ErrorDlg->Text(), L"Error");
     EXPECT_TRUE(form->ErrorDlg->PnlRed.Visible());
@@ -362,12 +363,12 @@ TEST_F(Files, DeleteAsksInTheErrorDialogAndShowsTheEntryThatFollows)
     Press(VK_DELETE);
     CloseHandle(used);
     EXPECT_EQ(errors.back().message, L"Unable to delete file.");
-    EXPECT_EQ(form->FileList.size(), 2u);
+    EXPECT_EQ(form->TestState().FileList.size(), 2u);
 
     // The only entry deleted: the no-images state.
     Press(VK_DELETE);
     Press(VK_DELETE);
-    EXPECT_TRUE(form->FileList.empty());
+    EXPECT_TRUE(form->TestState().FileList.empty());
     EXPECT_TRUE(form->PnlPleaseWait.Visible());
     EXPECT_EQ(form->PnlPleaseWait.Text(), kNoImagesText);
     EXPECT_FALSE(form->SBtnNext.Enabled());

@@ -62,11 +62,11 @@ protected:
         WriteBytes(folder / L"three.bmp", EncodeBmp(Raster(50, 20, PixelFormat::Bit24)));
         form.SetClientSize(500, 400 + form.Panel2.Height() + form.StatusBar1.Height());
         form.Show();
-        form.AutoFit = false;
+        form.TestState().AutoFit = false;
         form.OpenImageFolder(big);
         Pump();
-        ASSERT_EQ(form.FileList.size(), 3u);
-        ASSERT_EQ(form.CurrentFileName, L"big.bmp");
+        ASSERT_EQ(form.TestState().FileList.size(), 3u);
+        ASSERT_EQ(form.TestState().CurrentFileName, L"big.bmp");
         form.SetKeyFocus();
         Pump();
         ASSERT_EQ(GetFocus(), form.EdtKeyGrab.Handle());
@@ -87,7 +87,7 @@ TEST_F(KeyMap, CtrlWithArrowsAndPageKeysScrollsAndNeverSteps)
 {
     TMainForm form({L"/nosplash"});
     OpenFolder(form);
-    const int index = form.CurrentIndex;
+    const int index = form.TestState().CurrentIndex;
     auto position = [&](Axis axis) { return form.ScrollBox1.Position(axis); };
     const int bottom = 2000 - form.ScrollBox1.VisibleHeight();
 
@@ -110,7 +110,7 @@ TEST_F(KeyMap, CtrlWithArrowsAndPageKeysScrollsAndNeverSteps)
     // Ctrl+Left scrolls back instead of stepping to the previous image.
     Press(VK_LEFT, ssCtrl);
     EXPECT_EQ(position(Axis::Horizontal), 10);
-    EXPECT_EQ(form.CurrentIndex, index);
+    EXPECT_EQ(form.TestState().CurrentIndex, index);
     // Ctrl+P is the print row: the print dialog (cancelled here), no step back.
     {
         PrintDialogAnswer cancel(false);
@@ -119,7 +119,7 @@ TEST_F(KeyMap, CtrlWithArrowsAndPageKeysScrollsAndNeverSteps)
         // busy machine makes slow.
         EXPECT_TRUE(PumpUntil([&] { return cancel.Shown() == 1; }));
     }
-    EXPECT_EQ(form.CurrentIndex, index);
+    EXPECT_EQ(form.TestState().CurrentIndex, index);
     // Home and End without Ctrl are no rows of the map.
     Press(VK_END);
     EXPECT_EQ(position(Axis::Vertical), 0);
@@ -130,7 +130,7 @@ TEST_F(KeyMap, StepKeysWithTheirModifiers)
 {
     TMainForm form({L"/nosplash"});
     OpenFolder(form);
-    int expected = form.CurrentIndex;
+    int expected = form.TestState().CurrentIndex;
     auto next = [&] { expected = (expected + 1) % 3; };
     auto previous = [&] { expected = (expected + 2) % 3; };
     const struct {
@@ -156,7 +156,7 @@ TEST_F(KeyMap, StepKeysWithTheirModifiers)
         SCOPED_TRACE(testing::Message() << "key " << s.key << " shift " << s.shift);
         Press(s.key, s.shift, form.EdtKeyGrab.Handle());
         s.forward ? next() : previous();
-        EXPECT_EQ(form.CurrentIndex, expected);
+        EXPECT_EQ(form.TestState().CurrentIndex, expected);
     }
     EXPECT_TRUE(NothingShown(failures));
 }
@@ -175,7 +175,7 @@ LRESULT CALLBACK RecordKeys(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     auto* received = reinterpret_cast<Received*>(data);
     if (message == WM_KEYDOWN) {
         received->keys.push_back(wParam);
-        received->indexAtKey = received->form->CurrentIndex;
+        received->indexAtKey = received->form->TestState().CurrentIndex;
     } else if (message == WM_CHAR) {
         received->chars.push_back(wParam);
     }
@@ -188,7 +188,7 @@ TEST_F(KeyMap, KeysReachTheFocusedControlAfterThePreview)
 {
     TMainForm form({L"/nosplash"});
     OpenFolder(form);
-    const int index = form.CurrentIndex;
+    const int index = form.TestState().CurrentIndex;
     ASSERT_TRUE(form.CmbZoomPercent.Enabled());
     COMBOBOXINFO info{sizeof(info)};
     ASSERT_TRUE(GetComboBoxInfo(form.CmbZoomPercent.Handle(), &info));
@@ -198,7 +198,7 @@ TEST_F(KeyMap, KeysReachTheFocusedControlAfterThePreview)
     Pump();
     // N in the zoom box steps to the next image first, then reaches the box.
     Press('N');
-    EXPECT_EQ(form.CurrentIndex, (index + 1) % 3);
+    EXPECT_EQ(form.TestState().CurrentIndex, (index + 1) % 3);
     EXPECT_EQ(combo.keys, std::vector<WPARAM>{'N'});
     EXPECT_EQ(combo.indexAtKey, (index + 1) % 3);
     EXPECT_EQ(combo.chars, std::vector<WPARAM>{'n'});
@@ -215,7 +215,7 @@ TEST_F(KeyMap, KeysReachTheFocusedControlAfterThePreview)
     EXPECT_EQ(grab.keys, (std::vector<WPARAM>{'X', '7', VK_RIGHT}));
     EXPECT_EQ(grab.chars, (std::vector<WPARAM>{'x', '7'}));
     EXPECT_EQ(form.EdtKeyGrab.Text(), L"");
-    EXPECT_EQ(form.CurrentIndex, (index + 2) % 3);
+    EXPECT_EQ(form.TestState().CurrentIndex, (index + 2) % 3);
     RemoveWindowSubclass(form.EdtKeyGrab.Handle(), RecordKeys, 1);
 }
 
@@ -252,38 +252,38 @@ TEST_F(KeyMap, ReloadOnlyWhileTheSlideShowTimerIsStopped)
     Press(VK_F5);
     EXPECT_EQ(form.ScrollBox1.Position(Axis::Vertical), scrolled);
     Press(VK_DELETE);
-    EXPECT_EQ(form.FileList.size(), 3u);
+    EXPECT_EQ(form.TestState().FileList.size(), 3u);
     // Paused, the timer stops: reloading starts at the top again, with the
     // same image.
     Press('H');
     ASSERT_FALSE(form.SlideShowTimer.Enabled());
     Press(VK_F5, ssShift);
     EXPECT_EQ(form.ScrollBox1.Position(Axis::Vertical), 0);
-    EXPECT_EQ(form.CurrentFileName, L"big.bmp");
-    EXPECT_TRUE(form.SlideShowActive);
+    EXPECT_EQ(form.TestState().CurrentFileName, L"big.bmp");
+    EXPECT_TRUE(form.TestState().SlideShowActive);
 }
 
 TEST_F(KeyMap, ZoomKeysAndAutoFit)
 {
     TMainForm form({L"/nosplash"});
     OpenFolder(form);
-    ASSERT_EQ(form.ZoomPercent, 100u);
+    ASSERT_EQ(form.TestState().ZoomPercent, 100u);
     Press(VK_OEM_MINUS);
-    EXPECT_EQ(form.ZoomPercent, 90u);
+    EXPECT_EQ(form.TestState().ZoomPercent, 90u);
     Press(VK_SUBTRACT, ssCtrl);
-    EXPECT_EQ(form.ZoomPercent, 80u);
+    EXPECT_EQ(form.TestState().ZoomPercent, 80u);
     Press(VK_OEM_PLUS);             // the plus / equals key
-    EXPECT_EQ(form.ZoomPercent, 90u);
+    EXPECT_EQ(form.TestState().ZoomPercent, 90u);
     Press(VK_OEM_PLUS, ssShift);
-    EXPECT_EQ(form.ZoomPercent, 100u);
+    EXPECT_EQ(form.TestState().ZoomPercent, 100u);
     Press(VK_ADD);
-    EXPECT_EQ(form.ZoomPercent, 110u);
+    EXPECT_EQ(form.TestState().ZoomPercent, 110u);
     Press('A', ssCtrl);
-    EXPECT_TRUE(form.AutoFit);
+    EXPECT_TRUE(form.TestState().AutoFit);
     Press('A', ssCtrl);
-    EXPECT_FALSE(form.AutoFit);
+    EXPECT_FALSE(form.TestState().AutoFit);
     Press('A');                     // no row for A alone
-    EXPECT_FALSE(form.AutoFit);
+    EXPECT_FALSE(form.TestState().AutoFit);
 }
 
 TEST_F(KeyMap, EscapeLeavesFullScreenThenCloses)
@@ -292,21 +292,21 @@ TEST_F(KeyMap, EscapeLeavesFullScreenThenCloses)
     OpenFolder(form);
     form.SlideShowTimer.SetInterval(3600000);
     Press(VK_F11);
-    ASSERT_TRUE(form.FullScreen);
+    ASSERT_TRUE(form.TestState().FullScreen);
     // During a slide show Esc only stops the show; it was full screen before.
     Press('S');
-    ASSERT_TRUE(form.SlideShowActive);
+    ASSERT_TRUE(form.TestState().SlideShowActive);
     Press(VK_ESCAPE);
-    EXPECT_FALSE(form.SlideShowActive);
-    EXPECT_TRUE(form.FullScreen);
+    EXPECT_FALSE(form.TestState().SlideShowActive);
+    EXPECT_TRUE(form.TestState().FullScreen);
     EXPECT_TRUE(form.Visible());
     Press(VK_ESCAPE);
-    EXPECT_FALSE(form.FullScreen);
+    EXPECT_FALSE(form.TestState().FullScreen);
     EXPECT_TRUE(form.Visible());
     Press(VK_F11, ssCtrl);
-    EXPECT_TRUE(form.FullScreen);
+    EXPECT_TRUE(form.TestState().FullScreen);
     Press(VK_F11);
-    EXPECT_FALSE(form.FullScreen);
+    EXPECT_FALSE(form.TestState().FullScreen);
     Press(VK_ESCAPE);
     EXPECT_FALSE(form.Visible());
 }
@@ -324,7 +324,7 @@ TEST_F(KeyMap, PauseCloses)
     EXPECT_FALSE(form.SBtnRotateCW.Enabled());
     EXPECT_FALSE(form.ReloadImageF51->Enabled());
     Press('S');
-    EXPECT_FALSE(form.SlideShowActive);
+    EXPECT_FALSE(form.TestState().SlideShowActive);
     Press('V');
     EXPECT_EQ(optionsShown, 1);
     EXPECT_TRUE(form.Visible());
@@ -340,7 +340,7 @@ TEST_F(KeyMap, SlideShowRows)
     form.SlideShowTimer.SetInterval(3600000);
     enum State { Idle, Running, Paused };
     auto state = [&] {
-        return !form.SlideShowActive ? Idle : form.SlideShowTimer.Enabled() ? Running : Paused;
+        return !form.TestState().SlideShowActive ? Idle : form.SlideShowTimer.Enabled() ? Running : Paused;
     };
     const struct {
         WORD key;
@@ -379,13 +379,13 @@ TEST_F(KeyMap, SlideShowRows)
     // locked; paused, they follow the change, and Ctrl+S saves.
     Press('S');
     Press('R', ssCtrl);
-    EXPECT_TRUE(form.Modified);
+    EXPECT_TRUE(form.TestState().Modified);
     EXPECT_FALSE(form.SBtnSave.Enabled());
     EXPECT_FALSE(form.SaveCtrlS1->Enabled());
     Press('H');
     EXPECT_TRUE(form.SBtnSave.Enabled());
     Press('S', ssCtrl);
-    EXPECT_FALSE(form.Modified);
+    EXPECT_FALSE(form.TestState().Modified);
     EXPECT_EQ(state(), Paused);
     EXPECT_TRUE(form.Visible());
 }
@@ -435,7 +435,7 @@ RECT MonitorRect(HWND window)
 void ExpectFullScreen(TMainForm& form)
 {
     const RECT screen = MonitorRect(form.Handle());
-    EXPECT_TRUE(form.FullScreen);
+    EXPECT_TRUE(form.TestState().FullScreen);
     EXPECT_TRUE(form.ViewFullScreen1->Checked());
     EXPECT_TRUE(IsZoomed(form.Handle()));
     EXPECT_EQ(form.GetBorder(), TForm::Border::None);
@@ -452,7 +452,7 @@ void ExpectFullScreen(TMainForm& form)
 
 void ExpectWindowed(TMainForm& form)
 {
-    EXPECT_FALSE(form.FullScreen);
+    EXPECT_FALSE(form.TestState().FullScreen);
     EXPECT_FALSE(form.ViewFullScreen1->Checked());
     EXPECT_EQ(form.GetBorder(), TForm::Border::Sizeable);
     EXPECT_TRUE(GetWindowLongW(form.Handle(), GWL_STYLE) & WS_CAPTION);
@@ -470,7 +470,7 @@ TEST_F(KeyMap, FullScreenFromANormalWindowAndBackRefitsTheImage)
 {
     TMainForm form({L"/nosplash"});
     OpenFolder(form);
-    form.AutoFit = true;
+    form.TestState().AutoFit = true;
     form.StepZoom(0);
     Pump();
     const RECT before = WindowRect(form);
@@ -480,7 +480,7 @@ TEST_F(KeyMap, FullScreenFromANormalWindowAndBackRefitsTheImage)
     form.SBtnHide.Click();
     Pump();
     ExpectFullScreen(form);
-    EXPECT_EQ(form.SavedWindowState, WindowState::Normal);
+    EXPECT_EQ(form.TestState().SavedWindowState, WindowState::Normal);
     // Auto-fit fills the whole screen's height with the tall image.
     const RECT screen = MonitorRect(form.Handle());
     EXPECT_EQ(form.Image1.Height(), screen.bottom - screen.top);
@@ -507,7 +507,7 @@ TEST_F(KeyMap, FullScreenFromAMaximisedWindowStaysMaximised)
 
     Press(VK_F11, 0, form.EdtKeyGrab.Handle());
     ExpectFullScreen(form);
-    EXPECT_EQ(form.SavedWindowState, WindowState::Maximized);
+    EXPECT_EQ(form.TestState().SavedWindowState, WindowState::Maximized);
     form.SBtnHide.Click();
     Pump();
     ExpectWindowed(form);

@@ -46,7 +46,7 @@ TEST(Leaks, SteppingThroughAFolderDoesNotGrowTheProcess)
         TMainForm form({L"/nosplash", folder / L"a.jpg"});
         form.Show();
         Pump();
-        ASSERT_EQ(form.FileList.size(), 3u);
+        ASSERT_EQ(form.TestState().FileList.size(), 3u);
         int blended = 0;
         auto cycle = [&] {
             for (int i = 0; i < 3; ++i) {
@@ -54,7 +54,7 @@ TEST(Leaks, SteppingThroughAFolderDoesNotGrowTheProcess)
                 form.Image1.Repaint();
                 Pump();
                 // The PNG goes through the blending path: its pixels carry alpha.
-                if (form.CurrentFileName == L"b.png" && form.Image1.Picture().Graphic()->Pixels().Alpha() ==
+                if (form.TestState().CurrentFileName == L"b.png" && form.Image1.Picture().Graphic()->Pixels().Alpha() ==
                                                             AlphaMode::Straight)
                     ++blended;
             }

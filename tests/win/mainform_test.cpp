@@ -14,6 +14,7 @@
 #include "imaging/ImageFormats.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PngCodec.h"
+#include "tests/win/ControlTables.h"
 #include "tests/win/TestSupport.h"
 
 extern "C" {
@@ -161,59 +162,6 @@ TEST_F(MainForm, LayoutAndInitialStatesOfTheRealControls)
     POINT middle{cw / 2, (area.bottom) / 2};
     EXPECT_EQ(ChildWindowFromPointEx(form.Handle(), middle, CWP_SKIPINVISIBLE), form.PnlPleaseWait.Handle());
 
-    struct ButtonRow {
-        TButton& button;
-        int left;
-        bool enabled;
-        const wchar_t* hint;
-    };
-    const ButtonRow buttons[] = {
-        {form.SBtnOpen, 5, true, L"Open Image Folder|Open a Folder of Images to Browse. [Ctrl+O]"},
-        {form.SBtnSave, 40, false, L"Save|Save Current Image. [Ctrl+S]"},
-        {form.SBtnPrint, 75, false, L"Print|Print Current Image. [Ctrl+P]"},
-        {form.SBtnEmail, 110, false, L"Email|Email Current Image. [Ctrl+E]"},
-        {form.SBtnPrevious, 150, false, L"Previous Image|View Previous Image. [P]"},
-        {form.SBtnNext, 185, false, L"Next Image|View Next Image. [N]"},
-        {form.SBtnSlideShow, 220, false,
-         L"Start/Stop Slide Show.|Slide Show: Press [S] to Start and Stop, [H] to Pause, [V] to View Options."},
-        {form.SBtnZoomOut, 260, false, L"Zoom Out|Zoom Out from Image. [-]"},
-        {form.SBtnZoomIn, 295, false, L"Zoom In|Zoom In on Image. [+]"},
-        {form.SBtnRotateCCW, 395, false,
-         L"Rotate 90\u00B0 Counter Clockwise|Rotate Image 90\u00B0 Counter Clockwise [Ctrl+L]"},
-        {form.SBtnRotateCW, 430, false, L"Rotate 90\u00B0 Clockwise|Rotate Image 90\u00B0 Clockwise [Ctrl+R]"},
-        {form.SBtnTools, 470, false,
-         L"Open Tool Box Window|Use the Tool Box to Flip, Rotate, or Resize the Current Image. [Ctrl+T]"},
-        {form.SBtnAutoFit, 510, true, L"Auto-fit|Automatically Fit Image to Viewing Window. [Ctrl+A]"},
-        {form.SBtnHide, 545, true, L"Full Screen Mode|Hide Everything but the Currrent Image. [F11]"},
-        {form.SBtnHelpAbout, 585, true,
-         L"About Pixavo Image Browser|View Details Regarding Pixavo Image Browser. [F1]"},
-    };
-    std::vector<HBITMAP> glyphs;
-    for (const ButtonRow& row : buttons) {
-        SCOPED_TRACE(Narrow(row.hint));
-        RECT r = BoundsIn(row.button, form.Panel1);
-        EXPECT_EQ(r.left, Scale(row.left));
-        EXPECT_EQ(r.top, Scale(4));
-        EXPECT_EQ(r.right - r.left, Scale(30));
-        EXPECT_EQ(r.bottom - r.top, Scale(25));
-        EXPECT_EQ(row.button.Enabled(), row.enabled);
-        EXPECT_EQ(row.button.Hint(), row.hint);
-        if (&row.button != &form.SBtnHelpAbout) {
-            ASSERT_NE(row.button.Glyph(), nullptr);
-            BITMAP bm{};
-            GetObjectW(row.button.Glyph(), sizeof(bm), &bm);
-            EXPECT_EQ(bm.bmBitsPixel, 32);
-            glyphs.push_back(row.button.Glyph());
-        }
-    }
-    EXPECT_EQ(form.SBtnHelpAbout.Text(), L"?");
-    EXPECT_EQ(form.SBtnHelpAbout.Glyph(), nullptr);
-    std::sort(glyphs.begin(), glyphs.end());
-    EXPECT_EQ(std::unique(glyphs.begin(), glyphs.end()), glyphs.end()) << "every button has its own picture";
-    EXPECT_EQ(form.SBtnAutoFit.Glyph(), form.ToggleBitmapList.Bitmap(TToggleBitmapList::AutoFitOn));
-    EXPECT_EQ(form.SBtnSlideShow.Glyph(), form.ToggleBitmapList.Bitmap(TToggleBitmapList::SlideShowStopped));
-    EXPECT_EQ(form.ToggleBitmapList.Count(), 4);
-
     RECT combo = BoundsIn(form.CmbZoomPercent, form.Panel1);
     EXPECT_EQ(combo.left, Scale(330));
     EXPECT_EQ(combo.right - combo.left, Scale(55));
@@ -222,7 +170,6 @@ TEST_F(MainForm, LayoutAndInitialStatesOfTheRealControls)
     const std::vector<std::wstring> zoomList = {L"10%", L"20%", L"25%", L"50%", L"75%", L"80%", L"90%",
                                                 L"100%", L"110%", L"120%", L"125%", L"150%", L"200%", L"300%"};
     EXPECT_EQ(form.CmbZoomPercent.Items(), zoomList);
-    EXPECT_EQ(form.CmbZoomPercent.Hint(), L"Zoom Percentage|Adjust the Zoom Percentage.");
     RECT grab = BoundsIn(form.EdtKeyGrab, form.Panel1);
     EXPECT_EQ(grab.left, Scale(480));
     EXPECT_EQ(grab.right - grab.left, 0);
@@ -295,6 +242,54 @@ TEST_F(MainForm, LayoutAndInitialStatesOfTheRealControls)
     EXPECT_EQ(BoundsIn(form.ScrollBox1, form).right, form.ClientWidth());
 }
 
+// The buttons of the main window's bar and of the e-mail size dialog read
+// back against their designed tables: place, size, state at start, caption
+// or picture, and hint.
+TEST_F(MainForm, ButtonsFollowTheirDesignedTables)
+{
+    using namespace control_tables;
+    TMainForm form({});
+    form.Show();
+    Pump();
+    std::vector<HBITMAP> glyphs;
+    for (const BarButton& row : kMainBar) {
+        SCOPED_TRACE(Narrow(row.hint));
+        TButton& button = form.*row.button;
+        RECT r = BoundsIn(button, form.Panel1);
+        EXPECT_EQ(r.left, Scale(row.left));
+        EXPECT_EQ(r.top, Scale(4));
+        EXPECT_EQ(r.right - r.left, Scale(30));
+        EXPECT_EQ(r.bottom - r.top, Scale(25));
+        EXPECT_EQ(button.Enabled(), row.enabledAtStart);
+        EXPECT_EQ(button.Hint(), row.hint);
+        if (&button != &form.SBtnHelpAbout) {
+            ASSERT_NE(button.Glyph(), nullptr);
+            BITMAP bm{};
+            GetObjectW(button.Glyph(), sizeof(bm), &bm);
+            EXPECT_EQ(bm.bmBitsPixel, 32);
+            glyphs.push_back(button.Glyph());
+        }
+    }
+    EXPECT_EQ(form.SBtnHelpAbout.Text(), L"?");
+    EXPECT_EQ(form.SBtnHelpAbout.Glyph(), nullptr);
+    std::sort(glyphs.begin(), glyphs.end());
+    EXPECT_EQ(std::unique(glyphs.begin(), glyphs.end()), glyphs.end()) << "every button has its own picture";
+    EXPECT_EQ(form.CmbZoomPercent.Hint(), kZoomBoxHint);
+
+    TEmailSizeDlg dialog(form);
+    for (const DialogButton& row : kEmailSizeButtons) {
+        SCOPED_TRACE(Narrow(row.caption));
+        TButton& button = dialog.*row.button;
+        const RECT r = BoundsIn(button, dialog);
+        EXPECT_EQ(r.left, Scale(row.left));
+        EXPECT_EQ(r.top, Scale(row.top));
+        EXPECT_EQ(r.right - r.left, Scale(row.width));
+        EXPECT_EQ(r.bottom - r.top, Scale(25));
+        EXPECT_EQ(button.Text(), row.caption);
+        EXPECT_EQ(button.Hint(), row.hint);
+    }
+}
+
 TEST_F(MainForm, HintsGoToTheFirstStatusPanel)
 {
     TMainForm form({});
@@ -303,10 +298,10 @@ TEST_F(MainForm, HintsGoToTheFirstStatusPanel)
     // The pointer moving onto a control sends its long hint to panel 0.
     PostMessageW(form.SBtnOpen.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     Pump();
-    EXPECT_EQ(form.StatusBar1.PanelText(0), L"Open a Folder of Images to Browse. [Ctrl+O]");
+    EXPECT_EQ(form.StatusBar1.PanelText(0), LongHint(control_tables::MainBarHint(&TMainForm::SBtnOpen)));
     PostMessageW(form.CmbZoomPercent.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     Pump();
-    EXPECT_EQ(form.StatusBar1.PanelText(0), L"Adjust the Zoom Percentage.");
+    EXPECT_EQ(form.StatusBar1.PanelText(0), LongHint(control_tables::kZoomBoxHint));
     PostMessageW(form.PnlPleaseWait.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
     Pump();
     EXPECT_EQ(form.StatusBar1.PanelText(0), L"");
@@ -334,12 +329,12 @@ TEST_F(MainForm, LoadsEveryFormatFromAFolderWithSpacesAndNonAsciiLetters)
         form.Show();
         Pump();
         EXPECT_TRUE(NothingShown(failures));
-        EXPECT_EQ(form.FolderPath, folder.Path());
-        EXPECT_EQ(form.FileList.size(), 6u);
-        EXPECT_EQ(form.CurrentFileName, name);
+        EXPECT_EQ(form.TestState().FolderPath, folder.Path());
+        EXPECT_EQ(form.TestState().FileList.size(), 6u);
+        EXPECT_EQ(form.TestState().CurrentFileName, name);
         ASSERT_TRUE(form.CurrentIndexValid());
-        EXPECT_EQ(form.FileList[size_t(form.CurrentIndex)], name);
-        const int w = form.CurrentPicture.Width(), h = form.CurrentPicture.Height();
+        EXPECT_EQ(form.TestState().FileList[size_t(form.TestState().CurrentIndex)], name);
+        const int w = form.TestState().CurrentPicture.Width(), h = form.TestState().CurrentPicture.Height();
         EXPECT_GT(w, 0);
         EXPECT_GT(h, 0);
         EXPECT_EQ(form.StatusBar1.PanelText(1),
@@ -380,14 +375,14 @@ TEST_F(MainForm, CommandLineRules)
         TMainForm form({L"-INSTALL", folder / L"a.txt", folder / L"x.jpg", L"-install", folder / L"y.png"});
         ASSERT_EQ(unsupported.size(), 1u);
         EXPECT_EQ(unsupported[0], folder / L"a.txt");
-        EXPECT_EQ(form.CurrentFileName, L"y.png");
-        EXPECT_EQ(form.FileList.size(), 2u);   // a.txt is not listed
+        EXPECT_EQ(form.TestState().CurrentFileName, L"y.png");
+        EXPECT_EQ(form.TestState().FileList.size(), 2u);   // a.txt is not listed
         EXPECT_EQ(form.StatusBar1.PanelText(1), L"y.png (12x10)");
     }
     {
         // A wanted name in other letter case still selects the file.
         TMainForm form({folder / L"X.JPG"});
-        EXPECT_EQ(form.CurrentFileName, L"x.jpg");
+        EXPECT_EQ(form.TestState().CurrentFileName, L"x.jpg");
     }
 }
 
@@ -400,40 +395,35 @@ TEST_F(MainForm, BrokenAndMissingFilesAreReportedAndDropped)
 
     TMainForm form({folder / L"b.png"});
     ASSERT_TRUE(NothingShown(failures));
-    ASSERT_EQ(form.FileList.size(), 3u);
+    ASSERT_EQ(form.TestState().FileList.size(), 3u);
     // Rebuild the order so the broken file is current and not last.
-    form.FileList = {L"a.jpg", L"b.png", L"c.bmp"};
-    form.CurrentIndex = 0;
-    form.LoadCurrentImage();
+    form.ShowFiles({L"a.jpg", L"b.png", L"c.bmp"}, 0);
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_FALSE(failures[0].empty());
-    EXPECT_EQ(form.FileList, (std::vector<std::wstring>{L"b.png", L"c.bmp"}));
-    EXPECT_EQ(form.CurrentFileName, L"b.png");   // the entry that moved into its place
+    EXPECT_EQ(form.TestState().FileList, (std::vector<std::wstring>{L"b.png", L"c.bmp"}));
+    EXPECT_EQ(form.TestState().CurrentFileName, L"b.png");   // the entry that moved into its place
     EXPECT_EQ(form.StatusBar1.PanelText(1), L"b.png (30x20)");
 
     // The current file deleted outside the program, as the last entry: the
     // new last entry is shown.
-    form.CurrentIndex = 1;
-    form.LoadCurrentImage();
-    ASSERT_EQ(form.CurrentFileName, L"c.bmp");
+    form.ShowFiles({L"b.png", L"c.bmp"}, 1);
+    ASSERT_EQ(form.TestState().CurrentFileName, L"c.bmp");
     ASSERT_TRUE(DeleteFileW((folder / L"c.bmp").c_str()));
     form.LoadCurrentImage();
     ASSERT_EQ(failures.size(), 2u);
     EXPECT_EQ(failures[1], L"File \"" + (folder / L"c.bmp") + L"\" Does Not Exist");
-    EXPECT_EQ(form.FileList, (std::vector<std::wstring>{L"b.png"}));
-    EXPECT_EQ(form.CurrentIndex, 0);
-    EXPECT_EQ(form.CurrentFileName, L"b.png");
+    EXPECT_EQ(form.TestState().FileList, (std::vector<std::wstring>{L"b.png"}));
+    EXPECT_EQ(form.TestState().CurrentIndex, 0);
+    EXPECT_EQ(form.TestState().CurrentFileName, L"b.png");
     EXPECT_FALSE(form.PnlPleaseWait.Visible());
 
     // Everything failing ends in the no-images state, one message per file.
     ASSERT_TRUE(DeleteFileW((folder / L"b.png").c_str()));
-    form.FileList = {L"b.png", L"a.jpg"};
-    form.CurrentIndex = 0;
-    form.Modified = true;
-    form.LoadCurrentImage();
+    form.TestState().Modified = true;
+    form.ShowFiles({L"b.png", L"a.jpg"}, 0);
     EXPECT_EQ(failures.size(), 4u);
-    EXPECT_TRUE(form.FileList.empty());
-    EXPECT_FALSE(form.Modified);
+    EXPECT_TRUE(form.TestState().FileList.empty());
+    EXPECT_FALSE(form.TestState().Modified);
     EXPECT_TRUE(form.PnlPleaseWait.Visible());
     EXPECT_EQ(form.PnlPleaseWait.Text(), L"Press [Ctrl+O] or Click Here to open an image folder to browse.");
     for (TWindow* off : std::initializer_list<TWindow*>{&form.SBtnPrevious, &form.SBtnNext, &form.SBtnSlideShow,
@@ -511,17 +501,15 @@ TEST_F(MainForm, JpegsWhoseDataCannotBeDecodedAreReportedByTheLoad)
         // The header reads: only decoding the picture finds the fault.
         EXPECT_GT(ReadJpegHeader(bytes).width, 0);
         failures.clear();
-        form.FileList = {L"a.bmp", name, L"c.bmp"};
-        form.CurrentIndex = 0;
-        form.LoadCurrentImage();
-        ASSERT_EQ(form.CurrentFileName, L"a.bmp");
+        form.ShowFiles({L"a.bmp", name, L"c.bmp"}, 0);
+        ASSERT_EQ(form.TestState().CurrentFileName, L"a.bmp");
         form.ShowNextImage();
         // Reported by the load with the decoder's message, dropped, and the
         // next entry shown with its own size and pixels.
         ASSERT_EQ(failures.size(), 1u);
         EXPECT_TRUE(failures[0].starts_with(L"JPEG error #")) << Narrow(failures[0]);
-        EXPECT_EQ(form.FileList, (std::vector<std::wstring>{L"a.bmp", L"c.bmp"}));
-        EXPECT_EQ(form.CurrentFileName, L"c.bmp");
+        EXPECT_EQ(form.TestState().FileList, (std::vector<std::wstring>{L"a.bmp", L"c.bmp"}));
+        EXPECT_EQ(form.TestState().CurrentFileName, L"c.bmp");
         EXPECT_EQ(form.StatusBar1.PanelText(1), L"c.bmp (60x50)");
         EXPECT_EQ(form.Image1.Picture().Width(), 60);
         form.Image1.Repaint();
@@ -534,10 +522,8 @@ TEST_F(MainForm, JpegsWhoseDataCannotBeDecodedAreReportedByTheLoad)
     }
     // When it is the only entry, the window ends in the no-images state, and
     // the status bar names no file.
-    form.FileList = {L"cmyk.jpg"};
-    form.CurrentIndex = 0;
-    form.LoadCurrentImage();
-    EXPECT_TRUE(form.FileList.empty());
+    form.ShowFiles({L"cmyk.jpg"}, 0);
+    EXPECT_TRUE(form.TestState().FileList.empty());
     EXPECT_TRUE(form.PnlPleaseWait.Visible());
     EXPECT_EQ(form.StatusBar1.PanelText(1), L"");
     EXPECT_FALSE(form.SBtnRotateCW.Enabled());
@@ -553,10 +539,10 @@ TEST_F(MainForm, FolderListingSkipsFoldersHiddenAndUnsupportedFiles)
     CreateDirectoryW((folder / L"pics.jpg").c_str(), nullptr);
     WriteBytes(folder / L"b.png", EncodePng(PngFromRaster(Quadrants(8, 8))));
     TMainForm form({folder / L"b.png"});
-    std::vector<std::wstring> sorted = form.FileList;
+    std::vector<std::wstring> sorted = form.TestState().FileList;
     std::sort(sorted.begin(), sorted.end());
     EXPECT_EQ(sorted, (std::vector<std::wstring>{L"a.jpg", L"b.png"}));
-    EXPECT_EQ(form.CurrentFileName, L"b.png");
+    EXPECT_EQ(form.TestState().CurrentFileName, L"b.png");
 
     // A folder whose only images are hidden gives the no-images state
     // silently, also when a hidden image is the one asked for.
@@ -566,13 +552,13 @@ TEST_F(MainForm, FolderListingSkipsFoldersHiddenAndUnsupportedFiles)
         SetFileAttributesW((hiddenOnly / name).c_str(), FILE_ATTRIBUTE_HIDDEN);
     }
     TMainForm hidden({L"/nosplash", hiddenOnly / L"two.bmp"});
-    EXPECT_TRUE(hidden.FileList.empty());
+    EXPECT_TRUE(hidden.TestState().FileList.empty());
     EXPECT_TRUE(hidden.PnlPleaseWait.Visible());
     EXPECT_EQ(hidden.PnlPleaseWait.Text(), kNoImagesText);
     EXPECT_FALSE(hidden.SBtnNext.Enabled());
     // An empty sub-folder likewise.
     hidden.OpenImageFolder(folder / L"pics.jpg\\nothing.png");
-    EXPECT_TRUE(hidden.FileList.empty());
+    EXPECT_TRUE(hidden.TestState().FileList.empty());
     EXPECT_TRUE(NothingShown(failures));
 }
 
@@ -596,11 +582,11 @@ TEST_F(MainForm, PlacementCentresAndStatusShowsModified)
     EXPECT_FALSE(form.ScrollBox1.ScrollBarShown(Axis::Horizontal));
     EXPECT_FALSE(form.ScrollBox1.ScrollBarShown(Axis::Vertical));
 
-    form.Modified = true;
+    form.TestState().Modified = true;
     form.RefreshImageInfo();
     EXPECT_EQ(form.StatusBar1.PanelText(1), L"small.bmp (100x50) (Modified)");
     form.LoadCurrentImage();
-    EXPECT_FALSE(form.Modified);
+    EXPECT_FALSE(form.TestState().Modified);
     EXPECT_EQ(form.StatusBar1.PanelText(1), L"small.bmp (100x50)");
 
     // Halves go to the even neighbour: (400 - 101) / 2 = 149.5 gives 150,
@@ -635,7 +621,7 @@ TEST_F(MainForm, AutoFitShrinksLargeImagesAndTheDisplayCopyIsAveragedAndKept)
     EXPECT_EQ(image.bottom - image.top, 300);
     EXPECT_EQ(image.left, 0);
     EXPECT_EQ(image.top, 50);
-    EXPECT_EQ(form.ZoomPercent, 100u);
+    EXPECT_EQ(form.TestState().ZoomPercent, 100u);
     EXPECT_EQ(form.CmbZoomPercent.Text(), L"100%");
     EXPECT_EQ(form.StatusBar1.PanelText(1), L"stripes.bmp (1200x600)");
 
@@ -669,7 +655,7 @@ TEST_F(MainForm, ScrollViewByMovesThroughTheWholeRange)
     TMainForm form({});
     form.SetClientSize(500, 400 + form.Panel2.Height() + form.StatusBar1.Height());
     form.Show();
-    form.AutoFit = false;
+    form.TestState().AutoFit = false;
     form.OpenImageFolder(folder / L"big.bmp");
     Pump();
     ASSERT_TRUE(form.ScrollBox1.ScrollBarShown(Axis::Vertical));
@@ -697,9 +683,9 @@ TEST_F(MainForm, PointerHidingThresholds)
 {
     TMainForm form({});
     form.TrackPointer(100, 100);   // not hiding: nothing recorded
-    EXPECT_EQ(form.LastPointerPos.x, 0);
+    EXPECT_EQ(form.TestState().LastPointerPos.x, 0);
     form.HidePointer();
-    EXPECT_TRUE(form.PointerHidden);
+    EXPECT_TRUE(form.TestState().PointerHidden);
     EXPECT_EQ(form.Image1.Pointer(), PointerShape::Hidden);
     EXPECT_EQ(form.ScrollBox1.Pointer(), PointerShape::Hidden);
     form.TrackPointer(5, -5);
@@ -714,14 +700,14 @@ TEST_F(MainForm, PointerHidingThresholds)
     form.TrackPointer(6, 0);
     EXPECT_EQ(form.Image1.Pointer(), PointerShape::Default);
     EXPECT_EQ(form.ScrollBox1.Pointer(), PointerShape::Default);
-    EXPECT_TRUE(form.PointerHidden);
-    EXPECT_EQ(form.LastPointerPos.x, 6);
-    EXPECT_EQ(form.LastPointerPos.y, 0);
+    EXPECT_TRUE(form.TestState().PointerHidden);
+    EXPECT_EQ(form.TestState().LastPointerPos.x, 6);
+    EXPECT_EQ(form.TestState().LastPointerPos.y, 0);
     form.HidePointer();
     form.TrackPointer(6, -6);
     EXPECT_EQ(form.Image1.Pointer(), PointerShape::Default);
     form.ShowPointer();
-    EXPECT_FALSE(form.PointerHidden);
+    EXPECT_FALSE(form.TestState().PointerHidden);
     // Without hiding, busy shows the hourglass and the panel when asked.
     form.PnlPleaseWait.SetVisible(false);
     form.BeginBusy(true);

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <functional>
 
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 #include "tests/win/DialogDriver.h"
 #include "tests/win/ViewerTestSupport.h"
 
@@ -51,33 +51,33 @@ TEST_F(Navigation, ListsSupportedFilesInEnumerationOrderAndMatchesTheWantedName)
     CreateDirectoryW((folder / L"pics.jpg").c_str(), nullptr);
 
     TMainForm form({});
-    form.ZoomPercent = 300;
+    form.TestState().ZoomPercent = 300;
     form.OpenImageFolder(folder / L"b.png");
     const std::vector<std::wstring> expected = ListedInOrder(folder.Path());
     ASSERT_EQ(expected.size(), 3u);
-    EXPECT_EQ(form.FileList, expected);   // the platform's order, not sorted
-    EXPECT_EQ(form.FolderPath, folder.Path());
-    EXPECT_EQ(form.CurrentFileName, L"b.png");
-    EXPECT_EQ(form.FileList[size_t(form.CurrentIndex)], L"b.png");
-    EXPECT_EQ(form.ZoomPercent, 100u);
+    EXPECT_EQ(form.TestState().FileList, expected);   // the platform's order, not sorted
+    EXPECT_EQ(form.TestState().FolderPath, folder.Path());
+    EXPECT_EQ(form.TestState().CurrentFileName, L"b.png");
+    EXPECT_EQ(form.TestState().FileList[size_t(form.TestState().CurrentIndex)], L"b.png");
+    EXPECT_EQ(form.TestState().ZoomPercent, 100u);
     EXPECT_EQ(form.StatusBar1.PanelText(1), L"b.png (12x10)");
 
     // Letters A to Z are folded: B.PNG finds b.png, c.bmp finds c.BMP.
     form.OpenImageFolder(folder / L"B.PNG");
-    EXPECT_EQ(form.CurrentFileName, L"b.png");
+    EXPECT_EQ(form.TestState().CurrentFileName, L"b.png");
     form.OpenImageFolder(folder / L"c.bmp");
-    EXPECT_EQ(form.CurrentFileName, L"c.BMP");
+    EXPECT_EQ(form.TestState().CurrentFileName, L"c.BMP");
     // A forward slash separates as well; the folder keeps no separator.
     form.OpenImageFolder(folder.Path() + L"/a.jpg");
-    EXPECT_EQ(form.FolderPath, folder.Path());
-    EXPECT_EQ(form.CurrentFileName, L"a.jpg");
+    EXPECT_EQ(form.TestState().FolderPath, folder.Path());
+    EXPECT_EQ(form.TestState().CurrentFileName, L"a.jpg");
     // A wanted name that is not listed (unsupported, or a folder) shows the
     // first listed image.
     form.OpenImageFolder(folder / L"notes.txt");
-    EXPECT_EQ(form.CurrentIndex, 0);
-    EXPECT_EQ(form.CurrentFileName, expected[0]);
+    EXPECT_EQ(form.TestState().CurrentIndex, 0);
+    EXPECT_EQ(form.TestState().CurrentFileName, expected[0]);
     form.OpenImageFolder(folder / L"pics.jpg");
-    EXPECT_EQ(form.CurrentFileName, expected[0]);
+    EXPECT_EQ(form.TestState().CurrentFileName, expected[0]);
     EXPECT_TRUE(NothingShown(failures));
     EXPECT_TRUE(NothingShown(prompts));
 }
@@ -89,11 +89,11 @@ TEST_F(Navigation, NonAsciiLettersAreComparedExactly)
     WriteBmp(folder / L"zz.bmp", 3, 3);
     TMainForm form({});
     form.OpenImageFolder(folder / L"\u00C4RGER.BMP");
-    EXPECT_EQ(form.CurrentFileName, L"\u00C4rger.bmp");
+    EXPECT_EQ(form.TestState().CurrentFileName, L"\u00C4rger.bmp");
     // Only A to Z fold: a lower-case umlaut is another name.
     form.OpenImageFolder(folder / L"\u00E4rger.bmp");
-    EXPECT_EQ(form.CurrentIndex, 0);
-    EXPECT_EQ(form.CurrentFileName, ListedInOrder(folder.Path())[0]);
+    EXPECT_EQ(form.TestState().CurrentIndex, 0);
+    EXPECT_EQ(form.TestState().CurrentFileName, ListedInOrder(folder.Path())[0]);
 }
 
 TEST_F(Navigation, FolderPathRulesAndFoldersWithoutImages)
@@ -102,17 +102,17 @@ TEST_F(Navigation, FolderPathRulesAndFoldersWithoutImages)
     // A drive's root keeps its separator; an unlistable folder gives the
     // no-images state without a message.
     form.OpenImageFolder(L"Q:\\missing.png");
-    EXPECT_EQ(form.FolderPath, L"Q:\\");
-    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_EQ(form.TestState().FolderPath, L"Q:\\");
+    EXPECT_TRUE(form.TestState().FileList.empty());
     EXPECT_TRUE(form.PnlPleaseWait.Visible());
     EXPECT_EQ(form.PnlPleaseWait.Text(), L"Press [Ctrl+O] or Click Here to open an image folder to browse.");
     // A separator after another one is kept; after a plain name it goes.
     form.OpenImageFolder(L"Q:\\pics\\\\x.png");
-    EXPECT_EQ(form.FolderPath, L"Q:\\pics\\\\");
+    EXPECT_EQ(form.TestState().FolderPath, L"Q:\\pics\\\\");
     form.OpenImageFolder(L"Q:\\pics\\x.png");
-    EXPECT_EQ(form.FolderPath, L"Q:\\pics");
+    EXPECT_EQ(form.TestState().FolderPath, L"Q:\\pics");
     form.OpenImageFolder(L"Q:x.png");
-    EXPECT_EQ(form.FolderPath, L"Q:");
+    EXPECT_EQ(form.TestState().FolderPath, L"Q:");
 
     // Only hidden images: nothing listed, no message.
     TempFolder folder(L"Pixavo nav hidden");
@@ -121,7 +121,7 @@ TEST_F(Navigation, FolderPathRulesAndFoldersWithoutImages)
     SetFileAttributesW((folder / L"one.bmp").c_str(), FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesW((folder / L"two.png").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY);
     form.OpenImageFolder(folder / L"one.bmp");
-    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(form.TestState().FileList.empty());
     EXPECT_TRUE(form.PnlPleaseWait.Visible());
     EXPECT_FALSE(form.SBtnNext.Enabled());
     EXPECT_TRUE(NothingShown(failures));
@@ -129,7 +129,7 @@ TEST_F(Navigation, FolderPathRulesAndFoldersWithoutImages)
     // Next and Previous on an empty list do nothing.
     form.ShowNextImage();
     form.ShowPreviousImage();
-    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(form.TestState().FileList.empty());
     EXPECT_TRUE(NothingShown(failures));
 }
 
@@ -141,34 +141,34 @@ TEST_F(Navigation, StepsWrapAroundAtBothEndsFromButtonsAndMenu)
     WriteBmp(folder / L"c.bmp", 30, 10);
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"a.bmp");
-    const std::vector<std::wstring> list = form->FileList;
+    const std::vector<std::wstring> list = form->TestState().FileList;
     ASSERT_EQ(list.size(), 3u);
     form->OpenImageFolder(folder / list[0]);
-    ASSERT_EQ(form->CurrentIndex, 0);
+    ASSERT_EQ(form->TestState().CurrentIndex, 0);
 
     ClickButton(form->SBtnNext);
-    EXPECT_EQ(form->CurrentFileName, list[1]);
+    EXPECT_EQ(form->TestState().CurrentFileName, list[1]);
     ChooseMenu(*form, form->NextImage1);
-    EXPECT_EQ(form->CurrentFileName, list[2]);
+    EXPECT_EQ(form->TestState().CurrentFileName, list[2]);
     ClickButton(form->SBtnNext);   // after the last comes the first
-    EXPECT_EQ(form->CurrentIndex, 0);
-    EXPECT_EQ(form->CurrentFileName, list[0]);
+    EXPECT_EQ(form->TestState().CurrentIndex, 0);
+    EXPECT_EQ(form->TestState().CurrentFileName, list[0]);
     ClickButton(form->SBtnPrevious);   // before the first comes the last
-    EXPECT_EQ(form->CurrentIndex, 2);
-    EXPECT_EQ(form->CurrentFileName, list[2]);
+    EXPECT_EQ(form->TestState().CurrentIndex, 2);
+    EXPECT_EQ(form->TestState().CurrentFileName, list[2]);
     ChooseMenu(*form, form->PreviousImage1);
-    EXPECT_EQ(form->CurrentFileName, list[1]);
-    EXPECT_EQ(form->FileList, list);
+    EXPECT_EQ(form->TestState().CurrentFileName, list[1]);
+    EXPECT_EQ(form->TestState().FileList, list);
 
     // The zoom survives steps; opening a folder resets it.
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     form->ApplyZoom(150);
     ClickButton(form->SBtnNext);
-    EXPECT_EQ(form->ZoomPercent, 150u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 150u);
     EXPECT_EQ(BoundsIn(form->Image1, form->ScrollBox1).right - BoundsIn(form->Image1, form->ScrollBox1).left,
-              int(RoundHalfEven(form->CurrentPicture.Width() * 1.5)));
+              int(RoundHalfEven(form->TestState().CurrentPicture.Width() * 1.5)));
     form->OpenImageFolder(folder / L"a.bmp");
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"100%");
     EXPECT_TRUE(NothingShown(failures));
 }
@@ -182,12 +182,12 @@ TEST_F(Navigation, OneImageReloadsFromDisk)
     ASSERT_EQ(form->StatusBar1.PanelText(1), L"only.bmp (10x10)");
     WriteBmp(folder / L"only.bmp", 40, 20);
     ClickButton(form->SBtnNext);
-    EXPECT_EQ(form->CurrentIndex, 0);
+    EXPECT_EQ(form->TestState().CurrentIndex, 0);
     EXPECT_EQ(form->StatusBar1.PanelText(1), L"only.bmp (40x20)");
     WriteBmp(folder / L"only.bmp", 25, 5);
     ClickButton(form->SBtnPrevious);
     EXPECT_EQ(form->StatusBar1.PanelText(1), L"only.bmp (25x5)");
-    EXPECT_EQ(form->FileList.size(), 1u);
+    EXPECT_EQ(form->TestState().FileList.size(), 1u);
 }
 
 TEST_F(Navigation, UnreadableEntriesAreReportedDroppedAndSteppedOver)
@@ -201,27 +201,24 @@ TEST_F(Navigation, UnreadableEntriesAreReportedDroppedAndSteppedOver)
     ASSERT_TRUE(NothingShown(failures));
     // In the order a, b, c with c current, Previous reports b, drops it and
     // shows the entry that moved into its place: c again.
-    form->FileList = {L"a.jpg", L"b.jpg", L"c.jpg"};
-    form->CurrentIndex = 2;
+    form->ShowFiles({L"a.jpg", L"b.jpg", L"c.jpg"}, 2);
     ClickButton(form->SBtnPrevious);
     ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"a.jpg", L"c.jpg"}));
-    EXPECT_EQ(form->CurrentFileName, L"c.jpg");
-    EXPECT_EQ(form->CurrentIndex, 1);
+    EXPECT_EQ(form->TestState().FileList, (std::vector<std::wstring>{L"a.jpg", L"c.jpg"}));
+    EXPECT_EQ(form->TestState().CurrentFileName, L"c.jpg");
+    EXPECT_EQ(form->TestState().CurrentIndex, 1);
 
     // A broken last entry: Next from the middle drops it and shows the new
     // last entry; Previous from the first to a broken last likewise.
-    form->FileList = {L"a.jpg", L"c.jpg", L"b.jpg"};
-    form->CurrentIndex = 1;
+    form->ShowFiles({L"a.jpg", L"c.jpg", L"b.jpg"}, 1);
     ClickButton(form->SBtnNext);
     ASSERT_EQ(failures.size(), 2u);
-    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"a.jpg", L"c.jpg"}));
-    EXPECT_EQ(form->CurrentFileName, L"c.jpg");
-    form->FileList = {L"a.jpg", L"c.jpg", L"b.jpg"};
-    form->CurrentIndex = 0;
+    EXPECT_EQ(form->TestState().FileList, (std::vector<std::wstring>{L"a.jpg", L"c.jpg"}));
+    EXPECT_EQ(form->TestState().CurrentFileName, L"c.jpg");
+    form->ShowFiles({L"a.jpg", L"c.jpg", L"b.jpg"}, 0);
     ClickButton(form->SBtnPrevious);
     ASSERT_EQ(failures.size(), 3u);
-    EXPECT_EQ(form->CurrentFileName, L"c.jpg");
+    EXPECT_EQ(form->TestState().CurrentFileName, L"c.jpg");
     EXPECT_EQ(form->StatusBar1.PanelText(1), L"c.jpg (30x10)");
 }
 
@@ -244,8 +241,8 @@ TEST_F(Navigation, OpenDialogPrefillsTheNameAndCancelChangesNothing)
         EXPECT_TRUE(driver.Finished());
     }
     EXPECT_EQ(prefilled, L"second.bmp");
-    EXPECT_EQ(form->CurrentFileName, L"second.bmp");
-    EXPECT_EQ(form->FileList.size(), 2u);
+    EXPECT_EQ(form->TestState().CurrentFileName, L"second.bmp");
+    EXPECT_EQ(form->TestState().FileList.size(), 2u);
 
     // Confirming a typed full path opens that file's folder; from the menu.
     TempFolder other(L"Pixavo nav dialog other");
@@ -255,12 +252,12 @@ TEST_F(Navigation, OpenDialogPrefillsTheNameAndCancelChangesNothing)
         ChooseMenu(*form, form->OpenImage1);
         EXPECT_TRUE(driver.Finished());
     }
-    EXPECT_EQ(form->FolderPath, other.Path());
-    EXPECT_EQ(form->FileList, (std::vector<std::wstring>{L"third.bmp"}));
+    EXPECT_EQ(form->TestState().FolderPath, other.Path());
+    EXPECT_EQ(form->TestState().FileList, (std::vector<std::wstring>{L"third.bmp"}));
     EXPECT_EQ(form->StatusBar1.PanelText(1), L"third.bmp (33x11)");
 
     // During a slide show the command does nothing: no dialog at all.
-    form->SlideShowActive = true;
+    form->TestState().SlideShowActive = true;
     {
         DialogDriver driver({Cancel()});
         form->ChooseImageFolder();
@@ -268,7 +265,7 @@ TEST_F(Navigation, OpenDialogPrefillsTheNameAndCancelChangesNothing)
             Pump();
         EXPECT_EQ(driver.DialogsSeen(), 0);
     }
-    form->SlideShowActive = false;
+    form->TestState().SlideShowActive = false;
 
     // With no image the name box starts empty; a click on the message
     // panel opens the dialog too.
@@ -287,7 +284,7 @@ TEST_F(Navigation, OpenDialogPrefillsTheNameAndCancelChangesNothing)
         EXPECT_EQ(driver.DialogsSeen(), 1);
     }
     EXPECT_EQ(prefilled, L"");
-    EXPECT_TRUE(empty.FileList.empty());
+    EXPECT_TRUE(empty.TestState().FileList.empty());
     EXPECT_TRUE(NothingShown(failures));
 }
 
@@ -338,7 +335,7 @@ TEST_F(Navigation, OpenDialogPreviewsTheSelectedPicture)
     EXPECT_EQ(green, RGB(0, 200, 0));
     EXPECT_EQ(small, RGB(200, 60, 20));
     EXPECT_EQ(afterBroken, L"");
-    EXPECT_TRUE(form->FileList.empty());   // cancelled
+    EXPECT_TRUE(form->TestState().FileList.empty());   // cancelled
     EXPECT_TRUE(NothingShown(failures));
 }
 
@@ -383,10 +380,10 @@ TEST_F(Navigation, DISABLED_BenchmarkListingTenThousandFiles)
         const auto enumStart = Clock::now();
         const size_t listed = ListedInOrder(folder.Path()).size();
         const double enumMs = std::chrono::duration<double, std::milli>(Clock::now() - enumStart).count();
-        std::printf("OpenImageFolder over %zu files: %.1f ms (bare enumeration %.1f ms)\n", form.FileList.size(),
+        std::printf("OpenImageFolder over %zu files: %.1f ms (bare enumeration %.1f ms)\n", form.TestState().FileList.size(),
                     ms, enumMs);
-        ASSERT_EQ(form.FileList.size(), 10000u);
+        ASSERT_EQ(form.TestState().FileList.size(), 10000u);
         ASSERT_EQ(listed, 10000u);
     }
-    EXPECT_EQ(form.CurrentFileName, L"wanted.bmp");
+    EXPECT_EQ(form.TestState().CurrentFileName, L"wanted.bmp");
 }

@@ -14,15 +14,17 @@ TEST_F(Picture, NamesAndLoadFailures)
     EXPECT_TRUE(IsSupportedImageFile(L"photo.Jpeg"));
     EXPECT_TRUE(IsSupportedImageFile(L"a.b.png"));
     EXPECT_FALSE(IsSupportedImageFile(L"photo"));
-    EXPECT_FALSE(IsSupportedImageFile(L"photo.tif"));
+    EXPECT_TRUE(IsSupportedImageFile(L"photo.TIF"));
+    EXPECT_TRUE(IsSupportedImageFile(L"clip.webp"));
+    EXPECT_FALSE(IsSupportedImageFile(L"photo.psd"));
     EXPECT_FALSE(IsSupportedImageFile(L"photo.jpg.txt"));
 
     TPicture picture;
     const std::wstring missing = Path(L"missing.jpg");
     EXPECT_EQ(MessageOf([&] { LoadPictureFromFile(picture, missing); }), L"Cannot open file " + missing);
-    Write(L"photo.tif", EncodeBmp(TwoColourRaster(4, 4)));
-    EXPECT_EQ(MessageOf([&] { LoadPictureFromFile(picture, Path(L"photo.tif")); }),
-              L"Unknown picture file extension (.tif)");
+    Write(L"photo.psd", EncodeBmp(TwoColourRaster(4, 4)));
+    EXPECT_EQ(MessageOf([&] { LoadPictureFromFile(picture, Path(L"photo.psd")); }),
+              L"Unknown picture file extension (.psd)");
     EXPECT_EQ(MessageOf([&] { LoadPictureFromFile(picture, Path(L"photo.jpg.txt")); }),
               L"Unknown picture file extension (.txt)");
     EXPECT_EQ(picture.Graphic(), nullptr);
@@ -384,9 +386,12 @@ TEST_F(Picture, SaveChoosesTheFormatByExtension)
     TBitmapGraphic raster(TwoColourRaster(12, 8));
     const auto before = Names();
     EXPECT_EQ(MessageOf([&] { SaveGraphicToFile(raster, Path(L"x.ICO")); }), L"Saving as an Icon is not supported");
+    EXPECT_EQ(MessageOf([&] { SaveGraphicToFile(raster, Path(L"x.gif")); }), L"Saving as a GIF image is not supported");
+    EXPECT_EQ(MessageOf([&] { SaveGraphicToFile(raster, Path(L"x.avif")); }),
+              L"Saving as an AVIF image is not supported");
     EXPECT_EQ(Names(), before);
 
-    for (const std::wstring name : {L"x.gif", L"x", L"x.bmp"}) {
+    for (const std::wstring name : {L"x.xyz", L"x", L"x.bmp"}) {
         SCOPED_TRACE(Narrow(name));
         SaveGraphicToFile(raster, Path(name));
         std::vector<uint8_t> bytes = Read(name);

@@ -61,7 +61,7 @@ TEST_F(Printing, TheDialogOpensInTheImagesOrientationOnTheDefaultPrinter)
         WriteBmp(folder / name, c.width, c.height);
         form->OpenImageFolder(folder / name);
         Pump();
-        ASSERT_EQ(form->CurrentFileName, name);
+        ASSERT_EQ(form->TestState().CurrentFileName, name);
         ASSERT_TRUE(form->SBtnPrint.Enabled());
         PrintDialogAnswer cancel(false);
         ClickButton(form->SBtnPrint);

@@ -40,14 +40,14 @@ TEST_F(ReadingAhead, AFileHeldOpenWhileItWasReadAheadIsShownOnceItIsFree)
     ASSERT_TRUE(held);
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"a.bmp");
-    ASSERT_EQ(form->CurrentFileName, L"a.bmp");
+    ASSERT_EQ(form->TestState().CurrentFileName, L"a.bmp");
     Settle(*form);
     held.Reset();
 
     form->ShowNextImage();
     EXPECT_TRUE(NothingShown(failures));
-    EXPECT_EQ(form->CurrentFileName, L"b.bmp");
-    EXPECT_EQ(form->FileList.size(), 2u);
+    EXPECT_EQ(form->TestState().CurrentFileName, L"b.bmp");
+    EXPECT_EQ(form->TestState().FileList.size(), 2u);
     EXPECT_EQ(Centre(*form), RGB(30, 30, 200));
 }
 
@@ -135,9 +135,7 @@ TEST_F(ReadingAhead, KeysThatPileUpDuringALoadAreOneStep)
     WriteBytes(folder / L"e.bmp", EncodeBmp(Solid(64, 48, 90, 90, 90)));
     auto form = MakeForm(400, 300);
     form->OpenImageFolder(folder / L"a.bmp");
-    form->FileList = {L"a.bmp", L"b.bmp", L"c.jpg", L"d.bmp", L"e.bmp"};
-    form->CurrentIndex = 0;
-    form->LoadCurrentImage();
+    form->ShowFiles({L"a.bmp", L"b.bmp", L"c.jpg", L"d.bmp", L"e.bmp"}, 0);
 
     // Keys pressed (and repeated, and let go) while the event loop was busy
     // wait in the queue together; the first one taken takes the rest along.
@@ -159,7 +157,7 @@ TEST_F(ReadingAhead, KeysThatPileUpDuringALoadAreOneStep)
             PostMessageW(keys, WM_KEYUP, key, 1 | scan | 3u << 30);
         }
         Pump();
-        EXPECT_EQ(form->CurrentFileName, row.shown);
+        EXPECT_EQ(form->TestState().CurrentFileName, row.shown);
         EXPECT_EQ(form->StatusBar1.PanelText(1), std::wstring(row.shown) + L" (64x48)");
     }
     // A key of another command stops the gathering: the steps after it are
@@ -167,10 +165,10 @@ TEST_F(ReadingAhead, KeysThatPileUpDuringALoadAreOneStep)
     for (WORD key : {WORD('N'), WORD(VK_F11), WORD('N')})
         PostMessageW(keys, WM_KEYDOWN, key, 1);
     Pump();
-    EXPECT_TRUE(form->FullScreen);
-    EXPECT_EQ(form->CurrentFileName, L"a.bmp");
+    EXPECT_TRUE(form->TestState().FullScreen);
+    EXPECT_EQ(form->TestState().CurrentFileName, L"a.bmp");
     EXPECT_TRUE(NothingShown(failures));
-    EXPECT_EQ(form->FileList.size(), 5u);
+    EXPECT_EQ(form->TestState().FileList.size(), 5u);
 }
 
 } // namespace

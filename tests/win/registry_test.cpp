@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
+#include "system/OpenWith.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"
 
@@ -320,6 +321,26 @@ TEST_F(Associations, ExtensionWithoutPreviousOwner)
     InstallAssociation(L".pxa", L"Test Picture", scope_);
     EXPECT_EQ(Dump(root_, L""), before);
     UninstallAssociation(L".pxa", scope_);
+    EXPECT_EQ(Dump(root_, L""), before);
+}
+
+TEST_F(Associations, NewerTypesAreOfferedUnderOpenWithAndWithdrawnExactly)
+{
+    // .webp has an owner and an "Open with" list of its own; .avif nothing.
+    SetText(root_, L".webp", L"", L"Other.webp");
+    SetText(root_, L".webp\\OpenWithProgids", L"Other.webp", L"");
+    const std::wstring before = Dump(root_, L"");
+    const std::vector<OpenWithType> types = {{L".webp", L"WebP Image"}, {L".avif", L"AVIF Image"}};
+    OfferOpenWith(types, scope_);
+    EXPECT_EQ(Default(root_, L".webp"), L"Other.webp");
+    EXPECT_EQ(Default(root_, L".avif"), L"<none>");
+    for (const std::wstring name : {L"webp", L"avif"}) {
+        const std::wstring cls = L"PixavoImageBrowser." + name + L"Image";
+        EXPECT_TRUE(Query(root_, L"." + name + L"\\OpenWithProgids", cls).exists);
+        EXPECT_EQ(Default(root_, cls + L"\\shell\\open\\command"), kOurCommand);
+    }
+    EXPECT_EQ(Default(root_, L"PixavoImageBrowser.avifImage"), L"AVIF Image");
+    WithdrawOpenWith(types, scope_);
     EXPECT_EQ(Dump(root_, L""), before);
 }
 

@@ -46,7 +46,7 @@ TEST_F(SettingsStartup, FirstRunCreatesTheEmptyKeyTakesTheDefaultsAndWritesNothi
     EXPECT_TRUE(ReadAll().empty());
     EXPECT_EQ(form.SlideShowTimer.Interval(), 5000u);
     EXPECT_FALSE(form.SlideShowTimer.Enabled());
-    EXPECT_FALSE(form.StartAtBeginning);
+    EXPECT_FALSE(form.TestState().StartAtBeginning);
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 0));
     EXPECT_EQ(form.PnlPleaseWait.FontColor(), RGB(255, 255, 255));
     EXPECT_EQ(form.ScrollBox1.Color(), RGB(0, 0, 0));
@@ -86,7 +86,7 @@ TEST_F(SettingsStartup, StartAtBeginningTexts)
         SCOPED_TRACE(Narrow(c.stored));
         WriteText(kStart, c.stored);
         TMainForm form({L"/nosplash"});
-        EXPECT_EQ(form.StartAtBeginning, c.flag);
+        EXPECT_EQ(form.TestState().StartAtBeginning, c.flag);
     }
     EXPECT_TRUE(NothingShown(failures));
 }
@@ -130,7 +130,7 @@ TEST_F(SettingsStartup, PlainNamesAreNeverRead)
     WriteText(L"BackGroundColor", L"16777215");
     TMainForm form({L"/nosplash"});
     EXPECT_EQ(form.SlideShowTimer.Interval(), 5000u);
-    EXPECT_FALSE(form.StartAtBeginning);
+    EXPECT_FALSE(form.TestState().StartAtBeginning);
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 0));
 }
 
@@ -152,9 +152,9 @@ TEST_F(SettingsStartup, WrongTypeUnderTheColourNameIsReportedAndEndsCreation)
     EXPECT_EQ(failures[0], L"Invalid data type for 'QmFja0dyb3VuZENvbG9y'");
     // The settings before it were taken; the command-line image was not opened.
     EXPECT_EQ(form.SlideShowTimer.Interval(), 7000u);
-    EXPECT_TRUE(form.StartAtBeginning);
+    EXPECT_TRUE(form.TestState().StartAtBeginning);
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 0));
-    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(form.TestState().FileList.empty());
     EXPECT_TRUE(form.PnlPleaseWait.Visible());
     // The window runs on: its commands still work.
     form.White1->Click();
@@ -170,9 +170,9 @@ TEST_F(SettingsStartup, WrongTypeUnderTheIntervalNameStopsTheLaterReads)
     ASSERT_EQ(failures.size(), 1u);
     EXPECT_EQ(failures[0], L"Invalid data type for 'U2xpZGVTaG93SW50ZXJ2YWw='");
     EXPECT_EQ(form.SlideShowTimer.Interval(), 5000u);
-    EXPECT_FALSE(form.StartAtBeginning);
+    EXPECT_FALSE(form.TestState().StartAtBeginning);
     EXPECT_EQ(form.PnlPleaseWait.Color(), RGB(0, 0, 0));
-    EXPECT_TRUE(form.FileList.empty());
+    EXPECT_TRUE(form.TestState().FileList.empty());
 }
 
 TEST_F(SettingsStartup, GoodSettingsLetTheCommandLineImageOpen)
@@ -180,7 +180,7 @@ TEST_F(SettingsStartup, GoodSettingsLetTheCommandLineImageOpen)
     WriteText(kColor, L"8421504");
     TMainForm form({L"/nosplash", SampleImage()});
     EXPECT_TRUE(NothingShown(failures));
-    EXPECT_FALSE(form.FileList.empty());
-    EXPECT_EQ(form.CurrentFileName, L"sample-24bit.bmp");
+    EXPECT_FALSE(form.TestState().FileList.empty());
+    EXPECT_EQ(form.TestState().CurrentFileName, L"sample-24bit.bmp");
     EXPECT_EQ(form.ScrollBox1.Color(), RGB(128, 128, 128));
 }

@@ -75,7 +75,7 @@ protected:
             // Answered anyway after 20 s, when the ticks stopped: the checks
             // of the ticks seen then fail instead of the test hanging.
             if (held && (ticks - ticksAtHold >= holdTicks || GetTickCount() - heldSince > 20000)) {
-                answered.push_back({shown->CurrentIndex, shown->FileList.size(), ticks, steps});
+                answered.push_back({shown->TestState().CurrentIndex, shown->TestState().FileList.size(), ticks, steps});
                 PostClick(std::exchange(held, nullptr));
             }
         };
@@ -104,9 +104,9 @@ protected:
             if (dropTicks)
                 return;
             ++ticks;
-            const std::wstring before = f->CurrentFileName;
+            const std::wstring before = f->TestState().CurrentFileName;
             f->SlideShowTimerTimer();
-            steps += f->CurrentFileName != before;
+            steps += f->TestState().CurrentFileName != before;
         };
         form->Show();
         form->SetKeyFocus();
@@ -165,8 +165,8 @@ void ExpectUnlocked(TMainForm& f, bool unlocked)
         EXPECT_EQ(w->Enabled(), unlocked) << Narrow(w->Hint());
     for (TMenuItem* item : {f.Rotate1, f.Flip1, f.SaveAs1, f.Rename1, f.Delete1, f.ReloadImageF51})
         EXPECT_EQ(item->Enabled(), unlocked) << Narrow(item->Caption());
-    EXPECT_EQ(f.SBtnOpen.Enabled(), !f.SlideShowActive);
-    EXPECT_EQ(f.OpenImage1->Enabled(), !f.SlideShowActive);
+    EXPECT_EQ(f.SBtnOpen.Enabled(), !f.TestState().SlideShowActive);
+    EXPECT_EQ(f.OpenImage1->Enabled(), !f.TestState().SlideShowActive);
     EXPECT_FALSE(f.SBtnSave.Enabled());
     EXPECT_FALSE(f.SaveCtrlS1->Enabled());
     // Stepping and zooming are never locked.
@@ -195,18 +195,18 @@ TEST_F(SlideShow, StartsStepsPausesContinuesAndStops)
     auto form = Start(L"250", Folder(3));
     TMainForm& f = *form;
     // From the last entry the first tick wraps to the first.
-    f.OpenImageFolder(folder / f.FileList.back());
+    f.OpenImageFolder(folder / f.TestState().FileList.back());
     Pump();
-    ASSERT_EQ(f.CurrentIndex, 2);
+    ASSERT_EQ(f.TestState().CurrentIndex, 2);
     ASSERT_EQ(f.SlideShowTimer.Interval(), 250u);
     EXPECT_FALSE(f.PauseHoldH1->Enabled());
     EXPECT_EQ(f.SBtnSlideShow.Glyph(), f.ToggleBitmapList.Bitmap(2));
 
     auto expectActive = [&](bool running) {
-        EXPECT_TRUE(f.SlideShowActive);
+        EXPECT_TRUE(f.TestState().SlideShowActive);
         EXPECT_EQ(f.SlideShowTimer.Enabled(), running);
-        EXPECT_TRUE(f.FullScreen);
-        EXPECT_EQ(f.PointerHidden, running);
+        EXPECT_TRUE(f.TestState().FullScreen);
+        EXPECT_EQ(f.TestState().PointerHidden, running);
         EXPECT_EQ(f.Image1.Pointer(), running ? PointerShape::Hidden : PointerShape::Default);
         EXPECT_EQ(f.ScrollBox1.Pointer(), running ? PointerShape::Hidden : PointerShape::Default);
         EXPECT_EQ(f.Hint(), running ? kRunningHint : kPausedHint);
@@ -221,44 +221,44 @@ TEST_F(SlideShow, StartsStepsPausesContinuesAndStops)
     dropTicks = true;
     ClickButton(f.SBtnSlideShow);
     expectActive(true);
-    EXPECT_FALSE(f.FullScreenBeforeShow);
+    EXPECT_FALSE(f.TestState().FullScreenBeforeShow);
     // The image stays until the first tick, one interval later.
     EXPECT_EQ(ticks, 0);
-    EXPECT_EQ(f.CurrentIndex, 2);
+    EXPECT_EQ(f.TestState().CurrentIndex, 2);
     dropTicks = false;
     ASSERT_TRUE(WaitTicks(1));
-    EXPECT_EQ(f.CurrentIndex, 0);
+    EXPECT_EQ(f.TestState().CurrentIndex, 0);
     expectActive(true);      // the load kept the commands locked
 
     // A move of more than 5 pixels shows the pointer until the next tick.
     dropTicks = true;
-    MovePointer(f, f.LastPointerPos.x + 6, f.LastPointerPos.y);
+    MovePointer(f, f.TestState().LastPointerPos.x + 6, f.TestState().LastPointerPos.y);
     EXPECT_EQ(f.Image1.Pointer(), PointerShape::Default);
-    MovePointer(f, f.LastPointerPos.x + 5, f.LastPointerPos.y - 5);
+    MovePointer(f, f.TestState().LastPointerPos.x + 5, f.TestState().LastPointerPos.y - 5);
     dropTicks = false;
     ASSERT_TRUE(WaitTicks(1));
-    EXPECT_EQ(f.CurrentIndex, 1);
+    EXPECT_EQ(f.TestState().CurrentIndex, 1);
     EXPECT_EQ(f.Image1.Pointer(), PointerShape::Hidden);
 
     // Steps of the user do not disturb the show.
     dropTicks = true;
     Press('P');
-    EXPECT_EQ(f.CurrentIndex, 0);
+    EXPECT_EQ(f.TestState().CurrentIndex, 0);
     expectActive(true);
 
     f.PauseHoldH1->Click();
     Pump();
     dropTicks = false;
     expectActive(false);
-    const int index = f.CurrentIndex, pausedAt = ticks;
+    const int index = f.TestState().CurrentIndex, pausedAt = ticks;
     Sleep(600);
     Pump();
     EXPECT_EQ(ticks, pausedAt);
-    EXPECT_EQ(f.CurrentIndex, index);
+    EXPECT_EQ(f.TestState().CurrentIndex, index);
     // Out of full screen the window's hint reaches the status bar over the
     // image area, and follows the show at once.
     Press(VK_F11);
-    ASSERT_FALSE(f.FullScreen);
+    ASSERT_FALSE(f.TestState().FullScreen);
     RECT area{};
     GetWindowRect(f.ScrollBox1.Handle(), &area);
     SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
@@ -271,10 +271,10 @@ TEST_F(SlideShow, StartsStepsPausesContinuesAndStops)
 
     ClickButton(f.SBtnSlideShow);
     dropTicks = false;
-    EXPECT_FALSE(f.SlideShowActive);
+    EXPECT_FALSE(f.TestState().SlideShowActive);
     EXPECT_FALSE(f.SlideShowTimer.Enabled());
-    EXPECT_FALSE(f.FullScreen);
-    EXPECT_FALSE(f.PointerHidden);
+    EXPECT_FALSE(f.TestState().FullScreen);
+    EXPECT_FALSE(f.TestState().PointerHidden);
     EXPECT_EQ(f.Image1.Pointer(), PointerShape::Default);
     EXPECT_EQ(f.Hint(), L"");
     EXPECT_EQ(f.StatusBar1.PanelText(0), L"");
@@ -282,7 +282,7 @@ TEST_F(SlideShow, StartsStepsPausesContinuesAndStops)
     EXPECT_FALSE(f.PauseHoldH1->Enabled());
     EXPECT_EQ(f.SBtnSlideShow.Glyph(), f.ToggleBitmapList.Bitmap(2));
     ExpectUnlocked(f, true);
-    EXPECT_EQ(f.CurrentIndex, index);
+    EXPECT_EQ(f.TestState().CurrentIndex, index);
     EXPECT_TRUE(NothingShown(failures));
 }
 
@@ -295,25 +295,25 @@ TEST_F(SlideShow, OneImageRepeatsAndTheFirstImageIsLoadedAgainAtOnce)
         for (int width : {30, 40}) {
             WriteBmp(folder / L"0.bmp", width, 20);
             ASSERT_TRUE(WaitTicks(1));
-            EXPECT_EQ(form->CurrentPicture.Width(), width);
+            EXPECT_EQ(form->TestState().CurrentPicture.Width(), width);
         }
-        EXPECT_EQ(form->FileList.size(), 1u);
+        EXPECT_EQ(form->TestState().FileList.size(), 1u);
         Press('S');
     }
     WriteText(kStartName, L"-1");
     ticks = 0;
     auto form = Start(L"3600000", Folder(2));
     TMainForm& f = *form;
-    ASSERT_TRUE(f.StartAtBeginning);
-    ASSERT_EQ(f.CurrentIndex, 0);
+    ASSERT_TRUE(f.TestState().StartAtBeginning);
+    ASSERT_EQ(f.TestState().CurrentIndex, 0);
     // The first image, already current, is read again from its file at once.
-    WriteBmp(folder / f.FileList[0], 50, 20);
+    WriteBmp(folder / f.TestState().FileList[0], 50, 20);
     Press('S');
-    EXPECT_EQ(f.CurrentPicture.Width(), 50);
+    EXPECT_EQ(f.TestState().CurrentPicture.Width(), 50);
     Press('S');
-    f.OpenImageFolder(folder / f.FileList[1]);
+    f.OpenImageFolder(folder / f.TestState().FileList[1]);
     Press('S');
-    EXPECT_EQ(f.CurrentIndex, 0);
+    EXPECT_EQ(f.TestState().CurrentIndex, 0);
     EXPECT_EQ(ticks, 0);
     EXPECT_TRUE(NothingShown(failures));
 }
@@ -327,19 +327,19 @@ TEST_F(SlideShow, FullScreenIsLeftOnlyWhenTheShowEnteredIt)
     } cases[] = {{true, false, true}, {false, false, false}, {false, true, false}, {true, true, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fullBefore << c.f11During);
-        if (f.FullScreen != c.fullBefore)
+        if (f.TestState().FullScreen != c.fullBefore)
             Press(VK_F11);
         Press('S');
-        EXPECT_TRUE(f.FullScreen);
-        EXPECT_EQ(f.FullScreenBeforeShow, c.fullBefore);
+        EXPECT_TRUE(f.TestState().FullScreen);
+        EXPECT_EQ(f.TestState().FullScreenBeforeShow, c.fullBefore);
         if (c.f11During) {
             Press(VK_F11);
-            EXPECT_FALSE(f.FullScreen);
-            EXPECT_TRUE(f.SlideShowActive);
+            EXPECT_FALSE(f.TestState().FullScreen);
+            EXPECT_TRUE(f.TestState().SlideShowActive);
         }
         Press(VK_ESCAPE);       // only stops the show
-        EXPECT_FALSE(f.SlideShowActive);
-        EXPECT_EQ(f.FullScreen, c.fullAfter);
+        EXPECT_FALSE(f.TestState().SlideShowActive);
+        EXPECT_EQ(f.TestState().FullScreen, c.fullAfter);
         EXPECT_TRUE(f.Visible());
     }
 }
@@ -446,7 +446,7 @@ TEST_F(SlideShow, OptionsDialogTakesTypedMinutesAndSeconds)
         }
         EXPECT_EQ(boxes, c.errors);
         EXPECT_EQ(f.SlideShowTimer.Interval(), c.interval);
-        EXPECT_EQ(f.StartAtBeginning, c.start);
+        EXPECT_EQ(f.TestState().StartAtBeginning, c.start);
         if (c.stored) {
             EXPECT_EQ(ReadText(kIntervalName).value_or(L"-"), c.stored);
             EXPECT_EQ(ReadText(kStartName).value_or(L"-"), c.start ? L"-1" : L"0");
@@ -493,9 +493,9 @@ TEST_F(SlideShow, EveryImageFailingLeavesTheShowActiveUntilAKeyStopsIt)
         TMainForm& f = *form;
         failures.clear();
         Press('S');
-        for (const std::wstring& name : f.FileList)
+        for (const std::wstring& name : f.TestState().FileList)
             DeleteFileW((folder / name).c_str());
-        ASSERT_TRUE(PumpUntil([&] { return f.FileList.empty(); }));
+        ASSERT_TRUE(PumpUntil([&] { return f.TestState().FileList.empty(); }));
         ASSERT_EQ(failures.size(), 3u);
         for (const std::wstring& message : failures)
             EXPECT_TRUE(message.starts_with(L"File \"" + folder.Path()) && message.ends_with(L"\" Does Not Exist"))
@@ -503,16 +503,16 @@ TEST_F(SlideShow, EveryImageFailingLeavesTheShowActiveUntilAKeyStopsIt)
         // Its ticks now do nothing.
         ASSERT_TRUE(WaitTicks(2));
         EXPECT_EQ(failures.size(), 3u);
-        EXPECT_TRUE(f.SlideShowActive);
+        EXPECT_TRUE(f.TestState().SlideShowActive);
         EXPECT_TRUE(f.SlideShowTimer.Enabled());
         EXPECT_FALSE(f.SBtnSlideShow.Enabled());
         EXPECT_FALSE(f.SlideShow1->Enabled());
         EXPECT_TRUE(f.PnlPleaseWait.Visible());
 
         Press(key);
-        EXPECT_FALSE(f.SlideShowActive);
+        EXPECT_FALSE(f.TestState().SlideShowActive);
         EXPECT_FALSE(f.SlideShowTimer.Enabled());
-        EXPECT_FALSE(f.FullScreen);
+        EXPECT_FALSE(f.TestState().FullScreen);
         EXPECT_TRUE(f.Visible());
         // Unlocked, but without an image the image commands stay off.
         EXPECT_TRUE(f.SBtnOpen.Enabled());
@@ -526,8 +526,8 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
 {
     auto form = Start(L"40", Folder(4));
     TMainForm& f = *form;
-    const int brokenIndex = (f.CurrentIndex + 1) % 4;
-    const std::wstring broken = f.FileList[size_t(brokenIndex)];
+    const int brokenIndex = (f.TestState().CurrentIndex + 1) % 4;
+    const std::wstring broken = f.TestState().FileList[size_t(brokenIndex)];
     WriteBytes(folder / broken, {'n', 'o', 't', ' ', 'a', ' ', 'b', 'm', 'p'});
 
     // Error dialogs stay open while six ticks fall due.
@@ -542,8 +542,8 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     EXPECT_EQ(atAnswer[0].count, 4u);
     EXPECT_GE(atAnswer[0].ticks, 5);
     ASSERT_TRUE(WaitTicks(1));
-    EXPECT_EQ(f.FileList.size(), 3u);
-    EXPECT_EQ(std::count(f.FileList.begin(), f.FileList.end(), broken), 0);
+    EXPECT_EQ(f.TestState().FileList.size(), 3u);
+    EXPECT_EQ(std::count(f.TestState().FileList.begin(), f.TestState().FileList.end(), broken), 0);
 
     // A failure reported from elsewhere holds the steps while it is shown;
     // the file that fails to load at the next step is reported after it.
@@ -553,7 +553,7 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     elsewhere.onTimer = [&] {
         elsewhere.SetEnabled(false);
         stepsAtElsewhere = steps;
-        next = f.FileList[(size_t(f.CurrentIndex) + 1) % f.FileList.size()];
+        next = f.TestState().FileList[(size_t(f.TestState().CurrentIndex) + 1) % f.TestState().FileList.size()];
         DeleteFileW((folder / next).c_str());
         throw Failure(L"elsewhere");
     };
@@ -563,21 +563,21 @@ TEST_F(SlideShow, TicksWaitWhileAStepWaitsForTheUserAndLoadErrorsWaitForTheDialo
     ASSERT_EQ(failures.size(), 3u);
     EXPECT_EQ(failures[1], L"elsewhere");
     EXPECT_EQ(failures[2], L"File \"" + (folder / next) + L"\" Does Not Exist");
-    EXPECT_EQ(f.FileList.size(), 2u);
+    EXPECT_EQ(f.TestState().FileList.size(), 2u);
     EXPECT_GT(atAnswer[1].ticks, atAnswer[0].ticks + 5);
     EXPECT_EQ(atAnswer[1].steps, stepsAtElsewhere);
-    EXPECT_TRUE(f.SlideShowActive);
+    EXPECT_TRUE(f.TestState().SlideShowActive);
 
     // Renaming during the show: the steps wait for the name, and the file
     // renamed is the one on screen when it was asked for.
-    const std::wstring renamed = f.CurrentFileName;
+    const std::wstring renamed = f.TestState().CurrentFileName;
     const int stepsBefore = steps;
     Press(VK_RETURN, ssCtrl);
     ASSERT_EQ(answered.size(), 4u);
     EXPECT_GT(answered[3].ticks, answered[2].ticks + 5);
     EXPECT_EQ(answered[3].steps, stepsBefore);
-    EXPECT_EQ(std::count(f.FileList.begin(), f.FileList.end(), L"renamed.bmp"), 1);
-    EXPECT_EQ(std::count(f.FileList.begin(), f.FileList.end(), renamed), 0);
+    EXPECT_EQ(std::count(f.TestState().FileList.begin(), f.TestState().FileList.end(), L"renamed.bmp"), 1);
+    EXPECT_EQ(std::count(f.TestState().FileList.begin(), f.TestState().FileList.end(), renamed), 0);
     EXPECT_EQ(GetFileAttributesW((folder / renamed).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW((folder / L"renamed.bmp").c_str()), INVALID_FILE_ATTRIBUTES);
     Press('Q');
@@ -591,10 +591,10 @@ TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
     Press('S');
     Press('H');
     ASSERT_TRUE(f.SBtnRotateCW.Enabled());
-    const int index = f.CurrentIndex;
+    const int index = f.TestState().CurrentIndex;
     const std::wstring path = f.CurrentFilePath();
     ClickButton(f.SBtnRotateCW);
-    ASSERT_TRUE(f.Modified);
+    ASSERT_TRUE(f.TestState().Modified);
     EXPECT_TRUE(f.SBtnSave.Enabled());
     // Continued, the next tick asks; the question stays open while six
     // ticks fall due, and is answered Yes: saved, then the step goes on.
@@ -602,7 +602,7 @@ TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
     const int continuedAt = ticks;   // paused: no tick comes before the key
     Press('H');
     EXPECT_FALSE(f.SBtnSave.Enabled());
-    ASSERT_TRUE(PumpUntil([&] { return answered.size() == 1 && f.CurrentIndex != index; }));
+    ASSERT_TRUE(PumpUntil([&] { return answered.size() == 1 && f.TestState().CurrentIndex != index; }));
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].caption, L"Overwrite current image file with modified image?");
     // Asked once, with the image still on screen, though more ticks fell due.
@@ -611,7 +611,7 @@ TEST_F(SlideShow, AnImageTurnedWhilePausedIsCheckedBeforeTheNextStep)
     TPicture saved;
     LoadPictureFromFile(saved, path);
     EXPECT_EQ(saved.Width(), 8);
-    EXPECT_FALSE(f.Modified);
+    EXPECT_FALSE(f.TestState().Modified);
     EXPECT_TRUE(NothingShown(failures));
     Press('Q');
 }
@@ -711,9 +711,9 @@ TEST_F(SlideShow, ASilentSaveThatFailsIsReportedOnceAndPausesTheShow)
     Press('S');
     Press('H');
     Press('R', ssCtrl);
-    ASSERT_TRUE(f.Modified);
+    ASSERT_TRUE(f.TestState().Modified);
     const std::wstring path = f.CurrentFilePath();
-    const int index = f.CurrentIndex;
+    const int index = f.TestState().CurrentIndex;
     const std::vector<uint8_t> before = ReadBytes(path);
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
     Press('H');
@@ -723,10 +723,10 @@ TEST_F(SlideShow, ASilentSaveThatFailsIsReportedOnceAndPausesTheShow)
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_TRUE(paused);
     EXPECT_EQ(boxes, std::vector<std::wstring>{L"Cannot create file " + path});
-    EXPECT_TRUE(f.SlideShowActive);
+    EXPECT_TRUE(f.TestState().SlideShowActive);
     EXPECT_EQ(f.PauseHoldH1->Caption(), L"Continue (Un&hold) Silde Show [H]");
-    EXPECT_EQ(f.CurrentIndex, index);
-    EXPECT_TRUE(f.Modified);
+    EXPECT_EQ(f.TestState().CurrentIndex, index);
+    EXPECT_TRUE(f.TestState().Modified);
     EXPECT_EQ(ReadBytes(path), before);
     Press('Q');
     EXPECT_TRUE(NothingShown(failures));

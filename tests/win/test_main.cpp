@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "system/Failure.h"
+#include "base/Failure.h"
 #include "tests/win/settings_guard.h"
 
 namespace {
@@ -42,12 +42,16 @@ std::string OpenWindows()
 {
     std::vector<HWND> windows;
     EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
+        [](HWND window, LPARAM list) noexcept -> BOOL {
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId() && IsWindowVisible(window))
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
+            try {
+                if (process == GetCurrentProcessId() && IsWindowVisible(window))
+                    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+                return TRUE;
+            } catch (...) {
+                return FALSE;   // out of memory: the windows found so far
+            }
         },
         reinterpret_cast<LPARAM>(&windows));
     std::string text;

@@ -2,6 +2,7 @@
 // characters posted to the size fields (through the event loop and the
 // fields' filters), unit lists changed as the user changes them (the
 // selection and its CBN_SELCHANGE), clicks on its buttons and keys.
+#include "tests/host/jpeg_metadata_material.h"
 #include "tests/win/EditingTestSupport.h"
 
 using namespace editing_test;
@@ -106,12 +107,28 @@ TEST_F(Tools, PercentagesResizeWithHalvesToTheEvenNeighbour)
         EXPECT_EQ(t.EditHeight.Text(), L"3");
         ClickButton(t.SBtnResize);
         EXPECT_EQ(Status(*form), width == 5 ? L"small.bmp (2x3) (Modified)" : L"small.bmp (4x3) (Modified)");
-        EXPECT_TRUE(form->Resized);
+        EXPECT_TRUE(form->TestState().Resized);
         // The fields show the new size: the width 100 % of it.
         EXPECT_EQ(t.EditWidth.Text(), L"100");
         EXPECT_EQ(t.EditHeight.Text(), L"3");
         EXPECT_FALSE(t.SBtnResize.Enabled());
     }
+}
+
+TEST_F(Tools, ASidewaysPhotoIsSizedAsItIsShown)
+{
+    // Stored 64 × 48 with orientation 6: the fields, their proportions and
+    // the resize all take the upright 48 × 64.
+    using namespace jpeg_material;
+    const JpegSegment exif{0xE1, ExifPayload({})};
+    auto form = OpenTools({{L"camera.jpg", WithSegments(EncodeJpeg(Marked(64, 48)), {exif}, false)}}, L"camera.jpg");
+    TToolBox& t = *form->ToolBox;
+    EXPECT_EQ(t.EditWidth.Text() + L"x" + t.EditHeight.Text(), L"48x64");
+    Type(t.EditWidth, L"24");
+    EXPECT_EQ(t.EditHeight.Text(), L"32");
+    ClickButton(t.SBtnResize);
+    EXPECT_EQ(Status(*form), L"camera.jpg (24x32) (Modified)");
+    EXPECT_TRUE(NothingShown(errors));
 }
 
 TEST_F(Tools, ButtonsActOnTheCurrentImageAndTheWindowNeverBlocks)
@@ -131,7 +148,7 @@ TEST_F(Tools, ButtonsActOnTheCurrentImageAndTheWindowNeverBlocks)
         EXPECT_EQ(errors[0].message, L"Invalid Image Size Constraints");
         EXPECT_EQ(Status(f), L"pic.bmp (640x480)");
         EXPECT_EQ(t.EditWidth.Text(), shown);
-        EXPECT_FALSE(f.Modified || t.SBtnSave.Enabled());
+        EXPECT_FALSE(f.TestState().Modified || t.SBtnSave.Enabled());
     }
     errors.clear();
 
@@ -143,7 +160,7 @@ TEST_F(Tools, ButtonsActOnTheCurrentImageAndTheWindowNeverBlocks)
     Type(t.EditWidth, L"160");
     ClickButton(t.SBtnRotateCW);
     EXPECT_EQ(Status(f), L"pic.bmp (240x320) (Modified)");
-    EXPECT_EQ(RedCorner(f.CurrentPicture.Graphic()->Pixels()), "TR");
+    EXPECT_EQ(RedCorner(f.TestState().CurrentPicture.Graphic()->Pixels()), "TR");
     EXPECT_EQ(t.EditWidth.Text() + L"x" + t.EditHeight.Text(), L"120x160");
     Press('L', ssCtrl, f.EdtKeyGrab.Handle());
     EXPECT_EQ(Status(f), L"pic.bmp (320x240) (Modified)");
@@ -152,7 +169,7 @@ TEST_F(Tools, ButtonsActOnTheCurrentImageAndTheWindowNeverBlocks)
     for (auto [button, corner] : {std::pair{&t.SBtnRotateFull, "BR"}, {&t.SBtnFlipHorz, "BL"}, {&t.SBtnFlipVert, "TL"},
                                   {&t.SBtnRotateCCW, "BL"}}) {
         ClickButton(*button);
-        EXPECT_EQ(RedCorner(f.CurrentPicture.Graphic()->Pixels()), corner);
+        EXPECT_EQ(RedCorner(f.TestState().CurrentPicture.Graphic()->Pixels()), corner);
     }
     EXPECT_EQ(t.EditWidth.Text() + L"x" + t.EditHeight.Text(), L"120x160");
 
@@ -203,7 +220,7 @@ TEST_F(Tools, ClosingHidesAndResetsTheFields)
     const HWND keys = form->EdtKeyGrab.Handle();
     form->SlideShowTimer.SetInterval(3600000);
     Press('S', 0, keys);
-    ASSERT_TRUE(form->SlideShowActive);
+    ASSERT_TRUE(form->TestState().SlideShowActive);
     EXPECT_FALSE(t.Visible());
     Press('T', ssCtrl, keys);
     EXPECT_FALSE(t.Visible());
@@ -213,13 +230,13 @@ TEST_F(Tools, ClosingHidesAndResetsTheFields)
     Press('H', 0, keys);
     EXPECT_FALSE(t.Visible());
     Press('S', 0, keys);
-    ASSERT_FALSE(form->SlideShowActive);
+    ASSERT_FALSE(form->TestState().SlideShowActive);
 
     // Not without an image: once the last image is deleted the window closes.
     ClickButton(form->SBtnTools);
     ASSERT_TRUE(t.Visible());
     Press(VK_DELETE, 0, keys);
-    EXPECT_TRUE(form->FileList.empty());
+    EXPECT_TRUE(form->TestState().FileList.empty());
     EXPECT_FALSE(t.Visible());
     Press('T', ssCtrl, keys);
     EXPECT_FALSE(t.Visible());
@@ -294,10 +311,67 @@ TEST_F(Tools, QuestionsAndMessagesShowAboveTheToolsWindowAndTakeTheFocus)
     promptAnswer = 3;
     ClickButton(f.SBtnNext);
     ASSERT_EQ(prompts.size(), 1u);
-    EXPECT_EQ(f.CurrentFileName, L"next.bmp");
+    EXPECT_EQ(f.TestState().CurrentFileName, L"next.bmp");
     EXPECT_TRUE(toolsAboveMain());
 
     // A message box has the program's title, or the system's own "Error".
     const std::wstring boxTitle = Application::Title().empty() ? L"Error" : Application::Title();
     EXPECT_EQ(seen, (std::vector<std::wstring>{L"Error", boxTitle, L"Overwrite current image file with modified image?"}));
+}
+
+namespace {
+
+// Stands for the main window behind the narrow door: an image of a fixed
+// size, and every command asked of it written down.
+class RecordedCommands : public ImageCommands {
+public:
+    ImageSize CurrentImageSize() const override { return {true, 200, 100}; }
+    void TurnImage(TransformMode mode) override { asked.push_back(L"turn " + std::to_wstring(int(mode))); }
+    void ResizeImage(int width, int height) override
+    {
+        asked.push_back(L"resize " + std::to_wstring(width) + L"x" + std::to_wstring(height));
+    }
+    void ReloadImage() override { asked.push_back(L"reload"); }
+    void SaveImage() override { asked.push_back(L"save"); }
+    void SendImage(EmailSize size) override { asked.push_back(L"send " + std::to_wstring(int(size))); }
+    void ShowLongHint(const std::wstring& longHint) override {}
+    std::vector<std::wstring> asked;
+};
+
+} // namespace
+
+// The tools window and the e-mail size dialog need nothing of the main
+// window but its commands: each button asks exactly one of them.
+TEST(ImageCommandsDoor, EachButtonAsksItsOneCommand)
+{
+    RecordedCommands commands;
+    TToolBox tools(commands);
+    tools.ResetSizeFields();
+    EXPECT_EQ(tools.EditWidth.Text(), L"200");
+    EXPECT_EQ(tools.EditHeight.Text(), L"100");
+    tools.SetSaveEnabled(true);
+    TEmailSizeDlg email(commands);
+    const std::pair<TButton*, std::wstring> cases[] = {
+        {&tools.SBtnRotateCW, L"turn " + std::to_wstring(int(TransformMode::RotateClockwise))},
+        {&tools.SBtnRotateCCW, L"turn " + std::to_wstring(int(TransformMode::RotateCounterClockwise))},
+        {&tools.SBtnRotateFull, L"turn " + std::to_wstring(int(TransformMode::Rotate180))},
+        {&tools.SBtnFlipHorz, L"turn " + std::to_wstring(int(TransformMode::FlipHorizontal))},
+        {&tools.SBtnFlipVert, L"turn " + std::to_wstring(int(TransformMode::FlipVertical))},
+        {&tools.SBtnReload, L"reload"},
+        {&tools.SBtnSave, L"save"},
+        {&email.SBtnSmall, L"send " + std::to_wstring(int(EmailSize::Small))},
+        {&email.SbtnMedium, L"send " + std::to_wstring(int(EmailSize::Medium))},
+        {&email.SbtnLarge, L"send " + std::to_wstring(int(EmailSize::Large))},
+    };
+    for (const auto& [button, command] : cases) {
+        commands.asked.clear();
+        button->Click();
+        EXPECT_EQ(commands.asked, std::vector<std::wstring>{command}) << Narrow(command);
+    }
+    // The fields in pixels give the size asked for.
+    commands.asked.clear();
+    tools.EditWidth.SetText(L"50");
+    tools.EditHeight.SetText(L"25");
+    tools.SBtnResize.Click();
+    EXPECT_EQ(commands.asked, std::vector<std::wstring>{L"resize 50x25"});
 }

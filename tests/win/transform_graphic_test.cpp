@@ -113,11 +113,15 @@ TEST_F(TransformGraphics, EveryKindResizesToExactlyTheSizeAsked)
 TEST_F(TransformGraphics, JpegMetadataFollowsTheTurnIntoTheSavedFile)
 {
     using namespace jpeg_material;
+    // Stored 64 × 48 with orientation 6: shown upright, 48 × 64.
     const JpegSegment exif{0xE1, ExifPayload({})}, icc{0xE2, IccChunk(1, 1, "RGB ")};
     const std::vector<uint8_t> original = WithSegments(EncodeJpeg(TwoColourRaster(64, 48)), {exif, icc}, false);
     const TPicture picture = Load(L"photo.jpg", original);
+    ASSERT_EQ(picture.Graphic()->Width(), 48);
 
-    // Turned, converted on the way to each format, and saved.
+    // Turned a quarter more (a half turn of the stored pixels), converted on
+    // the way to each format, and saved: as JPEG, the file's own blocks
+    // rearranged, since its sides are whole blocks.
     std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(*picture.Graphic(), TransformMode::RotateClockwise);
     SaveGraphicToFile(*turned, Path(L"photo.jpg"));
     SaveGraphicToFile(*turned, Path(L"copy.jpeg"));
@@ -125,28 +129,36 @@ TEST_F(TransformGraphics, JpegMetadataFollowsTheTurnIntoTheSavedFile)
     ExifFields fitted;
     fitted.orientation = 1;
     fitted.thumbnail = false;
-    fitted.pixelX = 48;
-    fitted.pixelY = 64;
     for (const wchar_t* name : {L"photo.jpg", L"copy.jpeg"}) {
         SCOPED_TRACE(Narrow(name));
         const std::vector<uint8_t> saved = Read(name);
+        EXPECT_EQ(saved, TransformJpeg(original, Orientation::Rotate180).value());
         const JpegMetadata metadata = ReadJpegMetadata(saved);
         EXPECT_EQ(metadata.segments, (std::vector<JpegSegment>{{0xE1, ExifPayload(fitted)}, icc}));
         EXPECT_FALSE(metadata.jfif.has_value());
         const Raster pixels = DecodeJpeg(saved);
-        EXPECT_EQ(pixels.Width(), 48);
-        EXPECT_TRUE(Near(RasterAt(pixels, 24, 2), kRed, 24));    // the left half is now on top
-        EXPECT_TRUE(Near(RasterAt(pixels, 24, 61), kBlue, 24));
+        EXPECT_EQ(pixels.Width(), 64);
+        EXPECT_TRUE(Near(RasterAt(pixels, 60, 24), kRed, 24));    // the left half is now on the right
+        EXPECT_TRUE(Near(RasterAt(pixels, 3, 24), kBlue, 24));
     }
     EXPECT_TRUE(ReadJpegMetadata(Read(L"copy.png")).Empty());
+    // Turned back to the stored layout: the stored blocks, orientation 1.
+    SaveGraphicToFile(*TransformGraphic(*turned, TransformMode::Rotate180), Path(L"back.jpg"));
+    EXPECT_EQ(Read(L"back.jpg"), TransformJpeg(original, Orientation::Identity).value());
 
-    // Resized, the orientation stays and the thumbnail too; an unchanged
-    // JPEG saved under another name is the same file.
-    SaveGraphicToFile(*ResizeGraphic(*picture.Graphic(), 32, 24), Path(L"small.jpg"));
-    ExifFields small;
-    small.pixelX = 32;
-    small.pixelY = 24;
+    // Resized, the pixels are compressed anew, upright: orientation 1 and no
+    // thumbnail, which shows them as stored; so are they when turned after.
+    std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(*picture.Graphic(), 24, 32);
+    SaveGraphicToFile(*resized, Path(L"small.jpg"));
+    ExifFields small = fitted;
+    small.pixelX = 24;
+    small.pixelY = 32;
     EXPECT_EQ(ReadJpegMetadata(Read(L"small.jpg")).segments, (std::vector<JpegSegment>{{0xE1, ExifPayload(small)}, icc}));
+    EXPECT_TRUE(Near(RasterAt(DecodeJpeg(Read(L"small.jpg")), 12, 3), kRed, 24));   // upright: the left half on top
+    SaveGraphicToFile(*TransformGraphic(*resized, TransformMode::Rotate180), Path(L"small.jpg"));
+    EXPECT_TRUE(Near(RasterAt(DecodeJpeg(Read(L"small.jpg")), 12, 28), kRed, 24));
+
+    // An unchanged JPEG saved under another name is the same file.
     SaveGraphicToFile(*picture.Graphic(), Path(L"same.jpg"));
     EXPECT_EQ(Read(L"same.jpg"), original);
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "widgets/Controls.h"
+#include "widgets/Form.h"
+#include "widgets/GraphicControls.h"
+#include "widgets/Menus.h"
+#include "widgets/Timer.h"
 
 namespace {
 
@@ -9,14 +13,14 @@ public:
     ProbeForm() : TForm(L"Probe", Border::Dialog, 200, 100)
     {
         SetKeyPreview(true);
-        ok.onClick = [this] { SetModalResult(1); };
+        ok.onClick = [this] { SetModalResult(ModalAnswer::Ok); };
     }
     ~ProbeForm() override { DestroyHandle(); }
     void FormKeyPress(wchar_t& key) override
     {
         pressed += key;
         if (key == 27)
-            SetModalResult(2);
+            SetModalResult(ModalAnswer::Cancel);
     }
     void FormClose() override { ++closed; }
     TButton ok{*this, 10, 10, 73, 25, L"OK"};
@@ -41,7 +45,7 @@ TEST(Widgets, ModalAnswersFromARealClickAndKeys)
             PostMessageW(probe.ok.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
             PostMessageW(probe.ok.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         });
-        EXPECT_EQ(form.ShowModal(), 1);
+        EXPECT_EQ(form.ShowModal(), ModalAnswer::Ok);
     }
     EXPECT_EQ(form.closed, 1);
     EXPECT_FALSE(IsWindowVisible(form.Handle()));
@@ -51,9 +55,9 @@ TEST(Widgets, ModalAnswersFromARealClickAndKeys)
             auto& probe = static_cast<ProbeForm&>(f);
             probe.edit.SetFocus();
             PostMessageW(probe.edit.Handle(), WM_CHAR, L'a', 0);
-            PostMessageW(probe.edit.Handle(), WM_CHAR, 27, 0);
+            PostMessageW(probe.edit.Handle(), WM_CHAR, VK_ESCAPE, 0);
         });
-        EXPECT_EQ(form.ShowModal(), 2);
+        EXPECT_EQ(form.ShowModal(), ModalAnswer::Cancel);
     }
     EXPECT_EQ(form.pressed, std::wstring(L"a\x1b"));
     EXPECT_EQ(form.edit.Text(), L"a");

@@ -1,7 +1,7 @@
 // Zoom and auto-fit of the main window in a 600 × 400 image area, driven by
 // real clicks, menu commands, typed characters, combo notifications and
 // wheel messages; the auto-fit question answered by real clicks.
-#include "system/Numbers.h"
+#include "base/Numbers.h"
 #include "tests/win/ViewerTestSupport.h"
 
 using namespace viewer_test;
@@ -70,7 +70,7 @@ protected:
 
 TEST_F(Zoom, AutoFitShrinksOnlyOversizedPictures)
 {
-    form->ZoomPercent = 100;
+    form->TestState().ZoomPercent = 100;
     Open(L"wide.bmp");
     // rh = 1/3, rw = 1/2: 600 × 300, the percentage untouched.
     EXPECT_EQ(ImageSize().cx, 600);
@@ -90,14 +90,14 @@ TEST_F(Zoom, AutoFitShrinksOnlyOversizedPictures)
     // from the menu: fitted. Picture and check mark follow.
     Open(L"wide.bmp");
     ClickButton(form->SBtnAutoFit);
-    EXPECT_FALSE(form->AutoFit);
+    EXPECT_FALSE(form->TestState().AutoFit);
     EXPECT_EQ(form->SBtnAutoFit.Glyph(), form->ToggleBitmapList.Bitmap(TToggleBitmapList::AutoFitOff));
     EXPECT_FALSE(form->ToggleAutofit1->Checked());
     EXPECT_EQ(ImageSize().cx, 1200);
     EXPECT_EQ(ImageSize().cy, 600);
     EXPECT_TRUE(form->ScrollBox1.ScrollBarShown(TScrollArea::Axis::Vertical));
     ChooseMenu(*form, form->ToggleAutofit1);
-    EXPECT_TRUE(form->AutoFit);
+    EXPECT_TRUE(form->TestState().AutoFit);
     EXPECT_EQ(form->SBtnAutoFit.Glyph(), form->ToggleBitmapList.Bitmap(TToggleBitmapList::AutoFitOn));
     EXPECT_TRUE(form->ToggleAutofit1->Checked());
     EXPECT_EQ(ImageSize().cx, 600);
@@ -107,12 +107,12 @@ TEST_F(Zoom, AutoFitShrinksOnlyOversizedPictures)
 
 TEST_F(Zoom, ZoomToFitEnlargesAndRecordsThePercentage)
 {
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     Open(L"small.bmp");
     ChooseMenu(*form, form->ZoomToFit1);   // rh = -3, rw = -1, r = -1
     EXPECT_EQ(ImageSize().cx, 600);
     EXPECT_EQ(ImageSize().cy, 200);
-    EXPECT_EQ(form->ZoomPercent, 200u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 200u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"200%");
     EXPECT_EQ(Image().top, 100);
 
@@ -120,21 +120,21 @@ TEST_F(Zoom, ZoomToFitEnlargesAndRecordsThePercentage)
     ChooseMenu(*form, form->ZoomToFit1);
     EXPECT_EQ(ImageSize().cx, 600);
     EXPECT_EQ(ImageSize().cy, 300);
-    EXPECT_EQ(form->ZoomPercent, 50u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 50u);
     ChooseMenu(*form, form->ZoomTo1001);
     EXPECT_EQ(ImageSize().cx, 1200);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
 
     // A fit above 10000 % is shown, but re-applying it changes nothing.
     WriteBmp(folder / L"dot.bmp", 1, 1);
     Open(L"dot.bmp");
     ChooseMenu(*form, form->ZoomToFit1);   // rh = -399 wins over rw = -599
-    EXPECT_EQ(form->ZoomPercent, 40000u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 40000u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"40000%");
     EXPECT_EQ(ImageSize().cx, 400);
     form->StepZoom(0);
     EXPECT_EQ(ImageSize().cx, 400);
-    EXPECT_EQ(form->ZoomPercent, 40000u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 40000u);
     EXPECT_TRUE(NothingShown(prompts));
 }
 
@@ -151,8 +151,8 @@ TEST_F(Zoom, ZoomCommandsAskToLeaveAutoFit)
     EXPECT_EQ(prompts[0].buttons, (std::vector<std::wstring>{L"Yes", L"No"}));
     EXPECT_TRUE(prompts[0].secondVisible);
     // "No": nothing changes.
-    EXPECT_TRUE(form->AutoFit);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_TRUE(form->TestState().AutoFit);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     EXPECT_EQ(ImageSize().cx, 600);
     EXPECT_TRUE(form->ToggleAutofit1->Checked());
     EXPECT_EQ(form->SBtnAutoFit.Glyph(), form->ToggleBitmapList.Bitmap(TToggleBitmapList::AutoFitOn));
@@ -163,62 +163,62 @@ TEST_F(Zoom, ZoomCommandsAskToLeaveAutoFit)
     ChooseMenu(*form, form->ZoomToFit1);
     ChooseMenu(*form, form->ZoomTo1001);
     EXPECT_EQ(prompts.size(), 6u);
-    EXPECT_TRUE(form->AutoFit);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_TRUE(form->TestState().AutoFit);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     EXPECT_EQ(ImageSize().cx, 600);
 
     // "Yes": auto-fit off and the zoom goes on from 100: 110 %.
     answerYes = true;
     ClickButton(form->SBtnZoomIn);
     EXPECT_EQ(prompts.size(), 7u);
-    EXPECT_FALSE(form->AutoFit);
+    EXPECT_FALSE(form->TestState().AutoFit);
     EXPECT_FALSE(form->ToggleAutofit1->Checked());
     EXPECT_EQ(form->SBtnAutoFit.Glyph(), form->ToggleBitmapList.Bitmap(TToggleBitmapList::AutoFitOff));
-    EXPECT_EQ(form->ZoomPercent, 110u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 110u);
     EXPECT_EQ(ImageSize().cx, 1320);
     EXPECT_EQ(ImageSize().cy, 660);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"110%");
     // Auto-fit off: no more questions.
     ClickButton(form->SBtnZoomOut);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     EXPECT_EQ(prompts.size(), 7u);
 }
 
 TEST_F(Zoom, StepsOfTenWithNineBetweenOneAndTen)
 {
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     Open(L"small.bmp");
     form->ApplyZoom(30);
     ClickButton(form->SBtnZoomOut);
-    EXPECT_EQ(form->ZoomPercent, 20u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 20u);
     ChooseMenu(*form, form->ZoomOut101);
-    EXPECT_EQ(form->ZoomPercent, 10u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 10u);
     ClickButton(form->SBtnZoomOut);
-    EXPECT_EQ(form->ZoomPercent, 1u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 1u);
     EXPECT_EQ(ImageSize().cx, 3);
     EXPECT_EQ(ImageSize().cy, 1);
     ClickButton(form->SBtnZoomOut);   // 1 - 10 is negative
-    EXPECT_EQ(form->ZoomPercent, 1u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 1u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"1%");
     ClickButton(form->SBtnZoomIn);
-    EXPECT_EQ(form->ZoomPercent, 10u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 10u);
     ChooseMenu(*form, form->ZoomIn101);
-    EXPECT_EQ(form->ZoomPercent, 20u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 20u);
 
     // Remainders stay: 15, 25, 35; 5 cannot step down.
     form->ApplyZoom(15);
     ClickButton(form->SBtnZoomIn);
     ClickButton(form->SBtnZoomIn);
-    EXPECT_EQ(form->ZoomPercent, 35u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 35u);
     form->ApplyZoom(5);
     ClickButton(form->SBtnZoomOut);
-    EXPECT_EQ(form->ZoomPercent, 5u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 5u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"5%");
     // Past 10000 is refused.
     Open(L"tiny.bmp");
     form->ApplyZoom(9995);
     ClickButton(form->SBtnZoomIn);
-    EXPECT_EQ(form->ZoomPercent, 9995u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 9995u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"9995%");
     form->ApplyZoom(10000);
     EXPECT_EQ(ImageSize().cx, 3000);
@@ -233,37 +233,37 @@ TEST_F(Zoom, StepsOfTenWithNineBetweenOneAndTen)
 
 TEST_F(Zoom, TypedAndChosenPercentages)
 {
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     Open(L"small.bmp");
     TypeIntoCombo(L"150");
-    EXPECT_EQ(form->ZoomPercent, 150u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 150u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"150%");
     EXPECT_EQ(ImageSize().cx, 450);
     TypeIntoCombo(L"75%");
-    EXPECT_EQ(form->ZoomPercent, 75u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 75u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"75%");
 
     SetComboText(L"150%");
-    EXPECT_EQ(form->ZoomPercent, 150u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 150u);
     form->ApplyZoom(100);
     SetComboText(L" 150 ");
-    EXPECT_EQ(form->ZoomPercent, 150u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 150u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"150%");
     // Not numbers, zero, negative and too large: refused, text restored.
     for (const wchar_t* text : {L"15%0", L"abc", L"0", L"-20", L"10001", L"%150", L"150%%", L""}) {
         SetComboText(text);
-        EXPECT_EQ(form->ZoomPercent, 150u) << Narrow(text);
+        EXPECT_EQ(form->TestState().ZoomPercent, 150u) << Narrow(text);
         EXPECT_EQ(form->CmbZoomPercent.Text(), L"150%") << Narrow(text);
     }
     TypeIntoCombo(L"ab");
-    EXPECT_EQ(form->ZoomPercent, 150u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 150u);
     // The low 32 bits of a 64-bit number count.
     SetComboText(L"4294967396");   // 2^32 + 100
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     SetComboText(L"-4294967096");   // -(2^32) + 200
-    EXPECT_EQ(form->ZoomPercent, 200u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 200u);
     SetComboText(L"99999999999999999999");   // beyond 64 bits: not a number
-    EXPECT_EQ(form->ZoomPercent, 200u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 200u);
 
     // A choice from the list, as the combo box reports it.
     const auto items = form->CmbZoomPercent.Items();
@@ -273,7 +273,7 @@ TEST_F(Zoom, TypedAndChosenPercentages)
                  MAKEWPARAM(GetDlgCtrlID(form->CmbZoomPercent.Handle()), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(form->CmbZoomPercent.Handle()));
     Pump();
-    EXPECT_EQ(form->ZoomPercent, 25u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 25u);
     EXPECT_EQ(ImageSize().cx, 75);
 
     // With auto-fit on, a typed percentage asks first; "No" puts the text back.
@@ -281,43 +281,43 @@ TEST_F(Zoom, TypedAndChosenPercentages)
     answerYes = false;
     SetComboText(L"300");
     ASSERT_EQ(prompts.size(), 1u);
-    EXPECT_TRUE(form->AutoFit);
-    EXPECT_EQ(form->ZoomPercent, 25u);
+    EXPECT_TRUE(form->TestState().AutoFit);
+    EXPECT_EQ(form->TestState().ZoomPercent, 25u);
     EXPECT_EQ(form->CmbZoomPercent.Text(), L"25%");
     EXPECT_EQ(ImageSize().cx, 300);   // fitted: natural size
     answerYes = true;
     SetComboText(L"300");
-    EXPECT_FALSE(form->AutoFit);
-    EXPECT_EQ(form->ZoomPercent, 300u);
+    EXPECT_FALSE(form->TestState().AutoFit);
+    EXPECT_EQ(form->TestState().ZoomPercent, 300u);
     EXPECT_EQ(ImageSize().cx, 900);
 }
 
 TEST_F(Zoom, WheelZoomsWithShiftOrCtrlAndScrollsOtherwise)
 {
     using Axis = TScrollArea::Axis;
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     Open(L"wide.bmp");   // 1200 × 600 at 100 % in 600 × 400
     ASSERT_EQ(form->ScrollBox1.Range(Axis::Vertical), 600);
 
     Wheel(-120, MK_CONTROL);   // down: zoom in
-    EXPECT_EQ(form->ZoomPercent, 110u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 110u);
     Wheel(120, MK_SHIFT);   // up: zoom out
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     Wheel(-120, MK_SHIFT);
-    EXPECT_EQ(form->ZoomPercent, 110u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 110u);
     Wheel(120, MK_CONTROL);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     EXPECT_EQ(form->ScrollBox1.Position(Axis::Vertical), 0);
 
     // Both, none, or a mouse button held: scroll by 5 % of the range.
     Wheel(-120, MK_SHIFT | MK_CONTROL);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     EXPECT_EQ(form->ScrollBox1.Position(Axis::Vertical), 30);
     Wheel(-120, 0);
     EXPECT_EQ(form->ScrollBox1.Position(Axis::Vertical), 60);
     Wheel(-120, MK_CONTROL | MK_LBUTTON);
     EXPECT_EQ(form->ScrollBox1.Position(Axis::Vertical), 90);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     Wheel(120, 0);
     EXPECT_EQ(form->ScrollBox1.Position(Axis::Vertical), 60);
     EXPECT_TRUE(NothingShown(prompts));
@@ -327,23 +327,23 @@ TEST_F(Zoom, WheelZoomsWithShiftOrCtrlAndScrollsOtherwise)
     answerYes = false;
     Wheel(-120, MK_CONTROL);
     ASSERT_EQ(prompts.size(), 1u);
-    EXPECT_TRUE(form->AutoFit);
-    EXPECT_EQ(form->ZoomPercent, 100u);
+    EXPECT_TRUE(form->TestState().AutoFit);
+    EXPECT_EQ(form->TestState().ZoomPercent, 100u);
     EXPECT_EQ(ImageSize().cx, 600);
     EXPECT_FALSE(form->FormMouseWheel(-120, ssCtrl, POINT{0, 0}));   // not handled
     EXPECT_EQ(prompts.size(), 2u);
     answerYes = true;
     EXPECT_TRUE(form->FormMouseWheel(-120, ssCtrl, POINT{0, 0}));
-    EXPECT_FALSE(form->AutoFit);
-    EXPECT_EQ(form->ZoomPercent, 110u);
+    EXPECT_FALSE(form->TestState().AutoFit);
+    EXPECT_EQ(form->TestState().ZoomPercent, 110u);
     // Alt with Ctrl is not exactly Ctrl: it scrolls.
     EXPECT_TRUE(form->FormMouseWheel(-120, ssCtrl | ssAlt, POINT{0, 0}));
-    EXPECT_EQ(form->ZoomPercent, 110u);
+    EXPECT_EQ(form->TestState().ZoomPercent, 110u);
 }
 
 TEST_F(Zoom, DisplayCopyIsRemadeOnlyWhenTheSizeChanges)
 {
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     Open(L"wide.bmp");
     form->Image1.Repaint();
     const int made = form->Image1.DisplayCopiesMade();
@@ -374,7 +374,7 @@ TEST_F(Zoom, ANewZoomRedrawsTheWholeImageNotOnlyTheUncoveredPart)
             p[2] = 255;
         }
     WriteBytes(folder / L"thirds.bmp", EncodeBmp(thirds));
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     Open(L"thirds.bmp");
     form->Image1.Repaint();
     // 100 %: centred at left 195, red up to 265, blue to 405. 400 %: 840 ×
@@ -395,7 +395,7 @@ TEST_F(Zoom, ANewZoomRedrawsTheWholeImageNotOnlyTheUncoveredPart)
 
 TEST_F(Zoom, TheZoomBoxShowsItsWholeTextWithTheFocus)
 {
-    form->AutoFit = false;
+    form->TestState().AutoFit = false;
     Open(L"small.bmp");
     HWND edit = FindWindowExW(form->CmbZoomPercent.Handle(), nullptr, L"Edit", nullptr);
     ASSERT_NE(edit, nullptr);

@@ -1,0 +1,34 @@
+// Playing an animated picture (GIF, WebP): its frames one after the other,
+// each for its own time, as often as the file asks.
+#pragma once
+
+#include <memory>
+
+#include "imaging/PictureUtilUnit.h"
+#include "imaging/RasterFiles.h"
+
+class TAnimationPlayer {
+public:
+    // A player of the picture's animation, at its first frame (the one the
+    // picture shows); null when the picture has no more than one frame.
+    // Nothing is decoded before the first step.
+    static std::unique_ptr<TAnimationPlayer> For(const TPicture& picture);
+    explicit TAnimationPlayer(const RasterFile& file);
+
+    // How long the frame shown stays, in ms.
+    int DelayMs() const { return delayMs_; }
+    // Moves to the next frame; false (and the frame shown stays) once the
+    // loops the file asks for are done or the next frame cannot be decoded.
+    bool Advance();
+    // The frame moved to, as a still picture of its own: the composed
+    // canvas, shared with the decoder until it makes the next frame.
+    std::unique_ptr<TGraphic> Frame() const;
+
+private:
+    RasterFileType type_;
+    SharedBytes file_;
+    std::unique_ptr<AnimationDecoder> decoder_;   // opened at the first step
+    Raster frame_;
+    int delayMs_ = 100;
+    int loopsDone_ = 0;
+};

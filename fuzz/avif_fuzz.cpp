@@ -1,0 +1,31 @@
+// libFuzzer target: the AVIF container reader and the decoder behind it.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "imaging/AvifCodec.h"
+#include "imaging/AvifContainer.h"
+#include "base/Failure.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    DecodeLimits::maxPixels = uint64_t(1) << 22;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::span<const uint8_t> bytes(data, size);
+    try {
+        const AvifPicture container = ReadAvifContainer(bytes);
+        if (container.colour.empty() || container.colour.size() > size)
+            std::abort();
+        DecodedImage image = DecodeAvif(bytes);
+        const int orientation = image.metadata.orientation.value_or(0);
+        if (image.pixels.Empty() || orientation < 1 || orientation > 8)
+            std::abort();
+    } catch (const Failure&) {
+    }
+    return 0;
+}

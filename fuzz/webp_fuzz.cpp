@@ -1,0 +1,42 @@
+// libFuzzer target: the WebP reader (facts, still decode, every frame of an
+// animation) and, for what decodes, a lossless write that reads back alike.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "imaging/WebpCodec.h"
+#include "base/Failure.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    DecodeLimits::maxPixels = uint64_t(1) << 22;
+    AnimationLimits::maxFrames = 1000;
+    AnimationLimits::maxTotalPixels = uint64_t(1) << 24;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    std::span<const uint8_t> bytes(data, size);
+    try {
+        const WebpInfo info = ReadWebpInfo(bytes);
+        DecodedImage image = DecodeWebp(bytes);
+        if (image.pixels.Width() != info.width || image.pixels.Height() != info.height)
+            std::abort();
+        if (image.pixels.Width() * image.pixels.Height() <= 4096) {
+            const Raster back = DecodeWebp(EncodeWebp(image.pixels, true, image.metadata)).pixels;
+            if (back.Width() != image.pixels.Width() || back.Height() != image.pixels.Height())
+                std::abort();
+        }
+        if (info.animated) {
+            auto animation = OpenWebpAnimation(std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+            for (int n = 0; n < animation->FrameCount(); ++n)
+                (void)animation->Next();
+        }
+    } catch (const Failure&) {
+    }
+    return 0;
+}

@@ -1,0 +1,45 @@
+#include "imaging/BitmapGraphic.h"
+
+#include "imaging/BmpCodec.h"
+#include "imaging/GdiDrawing.h"
+#include "imaging/RasterFiles.h"
+
+void TBitmapGraphic::Draw(HDC dc, const RECT& rect) const
+{
+    DrawRaster(dc, rect, GetRaster());
+}
+
+const Raster& TBitmapGraphic::GetRaster() const
+{
+    static const Raster none;
+    return source_ ? source_->Pixels() : none;
+}
+
+void TBitmapGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    source_ = std::make_shared<const RasterFileSource>(DecodeRasterFile(std::move(bytes)));
+}
+
+std::vector<uint8_t> TBitmapGraphic::SaveToBytes(const std::wstring&) const
+{
+    return EncodeBmp(GetRaster());
+}
+
+void TBitmapGraphic::Assign(const TGraphic& source)
+{
+    switch (source.Kind()) {
+    case GraphicKind::Raster:
+    case GraphicKind::Jpeg:
+        SetRaster(source.Pixels(), source.Colour());
+        break;
+    case GraphicKind::Png: {
+        Raster pixels = source.Pixels();
+        SetRaster(pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255), source.Colour());
+        break;
+    }
+    default:
+        CannotAssign(source);
+    }
+    SetMetadata(source.Metadata());
+    SetTurned(source.Turned());
+}

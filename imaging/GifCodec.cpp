@@ -1,0 +1,348 @@
+#include "imaging/GifCodec.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include <gif_lib.h>
+
+#include "base/Cancellation.h"
+#include "base/Failure.h"
+
+namespace {
+
+// The file being read and where giflib is in it.
+struct ByteSource {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+int ReadBytes(GifFileType* gif, GifByteType* out, int count)
+{
+    auto* source = static_cast<ByteSource*>(gif->UserData);
+    size_t n = std::min(size_t(count < 0 ? 0 : count), source->size - source->pos);
+    if (n == 0)
+        return 0;
+    std::memcpy(out, source->data + source->pos, n);
+    source->pos += n;
+    return int(n);
+}
+
+[[noreturn]] void ThrowGifError(int code)
+{
+    const char* text = GifErrorString(code);
+    throw Failure(L"GIF image is not valid: " + Widen(text ? text : "unknown error"));
+}
+
+struct GifCloser {
+    void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
+};
+
+// giflib opened on the file, at the first record after the screen descriptor.
+class GifReader {
+public:
+    explicit GifReader(const std::vector<uint8_t>& file) : source_{file.data(), file.size(), 0}
+    {
+        int error = 0;
+        gif_.reset(DGifOpen(&source_, ReadBytes, &error));
+        if (!gif_)
+            ThrowGifError(error);
+    }
+    GifFileType* operator->() const { return gif_.get(); }
+    GifFileType* get() const { return gif_.get(); }
+    int Error() const { return gif_->Error; }
+
+    // Reads an image descriptor. giflib keeps a record of every descriptor
+    // read (with a copy of its colour table) for its own whole-file reading:
+    // dropped at once, so long animations do not grow it.
+    bool ReadImageDescriptor()
+    {
+        if (DGifGetImageDesc(gif_.get()) == GIF_ERROR)
+            return false;
+        GifFreeSavedImages(gif_.get());
+        gif_->ImageCount = 0;
+        return true;
+    }
+
+    // Passes over the compressed data of the image just described.
+    bool SkipImageData()
+    {
+        int codeSize = 0;
+        GifByteType* block = nullptr;
+        if (DGifGetCode(gif_.get(), &codeSize, &block) == GIF_ERROR)
+            return false;
+        while (block)
+            if (DGifGetCodeNext(gif_.get(), &block) == GIF_ERROR)
+                return false;
+        return true;
+    }
+
+    // Passes over the sub-blocks of an extension after the one given.
+    bool SkipSubBlocks(GifByteType* block)
+    {
+        while (block)
+            if (DGifGetExtensionNext(gif_.get(), &block) == GIF_ERROR)
+                return false;
+        return true;
+    }
+
+private:
+    ByteSource source_;
+    std::unique_ptr<GifFileType, GifCloser> gif_;
+};
+
+struct GifFrame {
+    int left = 0, top = 0, width = 0, height = 0;
+    int disposal = DISPOSAL_UNSPECIFIED;
+    int delayMs = 0;
+    int transparent = NO_TRANSPARENT_COLOR;
+};
+
+bool HasId(const GifByteType* block, const char* id)
+{
+    return block && block[0] == 11 && std::memcmp(block + 1, id, 11) == 0;
+}
+
+class GifDecoder : public AnimationDecoder {
+public:
+    explicit GifDecoder(SharedBytes file) : file_(std::move(file))
+    {
+        if (!file_)
+            throw Failure(L"GIF image is not valid: no data");
+        Scan();
+    }
+
+    std::unique_ptr<AnimationDecoder> Reopen() const override
+    {
+        return std::unique_ptr<AnimationDecoder>(new GifDecoder(*this, Copy{}));
+    }
+
+protected:
+    int ComposeFrame(int index, Raster& canvas) override
+    {
+        if (index > 0)
+            Dispose(frames_[size_t(index) - 1], canvas);
+        const GifFrame& frame = frames_[size_t(index)];
+        const PixelRect rect = ClipToCanvas(canvas, frame.left, frame.top, frame.width, frame.height);
+        saved_ = frame.disposal == DISPOSE_PREVIOUS && !rect.Empty() ? canvas.Part(rect) : Raster();
+        if (!reader_ || readerNext_ > index) {
+            reader_.reset();   // the old reader's file position is of no use any more
+            reader_ = std::make_unique<GifReader>(*file_);
+            readerNext_ = 0;
+        }
+        Draw(index, rect, canvas);
+        return frame.delayMs;
+    }
+
+    void Restart() override {}
+
+private:
+    struct Copy {};
+    GifDecoder(const GifDecoder& other, Copy) : file_(other.file_), frames_(other.frames_)
+    {
+        width_ = other.width_;
+        height_ = other.height_;
+        frameCount_ = other.frameCount_;
+        loopCount_ = other.loopCount_;
+        metadata_ = other.metadata_;
+    }
+
+    // Reads every record once, decoding nothing: the frames and what the
+    // extensions say about them.
+    void Scan()
+    {
+        GifReader gif(*file_);
+        int screenWidth = gif->SWidth, screenHeight = gif->SHeight;
+        GraphicsControlBlock control{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+        std::optional<int> loops;
+        uint64_t framePixels = 0;
+        bool done = false;
+        while (!done) {
+            GifRecordType type = UNDEFINED_RECORD_TYPE;
+            if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR)
+                break;
+            switch (type) {
+            case IMAGE_DESC_RECORD_TYPE: {
+                if (!gif.ReadImageDescriptor()) {
+                    done = true;
+                    break;
+                }
+                GifFrame frame;
+                frame.left = gif->Image.Left;
+                frame.top = gif->Image.Top;
+                frame.width = gif->Image.Width;
+                frame.height = gif->Image.Height;
+                frame.disposal = control.DisposalMode;
+                frame.delayMs = control.DelayTime * 10;
+                frame.transparent = control.TransparentColor;
+                control = {DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+                // Only frames whose data is all there count.
+                if (!gif.SkipImageData()) {
+                    done = true;
+                    break;
+                }
+                frames_.push_back(frame);
+                if (frames_.size() > size_t(AnimationLimits::maxFrames))
+                    AnimationLimits::Check(frames_.size(), 1, 1);
+                // Every frame's pixels are decoded, seen or not: a frame far
+                // larger than the canvas costs its whole size each time.
+                framePixels += uint64_t(frame.width) * uint64_t(frame.height);
+                if (uint64_t(frame.width) * uint64_t(frame.height) > DecodeLimits::maxPixels ||
+                    framePixels > AnimationLimits::maxTotalPixels)
+                    throw Failure(L"The animation is too large");
+                break;
+            }
+            case EXTENSION_RECORD_TYPE: {
+                int code = 0;
+                GifByteType* block = nullptr;
+                if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) {
+                    done = true;
+                    break;
+                }
+                if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] == 4) {
+                    DGifExtensionToGCB(4, block + 1, &control);
+                } else if (code == APPLICATION_EXT_FUNC_CODE &&
+                           (HasId(block, "NETSCAPE2.0") || HasId(block, "ANIMEXTS1.0"))) {
+                    if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) {
+                        done = true;
+                        break;
+                    }
+                    if (block && block[0] >= 3 && block[1] == 1)
+                        loops = block[2] | block[3] << 8;
+                } else if (code == APPLICATION_EXT_FUNC_CODE && HasId(block, "ICCRGBG1012")) {
+                    // The profile is the concatenation of the sub-blocks that follow.
+                    std::vector<uint8_t> icc;
+                    for (;;) {
+                        if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) {
+                            icc.clear();
+                            done = true;
+                            break;
+                        }
+                        if (!block)
+                            break;
+                        icc.insert(icc.end(), block + 1, block + 1 + block[0]);
+                    }
+                    metadata_.icc = std::move(icc);
+                }
+                if (!done && !gif.SkipSubBlocks(block))
+                    done = true;
+                break;
+            }
+            default:   // the trailer, or something no decoder knows: the end
+                done = true;
+                break;
+            }
+        }
+        if (frames_.empty())
+            ThrowGifError(gif.Error() ? gif.Error() : D_GIF_ERR_NO_IMAG_DSCR);
+
+        // A first frame that reaches past the logical screen (or a screen of
+        // no size) widens the canvas to hold it.
+        const GifFrame& first = frames_.front();
+        width_ = std::max(screenWidth, first.left + first.width);
+        height_ = std::max(screenHeight, first.top + first.height);
+        if (!DecodeLimits::Allows(uint64_t(width_), uint64_t(height_)))
+            throw Failure(L"Out of memory");
+        AnimationLimits::Check(frames_.size(), uint64_t(width_), uint64_t(height_));
+        frameCount_ = int(frames_.size());
+        loopCount_ = !loops ? 1 : *loops == 0 ? 0 : *loops + 1;
+    }
+
+    void Dispose(const GifFrame& frame, Raster& canvas)
+    {
+        if (frame.disposal == DISPOSE_BACKGROUND) {
+            PixelRect rect = ClipToCanvas(canvas, frame.left, frame.top, frame.width, frame.height);
+            if (!rect.Empty())
+                ClearToTransparent(canvas, rect);
+        } else if (frame.disposal == DISPOSE_PREVIOUS && !saved_.Empty()) {
+            PixelRect rect = ClipToCanvas(canvas, frame.left, frame.top, frame.width, frame.height);
+            PasteRect(canvas, saved_, rect.x, rect.y);
+        }
+        saved_ = Raster();
+    }
+
+    // Moves the reader to frame `index` and draws its visible part.
+    void Draw(int index, const PixelRect& rect, Raster& canvas)
+    {
+        GifReader& gif = *reader_;
+        // Records up to the frame's own descriptor; the scan has read them all before.
+        for (;;) {
+            GifRecordType type = UNDEFINED_RECORD_TYPE;
+            if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR)
+                ThrowGifError(gif.Error());
+            if (type == EXTENSION_RECORD_TYPE) {
+                int code = 0;
+                GifByteType* block = nullptr;
+                if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR || !gif.SkipSubBlocks(block))
+                    ThrowGifError(gif.Error());
+                continue;
+            }
+            if (type != IMAGE_DESC_RECORD_TYPE || !gif.ReadImageDescriptor())
+                ThrowGifError(gif.Error() ? gif.Error() : D_GIF_ERR_WRONG_RECORD);
+            if (readerNext_++ == index)
+                break;
+            if (!gif.SkipImageData())
+                ThrowGifError(gif.Error());
+        }
+
+        const GifFrame& frame = frames_[size_t(index)];
+        // Frames of more than 2^31 pixels go beyond what giflib counts.
+        if (rect.Empty() || int64_t(frame.width) * frame.height > INT32_MAX) {
+            if (!gif.SkipImageData())
+                reader_.reset();
+            return;
+        }
+        // The frame's colours as BGRA words, 0 (left alone) for the
+        // transparent index and for indices past the table.
+        uint32_t colours[256] = {};
+        const ColorMapObject* map = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
+        const int count = map ? std::clamp(map->ColorCount, 0, 256) : 0;
+        const GifColorType* table = map ? map->Colors : nullptr;
+        for (int i = 0; i < count; ++i)
+            colours[i] = 0xFF000000u | uint32_t(table[i].Red) << 16 | uint32_t(table[i].Green) << 8 | table[i].Blue;
+        if (frame.transparent >= 0 && frame.transparent < 256)
+            colours[frame.transparent] = 0;
+
+        std::vector<GifPixelType> line(size_t(frame.width));
+        const int x0 = rect.x - frame.left;   // first visible column of the frame
+        auto drawRow = [&](int row) {
+            const int y = frame.top + row;
+            if (y < rect.y || y >= rect.y + rect.height)
+                return;
+            uint8_t* out = canvas.MutableRow(y) + size_t(rect.x) * 4;
+            const GifPixelType* in = line.data() + x0;
+            for (int x = 0; x < rect.width; ++x, out += 4)
+                if (uint32_t c = colours[in[x]])
+                    std::memcpy(out, &c, 4);
+        };
+        static constexpr int kPassStart[] = {0, 4, 2, 1}, kPassStep[] = {8, 8, 4, 2};
+        const bool interlaced = gif->Image.Interlace;
+        for (int pass = interlaced ? 0 : 3; pass < 4; ++pass) {
+            for (int row = interlaced ? kPassStart[pass] : 0; row < frame.height; row += interlaced ? kPassStep[pass] : 1) {
+                ThrowIfCancelled();
+                if (DGifGetLine(gif.get(), line.data(), frame.width) == GIF_ERROR) {
+                    // What was read stays; the reader starts afresh for the next frame.
+                    reader_.reset();
+                    return;
+                }
+                drawRow(row);
+            }
+        }
+    }
+
+    SharedBytes file_;
+    std::vector<GifFrame> frames_;
+    std::unique_ptr<GifReader> reader_;
+    int readerNext_ = 0;   // the frame the reader reaches next
+    Raster saved_;         // what the last frame covered, when it is to be put back
+};
+
+}  // namespace
+
+std::unique_ptr<AnimationDecoder> OpenGif(SharedBytes file)
+{
+    return std::make_unique<GifDecoder>(std::move(file));
+}

@@ -1,0 +1,19 @@
+// Turning, flipping and resizing whole graphics: every kind becomes a raster.
+#pragma once
+
+#include <memory>
+
+#include "imaging/BitmapGraphic.h"
+#include "imaging/Transform.h"
+
+// A new 24-bit raster: the graphic at its natural size on white (transparent
+// and undrawn parts white), turned or flipped, with the graphic's JPEG
+// metadata made to fit (orientation 1, new size). The graphic is not changed.
+std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, TransformMode mode);
+// A new raster of exactly width × height: rasters and JPEG images stretched
+// by dropping or repeating rows and columns, PNG images and metafiles by
+// their own stretched drawing onto white, icons drawn on white at natural
+// size first; the graphic's JPEG metadata follows with the new size. A side
+// of 0 (or less) fails with "Invalid Image Size Constraints". The graphic is
+// not changed.
+std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width, int height);

@@ -1,0 +1,45 @@
+#include "imaging/PngGraphic.h"
+
+#include "imaging/GdiDrawing.h"
+
+void TPngImage::Draw(HDC dc, const RECT& rect) const
+{
+    if (Empty())
+        return;
+    const Raster pixels = Pixels();
+    if (!source_->Transparent()) {
+        DrawRaster(dc, rect, pixels);
+        return;
+    }
+    const BitmapHandle blend = PremultipliedSection(pixels);
+    BlendSection(dc, rect, blend.Get(), pixels);
+}
+
+void TPngImage::LoadFromBytes(std::vector<uint8_t> bytes)
+{
+    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(DecodePng(bytes)));
+}
+
+std::vector<uint8_t> TPngImage::SaveToBytes(const std::wstring&) const
+{
+    return EncodePng(source_ ? source_->Image() : PngImage());
+}
+
+void TPngImage::Assign(const TGraphic& source)
+{
+    if (source.Kind() == GraphicKind::Png) {
+        *this = static_cast<const TPngImage&>(source);
+        return;
+    }
+    if (source.Kind() != GraphicKind::Raster)
+        CannotAssign(source);
+    PngImage image = PngFromRaster(source.Pixels());
+    image.colour = PngColourFor(source.Colour().get());
+    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(std::move(image)));
+    SetMetadata(source.Metadata());
+}
+
+Raster TPngImage::Pixels() const
+{
+    return source_ ? PngToRaster(source_->Image()) : Raster();
+}

@@ -1,0 +1,294 @@
+#include "imaging/TiffCodec.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <tiffio.h>
+
+#include "base/Cancellation.h"
+#include "base/Failure.h"
+
+namespace {
+
+// The file libtiff reads or writes: bytes in memory.
+struct MemoryFile {
+    const uint8_t* data = nullptr;       // reading
+    size_t size = 0;
+    std::vector<uint8_t>* out = nullptr;  // writing
+    uint64_t pos = 0;
+    std::string error;                   // libtiff's last error message
+};
+
+MemoryFile& FileOf(thandle_t handle) { return *static_cast<MemoryFile*>(handle); }
+
+tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t count)
+{
+    MemoryFile& f = FileOf(handle);
+    const size_t size = f.out ? f.out->size() : f.size;
+    const uint8_t* data = f.out ? f.out->data() : f.data;
+    if (count <= 0 || f.pos >= size)
+        return 0;
+    size_t n = std::min(size_t(count), size_t(size - f.pos));
+    std::memcpy(buffer, data + f.pos, n);
+    f.pos += n;
+    return tmsize_t(n);
+}
+
+tmsize_t WriteProc(thandle_t handle, void* buffer, tmsize_t count)
+{
+    MemoryFile& f = FileOf(handle);
+    if (!f.out || count < 0)
+        return 0;
+    try {
+        const uint64_t end = f.pos + uint64_t(count);
+        if (end > f.out->size())
+            f.out->resize(size_t(end));
+        std::memcpy(f.out->data() + f.pos, buffer, size_t(count));
+    } catch (...) {
+        return 0;
+    }
+    f.pos += uint64_t(count);
+    return count;
+}
+
+toff_t SizeProc(thandle_t handle)
+{
+    MemoryFile& f = FileOf(handle);
+    return f.out ? f.out->size() : f.size;
+}
+
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence)
+{
+    MemoryFile& f = FileOf(handle);
+    uint64_t base = whence == SEEK_CUR ? f.pos : whence == SEEK_END ? SizeProc(handle) : 0;
+    // Offsets are unsigned: a step backwards arrives as a huge value and wraps.
+    uint64_t target = base + offset;
+    if (whence != SEEK_SET && offset > (uint64_t(1) << 62) && target > base)
+        return toff_t(-1);
+    f.pos = target;
+    return f.pos;
+}
+
+int CloseProc(thandle_t) { return 0; }
+
+// Reading maps the bytes themselves, so libtiff reads strips in place.
+int MapProc(thandle_t handle, void** base, toff_t* size)
+{
+    MemoryFile& f = FileOf(handle);
+    if (f.out)
+        return 0;
+    *base = const_cast<uint8_t*>(f.data);   // libtiff only reads a mapped file opened for reading
+    *size = f.size;
+    return 1;
+}
+
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+int OnError(TIFF*, void* user, const char* module, const char* format, va_list args)
+{
+    char text[512];
+    std::vsnprintf(text, sizeof text, format, args);
+    auto& error = static_cast<MemoryFile*>(user)->error;
+    error = text;
+    (void)module;
+    return 1;   // handled: libtiff's own handler (printing) is not called
+}
+
+int OnWarning(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
+
+struct OptionsDeleter {
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+TiffPtr Open(MemoryFile& file, const char* mode)
+{
+    std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
+    if (!options)
+        throw Failure(L"Out of memory");
+    // No single allocation of libtiff's own (a strip, a tile, a tag's
+    // values) beyond what the largest picture allowed would need.
+    const uint64_t limit = std::clamp<uint64_t>(DecodeLimits::maxPixels * 8, uint64_t(64) << 20, uint64_t(1) << 30);
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(limit));
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnError, &file);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnWarning, &file);
+    return TiffPtr(TIFFClientOpenExt("memory", mode, &file, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
+                                     MapProc, UnmapProc, options.get()));
+}
+
+[[noreturn]] void Invalid(const MemoryFile& file, const char* fallback)
+{
+    throw Failure(L"TIFF image is not valid: " + Widen(file.error.empty() ? fallback : file.error));
+}
+
+struct RgbaImage {
+    TIFFRGBAImage img{};
+    bool begun = false;
+    ~RgbaImage()
+    {
+        if (begun)
+            TIFFRGBAImageEnd(&img);
+    }
+};
+
+// libtiff gives ABGR words (red in the lowest byte) with premultiplied alpha:
+// made BGRA with straight alpha, or with the alpha byte 255.
+void ToBgra(uint8_t* row, int width, bool alpha)
+{
+    for (int x = 0; x < width; ++x, row += 4) {
+        const uint8_t r = row[0], b = row[2], a = row[3];
+        if (!alpha || a == 255) {
+            row[0] = b;
+            row[2] = r;
+            continue;
+        }
+        if (a == 0) {
+            row[0] = row[1] = row[2] = 0;
+            continue;
+        }
+        row[0] = uint8_t(std::min(255u, (b * 255u + a / 2) / a));
+        row[1] = uint8_t(std::min(255u, (row[1] * 255u + a / 2) / a));
+        row[2] = uint8_t(std::min(255u, (r * 255u + a / 2) / a));
+    }
+}
+
+}  // namespace
+
+TiffImage DecodeTiff(std::span<const uint8_t> data)
+{
+    MemoryFile file;
+    file.data = data.data();
+    file.size = data.size();
+    TiffPtr tif = Open(file, "r");
+    if (!tif)
+        Invalid(file, "not a TIFF file");
+    TIFF* t = tif.get();
+
+    TiffImage image;
+    uint32_t iccSize = 0;
+    void* icc = nullptr;
+    if (TIFFGetField(t, TIFFTAG_ICCPROFILE, &iccSize, &icc) && icc)
+        image.metadata.icc.assign(static_cast<const uint8_t*>(icc), static_cast<const uint8_t*>(icc) + iccSize);
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    if (TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation) && orientation >= 1 && orientation <= 8)
+        image.metadata.orientation = orientation;
+
+    char message[1024] = {};
+    if (!TIFFRGBAImageOK(t, message))
+        throw Failure(L"TIFF image is not supported: " + Widen(message));
+    RgbaImage rgba;
+    if (!TIFFRGBAImageBegin(&rgba.img, t, 1, message))
+        throw Failure(L"TIFF image is not supported: " + Widen(message));
+    rgba.begun = true;
+    const uint32_t width = rgba.img.width, height = rgba.img.height;
+    if (!DecodeLimits::Allows(width, height))
+        throw Failure(L"Out of memory");
+    // The rows as stored: no flipping for the Orientation tag.
+    rgba.img.req_orientation = rgba.img.orientation;
+    const bool alpha = rgba.img.alpha != 0;
+
+    Raster pixels(int(width), int(height), PixelFormat::Bit32, Raster::Unfilled{});
+    pixels.SetAlpha(alpha ? AlphaMode::Straight : AlphaMode::None);
+    // Strip by strip (or row of tiles), so that cancelled work stops soon.
+    uint32_t band = 0;
+    if (TIFFIsTiled(t))
+        TIFFGetField(t, TIFFTAG_TILELENGTH, &band);
+    else
+        TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &band);
+    band = std::clamp<uint32_t>(band, 1, height);
+    // libtiff writes the ABGR words of row y at y × width words: the raster's stride.
+    static_assert(sizeof(uint32_t) == 4);
+    for (uint32_t y = 0; y < height; y += band) {
+        ThrowIfCancelled();
+        const uint32_t rows = std::min(band, height - y);
+        rgba.img.row_offset = int(y);
+        auto* out = reinterpret_cast<uint32_t*>(pixels.MutableRow(int(y)));
+        if (!TIFFRGBAImageGet(&rgba.img, out, width, rows))
+            Invalid(file, "damaged data");
+        for (uint32_t r = 0; r < rows; ++r)
+            ToBgra(pixels.MutableRow(int(y + r)), int(width), alpha);
+    }
+    image.pixels = std::move(pixels);
+    image.pageCount = std::max<int>(1, int(std::min<tdir_t>(TIFFNumberOfDirectories(t), INT32_MAX)));
+    return image;
+}
+
+TiffSize ReadTiffSize(std::span<const uint8_t> data)
+{
+    MemoryFile file;
+    file.data = data.data();
+    file.size = data.size();
+    TiffPtr tif = Open(file, "r");
+    TiffSize size;
+    if (!tif || !TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &size.width) ||
+        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &size.height))
+        Invalid(file, "not a TIFF file");
+    return size;
+}
+
+std::vector<uint8_t> EncodeTiff(const Raster& raster, const ImageMetadata& metadata)
+{
+    if (raster.Empty())
+        throw Failure(L"The picture could not be written as TIFF");
+    const Raster pixels = EncoderPixels(raster);
+    const bool alpha = pixels.Alpha() == AlphaMode::Straight && pixels.Bits() == 32;
+    const int channels = alpha ? 4 : 3;
+    const int inStep = pixels.Bits() / 8;
+    const uint32_t width = uint32_t(pixels.Width()), height = uint32_t(pixels.Height());
+
+    std::vector<uint8_t> out;
+    MemoryFile file;
+    file.out = &out;
+    TiffPtr tif = Open(file, "w");
+    if (!tif)
+        throw Failure(L"The picture could not be written as TIFF");
+    TIFF* t = tif.get();
+    // About 256 KiB per strip: Deflate works on large runs, readers on small ones.
+    const uint32_t rowBytes = width * uint32_t(channels);
+    const uint32_t rowsPerStrip = std::clamp<uint32_t>((256u << 10) / std::max<uint32_t>(rowBytes, 1), 1, height);
+    bool ok = TIFFSetField(t, TIFFTAG_IMAGEWIDTH, width) && TIFFSetField(t, TIFFTAG_IMAGELENGTH, height) &&
+              TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, uint16_t(channels)) &&
+              TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, uint16_t(8)) &&
+              TIFFSetField(t, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_RGB)) &&
+              TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG)) &&
+              TIFFSetField(t, TIFFTAG_ORIENTATION, uint16_t(ORIENTATION_TOPLEFT)) &&
+              TIFFSetField(t, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_ADOBE_DEFLATE)) &&
+              TIFFSetField(t, TIFFTAG_PREDICTOR, uint16_t(PREDICTOR_HORIZONTAL)) &&
+              TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    if (ok && alpha) {
+        const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+        ok = TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(1), extra);
+    }
+    if (ok && !metadata.icc.empty())
+        ok = TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(metadata.icc.size()), metadata.icc.data());
+    if (!ok)
+        throw Failure(L"The picture could not be written as TIFF");
+
+    std::vector<uint8_t> row(rowBytes);
+    for (uint32_t y = 0; y < height; ++y) {
+        ThrowIfCancelled();
+        const uint8_t* src = pixels.Row(int(y));
+        uint8_t* dst = row.data();
+        for (uint32_t x = 0; x < width; ++x, src += inStep, dst += channels) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+            if (alpha)
+                dst[3] = src[3];
+        }
+        if (TIFFWriteScanline(t, row.data(), y, 0) < 0)
+            throw Failure(L"The picture could not be written as TIFF");
+    }
+    if (!TIFFWriteDirectory(t))
+        throw Failure(L"The picture could not be written as TIFF");
+    tif.reset();
+    return out;
+}

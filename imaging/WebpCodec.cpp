@@ -1,0 +1,373 @@
+#include "imaging/WebpCodec.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include "base/Cancellation.h"
+#include "base/Failure.h"
+
+namespace {
+
+const wchar_t* StatusText(VP8StatusCode status)
+{
+    switch (status) {
+    case VP8_STATUS_OUT_OF_MEMORY: return L"out of memory";
+    case VP8_STATUS_INVALID_PARAM: return L"invalid parameter";
+    case VP8_STATUS_BITSTREAM_ERROR: return L"damaged data";
+    case VP8_STATUS_UNSUPPORTED_FEATURE: return L"unsupported feature";
+    case VP8_STATUS_NOT_ENOUGH_DATA: return L"the file is cut short";
+    default: return L"cannot be decoded";
+    }
+}
+
+[[noreturn]] void Invalid(const std::wstring& why) { throw Failure(L"WebP image is not valid: " + why); }
+
+[[noreturn]] void ThrowStatus(VP8StatusCode status)
+{
+    if (status == VP8_STATUS_OUT_OF_MEMORY)
+        throw Failure(L"Out of memory");
+    Invalid(StatusText(status));
+}
+
+struct DemuxDeleter {
+    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+using DemuxPtr = std::unique_ptr<WebPDemuxer, DemuxDeleter>;
+
+DemuxPtr Demux(std::span<const uint8_t> file)
+{
+    WebPData data{file.data(), file.size()};
+    DemuxPtr demux(WebPDemux(&data));
+    if (!demux) {
+        // The demuxer only says no: the bitstream reader tells why.
+        WebPBitstreamFeatures features;
+        VP8StatusCode status = WebPGetFeatures(file.data(), file.size(), &features);
+        Invalid(StatusText(status == VP8_STATUS_OK ? VP8_STATUS_BITSTREAM_ERROR : status));
+    }
+    return demux;
+}
+
+// One frame of the demuxer; released with the object.
+class Frame {
+public:
+    Frame(const WebPDemuxer* demux, int number)
+    {
+        if (!WebPDemuxGetFrame(demux, number, &iter_))
+            Invalid(L"a frame is missing");
+    }
+    ~Frame() { WebPDemuxReleaseIterator(&iter_); }
+    Frame(const Frame&) = delete;
+    Frame& operator=(const Frame&) = delete;
+    const WebPIterator* operator->() const { return &iter_; }
+
+private:
+    WebPIterator iter_{};
+};
+
+ImageMetadata ReadMetadata(const WebPDemuxer* demux)
+{
+    ImageMetadata metadata;
+    auto chunk = [&](const char* fourcc) {
+        std::vector<uint8_t> bytes;
+        WebPChunkIterator iter{};
+        if (WebPDemuxGetChunk(demux, fourcc, 1, &iter))
+            bytes.assign(iter.chunk.bytes, iter.chunk.bytes + iter.chunk.size);
+        WebPDemuxReleaseChunkIterator(&iter);
+        return bytes;
+    };
+    metadata.icc = chunk("ICCP");
+    metadata.exif = chunk("EXIF");
+    // Some writers keep the "Exif\0\0" of JPEG's segment in front.
+    static constexpr uint8_t kExifId[] = {'E', 'x', 'i', 'f', 0, 0};
+    if (metadata.exif.size() >= 6 && std::equal(kExifId, kExifId + 6, metadata.exif.begin()))
+        metadata.exif.erase(metadata.exif.begin(), metadata.exif.begin() + 6);
+    return metadata;
+}
+
+// Decodes one compressed image (a VP8 or VP8L bitstream, with its ALPH) into
+// the 24- or 32-bit pixels given, rows `stride` bytes apart.
+void DecodeInto(std::span<const uint8_t> data, uint8_t* pixels, size_t stride, int width, int height, bool alpha)
+{
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        Invalid(L"library version mismatch");
+    VP8StatusCode status = WebPGetFeatures(data.data(), data.size(), &config.input);
+    if (status != VP8_STATUS_OK)
+        ThrowStatus(status);
+    if (config.input.width != width || config.input.height != height)
+        Invalid(L"a frame's size does not match its header");
+    config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = pixels;
+    config.output.u.RGBA.stride = int(stride);
+    config.output.u.RGBA.size = stride * size_t(height - 1) + size_t(width) * (alpha ? 4 : 3);
+    ThrowIfCancelled();
+    status = WebPDecode(data.data(), data.size(), &config);
+    WebPFreeDecBuffer(&config.output);
+    ThrowIfCancelled();
+    if (status != VP8_STATUS_OK)
+        ThrowStatus(status);
+}
+
+// src over dst, both straight-alpha BGRA.
+inline void BlendOver(const uint8_t* src, uint8_t* dst)
+{
+    const uint32_t sa = src[3];
+    if (sa == 255) {
+        std::memcpy(dst, src, 4);
+        return;
+    }
+    if (sa == 0)
+        return;
+    // Weights in 1/65025ths: the source's alpha and what the destination keeps.
+    const uint32_t ws = sa * 255, wd = uint32_t(dst[3]) * (255 - sa);
+    const uint32_t total = ws + wd;
+    for (int c = 0; c < 3; ++c)
+        dst[c] = uint8_t((src[c] * ws + dst[c] * wd + total / 2) / total);
+    dst[3] = uint8_t((total + 127) / 255);
+}
+
+class WebpDecoder : public AnimationDecoder {
+public:
+    explicit WebpDecoder(SharedBytes file) : file_(std::move(file))
+    {
+        if (!file_)
+            Invalid(L"no data");
+        demux_ = Demux(*file_);
+        width_ = int(WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_WIDTH));
+        height_ = int(WebPDemuxGetI(demux_.get(), WEBP_FF_CANVAS_HEIGHT));
+        frameCount_ = int(WebPDemuxGetI(demux_.get(), WEBP_FF_FRAME_COUNT));
+        loopCount_ = int(WebPDemuxGetI(demux_.get(), WEBP_FF_LOOP_COUNT));
+        if (frameCount_ < 1)
+            Invalid(L"no frames");
+        if (!DecodeLimits::Allows(uint64_t(width_), uint64_t(height_)))
+            throw Failure(L"Out of memory");
+        AnimationLimits::Check(uint64_t(frameCount_), uint64_t(width_), uint64_t(height_));
+        metadata_ = ReadMetadata(demux_.get());
+    }
+
+    std::unique_ptr<AnimationDecoder> Reopen() const override { return std::make_unique<WebpDecoder>(file_); }
+
+protected:
+    int ComposeFrame(int index, Raster& canvas) override
+    {
+        if (index > 0) {
+            Frame before(demux_.get(), index);
+            if (before->dispose_method == WEBP_MUX_DISPOSE_BACKGROUND)
+                ClearToTransparent(canvas, Place(canvas, before));
+        }
+        Frame frame(demux_.get(), index + 1);
+        const PixelRect rect = Place(canvas, frame);
+        std::span<const uint8_t> data(frame->fragment.bytes, frame->fragment.size);
+        if (frame->blend_method == WEBP_MUX_NO_BLEND || !frame->has_alpha) {
+            // The frame replaces what it covers: decoded straight into the canvas.
+            DecodeInto(data, canvas.MutableRow(rect.y) + size_t(rect.x) * 4, canvas.Stride(), rect.width,
+                       rect.height, true);
+        } else {
+            Raster part(rect.width, rect.height, PixelFormat::Bit32, Raster::Unfilled{});
+            DecodeInto(data, part.MutableRow(0), part.Stride(), rect.width, rect.height, true);
+            for (int y = 0; y < rect.height; ++y) {
+                const uint8_t* src = part.Row(y);
+                uint8_t* dst = canvas.MutableRow(rect.y + y) + size_t(rect.x) * 4;
+                for (int x = 0; x < rect.width; ++x)
+                    BlendOver(src + 4 * x, dst + 4 * x);
+            }
+        }
+        return frame->duration;
+    }
+
+    void Restart() override {}
+
+private:
+    // Where a frame lies on the canvas; the demuxer has made sure it lies inside.
+    static PixelRect Place(const Raster& canvas, const Frame& frame)
+    {
+        PixelRect rect = ClipToCanvas(canvas, frame->x_offset, frame->y_offset, frame->width, frame->height);
+        if (rect.width != frame->width || rect.height != frame->height)
+            Invalid(L"a frame lies outside the canvas");
+        return rect;
+    }
+
+    SharedBytes file_;
+    DemuxPtr demux_;
+};
+
+// Lossless when every frame is.
+bool AllLossless(const WebPDemuxer* demux, int frames)
+{
+    for (int n = 1; n <= frames; ++n) {
+        Frame frame(demux, n);
+        WebPBitstreamFeatures features;
+        if (WebPGetFeatures(frame->fragment.bytes, frame->fragment.size, &features) != VP8_STATUS_OK ||
+            features.format != 2)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+WebpInfo ReadWebpInfo(std::span<const uint8_t> file)
+{
+    DemuxPtr demux = Demux(file);
+    WebpInfo info;
+    info.width = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH));
+    info.height = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT));
+    const uint32_t flags = WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS);
+    info.animated = (flags & ANIMATION_FLAG) != 0;
+    info.frameCount = int(WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT));
+    if (info.frameCount < 1)
+        Invalid(L"no frames");
+    info.alpha = (flags & ALPHA_FLAG) != 0;
+    if (!info.animated) {
+        // A simple file has no flags: its bitstream says whether it has alpha.
+        Frame frame(demux.get(), 1);
+        info.alpha = info.alpha || frame->has_alpha;
+    }
+    info.lossless = AllLossless(demux.get(), info.frameCount);
+    return info;
+}
+
+DecodedImage DecodeWebp(std::span<const uint8_t> file)
+{
+    DemuxPtr demux = Demux(file);
+    const uint32_t flags = WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS);
+    DecodedImage image;
+    if (flags & ANIMATION_FLAG) {
+        WebpDecoder animation(std::make_shared<const std::vector<uint8_t>>(file.begin(), file.end()));
+        image.pixels = animation.Next().pixels;
+        image.metadata = animation.Metadata();
+        return image;
+    }
+    Frame frame(demux.get(), 1);
+    const int width = frame->width, height = frame->height;
+    if (!DecodeLimits::Allows(uint64_t(width), uint64_t(height)))
+        throw Failure(L"Out of memory");
+    const bool alpha = frame->has_alpha;
+    Raster pixels(width, height, alpha ? PixelFormat::Bit32 : PixelFormat::Bit24, Raster::Unfilled{});
+    pixels.SetAlpha(alpha ? AlphaMode::Straight : AlphaMode::None);
+    DecodeInto({frame->fragment.bytes, frame->fragment.size}, pixels.MutableRow(0), pixels.Stride(), width, height,
+               alpha);
+    image.pixels = std::move(pixels);
+    image.metadata = ReadMetadata(demux.get());
+    return image;
+}
+
+std::unique_ptr<AnimationDecoder> OpenWebpAnimation(SharedBytes file)
+{
+    return std::make_unique<WebpDecoder>(std::move(file));
+}
+
+// ---------------------------------------------------------------- encoding
+
+namespace {
+
+const wchar_t* EncodingErrorText(WebPEncodingError error)
+{
+    switch (error) {
+    case VP8_ENC_ERROR_OUT_OF_MEMORY:
+    case VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY: return L"Out of memory";
+    case VP8_ENC_ERROR_BAD_DIMENSION:
+        return L"The picture is too large for a WebP image (at most 16383 x 16383 pixels)";
+    case VP8_ENC_ERROR_FILE_TOO_BIG: return L"The picture is too large for a WebP image";
+    default: return L"The picture could not be compressed as WebP";
+    }
+}
+
+struct EncodeState {
+    WebPPicture picture;
+    WebPMemoryWriter writer;
+    EncodeState()
+    {
+        WebPPictureInit(&picture);
+        WebPMemoryWriterInit(&writer);
+    }
+    ~EncodeState()
+    {
+        WebPPictureFree(&picture);
+        WebPMemoryWriterClear(&writer);
+    }
+    EncodeState(const EncodeState&) = delete;
+    EncodeState& operator=(const EncodeState&) = delete;
+};
+
+int KeepGoing(int, const WebPPicture*) { return CancelRequested() ? 0 : 1; }
+
+// Adds the profile and Exif chunks to a still WebP.
+std::vector<uint8_t> WithMetadata(const uint8_t* image, size_t size, const ImageMetadata& metadata)
+{
+    struct MuxDeleter {
+        void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
+    };
+    std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxNew());
+    if (!mux)
+        throw Failure(L"Out of memory");
+    const WebPData bitstream{image, size};
+    const WebPData icc{metadata.icc.data(), metadata.icc.size()};
+    const WebPData exif{metadata.exif.data(), metadata.exif.size()};
+    WebPData assembled{nullptr, 0};
+    if (WebPMuxSetImage(mux.get(), &bitstream, 0) != WEBP_MUX_OK ||
+        (!metadata.icc.empty() && WebPMuxSetChunk(mux.get(), "ICCP", &icc, 0) != WEBP_MUX_OK) ||
+        (!metadata.exif.empty() && WebPMuxSetChunk(mux.get(), "EXIF", &exif, 0) != WEBP_MUX_OK) ||
+        WebPMuxAssemble(mux.get(), &assembled) != WEBP_MUX_OK) {
+        WebPDataClear(&assembled);
+        throw Failure(L"The picture could not be compressed as WebP");
+    }
+    std::vector<uint8_t> out(assembled.bytes, assembled.bytes + assembled.size);
+    WebPDataClear(&assembled);
+    return out;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeWebp(const Raster& raster, bool lossless, const ImageMetadata& metadata)
+{
+    if (raster.Empty())
+        throw Failure(L"The picture could not be compressed as WebP");
+    const Raster pixels = EncoderPixels(raster);
+    WebPConfig config;
+    if (!WebPConfigInit(&config))
+        throw Failure(L"The picture could not be compressed as WebP");
+    if (lossless) {
+        config.lossless = 1;
+        config.exact = 1;   // keep the colours under transparent pixels too
+        config.quality = 75;
+    } else {
+        config.quality = 90;
+    }
+    config.method = 4;
+
+    EncodeState state;
+    WebPPicture& picture = state.picture;
+    picture.use_argb = lossless ? 1 : 0;
+    picture.width = pixels.Width();
+    picture.height = pixels.Height();
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &state.writer;
+    picture.progress_hook = KeepGoing;
+    const int stride = int(pixels.Stride());
+    int imported = 0;
+    if (picture.width > WEBP_MAX_DIMENSION || picture.height > WEBP_MAX_DIMENSION)
+        throw Failure(EncodingErrorText(VP8_ENC_ERROR_BAD_DIMENSION));
+    if (pixels.Format() == PixelFormat::Bit24)
+        imported = WebPPictureImportBGR(&picture, pixels.Bits0(), stride);
+    else if (pixels.Alpha() == AlphaMode::Straight)
+        imported = WebPPictureImportBGRA(&picture, pixels.Bits0(), stride);
+    else
+        imported = WebPPictureImportBGRX(&picture, pixels.Bits0(), stride);
+    if (!imported)
+        throw Failure(EncodingErrorText(picture.error_code));
+    if (!WebPEncode(&config, &picture)) {
+        ThrowIfCancelled();
+        throw Failure(EncodingErrorText(picture.error_code));
+    }
+    if (metadata.icc.empty() && metadata.exif.empty())
+        return std::vector<uint8_t>(state.writer.mem, state.writer.mem + state.writer.size);
+    return WithMetadata(state.writer.mem, state.writer.size, metadata);
+}

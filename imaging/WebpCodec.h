@@ -1,0 +1,40 @@
+// WebP through libwebp, still and animated, from and to bytes.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <vector>
+
+#include "imaging/Animation.h"
+
+struct WebpInfo {
+    int width = 0, height = 0;   // the canvas of an animation
+    bool animated = false;
+    bool alpha = false;
+    // Every frame is compressed losslessly (saving it again should be too).
+    bool lossless = false;
+    int frameCount = 1;
+};
+
+// The header's facts, frames included, without decoding pixels. Fails with
+// Failure("WebP image is not valid: ...").
+WebpInfo ReadWebpInfo(std::span<const uint8_t> file);
+
+// A still picture, or the first frame of an animation, with the file's ICC
+// profile and Exif block: 24 bits without alpha, 32 bits with straight alpha
+// when the picture has it. Fails with Failure("WebP image is not valid: ...")
+// and as DecodeLimits says; throws WorkCancelled when cancelled.
+DecodedImage DecodeWebp(std::span<const uint8_t> file);
+
+// An animated (or still) WebP as frames composed on a transparent canvas,
+// with each frame's blending and disposal. The loop count is the file's (0:
+// without end). Fails as DecodeWebp, and as AnimationLimits says.
+std::unique_ptr<AnimationDecoder> OpenWebpAnimation(SharedBytes file);
+
+// A still WebP of the raster (any format; transparency kept when it has
+// alpha): lossless (keeping every pixel exactly, also under transparent ones)
+// or lossy at quality 90, with the metadata's ICC profile and Exif block.
+// Fails with Failure, e.g. "The picture is too large for a WebP image";
+// throws WorkCancelled when cancelled.
+std::vector<uint8_t> EncodeWebp(const Raster& raster, bool lossless, const ImageMetadata& metadata = {});

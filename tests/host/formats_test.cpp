@@ -1,0 +1,348 @@
+// The newer formats (GIF, WebP, TIFF, AVIF) read by content: samples made
+// here with the libraries' own encoders (AVIF by Debian's avifenc), good and
+// damaged, through DecodeRasterFile and the animation decoders.
+#include <gtest/gtest.h>
+
+#include <tiffio.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "tests/FormatSamples.h"
+#include "imaging/PngCodec.h"
+#include "imaging/RasterFiles.h"
+#include "imaging/TiffCodec.h"
+#include "imaging/WebpCodec.h"
+#include "base/Failure.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using format_samples::TwoFrameGif;
+constexpr int kW = 24, kH = 16;
+
+// The sample picture: red left half, blue right half, the bottom right
+// quarter transparent when alpha is asked for. BGRA or BGR bytes.
+Raster Sample(bool alpha)
+{
+    Raster r(kW, kH, alpha ? PixelFormat::Bit32 : PixelFormat::Bit24);
+    r.SetAlpha(alpha ? AlphaMode::Straight : AlphaMode::None);
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            uint8_t* p = r.MutableRow(y) + x * (alpha ? 4 : 3);
+            p[0] = x < kW / 2 ? 0 : 255;
+            p[1] = 0;
+            p[2] = x < kW / 2 ? 255 : 0;
+            if (alpha)
+                p[3] = x >= kW / 2 && y >= kH / 2 ? 0 : 255;
+        }
+    return r;
+}
+
+// ---------------------------------------------------------------- WebP writers
+
+// Two 6 × 4 frames: green, then red, 50 ms each, looping without end.
+Bytes AnimatedWebp()
+{
+    WebPAnimEncoderOptions options;
+    WebPAnimEncoderOptionsInit(&options);
+    WebPAnimEncoder* encoder = WebPAnimEncoderNew(6, 4, &options);
+    WebPConfig config;
+    WebPConfigInit(&config);
+    config.lossless = 1;
+    int timestamp = 0;
+    for (uint32_t argb : {0xFF00FF00u, 0xFFFF0000u}) {
+        WebPPicture picture;
+        WebPPictureInit(&picture);
+        picture.use_argb = 1;
+        picture.width = 6;
+        picture.height = 4;
+        WebPPictureAlloc(&picture);
+        for (int i = 0; i < 24; ++i)
+            picture.argb[i] = argb;
+        WebPAnimEncoderAdd(encoder, &picture, timestamp, &config);
+        WebPPictureFree(&picture);
+        timestamp += 50;
+    }
+    WebPAnimEncoderAdd(encoder, nullptr, timestamp, nullptr);
+    WebPData data;
+    WebPDataInit(&data);
+    WebPAnimEncoderAssemble(encoder, &data);
+    Bytes out(data.bytes, data.bytes + data.size);
+    WebPDataClear(&data);
+    WebPAnimEncoderDelete(encoder);
+    return out;
+}
+
+// ---------------------------------------------------------------- TIFF writer
+
+// Three pages of 4 × 3 grey, written by libtiff itself.
+Bytes ThreePageTiff()
+{
+    const fs::path path = fs::temp_directory_path() / ("pixavo-pages-" + std::to_string(getpid()) + ".tif");
+    TIFF* tif = TIFFOpen(path.c_str(), "w");
+    for (int page = 0; page < 3; ++page) {
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 4u);
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 3u);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, uint16_t(1));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, uint16_t(8));
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, uint16_t(PHOTOMETRIC_MINISBLACK));
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, uint16_t(COMPRESSION_LZW));
+        uint8_t row[4] = {uint8_t(60 * page), 10, 20, 30};
+        for (uint32_t y = 0; y < 3; ++y)
+            TIFFWriteScanline(tif, row, y, 0);
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    std::ifstream in(path, std::ios::binary);
+    Bytes out{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    fs::remove(path);
+    return out;
+}
+
+// ---------------------------------------------------------------- AVIF by avifenc
+
+// The sample as a PNG (RGBA) given to avifenc with the options (twice for
+// an image sequence of two frames); its output.
+Bytes Avifenc(bool alpha, const std::string& options, bool sequence = false)
+{
+    const Raster pixels = Sample(alpha);
+    PngImage png;
+    png.width = kW;
+    png.height = kH;
+    png.colorType = 6;
+    png.rowBytes = kW * 4;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const PaletteEntry p = pixels.PixelAt(x, y);
+            const uint8_t a = alpha ? pixels.Row(y)[4 * x + 3] : 255;
+            png.rows.insert(png.rows.end(), {p.red, p.green, p.blue, a});
+        }
+    const fs::path dir = fs::temp_directory_path() / ("pixavo-avif-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    {
+        const Bytes file = EncodePng(png);
+        std::ofstream(dir / "in.png", std::ios::binary).write(reinterpret_cast<const char*>(file.data()), file.size());
+    }
+    const std::string command =
+        "avifenc " + options + " " + (dir / "in.png").string() + " " + (sequence ? (dir / "in.png").string() : "") + " " +
+        (dir / "out.avif").string() + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream in(dir / "out.avif", std::ios::binary);
+    Bytes out{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    fs::remove_all(dir);
+    return out;
+}
+
+Bytes Cut(Bytes b, size_t keep)
+{
+    b.resize(std::min(b.size(), keep));
+    return b;
+}
+
+Bytes Damaged(Bytes b, size_t from, size_t count)
+{
+    for (size_t i = from; i < std::min(b.size(), from + count); ++i)
+        b[i] ^= 0x5A;
+    return b;
+}
+
+// The colour at (x, y) as "r,g,b[,a]" with each channel rounded to a step
+// of 32, which lossy coding stays within.
+std::string Colour(const Raster& r, int x, int y)
+{
+    const uint8_t* p = r.Row(y) + x * (r.Bits() / 8);
+    auto level = [](int v) { return std::to_string((v + 16) / 32 * 32); };
+    std::string text = level(p[2]) + "," + level(p[1]) + "," + level(p[0]);
+    if (r.Alpha() == AlphaMode::Straight)
+        text += "," + level(p[3]);
+    return text;
+}
+
+} // namespace
+
+TEST(Formats, GoodAndDamagedSamplesOfEachKind)
+{
+    DecodeLimits::maxPixels = uint64_t(1) << 24;
+    const Bytes gif = TwoFrameGif();
+    const Bytes lossless = EncodeWebp(Sample(true), true);
+    const Bytes lossy = EncodeWebp(Sample(false), false);
+    const Bytes animatedWebp = AnimatedWebp();
+    const Bytes tiff = EncodeTiff(Sample(true));
+    const Bytes pages = ThreePageTiff();
+    const Bytes avif = Avifenc(false, "--min 0 --max 10");
+    const Bytes avif10 = Avifenc(true, "-d 10 -y 444 --min 0 --max 10");
+    // A GIF whose screen is 65535 × 65535.
+    Bytes hugeGif = gif;
+    hugeGif[6] = hugeGif[7] = hugeGif[8] = hugeGif[9] = 0xFF;
+
+    struct Case {
+        const char* what;
+        Bytes file;
+        RasterFileType type;
+        std::string failure;       // the message's start when it is to fail
+        int width = 0, height = 0, frames = 1, pages = 1;
+        bool lossless = false;
+        std::vector<std::string> colours = {};   // at (1, 1) and (w - 2, h - 2)
+    };
+    const std::string r = "256,0,0", b = "0,0,256";
+    const Case cases[] = {
+        {"animated GIF", gif, RasterFileType::Gif, "", 8, 6, 2, 1, false, {r, r}},
+        {"GIF with its second frame cut", Cut(gif, gif.size() - 6), RasterFileType::Gif, "", 8, 6, 1, 1, false, {r, r}},
+        {"GIF without frames", Cut(gif, 40), RasterFileType::Gif, "GIF image is not valid"},
+        {"GIF larger than allowed", hugeGif, RasterFileType::Gif, "Out of memory"},
+        {"lossless WebP with alpha", lossless, RasterFileType::Webp, "", kW, kH, 1, 1, true, {r + ",256", b + ",0"}},
+        {"lossy WebP", lossy, RasterFileType::Webp, "", kW, kH, 1, 1, false, {r, b}},
+        {"animated WebP", animatedWebp, RasterFileType::Webp, "", 6, 4, 2, 1, true, {"0,256,0", "0,256,0"}},
+        {"WebP cut short", Cut(lossy, lossy.size() / 2), RasterFileType::Webp, "WebP image is not valid"},
+        {"WebP with damaged data", Damaged(lossless, 30, 40), RasterFileType::Webp, "WebP image is not valid"},
+        // libtiff premultiplies: no colour stays under transparent pixels.
+        {"TIFF with alpha", tiff, RasterFileType::Tiff, "", kW, kH, 1, 1, false, {r + ",256", "0,0,0,0"}},
+        {"TIFF of three pages", pages, RasterFileType::Tiff, "", 4, 3, 1, 3, false, {"0,0,0", "32,32,32"}},
+        {"TIFF cut short", Cut(tiff, 20), RasterFileType::Tiff, "TIFF image is not valid"},
+        {"AVIF, 8 bits 4:2:0", avif, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
+        {"AVIF, 10 bits 4:4:4 with alpha", avif10, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r + ",256", b + ",0"}},
+        {"AVIF image sequence", Avifenc(false, "", true), RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
+        {"AVIF cut short", Cut(avif, avif.size() - 40), RasterFileType::Avif, "AVIF image is not valid"},
+        {"AVIF with damaged boxes", Damaged(avif, 40, 200), RasterFileType::Avif, "AVIF image is not"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_FALSE(c.file.empty());
+        EXPECT_EQ(SniffRasterFile(c.file), c.type);
+        if (!c.failure.empty()) {
+            try {
+                DecodeRasterFile(c.file);
+                ADD_FAILURE() << "decoded";
+            } catch (const Failure& failure) {
+                EXPECT_EQ(Narrow(failure.Message()).substr(0, c.failure.size()), c.failure) << Narrow(failure.Message());
+            }
+            continue;
+        }
+        RasterFile file = DecodeRasterFile(c.file);
+        EXPECT_EQ(file.type, c.type);
+        // The headers alone tell the size (reading ahead bounds its memory by it).
+        EXPECT_EQ(RasterFileSize(c.file).width, c.width);
+        EXPECT_EQ(RasterFileSize(c.file).height, c.height);
+        EXPECT_EQ(file.pixels.Width(), c.width);
+        EXPECT_EQ(file.pixels.Height(), c.height);
+        EXPECT_EQ(file.frameCount, c.frames);
+        EXPECT_EQ(file.pageCount, c.pages);
+        EXPECT_EQ(file.lossless, c.lossless);
+        EXPECT_EQ(bool(file.animation), c.frames > 1);
+        EXPECT_EQ(Colour(file.pixels, 1, 1), c.colours.at(0));
+        EXPECT_EQ(Colour(file.pixels, c.width - 2, c.height - 2), c.colours.at(1));
+    }
+    DecodeLimits::maxPixels = uint64_t(1) << 28;
+}
+
+TEST(Formats, AnimationsComposeTheirFramesWithTimingAndLoops)
+{
+    auto gif = OpenAnimation(RasterFileType::Gif, std::make_shared<const Bytes>(TwoFrameGif()));
+    EXPECT_EQ(gif->LoopCount(), 3);
+    const std::string red = "256,0,0,256", blue = "0,0,256,256";
+    struct Step {
+        int index, delayMs;
+        std::string atSquareTop, atSquareBottom, outside;   // (2, 2), (2, 3), (0, 0)
+    };
+    // The third call starts again at the first frame.
+    const Step steps[] = {{0, 100, red, red, red}, {1, 200, blue, blue, red}, {0, 100, red, red, red}};
+    for (const Step& s : steps) {
+        const AnimationFrame& frame = gif->Next();
+        EXPECT_EQ(frame.index, s.index);
+        EXPECT_EQ(frame.delayMs, s.delayMs);
+        EXPECT_EQ(Colour(frame.pixels, 2, 2), s.atSquareTop);
+        EXPECT_EQ(Colour(frame.pixels, 3, 2), red) << "transparent index leaves the canvas";
+        EXPECT_EQ(Colour(frame.pixels, 2, 3), s.atSquareBottom);
+        EXPECT_EQ(Colour(frame.pixels, 0, 0), s.outside);
+    }
+
+    // The still picture knows how long its first frame stays.
+    EXPECT_EQ(DecodeRasterFile(TwoFrameGif()).firstDelayMs, 100);
+    EXPECT_EQ(DecodeRasterFile(AnimatedWebp()).firstDelayMs, 50);
+
+    auto webp = OpenAnimation(RasterFileType::Webp, std::make_shared<const Bytes>(AnimatedWebp()));
+    EXPECT_EQ(webp->LoopCount(), 0);
+    EXPECT_EQ(Colour(webp->Next().pixels, 3, 2), "0,256,0,256");
+    const AnimationFrame& second = webp->Next();
+    EXPECT_EQ(second.delayMs, 50);
+    EXPECT_EQ(Colour(second.pixels, 3, 2), "256,0,0,256");
+
+    // Frames times canvas beyond the bound fail before any frame is made.
+    const uint64_t bound = AnimationLimits::maxTotalPixels;
+    AnimationLimits::maxTotalPixels = 6 * 4;
+    EXPECT_THROW(OpenAnimation(RasterFileType::Webp, std::make_shared<const Bytes>(AnimatedWebp())), Failure);
+    AnimationLimits::maxTotalPixels = bound;
+}
+
+TEST(Formats, AvifTurnsAndMirrorsAreApplied)
+{
+    // The sample's corners: top left opaque red, top right opaque blue,
+    // bottom left opaque red, bottom right transparent.
+    const std::string red = "256,0,0,256", blue = "0,0,256,256", clear = "0,0,256,0";
+    struct Case {
+        std::string options;
+        int width, height;
+        std::string topLeft, bottomRight;
+    };
+    const Case cases[] = {
+        {"", kW, kH, red, clear},
+        {"--irot 1", kH, kW, blue, red},           // a quarter turn anti-clockwise
+        {"--irot 3", kH, kW, red, blue},
+        {"--imir 0", kW, kH, blue, red},           // left and right exchanged
+        {"--imir 1", kW, kH, red, blue},           // top and bottom exchanged
+        {"--irot 1 --imir 0", kH, kW, clear, red},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options);
+        const RasterFile file = DecodeRasterFile(Avifenc(true, c.options));
+        EXPECT_EQ(file.metadata.orientation, 1);
+        ASSERT_EQ(file.pixels.Width(), c.width);
+        ASSERT_EQ(file.pixels.Height(), c.height);
+        EXPECT_EQ(Colour(file.pixels, 1, 1), c.topLeft);
+        EXPECT_EQ(Colour(file.pixels, c.width - 2, c.height - 2), c.bottomRight);
+    }
+    // Without alpha the picture takes the 24-bit path: turned, then flipped.
+    const RasterFile opaque = DecodeRasterFile(Avifenc(false, "--irot 1 --imir 0"));
+    EXPECT_EQ(Colour(opaque.pixels, 1, 1), "0,0,256");
+    EXPECT_EQ(Colour(opaque.pixels, kH - 2, kW - 2), "256,0,0");
+}
+
+TEST(Formats, SavingWritesWebpAndTiffAndRefusesTheRest)
+{
+    const Raster sample = Sample(false);
+    for (RasterFileType type : {RasterFileType::Webp, RasterFileType::Tiff}) {
+        const RasterFile back = DecodeRasterFile(EncodeRasterFile(type, sample, true, {}));
+        EXPECT_EQ(back.type, type);
+        EXPECT_EQ(Colour(back.pixels, 20, 10), "0,0,256");
+    }
+    struct Refusal {
+        RasterFileType type;
+        std::wstring message;
+    };
+    for (const Refusal& refusal : {Refusal{RasterFileType::Gif, L"Saving as a GIF image is not supported"},
+                                   Refusal{RasterFileType::Avif, L"Saving as an AVIF image is not supported"}}) {
+        try {
+            EncodeRasterFile(refusal.type, sample, false, {});
+            ADD_FAILURE() << "written";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Message(), refusal.message);
+        }
+    }
+    const Bytes heic = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'};
+    try {
+        DecodeRasterFile(heic);
+        ADD_FAILURE() << "decoded";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Message(), L"No decoder for HEIC images is installed on this computer");
+    }
+}
