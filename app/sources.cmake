@@ -14,4 +14,5 @@ list(APPEND WIN_SOURCES
   app/KeyMap.cpp
   app/SlideShow.cpp
   app/Email.cpp
+  app/Colours.cpp
 )
