@@ -56,3 +56,29 @@ std::vector<uint8_t> MakeIccProfile(const Chromaticities& p, const ToneCurve& cu
         cmsCloseProfile(profile);
     return bytes;
 }
+
+std::vector<uint8_t> ColourDescriptionProfile(int primaries, int transfer)
+{
+    constexpr int kUnspecified = 2;
+    Chromaticities chromaticities = kSrgbPrimaries;
+    switch (primaries) {
+    case 1: case kUnspecified: break;   // BT.709, as sRGB
+    case 9: chromaticities = {0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290}; break;   // BT.2020
+    case 12: chromaticities = {0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290}; break;  // Display P3
+    default: return {};
+    }
+    // BT.709's curve, which BT.601 and BT.2020 share.
+    constexpr ToneCurve kBt709Curve{1 / 0.45, 1 / 1.099, 0.099 / 1.099, 1 / 4.5, 0.081};
+    ToneCurve curve = kSrgbCurve;
+    switch (transfer) {
+    case 13: case kUnspecified: break;
+    case 1: case 6: case 14: case 15: curve = kBt709Curve; break;
+    case 4: curve = {2.2}; break;
+    case 5: curve = {2.8}; break;
+    case 8: curve = {1.0}; break;   // linear
+    default: return {};
+    }
+    if (primaries != 9 && primaries != 12 && (transfer == 13 || transfer == kUnspecified))
+        return {};
+    return MakeIccProfile(chromaticities, curve);
+}

@@ -45,3 +45,9 @@ constexpr ToneCurve kSrgbCurve{2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045
 // Empty when the values describe no colours (a white point or primaries that
 // lie on a line, a curve that does not rise).
 std::vector<uint8_t> MakeIccProfile(const Chromaticities& primaries, const ToneCurve& curve);
+
+// The profile of a colour description's primaries and transfer
+// characteristics, coded as H.273 codes them (what AV1 streams and AVIF
+// files carry). Empty for sRGB, for unspecified values and for those shown as
+// untagged (transfers for high dynamic range, unknown codes).
+std::vector<uint8_t> ColourDescriptionProfile(int primaries, int transfer);
