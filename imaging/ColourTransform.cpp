@@ -101,6 +101,104 @@ bool IsSrgb(cmsHPROFILE profile)
     return true;
 }
 
+// ------------------------------------------------------------ matrix shapers
+
+// Whether the profile converts through its colorants and tone curves, as
+// Little CMS would convert it with the intent used (no table for it).
+bool PlainMatrixShaper(cmsHPROFILE profile, cmsUInt32Number direction)
+{
+    return cmsIsMatrixShaper(profile) && !cmsIsCLUT(profile, kIntent, direction);
+}
+
+// The colorants as the columns of a matrix from linear RGB to XYZ; false when
+// one is missing.
+bool Colorants(cmsHPROFILE profile, double m[3][3])
+{
+    for (int c = 0; c < 3; ++c) {
+        const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile, kColorants[c]));
+        if (!xyz)
+            return false;
+        m[0][c] = xyz->X, m[1][c] = xyz->Y, m[2][c] = xyz->Z;
+    }
+    return true;
+}
+
+bool Invert(const double m[3][3], double out[3][3])
+{
+    const double det = m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+                       m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+                       m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+    if (!std::isfinite(det) || std::abs(det) < 1e-9)
+        return false;
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) {
+            // The cofactor of (c, r), transposed.
+            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+            out[r][c] = (m[r1][c1] * m[r2][c2] - m[r1][c2] * m[r2][c1]) / det;
+        }
+    return true;
+}
+
+} // namespace
+
+// The conversion between two profiles of colorants and tone curves done
+// here, as Little CMS's own eight-bit path does it (the same 1/16384 steps of
+// linear light) but without its per-pixel indirections: tables from the
+// picture's numbers to linear light, one matrix between the two sets of
+// colorants, tables from linear light to the monitor's numbers.
+struct ColourTransform::Shaper {
+    static constexpr int kSteps = 16384;
+    float linear[3][256];                // red, green, blue
+    float matrix[3][3];                  // monitor linear RGB from picture linear RGB
+    uint8_t encode[3][kSteps + 1];
+
+    static std::unique_ptr<Shaper> Make(cmsHPROFILE from, cmsHPROFILE to)
+    {
+        if (!PlainMatrixShaper(from, LCMS_USED_AS_INPUT) || !PlainMatrixShaper(to, LCMS_USED_AS_OUTPUT))
+            return nullptr;
+        double source[3][3], target[3][3], inverse[3][3];
+        if (!Colorants(from, source) || !Colorants(to, target) || !Invert(target, inverse))
+            return nullptr;
+        auto shaper = std::make_unique<Shaper>();
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c)
+                shaper->matrix[r][c] = float(inverse[r][0] * source[0][c] + inverse[r][1] * source[1][c] +
+                                             inverse[r][2] * source[2][c]);
+        for (int c = 0; c < 3; ++c) {
+            const auto* in = static_cast<const cmsToneCurve*>(cmsReadTag(from, kCurves[c]));
+            const auto* out = static_cast<const cmsToneCurve*>(cmsReadTag(to, kCurves[c]));
+            if (!in || !out)
+                return nullptr;
+            for (int i = 0; i < 256; ++i)
+                shaper->linear[c][i] = std::clamp(cmsEvalToneCurveFloat(in, cmsFloat32Number(i / 255.0)), 0.0f, 1.0f);
+            cmsToneCurve* reverse = cmsReverseToneCurveEx(4096, out);
+            if (!reverse)
+                return nullptr;
+            for (int i = 0; i <= kSteps; ++i) {
+                const float v = cmsEvalToneCurveFloat(reverse, cmsFloat32Number(double(i) / kSteps));
+                shaper->encode[c][i] = uint8_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255));
+            }
+            cmsFreeToneCurve(reverse);
+        }
+        return shaper;
+    }
+
+    // Pixels of `bytes` bytes, blue, green, red first; a fourth byte is kept.
+    void Apply(uint8_t* row, int width, int bytes) const
+    {
+        const float(&m)[3][3] = matrix;
+        for (int x = 0; x < width; ++x, row += bytes) {
+            const float r = linear[0][row[2]], g = linear[1][row[1]], b = linear[2][row[0]];
+            auto step = [](float v) { return int(std::clamp(v, 0.0f, 1.0f) * kSteps + 0.5f); };
+            row[2] = encode[0][step(m[0][0] * r + m[0][1] * g + m[0][2] * b)];
+            row[1] = encode[1][step(m[1][0] * r + m[1][1] * g + m[1][2] * b)];
+            row[0] = encode[2][step(m[2][0] * r + m[2][1] * g + m[2][2] * b)];
+        }
+    }
+};
+
+namespace {
+
 // ------------------------------------------------------------ the kept pairs
 
 class KeptTransforms {
@@ -163,7 +261,7 @@ KeptTransforms& Kept()
 
 // ------------------------------------------------------------ ColourTransform
 
-ColourTransform::ColourTransform(void* from, void* to) : from_(from), to_(to) {}
+ColourTransform::ColourTransform(void* from, void* to) : from_(from), to_(to), shaper_(Shaper::Make(from, to)) {}
 
 ColourTransform::~ColourTransform()
 {
@@ -195,6 +293,11 @@ void ColourTransform::Apply(Raster& pixels) const
         layout = pixels.Alpha() == AlphaMode::Premultiplied ? kBgraPremultiplied : kBgra;
     else if (pixels.Format() != PixelFormat::Bit24)
         return;
+    if (shaper_ && layout != kBgraPremultiplied) {
+        for (int y = 0; y < pixels.Height(); ++y)
+            shaper_->Apply(pixels.MutableRow(y), pixels.Width(), layout == kBgr ? 3 : 4);
+        return;
+    }
     void* transform = TransformFor(layout);
     if (!transform)
         return;

@@ -34,8 +34,10 @@ private:
     ColourTransform(void* from, void* to);
     void* TransformFor(Layout layout) const;
 
+    struct Shaper;
     void* from_;   // the profiles (cmsHPROFILE), kept to make the other layouts
     void* to_;
+    std::unique_ptr<const Shaper> shaper_;   // both profiles colorants and curves: done here
     mutable std::mutex mutex_;
     mutable void* transforms_[kLayouts] = {};   // cmsHTRANSFORM, made on first use
     mutable bool tried_[kLayouts] = {};

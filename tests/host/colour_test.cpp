@@ -128,4 +128,34 @@ TEST(ColourManagement, ShowsPicturesInTheirProfilesColours)
     }
 }
 
+// The conversion of photos' usual profiles (colorants and curves) agrees
+// with Little CMS's own to a level, over a lattice of colours.
+TEST(ColourManagement, ConvertsAsLittleCmsDoes)
+{
+    const auto wide = MakeIccProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290}, {563.0 / 256});
+    const auto transform = MonitorColours(true).TransformFor(IccProfile(wide).get());
+    ASSERT_TRUE(transform);
+    constexpr int kSide = 18;   // 0, 15, ... 255
+    Raster mine(kSide * kSide * kSide, 1, PixelFormat::Bit24);
+    uint8_t* p = mine.MutableRow(0);
+    for (int i = 0; i < mine.Width(); ++i) {
+        p[3 * i] = uint8_t(i % kSide * 15), p[3 * i + 1] = uint8_t(i / kSide % kSide * 15);
+        p[3 * i + 2] = uint8_t(i / kSide / kSide * 15);
+    }
+    std::vector<uint8_t> theirs(p, p + 3 * mine.Width());
+    transform->Apply(mine);
+
+    cmsHPROFILE from = cmsOpenProfileFromMem(wide.data(), cmsUInt32Number(wide.size()));
+    cmsHPROFILE to = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM lcms = cmsCreateTransform(from, TYPE_BGR_8, to, TYPE_BGR_8, INTENT_PERCEPTUAL, 0);
+    cmsDoTransform(lcms, theirs.data(), theirs.data(), cmsUInt32Number(mine.Width()));
+    cmsDeleteTransform(lcms);
+    cmsCloseProfile(from);
+    cmsCloseProfile(to);
+    int worst = 0;
+    for (size_t i = 0; i < theirs.size(); ++i)
+        worst = std::max(worst, std::abs(int(mine.Row(0)[i]) - int(theirs[i])));
+    EXPECT_LE(worst, 1);
+}
+
 } // namespace
