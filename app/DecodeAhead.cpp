@@ -57,8 +57,9 @@ uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const 
 }
 
 // The tiles an opaque picture shows first at its shown size, in the job's
-// colours: its top left, as far as the job's area goes. Nothing for transparent pictures (their tiles
-// depend on the background) and pictures drawn straight from their pixels.
+// colours: its top left, as far as the job's area goes. Nothing for
+// transparent pictures (their tiles depend on the background) and pictures
+// drawn straight from their pixels.
 std::shared_ptr<DisplayTiles> FirstTiles(const std::shared_ptr<const DisplaySource>& source,
                                          const ShownSizeRule& shownSize, const ReadAhead::Job& job)
 {

@@ -4,7 +4,7 @@
 # SwappedRedAndGreen.icc, put in by ImageMagick without touching the
 # pixels) show green as a JPEG and as a PNG; the same red untagged shows red.
 # "Colour Management" in the right-click menu turns it off (the tagged
-# picture then shows its raw red) and the choice is stored. The tagged PNG
+# picture then shows its raw red) and the choice is stored for the next run. The tagged PNG
 # turned and saved keeps its own pixels and profile (read back with
 # ImageMagick).
 set -euo pipefail
@@ -68,6 +68,13 @@ xdotool key ctrl+s
 check "saved" "b.png (80x120)" "$(wait_status "b.png (80x120)")"
 xdotool key Escape
 wait_ended || { echo "FAILED: Escape did not close the viewer"; exit 1; }
+# The next run keeps management off.
+open_viewer "$work/a.jpg"
+wait_status "a.jpg (120x80)" >/dev/null
+shows "next run: still off" "230,0,0"
+xdotool key Escape
+wait_ended || { echo "FAILED: Escape did not close the viewer"; exit 1; }
+
 near_pixel "saved PNG keeps its red" "230,0,0" "$work/b.png" 40 60 2
 /usr/bin/convert "$work/b.png" "$work/saved.icc"
 check "saved PNG keeps its profile" "same" "$(cmp -s "$work/saved.icc" "$profile" && echo same || echo different)"
