@@ -9,11 +9,11 @@ std::unique_ptr<TAnimationPlayer> TAnimationPlayer::For(const TPicture& picture)
     auto source = std::dynamic_pointer_cast<const RasterFileSource>(graphic ? graphic->Display() : nullptr);
     if (!source || !source->File().animation)
         return nullptr;
-    return std::make_unique<TAnimationPlayer>(source->File());
+    return std::make_unique<TAnimationPlayer>(source->File(), source->Colour());
 }
 
-TAnimationPlayer::TAnimationPlayer(const RasterFile& file)
-    : type_(file.type), file_(file.animation), delayMs_(file.firstDelayMs)
+TAnimationPlayer::TAnimationPlayer(const RasterFile& file, std::shared_ptr<const ColourProfile> colour)
+    : type_(file.type), file_(file.animation), colour_(std::move(colour)), delayMs_(file.firstDelayMs)
 {
 }
 
@@ -45,5 +45,5 @@ bool TAnimationPlayer::Advance()
 
 std::unique_ptr<TGraphic> TAnimationPlayer::Frame() const
 {
-    return std::make_unique<TBitmapGraphic>(std::make_shared<const RasterSource>(frame_));
+    return std::make_unique<TBitmapGraphic>(std::make_shared<const RasterSource>(frame_, colour_));
 }

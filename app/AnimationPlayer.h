@@ -13,7 +13,8 @@ public:
     // picture shows); null when the picture has no more than one frame.
     // Nothing is decoded before the first step.
     static std::unique_ptr<TAnimationPlayer> For(const TPicture& picture);
-    explicit TAnimationPlayer(const RasterFile& file);
+    // Its frames are in the colours of the file's profile (colour).
+    TAnimationPlayer(const RasterFile& file, std::shared_ptr<const ColourProfile> colour);
 
     // How long the frame shown stays, in ms.
     int DelayMs() const { return delayMs_; }
@@ -27,6 +28,7 @@ public:
 private:
     RasterFileType type_;
     SharedBytes file_;
+    std::shared_ptr<const ColourProfile> colour_;   // the file's, for every frame
     std::unique_ptr<AnimationDecoder> decoder_;   // opened at the first step
     Raster frame_;
     int delayMs_ = 100;
