@@ -284,7 +284,6 @@ public:
     // The colours the image area shows in, for the monitor the window is on
     // now: made anew when that is another monitor, or always when again.
     void TakeMonitorColours(bool again);
-    bool ColourManaged() const { return colourManaged_; }
 
     // ---- E-mail (app/Email.cpp) ----
     // Asks for the size in the e-mail size dialog, which sends.

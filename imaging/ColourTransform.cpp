@@ -350,9 +350,3 @@ std::shared_ptr<const ColourTransform> MonitorColours::TransformFor(const Colour
         return transform;
     });
 }
-
-bool IsSrgbProfile(std::span<const uint8_t> icc)
-{
-    const Closer profile{Open(icc)};
-    return IsSrgb(profile.profile);
-}

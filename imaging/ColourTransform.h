@@ -54,10 +54,6 @@ public:
     // application says otherwise.
     static const std::shared_ptr<const MonitorColours>& Standard();
 
-    bool Managed() const { return managed_; }
-    // The monitor's profile as given; empty when it is taken as sRGB.
-    const std::vector<uint8_t>& Profile() const { return *profile_; }
-
     // The conversion that shows a picture of that profile on this monitor,
     // shared by every picture of the same profile (the last few pairs of
     // profiles used are kept). Null when the picture's numbers are shown as
@@ -72,8 +68,3 @@ private:
     std::shared_ptr<const std::vector<uint8_t>> profile_;
     uint64_t hash_ = 0;
 };
-
-// Whether an ICC profile describes sRGB: an RGB profile of colorants and tone
-// curves with sRGB's colorants and curve, whatever its name, version or
-// maker. False for anything that cannot be read.
-bool IsSrgbProfile(std::span<const uint8_t> icc);
