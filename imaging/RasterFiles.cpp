@@ -229,13 +229,6 @@ std::unique_ptr<AnimationDecoder> OpenAnimation(RasterFileType type, SharedBytes
     throw Failure(L"Invalid picture");
 }
 
-std::wstring SaveRefusal(RasterFileType type)
-{
-    const std::wstring name = RasterFileTypeName(type);
-    const bool vowel = std::wstring_view(L"AEIOU").find(name.front()) != std::wstring_view::npos;
-    return (vowel ? L"Saving as an " : L"Saving as a ") + name + L" image is not supported";
-}
-
 std::vector<uint8_t> EncodeRasterFile(RasterFileType type, const Raster& pixels, bool lossless,
                                       const ImageMetadata& metadata)
 {
@@ -243,7 +236,7 @@ std::vector<uint8_t> EncodeRasterFile(RasterFileType type, const Raster& pixels,
     case RasterFileType::Webp: return EncodeWebp(pixels, lossless, metadata);
     case RasterFileType::Tiff: return EncodeTiff(pixels, metadata);
     case RasterFileType::Bitmap: return EncodeBmp(pixels);
-    default: throw Failure(SaveRefusal(type));
+    default: throw Failure(std::wstring(FileFormatOfType(type)->refusal));
     }
 }
 

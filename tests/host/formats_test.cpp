@@ -16,11 +16,13 @@
 #include <vector>
 
 #include "tests/FormatSamples.h"
+#include "imaging/ImageFormats.h"
 #include "imaging/PngCodec.h"
 #include "imaging/RasterFiles.h"
 #include "imaging/TiffCodec.h"
 #include "imaging/WebpCodec.h"
 #include "base/Failure.h"
+#include "rules/EmailAttachment.h"
 
 namespace fs = std::filesystem;
 
@@ -345,4 +347,87 @@ TEST(Formats, SavingWritesWebpAndTiffAndRefusesTheRest)
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.Message(), L"No decoder for HEIC images is installed on this computer");
     }
+}
+
+TEST(Formats, EveryRuleReadsTheOneTable)
+{
+    struct Case {
+        const wchar_t* name;
+        bool supported;            // listed and opened
+        bool registeredBeforePng;  // in the format registry before the PNG codec registers
+        const wchar_t* mailedAs;
+        const wchar_t* refusal;    // a save's refusal, empty when it writes
+        GraphicKind kind;
+    };
+    const Case cases[] = {
+        {L"PHOTO.JPG", true, true, L"PHOTO.JPG", L"", GraphicKind::Jpeg},
+        {L"photo.Jpeg", true, true, L"photo.Jpeg", L"", GraphicKind::Jpeg},
+        {L"a.b.png", true, false, L"a.b.png", L"", GraphicKind::Png},
+        {L"c.BMP", true, true, L"c.jpg", L"", GraphicKind::Raster},
+        {L"x.ICO", true, true, L"x.jpg", L"Saving as an Icon is not supported", GraphicKind::Icon},
+        {L"m.wmf", true, true, L"m.wmf", L"", GraphicKind::Metafile},
+        {L"m.emf", true, true, L"m.emf", L"", GraphicKind::Metafile},
+        {L"a.gif", true, true, L"a.jpg", L"Saving as a GIF image is not supported", GraphicKind::Raster},
+        {L"a.webp", true, true, L"a.webp", L"", GraphicKind::Raster},
+        {L"a.TIF", true, true, L"a.TIF", L"", GraphicKind::Raster},
+        {L"a.tiff", true, true, L"a.tiff", L"", GraphicKind::Raster},
+        {L"a.avif", true, true, L"a.jpg", L"Saving as an AVIF image is not supported", GraphicKind::Raster},
+        {L"a.heic", true, true, L"a.jpg", L"Saving as a HEIC image is not supported", GraphicKind::Raster},
+        {L"a.jxl", true, true, L"a.jpg", L"Saving as a JPEG XL image is not supported", GraphicKind::Raster},
+        {L"photo", false, false, L"photo", L"", GraphicKind::Raster},
+        {L"photo.jpg.txt", false, false, L"photo.jpg.txt", L"", GraphicKind::Raster},
+        {L"dir.jpg\\photo", false, false, L"dir.jpg\\photo", L"", GraphicKind::Raster},
+    };
+    ASSERT_FALSE(FindFileFormat(L"png")) << "the PNG codec registers at program start";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.name));
+        EXPECT_EQ(IsSupportedImageFile(c.name), c.supported);
+        EXPECT_EQ(FileFormatOf(c.name) != nullptr, c.registeredBeforePng);
+        EXPECT_EQ(EmailAttachmentName(c.name), c.mailedAs);
+        const FileFormat* format = FileFormatNamed(c.name);
+        EXPECT_EQ(format ? std::wstring(format->refusal) : L"", c.refusal);
+        EXPECT_EQ(format ? format->kind : GraphicKind::Raster, c.kind);
+    }
+    RegisterCodecFormats(GraphicKind::Png);
+    EXPECT_EQ(FileFormatOf(L"A.PNG"), FileFormatNamed(L"a.png"));
+    UnregisterCodecFormats(GraphicKind::Png);
+    EXPECT_FALSE(FileFormatOf(L"a.png"));
+    EXPECT_TRUE(FileFormatOf(L"a.jpg"));
+
+    // The dialogs' lists: every extension (the save dialog's without those
+    // that cannot be written), the original formats first as they always were.
+    auto listed = [](bool writableOnly) {
+        std::wstring text;
+        for (const FileDialogEntry& entry : FileDialogEntries(writableOnly))
+            text += entry.description + L"|" + entry.patterns + L"|";
+        return text;
+    };
+    EXPECT_EQ(listed(false),
+              L"All (*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif;*.webp;*.tif;*.tiff;*.avif;*.heic;*.heif;*.jxl)|"
+              L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif;*.webp;*.tif;*.tiff;*.avif;*.heic;*.heif;*.jxl|"
+              L"Portable Network Graphics (*.png)|*.png|JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|"
+              L"Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf|"
+              L"GIF Image (*.gif)|*.gif|WebP Image (*.webp)|*.webp|TIFF Image (*.tif)|*.tif|"
+              L"TIFF Image (*.tiff)|*.tiff|AVIF Image (*.avif)|*.avif|HEIC Image (*.heic)|*.heic|"
+              L"HEIF Image (*.heif)|*.heif|JPEG XL Image (*.jxl)|*.jxl|");
+    EXPECT_EQ(listed(true), L"All (*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf;*.webp;*.tif;*.tiff)|"
+                            L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf;*.webp;*.tif;*.tiff|"
+                            L"Portable Network Graphics (*.png)|*.png|JPEG Image File (*.jpg)|*.jpg|"
+                            L"JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp|Enhanced Metafiles (*.emf)|*.emf|"
+                            L"Metafiles (*.wmf)|*.wmf|WebP Image (*.webp)|*.webp|TIFF Image (*.tif)|*.tif|"
+                            L"TIFF Image (*.tiff)|*.tiff|");
+
+    // -install takes over the original seven and offers the others.
+    auto associated = [](Association association) {
+        std::wstring text;
+        for (const FileTypeEntry& type : AssociatedFileTypes(association))
+            text += type.extension + L"=" + type.description + L";";
+        return text;
+    };
+    EXPECT_EQ(associated(Association::TakeOver),
+              L".png=PNG Image;.jpg=JPEG Image;.jpeg=JPEG Image;.bmp=Bitmap;.ico=Windows Icon;"
+              L".emf=Enhanced Metafile Image;.wmf=Windows Metafile Image;");
+    EXPECT_EQ(associated(Association::OpenWith),
+              L".gif=GIF Image;.webp=WebP Image;.tif=TIFF Image;.tiff=TIFF Image;.avif=AVIF Image;"
+              L".heic=HEIC Image;.heif=HEIF Image;.jxl=JPEG XL Image;");
 }
