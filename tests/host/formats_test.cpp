@@ -17,6 +17,7 @@
 
 #include "tests/FormatSamples.h"
 #include "imaging/ImageFormats.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/PngCodec.h"
 #include "imaging/RasterFiles.h"
 #include "imaging/TiffCodec.h"
@@ -145,6 +146,21 @@ Bytes Avifenc(bool alpha, const std::string& options, bool sequence = false)
     return out;
 }
 
+// An Exif block (its TIFF structure) whose orientation is 6: shown turned a
+// quarter clockwise.
+const Bytes kExifTurned = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+
+// The sample by avifenc with that Exif block (from which avifenc writes the
+// turn too, unless the options say otherwise).
+Bytes AvifTurnedByExif(const std::string& options)
+{
+    const fs::path exif = fs::temp_directory_path() / ("pixavo-exif-" + std::to_string(getpid()));
+    std::ofstream(exif, std::ios::binary).write(reinterpret_cast<const char*>(kExifTurned.data()), kExifTurned.size());
+    Bytes out = Avifenc(false, "--exif " + exif.string() + " " + options);
+    fs::remove(exif);
+    return out;
+}
+
 Bytes Cut(Bytes b, size_t keep)
 {
     b.resize(std::min(b.size(), keep));
@@ -183,6 +199,7 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
     const Bytes pages = ThreePageTiff();
     const Bytes avif = Avifenc(false, "--min 0 --max 10");
     const Bytes avif10 = Avifenc(true, "-d 10 -y 444 --min 0 --max 10");
+    const Bytes webpTurned = EncodeWebp(Sample(false), true, {.exif = kExifTurned});
     // A GIF whose screen is 65535 × 65535.
     Bytes hugeGif = gif;
     hugeGif[6] = hugeGif[7] = hugeGif[8] = hugeGif[9] = 0xFF;
@@ -205,6 +222,8 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         {"lossless WebP with alpha", lossless, RasterFileType::Webp, "", kW, kH, 1, 1, true, {r + ",256", b + ",0"}},
         {"lossy WebP", lossy, RasterFileType::Webp, "", kW, kH, 1, 1, false, {r, b}},
         {"animated WebP", animatedWebp, RasterFileType::Webp, "", 6, 4, 2, 1, true, {"0,256,0", "0,256,0"}},
+        // Shown upright as a JPEG is: 16 × 24, its left (red) edge on top.
+        {"WebP with an Exif orientation", webpTurned, RasterFileType::Webp, "", kH, kW, 1, 1, true, {r, b}},
         {"WebP cut short", Cut(lossy, lossy.size() / 2), RasterFileType::Webp, "WebP image is not valid"},
         {"WebP with damaged data", Damaged(lossless, 30, 40), RasterFileType::Webp, "WebP image is not valid"},
         // libtiff premultiplies: no colour stays under transparent pixels.
@@ -214,6 +233,9 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         {"AVIF, 8 bits 4:2:0", avif, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
         {"AVIF, 10 bits 4:4:4 with alpha", avif10, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r + ",256", b + ",0"}},
         {"AVIF image sequence", Avifenc(false, "", true), RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
+        {"AVIF with an Exif orientation", AvifTurnedByExif("--irot 0"), RasterFileType::Avif, "", kH, kW, 1, 1, false, {r, b}},
+        // The turn and the Exif block say the same: turned once.
+        {"AVIF with a turn and an Exif orientation", AvifTurnedByExif(""), RasterFileType::Avif, "", kH, kW, 1, 1, false, {r, b}},
         {"AVIF cut short", Cut(avif, avif.size() - 40), RasterFileType::Avif, "AVIF image is not valid"},
         {"AVIF with damaged boxes", Damaged(avif, 40, 200), RasterFileType::Avif, "AVIF image is not"},
     };
@@ -243,6 +265,9 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         EXPECT_EQ(bool(file.animation), c.frames > 1);
         EXPECT_EQ(Colour(file.pixels, 1, 1), c.colours.at(0));
         EXPECT_EQ(Colour(file.pixels, c.width - 2, c.height - 2), c.colours.at(1));
+        // The Exif block kept for a save says the pixels are upright now.
+        if (!file.metadata.exif.empty())
+            EXPECT_EQ(ExifBlockOrientation(file.metadata.exif), 1);
     }
     DecodeLimits::maxPixels = uint64_t(1) << 28;
 }
