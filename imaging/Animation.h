@@ -85,6 +85,10 @@ public:
     const AnimationFrame& Next();
     // The next call to Next gives the first frame.
     void Rewind();
+    // Takes the first frame as a decoder of the same file made it (its
+    // pixels shared, whatever their alpha mark), so that the next call to
+    // Next composes the second frame on it: the first is not decoded again.
+    void ContinueAfterFirst(const AnimationFrame& first);
     // Index of the frame the next call to Next gives.
     int NextIndex() const { return next_; }
     // Another decoder of the same file, at its first frame.
@@ -98,6 +102,9 @@ protected:
     virtual int ComposeFrame(int index, Raster& canvas) = 0;
     // Called when the first frame comes next after other frames.
     virtual void Restart() = 0;
+    // Called when the first frame was taken as made elsewhere: what
+    // composing it would have left behind for the next frame.
+    virtual void FirstFrameTaken(const Raster& canvas) { (void)canvas; }
 
     int width_ = 0, height_ = 0;
     int frameCount_ = 0;

@@ -139,6 +139,18 @@ protected:
 
     void Restart() override {}
 
+    void FirstFrameTaken(const Raster& canvas) override
+    {
+        // What the first frame covered was transparent before it.
+        const GifFrame& first = frames_.front();
+        const PixelRect rect = ClipToCanvas(canvas, first.left, first.top, first.width, first.height);
+        saved_ = Raster();
+        if (first.disposal == DISPOSE_PREVIOUS && !rect.Empty()) {
+            saved_ = Raster(rect.width, rect.height, PixelFormat::Bit32, Raster::Unfilled{});
+            ClearToTransparent(saved_, {0, 0, rect.width, rect.height});
+        }
+    }
+
 private:
     struct Copy {};
     GifDecoder(const GifDecoder& other, Copy) : file_(other.file_), frames_(other.frames_)

@@ -293,6 +293,24 @@ TEST(Formats, AnimationsComposeTheirFramesWithTimingAndLoops)
         EXPECT_EQ(Colour(frame.pixels, 0, 0), s.outside);
     }
 
+    // Playing goes on from the first frame the picture holds (opaque, so
+    // marked without alpha): the second is composed on it, nothing decoded
+    // twice. A green mark where the second frame does not draw stays.
+    RasterFile still = DecodeRasterFile(TwoFrameGif());
+    ASSERT_EQ(still.pixels.Alpha(), AlphaMode::None);
+    Raster marked = still.pixels;
+    uint8_t* mark = marked.MutableRow(0);
+    mark[1] = 255, mark[2] = 0;
+    auto player = OpenAnimation(RasterFileType::Gif, still.animation);
+    player->ContinueAfterFirst({marked, 0, still.firstDelayMs});
+    const AnimationFrame& afterFirst = player->Next();
+    EXPECT_EQ(afterFirst.index, 1);
+    EXPECT_EQ(afterFirst.pixels.Alpha(), AlphaMode::Straight);
+    EXPECT_EQ(Colour(afterFirst.pixels, 0, 0), "0,256,0,256");
+    EXPECT_EQ(Colour(afterFirst.pixels, 2, 3), blue);
+    EXPECT_EQ(player->Next().index, 0);
+    EXPECT_EQ(Colour(marked, 2, 3), "256,0,0");
+
     // The still picture knows how long its first frame stays.
     EXPECT_EQ(DecodeRasterFile(TwoFrameGif()).firstDelayMs, 100);
     EXPECT_EQ(DecodeRasterFile(AnimatedWebp()).firstDelayMs, 50);
