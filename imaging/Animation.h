@@ -93,6 +93,11 @@ public:
     int NextIndex() const { return next_; }
     // Another decoder of the same file, at its first frame.
     virtual std::unique_ptr<AnimationDecoder> Reopen() const = 0;
+    // The picture when it is one frame that covers the canvas with no
+    // transparency, decoded straight into 24 bits (as the first frame would
+    // be, without its canvas); none for any other, or when the format has no
+    // such way.
+    virtual std::optional<Raster> OpaqueStill() { return std::nullopt; }
 
 protected:
     AnimationDecoder() = default;

@@ -80,6 +80,10 @@ void TakeFirstFrame(AnimationDecoder& decoder, SharedBytes bytes, RasterFile& fi
 {
     file.frameCount = decoder.FrameCount();
     file.metadata = decoder.Metadata();
+    if (std::optional<Raster> still = decoder.OpaqueStill()) {
+        file.pixels = std::move(*still);
+        return;
+    }
     const AnimationFrame& first = decoder.Next();
     file.pixels = first.pixels;
     file.firstDelayMs = first.delayMs;
