@@ -10,11 +10,12 @@
 class TAnimationPlayer {
 public:
     // A player of the picture's animation, at its first frame (the one the
-    // picture shows); null when the picture has no more than one frame.
-    // Nothing is decoded before the first step.
+    // picture shows, which playing goes on from rather than decoding it
+    // again); null when the picture has no more than one frame. Nothing is
+    // decoded before the first step.
     static std::unique_ptr<TAnimationPlayer> For(const TPicture& picture);
     // Its frames are in the colours of the file's profile (colour).
-    TAnimationPlayer(const RasterFile& file, std::shared_ptr<const ColourProfile> colour);
+    TAnimationPlayer(const RasterFile& file, Raster firstFrame, std::shared_ptr<const ColourProfile> colour);
 
     // How long the frame shown stays, in ms.
     int DelayMs() const { return delayMs_; }
@@ -30,7 +31,7 @@ private:
     SharedBytes file_;
     std::shared_ptr<const ColourProfile> colour_;   // the file's, for every frame
     std::unique_ptr<AnimationDecoder> decoder_;   // opened at the first step
-    Raster frame_;
+    Raster frame_;   // the first frame until the first step
     int delayMs_ = 100;
     int loopsDone_ = 0;
 };

@@ -180,6 +180,6 @@ DecodedImage DecodeAvif(std::span<const uint8_t> file)
         image.metadata.icc = ColourDescriptionProfile(primaries, transfer);
     }
     image.metadata.exif = std::move(container.exif);
-    image.metadata.orientation = AvifOrientation(container.quarterTurns, container.mirror);
+    image.metadata.orientation = AvifOrientation(container);
     return image;
 }

@@ -231,6 +231,7 @@ WebpInfo ReadWebpInfo(std::span<const uint8_t> file)
         info.alpha = info.alpha || frame->has_alpha;
     }
     info.lossless = AllLossless(demux.get(), info.frameCount);
+    info.exif = ReadMetadata(demux.get()).exif;
     return info;
 }
 

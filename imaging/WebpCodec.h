@@ -15,6 +15,7 @@ struct WebpInfo {
     // Every frame is compressed losslessly (saving it again should be too).
     bool lossless = false;
     int frameCount = 1;
+    std::vector<uint8_t> exif;   // the Exif block's TIFF structure; empty without one
 };
 
 // The header's facts, frames included, without decoding pixels. Fails with
