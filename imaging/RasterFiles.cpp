@@ -6,6 +6,8 @@
 #include "imaging/AvifContainer.h"
 #include "imaging/BmpCodec.h"
 #include "imaging/GifCodec.h"
+#include "imaging/JpegMetadata.h"
+#include "imaging/Levels.h"
 #include "imaging/TiffCodec.h"
 #include "imaging/Transform.h"
 #include "imaging/WebpCodec.h"
@@ -93,6 +95,28 @@ SystemDecoder& TheSystemDecoder()
 }
 
 } // namespace
+
+bool DecodesLevelsFromFile(std::span<const uint8_t> file)
+{
+    if (SniffRasterFile(file) != RasterFileType::Webp)
+        return false;
+    try {
+        const WebpInfo info = ReadWebpInfo(file);
+        if (info.animated || info.alpha)
+            return false;
+        // Pixels to be turned as their Exif block says are decoded whole.
+        const ImageMetadata metadata = ReadWebpMetadata(file);
+        if (metadata.exif.empty())
+            return true;
+        JpegMetadata exif;
+        std::vector<uint8_t> segment{'E', 'x', 'i', 'f', 0, 0};
+        segment.insert(segment.end(), metadata.exif.begin(), metadata.exif.end());
+        exif.segments.push_back({0xE1, std::move(segment)});
+        return UprightOrientation(exif) == Orientation::Identity;
+    } catch (const Failure&) {
+        return false;
+    }
+}
 
 RasterFileType SniffRasterFile(std::span<const uint8_t> file)
 {
@@ -272,4 +296,52 @@ void ThrowNoSystemDecoder(RasterFileType type)
 RasterFileSource::RasterFileSource(RasterFile file) : RasterSource(std::move(file.pixels)), file_(std::move(file))
 {
     file_.pixels = Raster();
+}
+
+RasterFileSource::RasterFileSource(SharedBytes bytes, RasterFile file, int width, int height, int level,
+                                   Raster levelPixels)
+    : RasterSource(width, height), file_(std::move(file)), bytes_(std::move(bytes))
+{
+    KeepLevel(level, std::move(levelPixels));
+}
+
+std::shared_ptr<const RasterFileSource> RasterFileSource::ShownFrom(std::vector<uint8_t> bytes,
+                                                                    const std::function<int(int, int)>& levelFor)
+{
+    if (DecodesLevelsFromFile(bytes)) {
+        const WebpInfo info = ReadWebpInfo(bytes);
+        const int level = levelFor(info.width, info.height);
+        if (level > 0) {
+            DecodedImage reduced = DecodeWebpScaled(bytes, LevelSide(info.width, level), LevelSide(info.height, level));
+            RasterFile header;
+            header.type = RasterFileType::Webp;
+            header.metadata = std::move(reduced.metadata);
+            header.lossless = info.lossless;
+            auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+            return std::shared_ptr<const RasterFileSource>(new RasterFileSource(
+                std::move(file), std::move(header), info.width, info.height, level, std::move(reduced.pixels)));
+        }
+    }
+    auto source = std::make_shared<const RasterFileSource>(DecodeRasterFile(std::move(bytes)));
+    source->Prepare(levelFor(source->Width(), source->Height()));
+    return source;
+}
+
+Raster RasterFileSource::DecodePixels() const
+{
+    RasterFile decoded = DecodeRasterFile(*bytes_);
+    bytes_.reset();
+    return std::move(decoded.pixels);
+}
+
+Raster RasterFileSource::MakeLevel(int level) const
+{
+    if (Decoded() || !bytes_)
+        return RasterSource::MakeLevel(level);
+    return DecodeWebpScaled(*bytes_, LevelSide(Width(), level), LevelSide(Height(), level)).pixels;
+}
+
+size_t RasterFileSource::MemoryUse() const
+{
+    return RasterSource::MemoryUse() + (bytes_ ? bytes_->size() : 0);
 }
