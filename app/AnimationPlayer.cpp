@@ -9,21 +9,21 @@ std::unique_ptr<TAnimationPlayer> TAnimationPlayer::For(const TPicture& picture)
     auto source = std::dynamic_pointer_cast<const RasterFileSource>(graphic ? graphic->Display() : nullptr);
     if (!source || !source->File().animation)
         return nullptr;
-    return std::make_unique<TAnimationPlayer>(source->File());
+    return std::make_unique<TAnimationPlayer>(source->File(), source->Pixels());
 }
 
-TAnimationPlayer::TAnimationPlayer(const RasterFile& file)
-    : type_(file.type), file_(file.animation), delayMs_(file.firstDelayMs)
+TAnimationPlayer::TAnimationPlayer(const RasterFile& file, Raster firstFrame)
+    : type_(file.type), file_(file.animation), frame_(std::move(firstFrame)), delayMs_(file.firstDelayMs)
 {
 }
 
 bool TAnimationPlayer::Advance()
 {
     if (!decoder_) {
-        // The first frame is on screen already: the decoder passes it.
+        // The first frame is on screen already: the decoder goes on from it.
         try {
             decoder_ = OpenAnimation(type_, file_);
-            decoder_->Next();
+            decoder_->ContinueAfterFirst({frame_, 0, delayMs_});
         } catch (const Failure&) {
             return false;   // the picture stays still
         }

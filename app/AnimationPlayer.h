@@ -10,10 +10,11 @@
 class TAnimationPlayer {
 public:
     // A player of the picture's animation, at its first frame (the one the
-    // picture shows); null when the picture has no more than one frame.
-    // Nothing is decoded before the first step.
+    // picture shows, which playing goes on from rather than decoding it
+    // again); null when the picture has no more than one frame. Nothing is
+    // decoded before the first step.
     static std::unique_ptr<TAnimationPlayer> For(const TPicture& picture);
-    explicit TAnimationPlayer(const RasterFile& file);
+    TAnimationPlayer(const RasterFile& file, Raster firstFrame);
 
     // How long the frame shown stays, in ms.
     int DelayMs() const { return delayMs_; }
@@ -28,7 +29,7 @@ private:
     RasterFileType type_;
     SharedBytes file_;
     std::unique_ptr<AnimationDecoder> decoder_;   // opened at the first step
-    Raster frame_;
+    Raster frame_;   // the first frame until the first step
     int delayMs_ = 100;
     int loopsDone_ = 0;
 };

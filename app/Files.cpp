@@ -46,24 +46,6 @@ const std::vector<std::wstring>& SmallImageWording()
     return lines;
 }
 
-// Every format the program writes; icons are not among them.
-std::vector<TPictureDialog::FileType> SaveFileTypes()
-{
-    const std::wstring all = L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf;" + NewerFormatPatterns(true);
-    std::vector<TPictureDialog::FileType> types = {
-        {L"All (" + all + L")", all},
-        {L"Portable Network Graphics (*.png)", L"*.png"},
-        {L"JPEG Image File (*.jpg)", L"*.jpg"},
-        {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
-        {L"Bitmaps (*.bmp)", L"*.bmp"},
-        {L"Enhanced Metafiles (*.emf)", L"*.emf"},
-        {L"Metafiles (*.wmf)", L"*.wmf"},
-    };
-    for (const FileFormat* format : NewerFileFormats(true))
-        types.push_back({format->description + L" (*." + format->extension + L")", L"*." + format->extension});
-    return types;
-}
-
 // Writes the graphic (the old file stays as it was unless the new one was
 // written whole); the text to report when that failed, a conversion error
 // reported as conversionText.
@@ -128,7 +110,8 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
         return SaveAsOutcome::Cancelled;
     // The entry chosen last is kept from one use to the next.
     if (DlgSavePicture.FileTypes.empty()) {
-        DlgSavePicture.FileTypes = SaveFileTypes();
+        // Every format the program writes; icons are not among them.
+        DlgSavePicture.FileTypes = FileDialogEntries(true);
         DlgSavePicture.FileTypeIndex = 1;
     }
     DlgSavePicture.Options = OFN_ENABLESIZING | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;

@@ -8,25 +8,6 @@ namespace {
 
 bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// The file-type list of the open-picture dialog; the first entry is chosen.
-std::vector<TOpenPictureDialog::FileType> PictureFileTypes()
-{
-    const std::wstring all = L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;" + NewerFormatPatterns(false);
-    std::vector<TOpenPictureDialog::FileType> types = {
-        {L"All (" + all + L")", all},
-        {L"Portable Network Graphics (*.png)", L"*.png"},
-        {L"JPEG Image File (*.jpg)", L"*.jpg"},
-        {L"JPEG Image File (*.jpeg)", L"*.jpeg"},
-        {L"Bitmaps (*.bmp)", L"*.bmp"},
-        {L"Icons (*.ico)", L"*.ico"},
-        {L"Enhanced Metafiles (*.emf)", L"*.emf"},
-        {L"Metafiles (*.wmf)", L"*.wmf"},
-    };
-    for (const FileFormat* format : NewerFileFormats(false))
-        types.push_back({format->description + L" (*." + format->extension + L")", L"*." + format->extension});
-    return types;
-}
-
 } // namespace
 
 void TMainForm::OpenImageFolder(const std::wstring& path)
@@ -86,7 +67,7 @@ void TMainForm::ChooseImageFolder()
         return;
     if (state_.SlideShowActive)
         return;
-    DlgOpenPicture.FileTypes = PictureFileTypes();
+    DlgOpenPicture.FileTypes = FileDialogEntries(false);
     DlgOpenPicture.FileTypeIndex = 1;
     DlgOpenPicture.Options = OFN_ENABLESIZING | OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST |
                              OFN_DONTADDTORECENT;

@@ -9,12 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ImageFormats.h"
+
 class TPictureDialog {
 public:
-    struct FileType {
-        std::wstring description;   // the entry shown
-        std::wstring patterns;      // "*.png;*.jpg"
-    };
+    using FileType = FileDialogEntry;
 
     std::vector<FileType> FileTypes;
     int FileTypeIndex = 1;          // the chosen entry, counted from 1

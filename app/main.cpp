@@ -11,6 +11,7 @@
 #include "dialogs/RenameDlgUnit.h"
 #include "dialogs/SlideShowFormUnit.h"
 #include "dialogs/ToolsFormUnit.h"
+#include "imaging/ImageFormats.h"
 #include "imaging/PictureUtilUnit.h"
 #include "imaging/RasterFileGraphic.h"
 #include "system/OpenWith.h"
@@ -32,15 +33,6 @@ std::vector<std::wstring> CommandLineArguments()
     return arguments;
 }
 
-// The newer formats, offered under "Open with" by -install.
-std::vector<OpenWithType> OpenWithTypes()
-{
-    std::vector<OpenWithType> types;
-    for (const FileFormat* format : NewerFileFormats(false))
-        types.push_back({L"." + format->extension, format->description});
-    return types;
-}
-
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
@@ -49,14 +41,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     if (!arguments.empty() && arguments[0] == L"-install") {
         Guarded([] {
             InstallAssociations();
-            OfferOpenWith(OpenWithTypes());
+            OfferOpenWith(AssociatedFileTypes(Association::OpenWith));
         });
         return 0;
     }
     if (!arguments.empty() && arguments[0] == L"-uninstall") {
         Guarded([] {
             UninstallAssociations();
-            WithdrawOpenWith(OpenWithTypes());
+            WithdrawOpenWith(AssociatedFileTypes(Association::OpenWith));
         });
         return 0;
     }

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (container.colour.empty() || container.colour.size() > size)
             std::abort();
         DecodedImage image = DecodeAvif(bytes);
-        const int orientation = image.metadata.orientation.value_or(0);
+        const int orientation = image.metadata.orientation.value_or(1);
         if (image.pixels.Empty() || orientation < 1 || orientation > 8)
             std::abort();
     } catch (const Failure&) {

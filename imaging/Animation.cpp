@@ -42,6 +42,19 @@ const AnimationFrame& AnimationDecoder::Next()
 
 void AnimationDecoder::Rewind() { next_ = 0; }
 
+void AnimationDecoder::ContinueAfterFirst(const AnimationFrame& first)
+{
+    if (first.pixels.Width() != width_ || first.pixels.Height() != height_ || first.pixels.Bits() != 32)
+        throw Failure(L"Invalid picture");
+    frame_ = first;
+    frame_.index = 0;
+    // Frames after it may bring transparency back.
+    frame_.pixels.SetAlpha(AlphaMode::Straight);
+    started_ = true;
+    next_ = frameCount_ > 1 ? 1 : 0;
+    FirstFrameTaken(frame_.pixels);
+}
+
 void ClearToTransparent(Raster& canvas, const PixelRect& rect)
 {
     for (int y = rect.y; y < rect.y + rect.height; ++y)

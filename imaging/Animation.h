@@ -85,10 +85,19 @@ public:
     const AnimationFrame& Next();
     // The next call to Next gives the first frame.
     void Rewind();
+    // Takes the first frame as a decoder of the same file made it (its
+    // pixels shared, whatever their alpha mark), so that the next call to
+    // Next composes the second frame on it: the first is not decoded again.
+    void ContinueAfterFirst(const AnimationFrame& first);
     // Index of the frame the next call to Next gives.
     int NextIndex() const { return next_; }
     // Another decoder of the same file, at its first frame.
     virtual std::unique_ptr<AnimationDecoder> Reopen() const = 0;
+    // The picture when it is one frame that covers the canvas with no
+    // transparency, decoded straight into 24 bits (as the first frame would
+    // be, without its canvas); none for any other, or when the format has no
+    // such way.
+    virtual std::optional<Raster> OpaqueStill() { return std::nullopt; }
 
 protected:
     AnimationDecoder() = default;
@@ -98,6 +107,9 @@ protected:
     virtual int ComposeFrame(int index, Raster& canvas) = 0;
     // Called when the first frame comes next after other frames.
     virtual void Restart() = 0;
+    // Called when the first frame was taken as made elsewhere: what
+    // composing it would have left behind for the next frame.
+    virtual void FirstFrameTaken(const Raster& canvas) { (void)canvas; }
 
     int width_ = 0, height_ = 0;
     int frameCount_ = 0;

@@ -174,6 +174,6 @@ DecodedImage DecodeAvif(std::span<const uint8_t> file)
     image.pixels = std::move(pixels);
     image.metadata.icc = std::move(container.icc);
     image.metadata.exif = std::move(container.exif);
-    image.metadata.orientation = AvifOrientation(container.quarterTurns, container.mirror);
+    image.metadata.orientation = AvifOrientation(container);
     return image;
 }

@@ -460,8 +460,12 @@ AvifPicture ReadAvifContainer(std::span<const uint8_t> file)
     return picture;
 }
 
-int AvifOrientation(int quarterTurns, std::optional<int> mirror)
+std::optional<int> AvifOrientation(const AvifPicture& picture)
 {
+    const int quarterTurns = picture.quarterTurns;
+    const std::optional<int> mirror = picture.mirror;
+    if (!quarterTurns && !mirror)
+        return std::nullopt;
     // Rows: anti-clockwise quarter turns; columns: no mirror, top and bottom
     // exchanged, left and right exchanged.
     static constexpr int kOrientation[4][3] = {{1, 4, 2}, {8, 5, 7}, {3, 2, 4}, {6, 7, 5}};

@@ -43,5 +43,6 @@ struct AvifPicture {
 AvifPicture ReadAvifContainer(std::span<const uint8_t> file);
 
 // The Exif orientation (1 to 8) that shows the stored picture as the
-// rotation and mirror of the container say.
-int AvifOrientation(int quarterTurns, std::optional<int> mirror);
+// container's rotation and mirror say; none when it has neither (its Exif
+// item may then tell).
+std::optional<int> AvifOrientation(const AvifPicture& picture);

@@ -139,6 +139,34 @@ protected:
 
     void Restart() override {}
 
+    std::optional<Raster> OpaqueStill() override
+    {
+        const GifFrame& frame = frames_.front();
+        if (frameCount_ != 1 || frame.left != 0 || frame.top != 0 || frame.width != width_ ||
+            frame.height != height_ || frame.transparent != NO_TRANSPARENT_COLOR)
+            return std::nullopt;
+        Raster pixels(width_, height_, PixelFormat::Bit24, Raster::Unfilled{});
+        reader_ = std::make_unique<GifReader>(*file_);
+        readerNext_ = 0;
+        // A damaged frame or an index past the colour table leaves pixels
+        // that the canvas would show transparent: then the usual way.
+        if (!Draw(0, {0, 0, width_, height_}, pixels))
+            return std::nullopt;
+        return pixels;
+    }
+
+    void FirstFrameTaken(const Raster& canvas) override
+    {
+        // What the first frame covered was transparent before it.
+        const GifFrame& first = frames_.front();
+        const PixelRect rect = ClipToCanvas(canvas, first.left, first.top, first.width, first.height);
+        saved_ = Raster();
+        if (first.disposal == DISPOSE_PREVIOUS && !rect.Empty()) {
+            saved_ = Raster(rect.width, rect.height, PixelFormat::Bit32, Raster::Unfilled{});
+            ClearToTransparent(saved_, {0, 0, rect.width, rect.height});
+        }
+    }
+
 private:
     struct Copy {};
     GifDecoder(const GifDecoder& other, Copy) : file_(other.file_), frames_(other.frames_)
@@ -264,8 +292,10 @@ private:
         saved_ = Raster();
     }
 
-    // Moves the reader to frame `index` and draws its visible part.
-    void Draw(int index, const PixelRect& rect, Raster& canvas)
+    // Moves the reader to frame `index` and draws its visible part onto the
+    // canvas, or into 24-bit pixels as large as the frame. False when the
+    // frame's data was damaged, or (24 bits) a pixel had no colour.
+    bool Draw(int index, const PixelRect& rect, Raster& canvas)
     {
         GifReader& gif = *reader_;
         // Records up to the frame's own descriptor; the scan has read them all before.
@@ -293,7 +323,7 @@ private:
         if (rect.Empty() || int64_t(frame.width) * frame.height > INT32_MAX) {
             if (!gif.SkipImageData())
                 reader_.reset();
-            return;
+            return false;
         }
         // The frame's colours as BGRA words, 0 (left alone) for the
         // transparent index and for indices past the table.
@@ -308,12 +338,28 @@ private:
 
         std::vector<GifPixelType> line(size_t(frame.width));
         const int x0 = rect.x - frame.left;   // first visible column of the frame
+        bool colourless = false;
         auto drawRow = [&](int row) {
             const int y = frame.top + row;
             if (y < rect.y || y >= rect.y + rect.height)
                 return;
-            uint8_t* out = canvas.MutableRow(y) + size_t(rect.x) * 4;
             const GifPixelType* in = line.data() + x0;
+            if (canvas.Bits() == 24) {
+                // Four bytes a pixel stored, the fourth overwritten by the
+                // next pixel: one store each.
+                uint8_t* out = canvas.MutableRow(y);
+                const int last = rect.width - 1;
+                for (int x = 0; x < last; ++x, out += 3) {
+                    const uint32_t c = colours[in[x]];
+                    colourless |= c == 0;
+                    std::memcpy(out, &c, 4);
+                }
+                const uint32_t c = colours[in[last]];
+                colourless |= c == 0;
+                std::memcpy(out, &c, 3);
+                return;
+            }
+            uint8_t* out = canvas.MutableRow(y) + size_t(rect.x) * 4;
             for (int x = 0; x < rect.width; ++x, out += 4)
                 if (uint32_t c = colours[in[x]])
                     std::memcpy(out, &c, 4);
@@ -326,11 +372,12 @@ private:
                 if (DGifGetLine(gif.get(), line.data(), frame.width) == GIF_ERROR) {
                     // What was read stays; the reader starts afresh for the next frame.
                     reader_.reset();
-                    return;
+                    return false;
                 }
                 drawRow(row);
             }
         }
+        return !colourless;
     }
 
     SharedBytes file_;

@@ -1,31 +1,75 @@
 #include "imaging/ImageFormats.h"
 
-#include <vector>
+#include <algorithm>
 
 namespace {
 
-std::vector<FileFormat>& Registry()
+using enum GraphicKind;
+using enum Association;
+using Type = RasterFileType;
+
+constexpr FileFormat kFormats[] = {
+    // extensions, kind, type, description, type name, association, built in, refusal
+    {{L"png"}, Png, Type::Bitmap, L"Portable Network Graphics", L"PNG Image", TakeOver, false, {}},
+    {{L"jpg", L"jpeg"}, Jpeg, Type::Bitmap, L"JPEG Image File", L"JPEG Image", TakeOver, true, {}},
+    {{L"bmp"}, Raster, Type::Bitmap, L"Bitmaps", L"Bitmap", TakeOver, true, {}},
+    {{L"ico"}, Icon, Type::Bitmap, L"Icons", L"Windows Icon", TakeOver, true,
+     L"Saving as an Icon is not supported"},
+    {{L"emf"}, Metafile, Type::Bitmap, L"Enhanced Metafiles", L"Enhanced Metafile Image", TakeOver, true, {}},
+    {{L"wmf"}, Metafile, Type::Bitmap, L"Metafiles", L"Windows Metafile Image", TakeOver, true, {}},
+    {{L"gif"}, Raster, Type::Gif, L"GIF Image", L"GIF Image", OpenWith, true,
+     L"Saving as a GIF image is not supported"},
+    {{L"webp"}, Raster, Type::Webp, L"WebP Image", L"WebP Image", OpenWith, true, {}},
+    {{L"tif", L"tiff"}, Raster, Type::Tiff, L"TIFF Image", L"TIFF Image", OpenWith, true, {}},
+    {{L"avif"}, Raster, Type::Avif, L"AVIF Image", L"AVIF Image", OpenWith, true,
+     L"Saving as an AVIF image is not supported"},
+    {{L"heic"}, Raster, Type::Heic, L"HEIC Image", L"HEIC Image", OpenWith, true,
+     L"Saving as a HEIC image is not supported"},
+    {{L"heif"}, Raster, Type::Heif, L"HEIF Image", L"HEIF Image", OpenWith, true,
+     L"Saving as a HEIF image is not supported"},
+    {{L"jxl"}, Raster, Type::JpegXl, L"JPEG XL Image", L"JPEG XL Image", OpenWith, true,
+     L"Saving as a JPEG XL image is not supported"},
+};
+
+struct Registered {
+    std::wstring_view extension;
+    const FileFormat* format;
+};
+
+std::vector<Registered> RegisteredRows(bool builtIn, GraphicKind kind)
 {
-    static std::vector<FileFormat> formats = {
-        {L"bmp", L"Bitmaps", GraphicKind::Raster},
-        {L"ico", L"Icons", GraphicKind::Icon},
-        {L"wmf", L"Metafiles", GraphicKind::Metafile},
-        {L"emf", L"Enhanced Metafiles", GraphicKind::Metafile},
-        {L"jpeg", L"JPEG Image File", GraphicKind::Jpeg},
-        {L"jpg", L"JPEG Image File", GraphicKind::Jpeg},
-        {L"gif", L"GIF Image", GraphicKind::Raster, RasterFileType::Gif, false},
-        {L"webp", L"WebP Image", GraphicKind::Raster, RasterFileType::Webp, true},
-        {L"tif", L"TIFF Image", GraphicKind::Raster, RasterFileType::Tiff, true},
-        {L"tiff", L"TIFF Image", GraphicKind::Raster, RasterFileType::Tiff, true},
-        {L"avif", L"AVIF Image", GraphicKind::Raster, RasterFileType::Avif, false},
-        {L"heic", L"HEIC Image", GraphicKind::Raster, RasterFileType::Heic, false},
-        {L"heif", L"HEIF Image", GraphicKind::Raster, RasterFileType::Heif, false},
-        {L"jxl", L"JPEG XL Image", GraphicKind::Raster, RasterFileType::JpegXl, false},
-    };
-    return formats;
+    std::vector<Registered> rows;
+    for (const FileFormat& format : kFormats)
+        if (format.builtIn == builtIn && (builtIn || format.kind == kind))
+            for (std::wstring_view extension : format.Extensions())
+                rows.push_back({extension, &format});
+    return rows;
+}
+
+std::vector<Registered>& Registry()
+{
+    static std::vector<Registered> registry = RegisteredRows(true, Raster);
+    return registry;
+}
+
+// The extension without its dot, lower-cased.
+std::wstring ExtensionOf(std::wstring_view fileName)
+{
+    const std::wstring extension = LowerAscii(ExtractExtension(fileName));
+    return extension.empty() ? extension : extension.substr(1);
 }
 
 } // namespace
+
+std::span<const FileFormat> FileFormats() { return kFormats; }
+
+const FileFormat* FileFormatOfType(RasterFileType type)
+{
+    for (const FileFormat& format : kFormats)
+        if (format.type == type && type != RasterFileType::Bitmap)
+            return &format;
+    return nullptr;
+}
 
 std::wstring ExtractExtension(std::wstring_view fileName)
 {
@@ -35,56 +79,67 @@ std::wstring ExtractExtension(std::wstring_view fileName)
     return std::wstring(fileName.substr(dot));
 }
 
-bool IsSupportedImageFile(std::wstring_view fileName)
+const FileFormat* FileFormatNamed(std::wstring_view fileName)
 {
-    std::wstring ext = LowerAscii(ExtractExtension(fileName));
-    if (ext == L".png" || ext == L".ico" || ext == L".jpg" || ext == L".jpeg" || ext == L".bmp" || ext == L".emf" ||
-        ext == L".wmf")
-        return true;
-    const FileFormat* format = ext.empty() ? nullptr : FindFileFormat(std::wstring_view(ext).substr(1));
-    return format && format->type != RasterFileType::Bitmap;
+    const std::wstring extension = ExtensionOf(fileName);
+    for (const FileFormat& format : kFormats)
+        if (std::ranges::find(format.Extensions(), extension) != format.Extensions().end())
+            return &format;
+    return nullptr;
 }
 
-std::vector<const FileFormat*> NewerFileFormats(bool writableOnly)
+bool IsSupportedImageFile(std::wstring_view fileName) { return FileFormatNamed(fileName) != nullptr; }
+
+void RegisterCodecFormats(GraphicKind kind)
 {
-    std::vector<const FileFormat*> rows;
-    for (const FileFormat& format : Registry())
-        if (format.type != RasterFileType::Bitmap && (format.writable || !writableOnly))
-            rows.push_back(&format);
-    return rows;
+    for (const Registered& row : RegisteredRows(false, kind))
+        Registry().push_back(row);
 }
 
-std::wstring NewerFormatPatterns(bool writableOnly)
+void UnregisterCodecFormats(GraphicKind kind)
 {
-    std::wstring patterns;
-    for (const FileFormat* format : NewerFileFormats(writableOnly))
-        patterns += (patterns.empty() ? L"*." : L";*.") + format->extension;
-    return patterns;
-}
-
-void RegisterFileFormat(std::wstring_view extension, std::wstring_view description, GraphicKind kind)
-{
-    Registry().push_back({LowerAscii(extension), std::wstring(description), kind});
-}
-
-void UnregisterFileFormat(GraphicKind kind)
-{
-    auto& formats = Registry();
-    std::erase_if(formats, [kind](const FileFormat& f) { return f.kind == kind; });
+    std::erase_if(Registry(), [kind](const Registered& row) { return row.format->kind == kind; });
 }
 
 const FileFormat* FindFileFormat(std::wstring_view extension)
 {
-    std::wstring ext = LowerAscii(extension);
-    const auto& formats = Registry();
-    for (auto it = formats.rbegin(); it != formats.rend(); ++it)
-        if (it->extension == ext)
-            return &*it;
+    const std::wstring wanted = LowerAscii(extension);
+    const auto& registry = Registry();
+    for (auto it = registry.rbegin(); it != registry.rend(); ++it)
+        if (it->extension == wanted)
+            return it->format;
     return nullptr;
 }
 
 const FileFormat* FileFormatOf(std::wstring_view fileName)
 {
-    const std::wstring extension = ExtractExtension(fileName);
-    return FindFileFormat(std::wstring_view(extension).substr(extension.empty() ? 0 : 1));
+    const std::wstring extension = ExtensionOf(fileName);
+    return extension.empty() ? nullptr : FindFileFormat(extension);
+}
+
+std::vector<FileTypeEntry> AssociatedFileTypes(Association association)
+{
+    std::vector<FileTypeEntry> types;
+    for (const FileFormat& format : kFormats)
+        if (format.association == association)
+            for (std::wstring_view extension : format.Extensions())
+                types.push_back({L"." + std::wstring(extension), std::wstring(format.typeName)});
+    return types;
+}
+
+std::vector<FileDialogEntry> FileDialogEntries(bool writableOnly)
+{
+    std::vector<FileDialogEntry> entries(1);
+    std::wstring all;
+    for (const FileFormat& format : kFormats) {
+        if (writableOnly && !format.Writable())
+            continue;
+        for (std::wstring_view extension : format.Extensions()) {
+            const std::wstring pattern = L"*." + std::wstring(extension);
+            all += (all.empty() ? L"" : L";") + pattern;
+            entries.push_back({std::wstring(format.description) + L" (" + pattern + L")", pattern});
+        }
+    }
+    entries.front() = {L"All (" + all + L")", all};
+    return entries;
 }

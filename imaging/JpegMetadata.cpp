@@ -41,14 +41,14 @@ bool IccProfileIsRgb(const std::vector<JpegSegment>& segments)
 
 // ------------------------------------------------------------------ Exif
 
-// The TIFF structure inside an Exif segment, every access bounds-checked.
+// The TIFF structure of an Exif block, from `base` on (after the
+// "Exif\0\0" of a JPEG segment), every access bounds-checked.
 class Tiff {
 public:
-    explicit Tiff(std::vector<uint8_t>& data) : data_(data) {}
+    explicit Tiff(std::vector<uint8_t>& data, size_t base = kExifId.size()) : data_(data), base_(base) {}
 
     bool Open()
     {
-        base_ = kExifId.size();
         if (data_.size() < base_ + 8)
             return false;
         if (data_[base_] == 'I' && data_[base_ + 1] == 'I')
@@ -148,9 +148,9 @@ std::optional<int> OrientationValue(const Tiff& tiff, uint32_t type, size_t entr
     return value ? std::optional<int>(int(*value)) : std::nullopt;
 }
 
-void UpdateExif(std::vector<uint8_t>& data, int width, int height, bool turned)
+void UpdateExif(std::vector<uint8_t>& data, size_t base, int width, int height, bool turned)
 {
-    Tiff tiff(data);
+    Tiff tiff(data, base);
     if (!tiff.Open())
         return;
     const auto ifd0 = tiff.FirstIfd();
@@ -265,7 +265,7 @@ JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int h
     JpegMetadata out = metadata;
     for (JpegSegment& segment : out.segments) {
         if (IsExif(segment))
-            UpdateExif(segment.data, width, height, turned);
+            UpdateExif(segment.data, kExifId.size(), width, height, turned);
         else if (IsXmp(segment))
             UpdateXmp(segment.data, width, height);
     }
@@ -274,22 +274,30 @@ JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int h
 
 std::optional<int> ExifOrientation(const JpegMetadata& metadata)
 {
-    for (const JpegSegment& segment : metadata.segments) {
-        if (!IsExif(segment))
-            continue;
-        std::vector<uint8_t> data = segment.data;
-        Tiff tiff(data);
-        if (!tiff.Open())
-            continue;
-        std::optional<int> orientation;
-        if (auto ifd0 = tiff.FirstIfd())
-            tiff.Walk(*ifd0, [&](uint32_t tag, uint32_t type, size_t entry) {
-                if (tag == kTagOrientation)
-                    orientation = OrientationValue(tiff, type, entry);
-            });
-        return orientation;
-    }
+    for (const JpegSegment& segment : metadata.segments)
+        if (IsExif(segment))
+            return ExifBlockOrientation(std::span(segment.data).subspan(kExifId.size()));
     return std::nullopt;
+}
+
+std::optional<int> ExifBlockOrientation(std::span<const uint8_t> block)
+{
+    std::vector<uint8_t> data(block.begin(), block.end());
+    Tiff tiff(data, 0);
+    if (!tiff.Open())
+        return std::nullopt;
+    std::optional<int> orientation;
+    if (auto ifd0 = tiff.FirstIfd())
+        tiff.Walk(*ifd0, [&](uint32_t tag, uint32_t type, size_t entry) {
+            if (tag == kTagOrientation)
+                orientation = OrientationValue(tiff, type, entry);
+        });
+    return orientation;
+}
+
+void UpdateExifBlock(std::vector<uint8_t>& block, int width, int height, bool turned)
+{
+    UpdateExif(block, 0, width, height, turned);
 }
 
 Orientation UprightOrientation(const JpegMetadata& metadata)

@@ -133,25 +133,17 @@ void ConvertPicture(TPicture& picture, GraphicKind target)
 
 void SaveGraphicToFile(const TGraphic& graphic, const std::wstring& fileName)
 {
-    const std::wstring extension = LowerAscii(ExtractExtension(fileName));
-    if (const FileFormat* format = FileFormatOf(fileName); format && format->type != RasterFileType::Bitmap) {
+    // The format the name's extension says, registered or not; a name of
+    // no known format gets a bitmap.
+    const FileFormat* format = FileFormatNamed(fileName);
+    if (format && !format->Writable())
+        throw Failure(std::wstring(format->refusal));
+    if (format && format->type != RasterFileType::Bitmap) {
         SaveAsRasterFile(graphic, format->type, fileName);
         return;
     }
-    GraphicKind target = GraphicKind::Raster;
-    if (extension == L".jpeg" || extension == L".jpg")
-        target = GraphicKind::Jpeg;
-    else if (extension == L".bmp")
-        target = GraphicKind::Raster;
-    else if (extension == L".ico")
-        throw Failure(L"Saving as an Icon is not supported");
-    else if (extension == L".wmf" || extension == L".emf")
-        target = GraphicKind::Metafile;
-    else if (extension == L".png")
-        target = GraphicKind::Png;
-
     TPicture temporary;
     temporary.SetGraphic(&graphic);
-    ConvertPicture(temporary, target);
+    ConvertPicture(temporary, format ? format->kind : GraphicKind::Raster);
     temporary.Graphic()->SaveToFile(fileName);
 }

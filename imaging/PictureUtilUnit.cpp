@@ -38,10 +38,10 @@ std::unique_ptr<TGraphic> NewGraphic(GraphicKind kind)
 
 PngFormatRegistration::PngFormatRegistration()
 {
-    RegisterFileFormat(L"PNG", L"Portable Network Graphics", GraphicKind::Png);
+    RegisterCodecFormats(GraphicKind::Png);
 }
 
 PngFormatRegistration::~PngFormatRegistration()
 {
-    UnregisterFileFormat(GraphicKind::Png);
+    UnregisterCodecFormats(GraphicKind::Png);
 }

@@ -93,8 +93,6 @@ Raster DecodeWithSystem(std::span<const uint8_t> file, RasterFileType type)
 
 void SaveAsRasterFile(const TGraphic& graphic, RasterFileType type, const std::wstring& fileName)
 {
-    if (type != RasterFileType::Webp && type != RasterFileType::Tiff)
-        throw Failure(SaveRefusal(type));
     Raster pixels = graphic.Pixels();
     if (pixels.Empty())
         pixels = DrawOnWhite(graphic, graphic.Width(), graphic.Height());

@@ -81,11 +81,35 @@ void TakeFirstFrame(AnimationDecoder& decoder, SharedBytes bytes, RasterFile& fi
 {
     file.frameCount = decoder.FrameCount();
     file.metadata = decoder.Metadata();
+    if (std::optional<Raster> still = decoder.OpaqueStill()) {
+        file.pixels = std::move(*still);
+        return;
+    }
     const AnimationFrame& first = decoder.Next();
     file.pixels = first.pixels;
     file.firstDelayMs = first.delayMs;
     if (file.frameCount > 1)
         file.animation = std::move(bytes);
+}
+
+// What shows a picture upright: the format's own field (a TIFF's Orientation
+// tag, an AVIF's turn and mirror), else a still picture's Exif orientation
+// (an animation's frames are shown as stored).
+int ShownOrientation(const ImageMetadata& metadata, bool animated)
+{
+    if (metadata.orientation)
+        return *metadata.orientation;
+    if (animated)
+        return 1;
+    return int(OrientationFromExif(ExifBlockOrientation(metadata.exif).value_or(0)).value_or(Orientation::Identity));
+}
+
+// The picture's size as shown, from its stored size.
+RasterFileDimensions Shown(int width, int height, const ImageMetadata& metadata, bool animated)
+{
+    if (SwapsSides(Orientation(ShownOrientation(metadata, animated))))
+        return {height, width};
+    return {width, height};
 }
 
 SystemDecoder& TheSystemDecoder()
@@ -95,28 +119,6 @@ SystemDecoder& TheSystemDecoder()
 }
 
 } // namespace
-
-bool DecodesLevelsFromFile(std::span<const uint8_t> file)
-{
-    if (SniffRasterFile(file) != RasterFileType::Webp)
-        return false;
-    try {
-        const WebpInfo info = ReadWebpInfo(file);
-        if (info.animated || info.alpha)
-            return false;
-        // Pixels to be turned as their Exif block says are decoded whole.
-        const ImageMetadata metadata = ReadWebpMetadata(file);
-        if (metadata.exif.empty())
-            return true;
-        JpegMetadata exif;
-        std::vector<uint8_t> segment{'E', 'x', 'i', 'f', 0, 0};
-        segment.insert(segment.end(), metadata.exif.begin(), metadata.exif.end());
-        exif.segments.push_back({0xE1, std::move(segment)});
-        return UprightOrientation(exif) == Orientation::Identity;
-    } catch (const Failure&) {
-        return false;
-    }
-}
 
 RasterFileType SniffRasterFile(std::span<const uint8_t> file)
 {
@@ -155,6 +157,19 @@ const wchar_t* RasterFileTypeName(RasterFileType type)
     return L"";
 }
 
+bool DecodesLevelsFromFile(std::span<const uint8_t> file)
+{
+    if (SniffRasterFile(file) != RasterFileType::Webp)
+        return false;
+    try {
+        const WebpInfo info = ReadWebpInfo(file);
+        // Pixels to be turned as their Exif block says are decoded whole.
+        return !info.animated && !info.alpha && ShownOrientation({.exif = info.exif}, false) == 1;
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
 RasterFileDimensions RasterFileSize(std::span<const uint8_t> file)
 {
     switch (SniffRasterFile(file)) {
@@ -169,7 +184,7 @@ RasterFileDimensions RasterFileSize(std::span<const uint8_t> file)
     }
     case RasterFileType::Webp: {
         const WebpInfo info = ReadWebpInfo(file);
-        return {info.width, info.height};
+        return Shown(info.width, info.height, {.exif = info.exif}, info.animated);
     }
     case RasterFileType::Tiff: {
         const TiffSize size = ReadTiffSize(file);
@@ -177,7 +192,8 @@ RasterFileDimensions RasterFileSize(std::span<const uint8_t> file)
     }
     case RasterFileType::Avif: {
         const AvifPicture container = ReadAvifContainer(file);
-        return {int(container.width), int(container.height)};
+        return Shown(int(container.width), int(container.height),
+                     {.exif = container.exif, .orientation = AvifOrientation(container)}, false);
     }
     default: return {};
     }
@@ -233,13 +249,13 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         file.pixels = TheSystemDecoder()(bytes, file.type);
         break;
     }
-    // A TIFF's Orientation tag and an AVIF's turn and mirror belong to the
-    // picture: it is shown as they say (an Exif block's orientation is left
-    // as it is).
-    if (file.metadata.orientation) {
-        file.pixels = Oriented(file.pixels, *file.metadata.orientation);
-        file.metadata.orientation = 1;
+    // Shown upright, as a JPEG is; the Exif block then says so too (a save
+    // writes it back).
+    if (const int orientation = ShownOrientation(file.metadata, file.frameCount > 1); orientation != 1) {
+        file.pixels = Oriented(file.pixels, orientation);
+        UpdateExifBlock(file.metadata.exif, file.pixels.Width(), file.pixels.Height(), false);
     }
+    file.metadata.orientation = 1;
     file.pixels = WithoutAlphaWhenOpaque(std::move(file.pixels));
     return file;
 }
@@ -253,13 +269,6 @@ std::unique_ptr<AnimationDecoder> OpenAnimation(RasterFileType type, SharedBytes
     throw Failure(L"Invalid picture");
 }
 
-std::wstring SaveRefusal(RasterFileType type)
-{
-    const std::wstring name = RasterFileTypeName(type);
-    const bool vowel = std::wstring_view(L"AEIOU").find(name.front()) != std::wstring_view::npos;
-    return (vowel ? L"Saving as an " : L"Saving as a ") + name + L" image is not supported";
-}
-
 std::vector<uint8_t> EncodeRasterFile(RasterFileType type, const Raster& pixels, bool lossless,
                                       const ImageMetadata& metadata)
 {
@@ -267,7 +276,7 @@ std::vector<uint8_t> EncodeRasterFile(RasterFileType type, const Raster& pixels,
     case RasterFileType::Webp: return EncodeWebp(pixels, lossless, metadata);
     case RasterFileType::Tiff: return EncodeTiff(pixels, metadata);
     case RasterFileType::Bitmap: return EncodeBmp(pixels);
-    default: throw Failure(SaveRefusal(type));
+    default: throw Failure(std::wstring(FileFormatOfType(type)->refusal));
     }
 }
 
@@ -316,6 +325,7 @@ std::shared_ptr<const RasterFileSource> RasterFileSource::ShownFrom(std::vector<
             RasterFile header;
             header.type = RasterFileType::Webp;
             header.metadata = std::move(reduced.metadata);
+            header.metadata.orientation = 1;
             header.lossless = info.lossless;
             auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
             return std::shared_ptr<const RasterFileSource>(new RasterFileSource(

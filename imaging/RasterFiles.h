@@ -60,9 +60,6 @@ std::unique_ptr<AnimationDecoder> OpenAnimation(RasterFileType type, SharedBytes
 // Failure("Saving as a GIF image is not supported").
 std::vector<uint8_t> EncodeRasterFile(RasterFileType type, const Raster& pixels, bool lossless,
                                       const ImageMetadata& metadata);
-// The message of a refused save as that type, "Saving as a GIF image is not
-// supported".
-std::wstring SaveRefusal(RasterFileType type);
 
 // The system's decoders of the types this program has none for (HEIC, HEIF,
 // JPEG XL); without one set, or when it has no decoder for the type, the

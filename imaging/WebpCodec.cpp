@@ -239,12 +239,8 @@ WebpInfo ReadWebpInfo(std::span<const uint8_t> file)
         info.alpha = info.alpha || frame->has_alpha;
     }
     info.lossless = AllLossless(demux.get(), info.frameCount);
+    info.exif = ReadMetadata(demux.get()).exif;
     return info;
-}
-
-ImageMetadata ReadWebpMetadata(std::span<const uint8_t> file)
-{
-    return ReadMetadata(Demux(file).get());
 }
 
 DecodedImage DecodeWebp(std::span<const uint8_t> file)

@@ -15,15 +15,12 @@ struct WebpInfo {
     // Every frame is compressed losslessly (saving it again should be too).
     bool lossless = false;
     int frameCount = 1;
+    std::vector<uint8_t> exif;   // the Exif block's TIFF structure; empty without one
 };
 
 // The header's facts, frames included, without decoding pixels. Fails with
 // Failure("WebP image is not valid: ...").
 WebpInfo ReadWebpInfo(std::span<const uint8_t> file);
-
-// The file's ICC profile and Exif block, without decoding pixels. Fails as
-// ReadWebpInfo.
-ImageMetadata ReadWebpMetadata(std::span<const uint8_t> file);
 
 // A still picture, or the first frame of an animation, with the file's ICC
 // profile and Exif block: 24 bits without alpha, 32 bits with straight alpha

@@ -10,12 +10,12 @@ PixelSize EmailImageSize(int width, int height, EmailSize size)
 
 std::wstring EmailAttachmentName(std::wstring_view fileName)
 {
-    const std::wstring extension = ExtractExtension(fileName);
-    const std::wstring lower = LowerAscii(extension);
-    // Bitmaps, icons and the kinds this program cannot write go as JPEG.
-    const FileFormat* format = lower.empty() ? nullptr : FindFileFormat(std::wstring_view(lower).substr(1));
-    const bool unwritable = format && format->type != RasterFileType::Bitmap && !format->writable;
-    if (lower != L".bmp" && lower != L".ico" && !unwritable)
+    // Bitmaps (uncompressed) and the formats this program cannot write go
+    // as JPEG.
+    const FileFormat* format = FileFormatNamed(fileName);
+    const bool bitmap = format && format->kind == GraphicKind::Raster && format->type == RasterFileType::Bitmap;
+    if (!format || (format->Writable() && !bitmap))
         return std::wstring(fileName);
+    const std::wstring extension = ExtractExtension(fileName);
     return std::wstring(fileName.substr(0, fileName.size() - extension.size())) + L".jpg";
 }

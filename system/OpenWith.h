@@ -4,12 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ImageFormats.h"
 #include "system/RegistryUnit.h"
 
-struct OpenWithType {
-    std::wstring extension;     // ".webp"
-    std::wstring description;   // "WebP Image"
-};
+using OpenWithType = FileTypeEntry;
 
 // Gives each type a class of the program's own (AssociationClassName, with
 // its description and open command) and lists it under the extension's

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Failure.h"
+#include "imaging/ImageFormats.h"
 
 namespace {
 
@@ -147,20 +148,6 @@ std::wstring KeptVerbName(std::wstring_view command)
     return std::wstring(name);
 }
 
-struct SupportedExtension {
-    const wchar_t* extension;
-    const wchar_t* description;
-};
-
-constexpr SupportedExtension kAssociatedExtensions[] = {
-    {L".jpeg", L"JPEG Image"},
-    {L".jpg", L"JPEG Image"},
-    {L".bmp", L"Bitmap"},
-    {L".ico", L"Windows Icon"},
-    {L".png", L"PNG Image"},
-    {L".wmf", L"Windows Metafile Image"},
-    {L".emf", L"Enhanced Metafile Image"},
-};
 
 } // namespace
 
@@ -347,11 +334,12 @@ void UninstallAssociation(std::wstring_view extension, const AssociationScope& s
 
 void InstallAssociations(const AssociationScope& scope)
 {
-    for (const SupportedExtension& entry : kAssociatedExtensions)
-        InstallAssociation(entry.extension, entry.description, scope);
+    for (const FileTypeEntry& type : AssociatedFileTypes(Association::TakeOver))
+        InstallAssociation(type.extension, type.description, scope);
 }
 
 void UninstallAssociations(const AssociationScope& scope)
 {
-    for (const SupportedExtension& entry : kAssociatedExtensions) UninstallAssociation(entry.extension, scope);
+    for (const FileTypeEntry& type : AssociatedFileTypes(Association::TakeOver))
+        UninstallAssociation(type.extension, scope);
 }

@@ -18,11 +18,14 @@
 
 #include "tests/FormatSamples.h"
 #include "imaging/Levels.h"
+#include "imaging/ImageFormats.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/PngCodec.h"
 #include "imaging/RasterFiles.h"
 #include "imaging/TiffCodec.h"
 #include "imaging/WebpCodec.h"
 #include "base/Failure.h"
+#include "rules/EmailAttachment.h"
 
 namespace fs = std::filesystem;
 
@@ -145,6 +148,21 @@ Bytes Avifenc(bool alpha, const std::string& options, bool sequence = false)
     return out;
 }
 
+// An Exif block (its TIFF structure) whose orientation is 6: shown turned a
+// quarter clockwise.
+const Bytes kExifTurned = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
+
+// The sample by avifenc with that Exif block (from which avifenc writes the
+// turn too, unless the options say otherwise).
+Bytes AvifTurnedByExif(const std::string& options)
+{
+    const fs::path exif = fs::temp_directory_path() / ("pixavo-exif-" + std::to_string(getpid()));
+    std::ofstream(exif, std::ios::binary).write(reinterpret_cast<const char*>(kExifTurned.data()), kExifTurned.size());
+    Bytes out = Avifenc(false, "--exif " + exif.string() + " " + options);
+    fs::remove(exif);
+    return out;
+}
+
 Bytes Cut(Bytes b, size_t keep)
 {
     b.resize(std::min(b.size(), keep));
@@ -183,6 +201,7 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
     const Bytes pages = ThreePageTiff();
     const Bytes avif = Avifenc(false, "--min 0 --max 10");
     const Bytes avif10 = Avifenc(true, "-d 10 -y 444 --min 0 --max 10");
+    const Bytes webpTurned = EncodeWebp(Sample(false), true, {.exif = kExifTurned});
     // A GIF whose screen is 65535 × 65535.
     Bytes hugeGif = gif;
     hugeGif[6] = hugeGif[7] = hugeGif[8] = hugeGif[9] = 0xFF;
@@ -205,6 +224,8 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         {"lossless WebP with alpha", lossless, RasterFileType::Webp, "", kW, kH, 1, 1, true, {r + ",256", b + ",0"}},
         {"lossy WebP", lossy, RasterFileType::Webp, "", kW, kH, 1, 1, false, {r, b}},
         {"animated WebP", animatedWebp, RasterFileType::Webp, "", 6, 4, 2, 1, true, {"0,256,0", "0,256,0"}},
+        // Shown upright as a JPEG is: 16 × 24, its left (red) edge on top.
+        {"WebP with an Exif orientation", webpTurned, RasterFileType::Webp, "", kH, kW, 1, 1, true, {r, b}},
         {"WebP cut short", Cut(lossy, lossy.size() / 2), RasterFileType::Webp, "WebP image is not valid"},
         {"WebP with damaged data", Damaged(lossless, 30, 40), RasterFileType::Webp, "WebP image is not valid"},
         // libtiff premultiplies: no colour stays under transparent pixels.
@@ -214,6 +235,9 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         {"AVIF, 8 bits 4:2:0", avif, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
         {"AVIF, 10 bits 4:4:4 with alpha", avif10, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r + ",256", b + ",0"}},
         {"AVIF image sequence", Avifenc(false, "", true), RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
+        {"AVIF with an Exif orientation", AvifTurnedByExif("--irot 0"), RasterFileType::Avif, "", kH, kW, 1, 1, false, {r, b}},
+        // The turn and the Exif block say the same: turned once.
+        {"AVIF with a turn and an Exif orientation", AvifTurnedByExif(""), RasterFileType::Avif, "", kH, kW, 1, 1, false, {r, b}},
         {"AVIF cut short", Cut(avif, avif.size() - 40), RasterFileType::Avif, "AVIF image is not valid"},
         {"AVIF with damaged boxes", Damaged(avif, 40, 200), RasterFileType::Avif, "AVIF image is not"},
     };
@@ -243,6 +267,9 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         EXPECT_EQ(bool(file.animation), c.frames > 1);
         EXPECT_EQ(Colour(file.pixels, 1, 1), c.colours.at(0));
         EXPECT_EQ(Colour(file.pixels, c.width - 2, c.height - 2), c.colours.at(1));
+        // The Exif block kept for a save says the pixels are upright now.
+        if (!file.metadata.exif.empty())
+            EXPECT_EQ(ExifBlockOrientation(file.metadata.exif), 1);
     }
     DecodeLimits::maxPixels = uint64_t(1) << 28;
 }
@@ -267,6 +294,24 @@ TEST(Formats, AnimationsComposeTheirFramesWithTimingAndLoops)
         EXPECT_EQ(Colour(frame.pixels, 2, 3), s.atSquareBottom);
         EXPECT_EQ(Colour(frame.pixels, 0, 0), s.outside);
     }
+
+    // Playing goes on from the first frame the picture holds (opaque, so
+    // marked without alpha): the second is composed on it, nothing decoded
+    // twice. A green mark where the second frame does not draw stays.
+    RasterFile still = DecodeRasterFile(TwoFrameGif());
+    ASSERT_EQ(still.pixels.Alpha(), AlphaMode::None);
+    Raster marked = still.pixels;
+    uint8_t* mark = marked.MutableRow(0);
+    mark[1] = 255, mark[2] = 0;
+    auto player = OpenAnimation(RasterFileType::Gif, still.animation);
+    player->ContinueAfterFirst({marked, 0, still.firstDelayMs});
+    const AnimationFrame& afterFirst = player->Next();
+    EXPECT_EQ(afterFirst.index, 1);
+    EXPECT_EQ(afterFirst.pixels.Alpha(), AlphaMode::Straight);
+    EXPECT_EQ(Colour(afterFirst.pixels, 0, 0), "0,256,0,256");
+    EXPECT_EQ(Colour(afterFirst.pixels, 2, 3), blue);
+    EXPECT_EQ(player->Next().index, 0);
+    EXPECT_EQ(Colour(marked, 2, 3), "256,0,0");
 
     // The still picture knows how long its first frame stays.
     EXPECT_EQ(DecodeRasterFile(TwoFrameGif()).firstDelayMs, 100);
@@ -393,4 +438,87 @@ TEST(Formats, ReducedWebpKeepsItsFileAndLevelUntilItsPixelsAreNeeded)
                 ASSERT_EQ(std::memcmp(pixels.Row(y), whole.Row(y), size_t(w) * 3), 0) << "row " << y;
             EXPECT_EQ(source->MemoryUse(), whole.ByteSize() + reduced.ByteSize());   // the file let go
         }
+}
+
+TEST(Formats, EveryRuleReadsTheOneTable)
+{
+    struct Case {
+        const wchar_t* name;
+        bool supported;            // listed and opened
+        bool registeredBeforePng;  // in the format registry before the PNG codec registers
+        const wchar_t* mailedAs;
+        const wchar_t* refusal;    // a save's refusal, empty when it writes
+        GraphicKind kind;
+    };
+    const Case cases[] = {
+        {L"PHOTO.JPG", true, true, L"PHOTO.JPG", L"", GraphicKind::Jpeg},
+        {L"photo.Jpeg", true, true, L"photo.Jpeg", L"", GraphicKind::Jpeg},
+        {L"a.b.png", true, false, L"a.b.png", L"", GraphicKind::Png},
+        {L"c.BMP", true, true, L"c.jpg", L"", GraphicKind::Raster},
+        {L"x.ICO", true, true, L"x.jpg", L"Saving as an Icon is not supported", GraphicKind::Icon},
+        {L"m.wmf", true, true, L"m.wmf", L"", GraphicKind::Metafile},
+        {L"m.emf", true, true, L"m.emf", L"", GraphicKind::Metafile},
+        {L"a.gif", true, true, L"a.jpg", L"Saving as a GIF image is not supported", GraphicKind::Raster},
+        {L"a.webp", true, true, L"a.webp", L"", GraphicKind::Raster},
+        {L"a.TIF", true, true, L"a.TIF", L"", GraphicKind::Raster},
+        {L"a.tiff", true, true, L"a.tiff", L"", GraphicKind::Raster},
+        {L"a.avif", true, true, L"a.jpg", L"Saving as an AVIF image is not supported", GraphicKind::Raster},
+        {L"a.heic", true, true, L"a.jpg", L"Saving as a HEIC image is not supported", GraphicKind::Raster},
+        {L"a.jxl", true, true, L"a.jpg", L"Saving as a JPEG XL image is not supported", GraphicKind::Raster},
+        {L"photo", false, false, L"photo", L"", GraphicKind::Raster},
+        {L"photo.jpg.txt", false, false, L"photo.jpg.txt", L"", GraphicKind::Raster},
+        {L"dir.jpg\\photo", false, false, L"dir.jpg\\photo", L"", GraphicKind::Raster},
+    };
+    ASSERT_FALSE(FindFileFormat(L"png")) << "the PNG codec registers at program start";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.name));
+        EXPECT_EQ(IsSupportedImageFile(c.name), c.supported);
+        EXPECT_EQ(FileFormatOf(c.name) != nullptr, c.registeredBeforePng);
+        EXPECT_EQ(EmailAttachmentName(c.name), c.mailedAs);
+        const FileFormat* format = FileFormatNamed(c.name);
+        EXPECT_EQ(format ? std::wstring(format->refusal) : L"", c.refusal);
+        EXPECT_EQ(format ? format->kind : GraphicKind::Raster, c.kind);
+    }
+    RegisterCodecFormats(GraphicKind::Png);
+    EXPECT_EQ(FileFormatOf(L"A.PNG"), FileFormatNamed(L"a.png"));
+    UnregisterCodecFormats(GraphicKind::Png);
+    EXPECT_FALSE(FileFormatOf(L"a.png"));
+    EXPECT_TRUE(FileFormatOf(L"a.jpg"));
+
+    // The dialogs' lists: every extension (the save dialog's without those
+    // that cannot be written), the original formats first as they always were.
+    auto listed = [](bool writableOnly) {
+        std::wstring text;
+        for (const FileDialogEntry& entry : FileDialogEntries(writableOnly))
+            text += entry.description + L"|" + entry.patterns + L"|";
+        return text;
+    };
+    EXPECT_EQ(listed(false),
+              L"All (*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif;*.webp;*.tif;*.tiff;*.avif;*.heic;*.heif;*.jxl)|"
+              L"*.png;*.jpg;*.jpeg;*.bmp;*.ico;*.emf;*.wmf;*.gif;*.webp;*.tif;*.tiff;*.avif;*.heic;*.heif;*.jxl|"
+              L"Portable Network Graphics (*.png)|*.png|JPEG Image File (*.jpg)|*.jpg|JPEG Image File (*.jpeg)|*.jpeg|"
+              L"Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf|"
+              L"GIF Image (*.gif)|*.gif|WebP Image (*.webp)|*.webp|TIFF Image (*.tif)|*.tif|"
+              L"TIFF Image (*.tiff)|*.tiff|AVIF Image (*.avif)|*.avif|HEIC Image (*.heic)|*.heic|"
+              L"HEIF Image (*.heif)|*.heif|JPEG XL Image (*.jxl)|*.jxl|");
+    EXPECT_EQ(listed(true), L"All (*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf;*.webp;*.tif;*.tiff)|"
+                            L"*.png;*.jpg;*.jpeg;*.bmp;*.emf;*.wmf;*.webp;*.tif;*.tiff|"
+                            L"Portable Network Graphics (*.png)|*.png|JPEG Image File (*.jpg)|*.jpg|"
+                            L"JPEG Image File (*.jpeg)|*.jpeg|Bitmaps (*.bmp)|*.bmp|Enhanced Metafiles (*.emf)|*.emf|"
+                            L"Metafiles (*.wmf)|*.wmf|WebP Image (*.webp)|*.webp|TIFF Image (*.tif)|*.tif|"
+                            L"TIFF Image (*.tiff)|*.tiff|");
+
+    // -install takes over the original seven and offers the others.
+    auto associated = [](Association association) {
+        std::wstring text;
+        for (const FileTypeEntry& type : AssociatedFileTypes(association))
+            text += type.extension + L"=" + type.description + L";";
+        return text;
+    };
+    EXPECT_EQ(associated(Association::TakeOver),
+              L".png=PNG Image;.jpg=JPEG Image;.jpeg=JPEG Image;.bmp=Bitmap;.ico=Windows Icon;"
+              L".emf=Enhanced Metafile Image;.wmf=Windows Metafile Image;");
+    EXPECT_EQ(associated(Association::OpenWith),
+              L".gif=GIF Image;.webp=WebP Image;.tif=TIFF Image;.tiff=TIFF Image;.avif=AVIF Image;"
+              L".heic=HEIC Image;.heif=HEIF Image;.jxl=JPEG XL Image;");
 }

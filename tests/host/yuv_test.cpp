@@ -2,6 +2,7 @@
 // worked out from the standards' equations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -78,4 +79,30 @@ TEST(YuvToRgb, MatricesRangesAndDepths)
                 EXPECT_LE(std::abs(p.blue - c.blue), 2) << x << "," << y << ": " << int(p.blue);
             }
     }
+}
+
+TEST(YuvToRgb, LargePicturesComeOutWholeRowByRow)
+{
+    // Large enough to be converted in two halves: each row its own grey.
+    const int w = 1024, h = 1200;
+    std::vector<uint8_t> y(size_t(w) * h), chroma(size_t(w / 2) * (h / 2), 128);
+    for (int row = 0; row < h; ++row)
+        std::fill_n(y.begin() + ptrdiff_t(row) * w, w, uint8_t(row * 7));
+    YuvPlanes planes;
+    planes.width = w;
+    planes.height = h;
+    planes.bitDepth = 8;
+    planes.layout = ChromaLayout::Yuv420;
+    planes.y = y.data();
+    planes.u = planes.v = chroma.data();
+    planes.yStride = w;
+    planes.uvStride = w / 2;
+    Raster out(w, h, PixelFormat::Bit32, Raster::Unfilled{});
+    YuvToBgr(planes, YuvColour{6, 1, true}, out);
+    for (int row = 0; row < h; ++row)
+        for (int x : {0, w / 2, w - 1}) {
+            const PaletteEntry p = out.PixelAt(x, row);
+            ASSERT_EQ(int(p.red), row * 7 % 256) << x << "," << row;
+            ASSERT_EQ(int(p.blue), row * 7 % 256) << x << "," << row;
+        }
 }
