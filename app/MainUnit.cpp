@@ -86,6 +86,8 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     created_ = true;
     lastAreaSize_ = {ScrollBox1.Width(), ScrollBox1.Height()};
     EdtKeyGrab.SetFocus();
+    if (Ole.Ready())
+        DropTarget.Register(handle_);
     Guarded([this] { FormCreate(); });
 }
 
@@ -305,6 +307,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam && NewAboutBox && NewAboutBox->Visible() && !NewAboutBox->Modal())
             PostMessageW(handle_, kRaiseSplash, 0, 0);
         break;
+    case kOpenDropped:
+        OpenDroppedImage();
+        return 0;
     case kRaiseSplash:
         if (NewAboutBox && NewAboutBox->Visible())
             NewAboutBox->SetAlwaysOnTop(true);
@@ -383,10 +388,12 @@ void TMainForm::FormClose()
     // (not even when a save failed and said so).
     ConfirmLeaveModifiedImage();
     RemoveEmailTempFolder();
+    DropTarget.Revoke();
 }
 
 void TMainForm::FormDestroy()
 {
+    DropTarget.Revoke();
     HelpDlg.reset();
     NewAboutBox.reset();
     ErrorDlg.reset();
