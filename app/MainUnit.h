@@ -376,6 +376,8 @@ private:
     bool MayOpenAnotherImage();
     static constexpr UINT kOpenDropped = WM_APP + 2;
     std::vector<std::wstring> droppedPaths_;
+    // The folder the last Save As of this run wrote into, with its separator.
+    std::wstring lastSaveFolder_;
 
     // The direction of the last step through the list: +1 or -1.
     int stepDirection_ = 1;
