@@ -231,6 +231,7 @@ SIZE TMainForm::MinimumSize() const
 
 void TMainForm::FormCreate()
 {
+    RemoveLeftoverAttachments();
     ErrorDlg = std::make_unique<TErrorDlg>();
     NewAboutBox = std::make_unique<TNewAboutBox>();
     NewAboutBox->StartUp(arguments_);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AttachmentRecord.h"
 #include "app/DecodeAhead.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
@@ -310,6 +311,9 @@ public:
     // Writes the current picture at that size into EmailTempFolder and hands
     // it to the user's mail program.
     void SendImageByEmail(EmailSize size);
+    // At start: the attachments that earlier runs which ended without
+    // closing left in the attachment folder are removed.
+    static void RemoveLeftoverAttachments();
 
     static std::vector<std::wstring> ZoomPercentList();
     // The smallest outer size the user can give the window by sizing it
@@ -376,6 +380,8 @@ private:
     bool MayOpenAnotherImage();
     static constexpr UINT kOpenDropped = WM_APP + 2;
     std::vector<std::wstring> droppedPaths_;
+    // The e-mail attachments this run has written.
+    TAttachmentRecord attachmentRecord_;
     // The folder the last Save As of this run wrote into, with its separator.
     std::wstring lastSaveFolder_;
 

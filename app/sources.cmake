@@ -15,4 +15,5 @@ list(APPEND WIN_SOURCES
   app/KeyMap.cpp
   app/SlideShow.cpp
   app/Email.cpp
+  app/AttachmentRecord.cpp
 )
