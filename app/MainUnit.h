@@ -180,6 +180,7 @@ public:
     void SBtnHelpAboutClick();
     void Exit1Click();
     void ApplicationHint(const std::wstring& longHint) override;
+    void FormDpiChanged(int) override;
 
     // ---- Folder list and navigation (app/Navigation.cpp) ----
     void OpenImageFolder(const std::wstring& path);
@@ -390,6 +391,9 @@ private:
 
     std::vector<std::wstring> arguments_;
     std::wstring commandLineImage_;
+    // The buttons' pictures, drawn for the display's scale.
+    void MakeButtonGlyphs();
+    std::vector<std::pair<TButton*, GlyphId>> glyphButtons_;
     std::vector<BitmapHandle> glyphs_;
     bool created_ = false;
     SIZE lastAreaSize_{-1, -1};
