@@ -6,6 +6,9 @@
 #
 #   bench/user_waits.sh [--runs N] [--exe PATH] [--only NAME...]
 #
+# NAME: startup, next, hold, zoom, fullscreen, memory; and play (a GIF
+# playing for ten minutes, PLAY_MINUTES), which runs only when named.
+#
 # The pictures are the benchmarks' own 6000 × 4000 photos (pixavo_bench
 # --write-inputs), as JPEG (quality 90) and PNG. A screen rectangle inside the
 # image area is compared with a reference taken once the screen has settled
@@ -52,7 +55,7 @@ app_key='HKCU\Software\Wine\AppDefaults\pixavo.exe\Explorer'
 inputs="$work/inputs"
 exec 8>"$work/inputs.lock"
 flock 8   # made once, by the first of runs started together
-if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/held/stepx.jpg" ]; then
+if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/play/play.gif" ]; then
   rm -rf "$inputs"; mkdir -p "$inputs/all"
   (cd "$root/build/windows" && wine pixavo_bench.exe --write-inputs "$(winepath -w "$inputs/all")") >/dev/null || exit 1
   mkdir -p "$inputs/jpeg" "$inputs/png" "$inputs/png3" "$inputs/one" "$inputs/onepng" "$inputs/small" "$inputs/smalls"
@@ -64,6 +67,20 @@ if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/held/stepx.jpg" ]; then
   cp "$inputs/all/small.jpg" "$inputs/small/"
   cp "$inputs"/all/small{,b}.jpg "$inputs/smalls/"
   mkdir -p "$inputs/held"; cp "$inputs"/all/step?.jpg "$inputs/held/"
+  # The newer formats: the same photos as WebP (quality 90) and, at 12 MP,
+  # as AVIF; and a 480 x 270 animation of 30 frames 3 hundredths apart.
+  mkdir -p "$inputs/webp" "$inputs/avif" "$inputs/play"
+  for v in a b; do
+    /usr/bin/convert "$inputs/all/photo$v.png" -quality 90 "$inputs/webp/photo$v.webp" || exit 1
+    /usr/bin/convert "$inputs/all/photo$v.png" -resize 4000x3000! "$run_dir/photo$v.png" || exit 1
+    avifenc --min 20 --max 30 -s 8 "$run_dir/photo$v.png" "$inputs/avif/photo$v.avif" >/dev/null || exit 1
+  done
+  frames=()
+  for f in $(seq 0 29); do
+    frames+=(-size 480x270 "radial-gradient:hsl($((f * 12)),90%,55%)-navy" -fill white
+             -draw "circle $((16 * f)),135 $((16 * f + 40)),135")
+  done
+  /usr/bin/convert -delay 3 -loop 0 "${frames[@]}" "$inputs/play/play.gif" || exit 1
   touch "$inputs/.done"
 fi
 flock -u 8
@@ -233,6 +250,25 @@ measure_hold() {
   stop_viewer
 }
 
+# A GIF of 30 frames a second playing for a while (PLAY_MINUTES, 10 by
+# default) in the window as it starts: the viewer's share of one core (its
+# own process, not the X server's drawing) and its resident memory after the
+# first minute and at the end.
+measure_play() {
+  local minutes=${PLAY_MINUTES:-10} ticks0 ticks1 hz rss1 rss2
+  hz=$(getconf CLK_TCK)
+  start_viewer_at "$inputs/play/play.gif"; sleep 60
+  ticks0=$(awk '{print $14 + $15}' "/proc/$viewer_pid/stat")
+  rss1=$(awk '/^VmRSS:/ {print $2}' "/proc/$viewer_pid/status")
+  sleep $((minutes * 60 - 60))
+  ticks1=$(awk '{print $14 + $15}' "/proc/$viewer_pid/stat")
+  rss2=$(awk '/^VmRSS:/ {print $2}' "/proc/$viewer_pid/status")
+  record "GIF playing: % of a core" "$(awk -v t=$((ticks1 - ticks0)) -v h="$hz" -v s=$((minutes * 60 - 60)) 'BEGIN{printf "%.1f", 100 * t / h / s}')"
+  record "GIF playing: MiB after 1 min" "$(awk -v r="$rss1" 'BEGIN{printf "%.1f", r/1024}')"
+  record "GIF playing: MiB after $minutes min" "$(awk -v r="$rss2" 'BEGIN{printf "%.1f", r/1024}')"
+  stop_viewer
+}
+
 peak_kib() { awk '/^VmHWM:/ {print $2}' "/proc/$viewer_pid/status"; }
 
 measure_memory() {
@@ -263,10 +299,16 @@ wanted next && measure_next "Next to a 24 MP JPEG after 1.5 s" "$inputs/jpeg/pho
 wanted next && measure_next "Next to a 24 MP JPEG at once" "$inputs/jpeg/photoa.jpg" 0
 wanted next && measure_next "Next to a 24 MP PNG after 1.5 s" "$inputs/png/photoa.png" 1.5
 wanted next && measure_next "Next to a 24 MP PNG at once" "$inputs/png/photoa.png" 0
+wanted next && measure_next "Next to a 24 MP WebP after 1.5 s" "$inputs/webp/photoa.webp" 1.5
+wanted next && measure_next "Next to a 24 MP WebP at once" "$inputs/webp/photoa.webp" 0
+wanted next && measure_next "Next to a 12 MP AVIF after 1.5 s" "$inputs/avif/photoa.avif" 1.5
+wanted next && measure_next "Next to a 12 MP AVIF at once" "$inputs/avif/photoa.avif" 0
 wanted hold && measure_hold
 wanted zoom && measure_zoom
 wanted fullscreen && measure_fullscreen
 wanted memory && measure_memory
+# Ten minutes long: only when named.
+[ ${#only[@]} -gt 0 ] && wanted play && measure_play
 echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
 
 printf '\n%-34s %8s %8s %8s %s\n' "what (ms, or a multiple)" min median max runs
