@@ -5,6 +5,7 @@ list(APPEND WIN_SOURCES
   app/Loading.cpp
   app/DecodeAhead.cpp
   app/Navigation.cpp
+  app/DragDrop.cpp
   app/Editing.cpp
   app/Files.cpp
   app/OpenPictureDialog.cpp
@@ -14,4 +15,5 @@ list(APPEND WIN_SOURCES
   app/KeyMap.cpp
   app/SlideShow.cpp
   app/Email.cpp
+  app/AttachmentRecord.cpp
 )
