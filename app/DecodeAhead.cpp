@@ -37,6 +37,11 @@ uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const 
             break;
         }
         default: {
+            if (DecodesLevelsFromFile(file)) {
+                const RasterFileDimensions size = RasterFileSize(file);
+                width = size.width, height = size.height;
+                break;
+            }
             // A bitmap (or a newer format's raster) is held whole, at four
             // bytes a pixel at most; its size comes from its headers (a
             // compressed one holds far more than its file). Pictures only

@@ -73,6 +73,9 @@ void TMainForm::SendImageByEmail(EmailSize size)
     if (!ForceDirectory(state_.EmailTempFolder))
         throw Failure(L"Cannot create " + state_.EmailTempFolder);
     const std::wstring attachment = state_.EmailTempFolder + L"\\" + EmailAttachmentName(state_.CurrentFileName);
+    // Noted before it is written: a run that ends half-way leaves nothing
+    // that the next start does not know of.
+    attachmentRecord_.Add(state_.EmailTempFolder, EmailAttachmentName(state_.CurrentFileName));
 
     if (size == EmailSize::Large) {
         SaveGraphicToFile(*graphic, attachment);
@@ -112,5 +115,20 @@ void TMainForm::RemoveEmailTempFolder()
         } while (FindNextFileW(find.Get(), &data));
     }
     find.Reset();
+    attachmentRecord_.Remove();
     RemoveDirectoryW(state_.EmailTempFolder.c_str());
+}
+
+void TMainForm::RemoveLeftoverAttachments()
+{
+    // Where the attachments went: the first drive's "\temp" that exists (an
+    // e-mail makes one only where none came before). Nothing is made here.
+    for (wchar_t drive = L'C'; drive <= L'Z'; ++drive) {
+        const std::wstring temp = std::wstring(1, drive) + L":\\temp";
+        if (DirectoryExists(temp)) {
+            if (DirectoryExists(temp + L"\\pixavo"))
+                TAttachmentRecord::RemoveLeftovers(temp + L"\\pixavo");
+            return;
+        }
+    }
 }

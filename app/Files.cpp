@@ -119,8 +119,17 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
     // the chosen file type's; a name without one gets the current file's.
     DlgSavePicture.DefaultExt.clear();
     DlgSavePicture.AppendedExtension = LowerAscii(ExtractExtension(state_.CurrentFileName));
-    DlgSavePicture.InitialDir = state_.FolderPath;
-    DlgSavePicture.FileName = CurrentFilePath();
+    // The dialog opens where the last Save As of this run wrote, while that
+    // folder is there; else in the image's folder.
+    const DWORD lastFolder = lastSaveFolder_.empty() ? INVALID_FILE_ATTRIBUTES
+                                                     : GetFileAttributesW(lastSaveFolder_.c_str());
+    if (lastFolder != INVALID_FILE_ATTRIBUTES && (lastFolder & FILE_ATTRIBUTE_DIRECTORY)) {
+        DlgSavePicture.InitialDir = lastSaveFolder_;
+        DlgSavePicture.FileName = lastSaveFolder_ + state_.CurrentFileName;
+    } else {
+        DlgSavePicture.InitialDir = state_.FolderPath;
+        DlgSavePicture.FileName = CurrentFilePath();
+    }
     if (!DlgSavePicture.Execute(handle_)) {
         state_.ChangesDismissed = true;
         return SaveAsOutcome::Cancelled;
@@ -139,6 +148,9 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
     SetSaveEnabled(false);
     state_.ChangesDismissed = true;
     RefreshImageInfo();
+    // Kept with its separator: a drive's root stays one.
+    if (const size_t end = chosen.find_last_of(L"\\/"); end != std::wstring::npos)
+        lastSaveFolder_ = chosen.substr(0, end + 1);
     if (chosen == CurrentFilePath())
         return SaveAsOutcome::Saved;
 

@@ -170,9 +170,9 @@ void TMainForm::ToggleFullScreen()
         case WindowState::Normal: ShowWindow(handle_, SW_RESTORE); break;
         }
         // StatusBar1, then Panel2, then Panel1.
-        SetBarHeights(0, 0, Scale(19));
-        SetBarHeights(0, Scale(33), Scale(19));
-        SetBarHeights(Scale(29), Scale(33), Scale(19));
+        SetBarHeights(0, 0, FormScale(19));
+        SetBarHeights(0, FormScale(33), FormScale(19));
+        SetBarHeights(FormScale(29), FormScale(33), FormScale(19));
         SetShowHint(true);
         SetBorder(Border::Sizeable);
         FitMaximised();

@@ -86,6 +86,8 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
     created_ = true;
     lastAreaSize_ = {ScrollBox1.Width(), ScrollBox1.Height()};
     EdtKeyGrab.SetFocus();
+    if (Ole.Ready())
+        DropTarget.Register(handle_);
     Guarded([this] { FormCreate(); });
 }
 
@@ -125,13 +127,10 @@ void TMainForm::SetUpButtons()
     };
     for (const Entry& e : entries) {
         e.button.SetHint(e.hint);
-        if (e.glyph >= 0) {
-            glyphs_.push_back(MakeGlyph(GlyphId(e.glyph), Scale(16)));
-            e.button.SetGlyph(glyphs_.back().Get());
-        }
+        if (e.glyph >= 0)
+            glyphButtons_.emplace_back(&e.button, GlyphId(e.glyph));
     }
-    SBtnSlideShow.SetGlyph(ToggleBitmapList.Bitmap(TToggleBitmapList::SlideShowStopped));
-    SBtnAutoFit.SetGlyph(ToggleBitmapList.Bitmap(TToggleBitmapList::AutoFitOn));
+    MakeButtonGlyphs();
     SBtnHelpAbout.SetFaceColor(RGB(135, 206, 250));
     SBtnHelpAbout.SetFont(MakeFont(L"MS Shell Dlg 2", Scale(15), true));
     CmbZoomPercent.SetHint(L"Zoom Percentage|Adjust the Zoom Percentage.");
@@ -144,6 +143,35 @@ void TMainForm::SetUpButtons()
                        &SBtnZoomIn, &SBtnRotateCCW, &SBtnRotateCW, &SBtnTools})
         b->SetEnabled(false);
     CmbZoomPercent.SetEnabled(false);
+}
+
+void TMainForm::MakeButtonGlyphs()
+{
+    // Drawn for the scale, never stretched: the old pictures go once the
+    // buttons hold the new ones.
+    std::vector<BitmapHandle> glyphs;
+    for (const auto& [button, id] : glyphButtons_) {
+        glyphs.push_back(MakeGlyph(id, FormScale(16)));
+        button->SetGlyph(glyphs.back().Get());
+    }
+    TToggleBitmapList toggles(FormScale(16));
+    SBtnSlideShow.SetGlyph(toggles.Bitmap(state_.SlideShowActive ? TToggleBitmapList::SlideShowRunning
+                                                                  : TToggleBitmapList::SlideShowStopped));
+    SBtnAutoFit.SetGlyph(toggles.Bitmap(state_.AutoFit ? TToggleBitmapList::AutoFitOn : TToggleBitmapList::AutoFitOff));
+    glyphs_ = std::move(glyphs);
+    ToggleBitmapList = std::move(toggles);
+}
+
+void TMainForm::FormDpiChanged(int)
+{
+    // The bars keep whether they are shown (full screen hides them).
+    barHeight_ = barHeight_ ? FormScale(29) : 0;
+    stripHeight_ = stripHeight_ ? FormScale(33) : 0;
+    statusHeight_ = statusHeight_ ? FormScale(19) : 0;
+    StatusBar1.SetPanelWidths({FormScale(400), -1});
+    MakeButtonGlyphs();
+    LayOut();
+    StepZoom(0);
 }
 
 void TMainForm::BuildMenu()
@@ -211,7 +239,7 @@ void TMainForm::LayOut()
     const int statusHeight = statusHeight_, stripHeight = stripHeight_;
     StatusBar1.SetBounds(0, height - statusHeight, width, statusHeight);
     Panel2.SetBounds(0, height - statusHeight - stripHeight, width, stripHeight);
-    const int barWidth = Scale(617), barHeight = barHeight_;
+    const int barWidth = FormScale(617), barHeight = barHeight_;
     Panel1.SetBounds((Panel2.ClientWidth() - barWidth) / 2, (stripHeight - barHeight) / 2, barWidth, barHeight);
     const int areaHeight = std::max(0, height - statusHeight - stripHeight);
     ScrollBox1.SetBounds(0, 0, width, areaHeight);
@@ -224,13 +252,14 @@ SIZE TMainForm::MinimumSize() const
 {
     // The whole button bar inside the strip's frame, the status bar's first
     // panel with room beside it, and some of the image area.
-    RECT r{0, 0, Scale(kMinClientWidth), Scale(kMinClientHeight)};
+    RECT r{0, 0, FormScale(kMinClientWidth), FormScale(kMinClientHeight)};
     AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, WS_EX_CONTROLPARENT);
     return {r.right - r.left, r.bottom - r.top};
 }
 
 void TMainForm::FormCreate()
 {
+    RemoveLeftoverAttachments();
     ErrorDlg = std::make_unique<TErrorDlg>();
     NewAboutBox = std::make_unique<TNewAboutBox>();
     NewAboutBox->StartUp(arguments_);
@@ -308,6 +337,9 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam && NewAboutBox && NewAboutBox->Visible() && !NewAboutBox->Modal())
             PostMessageW(handle_, kRaiseSplash, 0, 0);
         break;
+    case kOpenDropped:
+        OpenDroppedImage();
+        return 0;
     case kRaiseSplash:
         if (NewAboutBox && NewAboutBox->Visible())
             NewAboutBox->SetAlwaysOnTop(true);
@@ -394,10 +426,12 @@ void TMainForm::FormClose()
     // (not even when a save failed and said so).
     ConfirmLeaveModifiedImage();
     RemoveEmailTempFolder();
+    DropTarget.Revoke();
 }
 
 void TMainForm::FormDestroy()
 {
+    DropTarget.Revoke();
     HelpDlg.reset();
     NewAboutBox.reset();
     ErrorDlg.reset();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/AttachmentRecord.h"
 #include "app/DecodeAhead.h"
 #include "app/ImageView.h"
 #include "app/OpenPictureDialog.h"
@@ -19,6 +20,7 @@
 #include "imaging/PictureUtilUnit.h"
 #include "rules/EmailAttachment.h"
 #include "widgets/Controls.h"
+#include "widgets/DropTarget.h"
 #include "widgets/Form.h"
 #include "widgets/Glyphs.h"
 #include "widgets/GraphicControls.h"
@@ -39,6 +41,13 @@ enum class WindowState { Normal, Minimized, Maximized };
 // The message panel's texts: while loading, and in the no-images state.
 inline constexpr wchar_t kLoadingText[] = L"Loading Image, Please Wait...";
 inline constexpr wchar_t kNoImagesText[] = L"Press [Ctrl+O] or Click Here to open an image folder to browse.";
+
+// The hint panel's word on a drag that cannot be dropped.
+inline constexpr wchar_t kDropUnsupportedText[] = L"Only image files and folders of images can be opened here.";
+inline constexpr wchar_t kDropEmptyFolderText[] = L"The folder holds no images that can be opened.";
+inline constexpr wchar_t kDropNothingText[] = L"Nothing that can be opened was dragged here.";
+inline constexpr wchar_t kDropSlideShowText[] = L"Stop the slide show to open another image.";
+inline constexpr wchar_t kDropBusyText[] = L"Close the open window first to open another image.";
 
 // What the main window shows and how: the folder's list of images, the
 // current one, its pending changes, the zoom and the window's modes.
@@ -158,6 +167,10 @@ public:
     TPrintDialog DlgPrint;
     TSavePictureDialog DlgSavePicture;
     TToggleBitmapList ToggleBitmapList{Scale(16)};
+    // OLE for this thread, before the drop target and after it.
+    OleScope Ole;
+    TFileDropTarget DropTarget{[this](const std::vector<std::wstring>& paths) { return AcceptsDrop(paths); },
+                               [this](std::vector<std::wstring> paths) { FilesDropped(std::move(paths)); }};
 
     // ---- Handlers ----
     void FormCreate();
@@ -168,6 +181,7 @@ public:
     void SBtnHelpAboutClick();
     void Exit1Click();
     void ApplicationHint(const std::wstring& longHint) override;
+    void FormDpiChanged(int) override;
 
     // ---- Folder list and navigation (app/Navigation.cpp) ----
     void OpenImageFolder(const std::wstring& path);
@@ -177,6 +191,23 @@ public:
     void ChooseImageFolder();
     void ShowNextImage();
     void ShowPreviousImage();
+    // The supported images of a folder in the order the folder lists them
+    // (hidden and system files left out).
+    static std::vector<std::wstring> ListImageFiles(const std::wstring& folder);
+
+    // ---- Drag and drop (app/DragDrop.cpp) ----
+    // The image a drop of these paths opens, or why none.
+    struct DropChoice {
+        std::wstring path;
+        std::wstring refusal;
+    };
+    static DropChoice ChooseDroppedImage(const std::vector<std::wstring>& paths);
+    // Whether a drop of these paths would open an image now; when not, the
+    // hint panel says why.
+    bool AcceptsDrop(const std::vector<std::wstring>& paths);
+    // The drop: its image opens once the dragging program has let go.
+    void FilesDropped(std::vector<std::wstring> paths);
+    void OpenDroppedImage();
     // The step through the list a key makes in FormKeyDown: 1 Next, -1
     // Previous, 0 none (another command, or none).
     static int StepOfKey(WORD key, ShiftState shift);
@@ -291,6 +322,9 @@ public:
     // Writes the current picture at that size into EmailTempFolder and hands
     // it to the user's mail program.
     void SendImageByEmail(EmailSize size);
+    // At start: the attachments that earlier runs which ended without
+    // closing left in the attachment folder are removed.
+    static void RemoveLeftoverAttachments();
 
     static std::vector<std::wstring> ZoomPercentList();
     // The smallest outer size the user can give the window by sizing it
@@ -352,12 +386,24 @@ private:
     void ReportUnsupportedFile(const std::wstring& argument);
     void SetImagePointers(PointerShape shape);
     void SetFormHint(const std::wstring& hint);
+    // The pending-changes check and the slide show allow another image to be
+    // opened (the open dialog's and a drop's gate).
+    bool MayOpenAnotherImage();
+    static constexpr UINT kOpenDropped = WM_APP + 2;
+    std::vector<std::wstring> droppedPaths_;
+    // The e-mail attachments this run has written.
+    TAttachmentRecord attachmentRecord_;
+    // The folder the last Save As of this run wrote into, with its separator.
+    std::wstring lastSaveFolder_;
 
     // The direction of the last step through the list: +1 or -1.
     int stepDirection_ = 1;
 
     std::vector<std::wstring> arguments_;
     std::wstring commandLineImage_;
+    // The buttons' pictures, drawn for the display's scale.
+    void MakeButtonGlyphs();
+    std::vector<std::pair<TButton*, GlyphId>> glyphButtons_;
     std::vector<BitmapHandle> glyphs_;
     bool created_ = false;
     SIZE lastAreaSize_{-1, -1};

@@ -27,13 +27,22 @@ void TMainForm::OpenImageFolder(const std::wstring& path)
         --keep;
     state_.FolderPath = path.substr(0, keep);
 
-    std::wstring pattern = state_.FolderPath;
+    std::vector<std::wstring> names = ListImageFiles(state_.FolderPath);
+    int current = 0;
+    for (size_t i = 0; i < names.size(); ++i)
+        if (LowerAscii(names[i]) == wanted)
+            current = int(i);
+    ShowFiles(std::move(names), current);
+}
+
+std::vector<std::wstring> TMainForm::ListImageFiles(const std::wstring& folder)
+{
+    std::wstring pattern = folder;
     if (!pattern.empty() && !IsPathDelimiter(pattern.back()) && pattern.back() != L':')
         pattern += L'\\';
     pattern += L'*';
     // Enumeration order is kept as the file system delivers it.
     std::vector<std::wstring> names;
-    int current = 0;
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                      FIND_FIRST_EX_LARGE_FETCH));
@@ -41,15 +50,11 @@ void TMainForm::OpenImageFolder(const std::wstring& path)
         do {
             if (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))
                 continue;
-            if (!IsSupportedImageFile(data.cFileName))
-                continue;
-            names.emplace_back(data.cFileName);
-            if (LowerAscii(names.back()) == wanted)
-                current = int(names.size()) - 1;
+            if (IsSupportedImageFile(data.cFileName))
+                names.emplace_back(data.cFileName);
         } while (FindNextFileW(find.Get(), &data));
     }
-    find.Reset();
-    ShowFiles(std::move(names), current);
+    return names;
 }
 
 void TMainForm::ShowFiles(std::vector<std::wstring> names, int current)
@@ -63,9 +68,7 @@ void TMainForm::ChooseImageFolder()
 {
     // The pending-changes check comes first: cancelling the dialog does not
     // undo what it did.
-    if (ConfirmLeaveModifiedImage())
-        return;
-    if (state_.SlideShowActive)
+    if (!MayOpenAnotherImage())
         return;
     DlgOpenPicture.FileTypes = FileDialogEntries(false);
     DlgOpenPicture.FileTypeIndex = 1;
@@ -76,6 +79,13 @@ void TMainForm::ChooseImageFolder()
     DlgOpenPicture.FileName = CurrentIndexValid() ? state_.CurrentFileName : std::wstring();
     if (DlgOpenPicture.Execute(handle_))
         OpenImageFolder(DlgOpenPicture.FileName);
+}
+
+bool TMainForm::MayOpenAnotherImage()
+{
+    if (ConfirmLeaveModifiedImage())
+        return false;
+    return !state_.SlideShowActive;
 }
 
 void TMainForm::ShowNextImage() { StepThroughList(1); }

@@ -46,6 +46,16 @@ GlobalMemoryHandle GlobalCopy(const void* data, size_t size)
     return block;
 }
 
+GlobalMemoryHandle GlobalCopy(const GlobalMemoryHandle& from)
+{
+    if (!from)
+        return {};
+    GlobalLocked<uint8_t> bytes(from.Get());
+    if (!bytes.Get())
+        throw Failure(L"Out of memory");
+    return GlobalCopy(bytes.Get(), GlobalSize(from.Get()));
+}
+
 // DEVNAMES: the driver, device and port names after the header, each ending
 // in a null character.
 GlobalMemoryHandle MakeDevNames(const std::wstring& driver, const std::wstring& device, const std::wstring& port)
@@ -109,6 +119,37 @@ void TPrintDialog::UseDefaultPrinter()
     devNames_ = MakeDevNames(driver, name, port);
 }
 
+bool TPrintDialog::UseLastChoice()
+{
+    if (!chosenMode_ || !chosenNames_)
+        return false;
+    // A printer removed meanwhile is no choice any more.
+    std::wstring name;
+    {
+        GlobalLocked<DEVNAMES> names(chosenNames_.Get());
+        if (names.Get())
+            name = reinterpret_cast<const wchar_t*>(names.Get()) + names->wDeviceOffset;
+    }
+    HANDLE opened = nullptr;
+    if (name.empty() || !OpenPrinterW(name.data(), &opened, nullptr)) {
+        chosenMode_.Reset();
+        chosenNames_.Reset();
+        return false;
+    }
+    PrinterHandle{opened};
+    devMode_ = GlobalCopy(chosenMode_);
+    devNames_ = GlobalCopy(chosenNames_);
+    return true;
+}
+
+void TPrintDialog::Prepare(short suitedOrientation)
+{
+    if (!UseLastChoice())
+        UseDefaultPrinter();
+    offeredOrientation_ = chosenOrientation_ ? chosenOrientation_ : suitedOrientation;
+    SetOrientation(offeredOrientation_);
+}
+
 void TPrintDialog::SetOrientation(short orientation)
 {
     if (!devMode_)
@@ -164,5 +205,9 @@ bool TPrintDialog::Execute(HWND owner)
     }
     if (!dc_)
         throw Failure(kNoDefaultPrinter);
+    chosenMode_ = GlobalCopy(devMode_);
+    chosenNames_ = GlobalCopy(devNames_);
+    if (const short chosen = Orientation(); offeredOrientation_ && chosen != offeredOrientation_)
+        chosenOrientation_ = chosen;
     return true;
 }

@@ -17,6 +17,11 @@ public:
     // selected" when there is none (no printer installed, or one that
     // cannot be reached any more).
     void UseDefaultPrinter();
+    // The dialog's starting point: the printer and settings last confirmed
+    // in it in this run, or the default printer; in the orientation that
+    // suits the image (DMORIENT_PORTRAIT or DMORIENT_LANDSCAPE), unless the
+    // user confirmed another one over what was offered: then in the user's.
+    void Prepare(short suitedOrientation);
     // DMORIENT_PORTRAIT or DMORIENT_LANDSCAPE, for the printer taken.
     void SetOrientation(short orientation);
     // The orientation of the printer's settings (0 before a printer is taken).
@@ -30,7 +35,17 @@ public:
     DcHandle TakeDC() { return std::move(dc_); }
 
 private:
+    // Takes the printer and settings last confirmed; false when there are
+    // none (or the printer is gone).
+    bool UseLastChoice();
+
     GlobalMemoryHandle devMode_;    // DEVMODEW
     GlobalMemoryHandle devNames_;   // DEVNAMES
+    // Copies of what the user last confirmed (a cancelled dialog's changes
+    // are not kept).
+    GlobalMemoryHandle chosenMode_, chosenNames_;
+    // The orientation the dialog was opened in, and the one the user chose
+    // over an offered one (0: none yet).
+    short offeredOrientation_ = 0, chosenOrientation_ = 0;
     DcHandle dc_;
 };

@@ -101,10 +101,11 @@ void TMainForm::PrintCurrentImage()
     if (!CurrentIndexValid())
         return;
     const int width = state_.CurrentPicture.Width(), height = state_.CurrentPicture.Height();
-    // The dialog opens in the orientation that suits the image; the user can
-    // still change it there.
-    DlgPrint.UseDefaultPrinter();
-    DlgPrint.SetOrientation(width >= height ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT);
+    // The printer last chosen in this run, or the default one. The dialog
+    // opens in the orientation that suits the image, unless the user chose
+    // another one over that in an earlier dialog: then in the user's. The
+    // user can still change it there.
+    DlgPrint.Prepare(width >= height ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT);
     if (!DlgPrint.Execute(handle_))
         return;
     const DcHandle printer = DlgPrint.TakeDC();

@@ -5,6 +5,7 @@ list(APPEND WIN_SOURCES
   app/Loading.cpp
   app/DecodeAhead.cpp
   app/Navigation.cpp
+  app/DragDrop.cpp
   app/Editing.cpp
   app/Files.cpp
   app/OpenPictureDialog.cpp
@@ -15,4 +16,5 @@ list(APPEND WIN_SOURCES
   app/SlideShow.cpp
   app/Email.cpp
   app/Colours.cpp
+  app/AttachmentRecord.cpp
 )

@@ -83,6 +83,13 @@ foreach(variant pixavo_test_mail pixavo_test_mail_ansi)
 endforeach()
 target_compile_definitions(pixavo_test_mail_ansi PRIVATE PIXAVO_ANSI_ONLY)
 
+# Test fixture, not part of the program: drags files with OLE and drops them
+# at a point of the screen (tests/droptool).
+add_executable(pixavo_test_drop tests/droptool/DropTool.cpp)
+target_link_libraries(pixavo_test_drop PRIVATE ole32 shell32 uuid)
+target_link_options(pixavo_test_drop PRIVATE -municode -static)
+add_dependencies(pixavo_win_tests pixavo_test_drop)
+
 # The benchmarks as shipped: the program's compiler, flags and libraries, run
 # under Wine (build/windows/pixavo_bench.exe). Google Benchmark is cross-built
 # by scripts/setup.

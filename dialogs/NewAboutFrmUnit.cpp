@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <iterator>
 
 #include "imaging/GdiDrawing.h"
 #include "imaging/JpegCodec.h"
@@ -17,11 +18,23 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kLink = RGB(0, 0, 255);
 const wchar_t kSans[] = L"MS Shell Dlg 2";
 
-// The photograph stored in the program's resources.
-std::span<const uint8_t> SplashResource()
+// The photograph stored in the program's resources, drawn for the display
+// that shows it width pixels wide: the artwork made for that width, or the
+// smallest one wider (reduced to it), or the widest.
+std::span<const uint8_t> SplashResource(int width)
 {
+    const struct {
+        int width, id;
+    } artwork[] = {{321, IDR_SPLASH_JPEG}, {401, IDR_SPLASH_JPEG_125}, {482, IDR_SPLASH_JPEG_150},
+                   {642, IDR_SPLASH_JPEG_200}};
+    int id = artwork[std::size(artwork) - 1].id;
+    for (const auto& a : artwork)
+        if (a.width >= width) {
+            id = a.id;
+            break;
+        }
     HINSTANCE instance = Application::Instance();
-    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(IDR_SPLASH_JPEG), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+    HRSRC info = FindResourceW(instance, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
     if (!info)
         return {};
     HGLOBAL data = LoadResource(instance, info);
@@ -59,6 +72,12 @@ void TSplashImage::LoadJpeg(std::span<const uint8_t> file)
         shown_ = Raster();
     }
     Invalidate();
+}
+
+void TSplashImage::Rescale(int newDpi, int oldDpi)
+{
+    TGraphicControl::Rescale(newDpi, oldDpi);
+    LoadJpeg(SplashResource(Width()));
 }
 
 void TSplashImage::Paint(HDC dc)
@@ -101,7 +120,7 @@ TNewAboutBox::TNewAboutBox()
     Panel1.SetColor(kWhite);
     Panel1.SetBevel(TPanel::Bevel::Raised, 2);
     Panel1.SetBorderWidth(1);
-    ImgSplash.LoadJpeg(SplashResource());
+    ImgSplash.LoadJpeg(SplashResource(ImgSplash.Width()));
 
     Styled(LblPixavo, kWhite);
     for (TLabel* right : {&LblImageBrowser, &LblByCorvane, &LblBuild})

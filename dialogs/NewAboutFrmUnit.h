@@ -19,6 +19,8 @@ public:
     void LoadJpeg(std::span<const uint8_t> file);
     const Raster& Picture() const { return picture_; }
     void Paint(HDC dc) override;
+    // The artwork drawn for the new size is taken.
+    void Rescale(int newDpi, int oldDpi) override;
 
 private:
     Raster picture_;   // 24-bit

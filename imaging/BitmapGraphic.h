@@ -10,9 +10,10 @@ public:
     explicit TBitmapGraphic(std::shared_ptr<const RasterSource> source) : source_(std::move(source)) {}
     GraphicKind Kind() const override { return GraphicKind::Raster; }
     const wchar_t* KindName() const override { return L"TBitmap"; }
-    bool Empty() const override { return GetRaster().Empty(); }
-    int Width() const override { return GetRaster().Width(); }
-    int Height() const override { return GetRaster().Height(); }
+    // From the source, whose pixels may not be decoded yet.
+    bool Empty() const override { return Width() == 0 || Height() == 0; }
+    int Width() const override { return source_ ? source_->Width() : 0; }
+    int Height() const override { return source_ ? source_->Height() : 0; }
     void Draw(HDC dc, const RECT& rect) const override;
     void LoadFromBytes(std::vector<uint8_t> bytes) override;
     std::vector<uint8_t> SaveToBytes(const std::wstring& extension) const override;

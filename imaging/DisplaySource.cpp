@@ -69,17 +69,33 @@ RasterSource::RasterSource(Raster raster, std::shared_ptr<const ColourProfile> c
     height_ = raster_.Height();
 }
 
+RasterSource::RasterSource(int width, int height) : decoded_(false)
+{
+    width_ = width;
+    height_ = height;
+}
+
+const Raster& RasterSource::Pixels() const
+{
+    if (!decoded_) {
+        raster_ = DecodePixels();
+        decoded_ = true;
+    }
+    return raster_;
+}
+
 PixelWindow RasterSource::Region(const PixelRect& rect) const
 {
+    const Raster& pixels = Pixels();
     // Rasters the resampler reads as they are need no copy.
-    if (raster_.Format() == PixelFormat::Bit24 || raster_.Format() == PixelFormat::Bit32 || rect.Empty())
-        return {raster_, 0, 0};
-    return {raster_.Part(rect), rect.x, rect.y};
+    if (pixels.Format() == PixelFormat::Bit24 || pixels.Format() == PixelFormat::Bit32 || rect.Empty())
+        return {pixels, 0, 0};
+    return {pixels.Part(rect), rect.x, rect.y};
 }
 
 Raster RasterSource::Whole() const
 {
-    return raster_.Alpha() == AlphaMode::Straight ? Raster() : raster_;
+    return Transparent() ? Raster() : Pixels();
 }
 
 size_t RasterSource::MemoryUse() const
@@ -89,7 +105,7 @@ size_t RasterSource::MemoryUse() const
 
 Raster RasterSource::MakeLevel(int level) const
 {
-    return ::MakeLevel(raster_, level);
+    return ::MakeLevel(Pixels(), level);
 }
 
 // ---------------------------------------------------------------- JpegSource
@@ -242,9 +258,7 @@ PreparedPicture PreparePicture(GraphicKind kind, std::vector<uint8_t> bytes, con
         break;
     }
     case GraphicKind::Raster: {
-        auto source = std::make_shared<RasterFileSource>(DecodeRasterFile(std::move(bytes)));
-        source->Prepare(levelFor(source->Width(), source->Height()));
-        prepared.source = std::move(source);
+        prepared.source = RasterFileSource::ShownFrom(std::move(bytes), levelFor);
         break;
     }
     case GraphicKind::Icon:

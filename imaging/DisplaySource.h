@@ -63,11 +63,14 @@ private:
     mutable std::vector<std::pair<int, Raster>> levels_;   // most recently used first
 };
 
-// A picture held as a raster.
+// A picture held as a raster, or (for a derived source that can decode its
+// levels straight from its file) an opaque picture whose raster is decoded
+// only once something needs it.
 class RasterSource : public DisplaySource {
 public:
     explicit RasterSource(Raster raster, std::shared_ptr<const ColourProfile> colour = nullptr);
-    const Raster& Pixels() const { return raster_; }
+    // The raster, decoded first when it was left for later.
+    const Raster& Pixels() const;
     bool Transparent() const override { return raster_.Alpha() == AlphaMode::Straight; }
     PixelWindow Region(const PixelRect& rect) const override;
     Raster Whole() const override;
@@ -75,10 +78,15 @@ public:
     size_t MemoryUse() const override;
 
 protected:
+    // An opaque picture of that size whose raster DecodePixels gives.
+    RasterSource(int width, int height);
+    virtual Raster DecodePixels() const { return {}; }
+    bool Decoded() const { return decoded_; }
     Raster MakeLevel(int level) const override;
 
 private:
-    Raster raster_;
+    mutable Raster raster_;
+    mutable bool decoded_ = true;
 };
 
 // A JPEG file, decoded as far as it is needed, and shown upright: its pixels

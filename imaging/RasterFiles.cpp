@@ -7,6 +7,7 @@
 #include "imaging/BmpCodec.h"
 #include "imaging/GifCodec.h"
 #include "imaging/JpegMetadata.h"
+#include "imaging/Levels.h"
 #include "imaging/TiffCodec.h"
 #include "imaging/Transform.h"
 #include "imaging/WebpCodec.h"
@@ -156,6 +157,19 @@ const wchar_t* RasterFileTypeName(RasterFileType type)
     return L"";
 }
 
+bool DecodesLevelsFromFile(std::span<const uint8_t> file)
+{
+    if (SniffRasterFile(file) != RasterFileType::Webp)
+        return false;
+    try {
+        const WebpInfo info = ReadWebpInfo(file);
+        // Pixels to be turned as their Exif block says are decoded whole.
+        return !info.animated && !info.alpha && ShownOrientation({.exif = info.exif}, false) == 1;
+    } catch (const Failure&) {
+        return false;
+    }
+}
+
 RasterFileDimensions RasterFileSize(std::span<const uint8_t> file)
 {
     switch (SniffRasterFile(file)) {
@@ -292,4 +306,54 @@ RasterFileSource::RasterFileSource(RasterFile file)
     : RasterSource(std::move(file.pixels), IccProfile(file.metadata.icc)), file_(std::move(file))
 {
     file_.pixels = Raster();
+}
+
+RasterFileSource::RasterFileSource(SharedBytes bytes, RasterFile file, int width, int height, int level,
+                                   Raster levelPixels)
+    : RasterSource(width, height), file_(std::move(file)), bytes_(std::move(bytes))
+{
+    colour_ = IccProfile(file_.metadata.icc);
+    KeepLevel(level, std::move(levelPixels));
+}
+
+std::shared_ptr<const RasterFileSource> RasterFileSource::ShownFrom(std::vector<uint8_t> bytes,
+                                                                    const std::function<int(int, int)>& levelFor)
+{
+    if (DecodesLevelsFromFile(bytes)) {
+        const WebpInfo info = ReadWebpInfo(bytes);
+        const int level = levelFor(info.width, info.height);
+        if (level > 0) {
+            DecodedImage reduced = DecodeWebpScaled(bytes, LevelSide(info.width, level), LevelSide(info.height, level));
+            RasterFile header;
+            header.type = RasterFileType::Webp;
+            header.metadata = std::move(reduced.metadata);
+            header.metadata.orientation = 1;
+            header.lossless = info.lossless;
+            auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+            return std::shared_ptr<const RasterFileSource>(new RasterFileSource(
+                std::move(file), std::move(header), info.width, info.height, level, std::move(reduced.pixels)));
+        }
+    }
+    auto source = std::make_shared<const RasterFileSource>(DecodeRasterFile(std::move(bytes)));
+    source->Prepare(levelFor(source->Width(), source->Height()));
+    return source;
+}
+
+Raster RasterFileSource::DecodePixels() const
+{
+    RasterFile decoded = DecodeRasterFile(*bytes_);
+    bytes_.reset();
+    return std::move(decoded.pixels);
+}
+
+Raster RasterFileSource::MakeLevel(int level) const
+{
+    if (Decoded() || !bytes_)
+        return RasterSource::MakeLevel(level);
+    return DecodeWebpScaled(*bytes_, LevelSide(Width(), level), LevelSide(Height(), level)).pixels;
+}
+
+size_t RasterFileSource::MemoryUse() const
+{
+    return RasterSource::MemoryUse() + (bytes_ ? bytes_->size() : 0);
 }

@@ -90,9 +90,11 @@ ImageMetadata ReadMetadata(const WebPDemuxer* demux)
     return metadata;
 }
 
-// Decodes one compressed image (a VP8 or VP8L bitstream, with its ALPH) into
-// the 24- or 32-bit pixels given, rows `stride` bytes apart.
-void DecodeInto(std::span<const uint8_t> data, uint8_t* pixels, size_t stride, int width, int height, bool alpha)
+// Decodes one compressed image (a VP8 or VP8L bitstream, with its ALPH) of
+// width × height into the 24- or 32-bit pixels given, rows `stride` bytes
+// apart, scaled to outWidth × outHeight as it decodes when that differs.
+void DecodeInto(std::span<const uint8_t> data, uint8_t* pixels, size_t stride, int width, int height, bool alpha,
+                int outWidth, int outHeight)
 {
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
@@ -102,11 +104,16 @@ void DecodeInto(std::span<const uint8_t> data, uint8_t* pixels, size_t stride, i
         ThrowStatus(status);
     if (config.input.width != width || config.input.height != height)
         Invalid(L"a frame's size does not match its header");
+    if (outWidth != width || outHeight != height) {
+        config.options.use_scaling = 1;
+        config.options.scaled_width = outWidth;
+        config.options.scaled_height = outHeight;
+    }
     config.output.colorspace = alpha ? MODE_BGRA : MODE_BGR;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = pixels;
     config.output.u.RGBA.stride = int(stride);
-    config.output.u.RGBA.size = stride * size_t(height - 1) + size_t(width) * (alpha ? 4 : 3);
+    config.output.u.RGBA.size = stride * size_t(outHeight - 1) + size_t(outWidth) * (alpha ? 4 : 3);
     ThrowIfCancelled();
     status = WebPDecode(data.data(), data.size(), &config);
     WebPFreeDecBuffer(&config.output);
@@ -168,10 +175,11 @@ protected:
         if (frame->blend_method == WEBP_MUX_NO_BLEND || !frame->has_alpha) {
             // The frame replaces what it covers: decoded straight into the canvas.
             DecodeInto(data, canvas.MutableRow(rect.y) + size_t(rect.x) * 4, canvas.Stride(), rect.width,
-                       rect.height, true);
+                       rect.height, true, rect.width, rect.height);
         } else {
             Raster part(rect.width, rect.height, PixelFormat::Bit32, Raster::Unfilled{});
-            DecodeInto(data, part.MutableRow(0), part.Stride(), rect.width, rect.height, true);
+            DecodeInto(data, part.MutableRow(0), part.Stride(), rect.width, rect.height, true, rect.width,
+                       rect.height);
             for (int y = 0; y < rect.height; ++y) {
                 const uint8_t* src = part.Row(y);
                 uint8_t* dst = canvas.MutableRow(rect.y + y) + size_t(rect.x) * 4;
@@ -254,7 +262,26 @@ DecodedImage DecodeWebp(std::span<const uint8_t> file)
     Raster pixels(width, height, alpha ? PixelFormat::Bit32 : PixelFormat::Bit24, Raster::Unfilled{});
     pixels.SetAlpha(alpha ? AlphaMode::Straight : AlphaMode::None);
     DecodeInto({frame->fragment.bytes, frame->fragment.size}, pixels.MutableRow(0), pixels.Stride(), width, height,
-               alpha);
+               alpha, width, height);
+    image.pixels = std::move(pixels);
+    image.metadata = ReadMetadata(demux.get());
+    return image;
+}
+
+DecodedImage DecodeWebpScaled(std::span<const uint8_t> file, int width, int height)
+{
+    DemuxPtr demux = Demux(file);
+    if (WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG)
+        Invalid(L"an animation has no single picture to scale");
+    Frame frame(demux.get(), 1);
+    if (frame->has_alpha)
+        Invalid(L"a picture with alpha is not scaled as it is decoded");
+    if (width < 1 || height < 1 || width > frame->width || height > frame->height)
+        Invalid(L"a scaled size outside the picture's");
+    Raster pixels(width, height, PixelFormat::Bit24, Raster::Unfilled{});
+    DecodeInto({frame->fragment.bytes, frame->fragment.size}, pixels.MutableRow(0), pixels.Stride(), frame->width,
+               frame->height, false, width, height);
+    DecodedImage image;
     image.pixels = std::move(pixels);
     image.metadata = ReadMetadata(demux.get());
     return image;

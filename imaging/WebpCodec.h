@@ -28,6 +28,12 @@ WebpInfo ReadWebpInfo(std::span<const uint8_t> file);
 // and as DecodeLimits says; throws WorkCancelled when cancelled.
 DecodedImage DecodeWebp(std::span<const uint8_t> file);
 
+// A still WebP without alpha decoded straight at a smaller size, width ×
+// height, by libwebp's own scaling as it decodes (the picture at its own size
+// is never held): 24 bits, with the file's ICC profile and Exif block. Fails
+// as DecodeWebp, and for animations and pictures with alpha.
+DecodedImage DecodeWebpScaled(std::span<const uint8_t> file, int width, int height);
+
 // An animated (or still) WebP as frames composed on a transparent canvas,
 // with each frame's blending and disposal. The loop count is the file's (0:
 // without end). Fails as DecodeWebp, and as AnimationLimits says.

@@ -5,7 +5,14 @@ sun with glow, layered hills, a lake with reflections, film grain) into a PPM.
     python3 res/make_splash.py res/splash.ppm
     /usr/bin/convert res/splash.ppm -quality 82 -sampling-factor 2x2 res/splash.jpg
 
-The picture is 321 x 241, the size it is shown at. splash.jpg is the file
+The picture is 321 x 241, the size it is shown at on a display of 96 dpi.
+With a scale, the same landscape is drawn for a display of that scale (each
+pixel the mean of 3 x 3 samples, the grain per pixel):
+
+    python3 res/make_splash.py res/splash-150.ppm 1.5
+    /usr/bin/convert res/splash-150.ppm -quality 82 -sampling-factor 2x2 res/splash-150.jpg
+
+(and 1.25 for splash-125.jpg, 2 for splash-200.jpg). The .jpg files are what
 the resource script embeds; run this again only to change the picture."""
 import math
 import random
@@ -96,12 +103,39 @@ def pixel(x, y):
     return tuple(int(max(0, min(255, round(v + g)))) for v in c)
 
 
-def main(path):
+def scene(x, y):
+    """The landscape's colour at a point of the 96-dpi design, without grain."""
+    if y < HORIZON:
+        return land(x, y) or sky(x, y)
+    ry = 2 * HORIZON - y
+    ripple = math.sin(y * 1.3 + math.sin(x * 0.07) * 2.0) * (y - HORIZON) * 0.06
+    rx = x + ripple
+    c = land(rx, ry) or sky(rx, ry)
+    return mix(c, (20, 30, 60), 0.25 + (y - HORIZON) / (H - HORIZON) * 0.45)
+
+
+def scaled_pixel(x, y, scale):
+    n = 3
+    total = [0.0, 0.0, 0.0]
+    for j in range(n):
+        for i in range(n):
+            c = scene((x + (i + 0.5) / n) / scale, (y + (j + 0.5) / n) / scale)
+            for k in range(3):
+                total[k] += c[k]
+    g = random.gauss(0, 5.0)
+    return tuple(int(max(0, min(255, round(v / (n * n) + g)))) for v in total)
+
+
+def main(path, scale=1.0):
+    w, h = (W, H) if scale == 1.0 else (round(W * scale), round(H * scale))
     with open(path, 'wb') as out:
-        out.write(b'P6\n%d %d\n255\n' % (W, H))
-        for y in range(H):
-            out.write(bytes(v for x in range(W) for v in pixel(x, y)))
+        out.write(b'P6\n%d %d\n255\n' % (w, h))
+        for y in range(h):
+            if scale == 1.0:
+                out.write(bytes(v for x in range(w) for v in pixel(x, y)))
+            else:
+                out.write(bytes(v for x in range(w) for v in scaled_pixel(x, y, scale)))
 
 
 if __name__ == '__main__':
-    main(sys.argv[1] if len(sys.argv) > 1 else 'splash.ppm')
+    main(sys.argv[1] if len(sys.argv) > 1 else 'splash.ppm', float(sys.argv[2]) if len(sys.argv) > 2 else 1.0)

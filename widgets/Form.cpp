@@ -349,6 +349,22 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         wheelPreviewed_ = false;
         break;
+    case WM_DPICHANGED: {
+        // The system suggests the place and size for the new scale; the
+        // controls follow the scale from what they are now.
+        const int dpi = LOWORD(wParam), old = dpi_;
+        if (dpi > 0 && dpi != old) {
+            dpi_ = dpi;
+            if (font_)
+                SetFont(scaleMemo_.Font(font_, dpi, old));
+            RescaleChildren(dpi, old);
+            FormDpiChanged(old);
+        }
+        if (const auto* r = reinterpret_cast<const RECT*>(lParam))
+            SetWindowPos(handle_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     case WM_DESTROY:
         if (this == Application::MainForm())
             PostQuitMessage(0);

@@ -52,6 +52,11 @@ public:
     // The control moved: its hint follows it.
     void MoveHint(TWindow& control);
 
+    // The dots per inch of the display the form is on, and a designed size
+    // (pixels at 96 dpi) in its pixels.
+    int Dpi() const { return dpi_; }
+    int FormScale(int designed) const { return MulDiv(designed, dpi_, 96); }
+
     // Handlers, named as the forms name them.
     virtual void FormShow() {}
     virtual void FormClose() {}
@@ -60,6 +65,9 @@ public:
     virtual void FormKeyPress(wchar_t& key) {}
     // A mouse-wheel turn; return true when handled.
     virtual bool FormMouseWheel(int delta, ShiftState shift, POINT screenPoint) { return false; }
+    // Moved to a display of another scale: the controls and their fonts have
+    // followed; what the form works out from designed sizes is done again.
+    virtual void FormDpiChanged(int oldDpi) {}
     // The long part of the hint of the control under the pointer changed.
     virtual void ApplicationHint(const std::wstring& longHint) {}
 
@@ -78,6 +86,7 @@ protected:
     DWORD StyleFor(Border border) const;
 
     Border border_ = Border::Sizeable;
+    int dpi_ = SystemDpi();
     bool keyPreview_ = false;
     bool showHint_ = true;
     bool modal_ = false;

@@ -26,6 +26,20 @@ void TLabel::SetFont(HFONT font)
     AdjustSize();
 }
 
+void TLabel::Rescale(int newDpi, int oldDpi)
+{
+    TGraphicControl::Rescale(newDpi, oldDpi);
+    if (rightEdge_ >= 0) {
+        if (!rightEdgeDpi_) {
+            baseRightEdge_ = rightEdge_;
+            rightEdgeDpi_ = oldDpi;
+        }
+        rightEdge_ = MulDiv(baseRightEdge_, newDpi, rightEdgeDpi_);
+    }
+    // Sized to its text in the new type.
+    SetFont(scaleMemo_.Font(font_, newDpi, oldDpi));
+}
+
 void TLabel::SetWordWrap(bool wrap)
 {
     wordWrap_ = wrap;

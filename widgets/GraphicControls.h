@@ -23,9 +23,11 @@ public:
     void SetRightEdge(int right);       // right-aligned labels keep this edge
     void AdjustSize();
     void Paint(HDC dc) override;
+    void Rescale(int newDpi, int oldDpi) override;
 
 private:
     std::wstring caption_;
+    int baseRightEdge_ = -1, rightEdgeDpi_ = 0;
     HFONT font_ = nullptr;
     COLORREF color_ = RGB(0, 0, 0);
     Align align_ = Align::Left;

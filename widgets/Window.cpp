@@ -57,6 +57,15 @@ HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold, bool underline)
     return font;
 }
 
+HFONT ScaledFont(HFONT font, int num, int den)
+{
+    LOGFONTW info{};
+    if (!font || !GetObjectW(font, sizeof(info), &info))
+        return font;
+    return MakeFont(info.lfFaceName, MulDiv(std::abs(info.lfHeight), num, den), info.lfWeight >= FW_BOLD,
+                    info.lfUnderline != 0);
+}
+
 bool FontInstalled(const wchar_t* face)
 {
     WindowDc screen;
@@ -123,6 +132,34 @@ void TGraphicControl::SetBounds(int left, int top, int width, int height)
     Invalidate();
     left_ = left; top_ = top; width_ = width; height_ = height;
     Invalidate();
+}
+
+RECT ScaleMemo::Bounds(const RECT& now, int newDpi, int oldDpi)
+{
+    if (!boundsDpi_ || !EqualRect(&now, &lastBounds_)) {
+        baseBounds_ = now;
+        boundsDpi_ = oldDpi;
+    }
+    const int width = baseBounds_.right - baseBounds_.left, height = baseBounds_.bottom - baseBounds_.top;
+    const int left = MulDiv(baseBounds_.left, newDpi, boundsDpi_), top = MulDiv(baseBounds_.top, newDpi, boundsDpi_);
+    lastBounds_ = {left, top, left + MulDiv(width, newDpi, boundsDpi_), top + MulDiv(height, newDpi, boundsDpi_)};
+    return lastBounds_;
+}
+
+HFONT ScaleMemo::Font(HFONT now, int newDpi, int oldDpi)
+{
+    if (!fontDpi_ || now != lastFont_) {
+        baseFont_ = now;
+        fontDpi_ = oldDpi;
+    }
+    lastFont_ = ScaledFont(baseFont_, newDpi, fontDpi_);
+    return lastFont_;
+}
+
+void TGraphicControl::Rescale(int newDpi, int oldDpi)
+{
+    const RECT r = scaleMemo_.Bounds(BoundsRect(), newDpi, oldDpi);
+    SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 void TGraphicControl::SetVisible(bool visible)
@@ -482,5 +519,24 @@ void TWindow::SetColor(COLORREF color)
 void TWindow::SetFontColor(COLORREF color)
 {
     fontColor_ = color;
+    Invalidate();
+}
+
+void TWindow::RescaleChildren(int newDpi, int oldDpi)
+{
+    for (HWND child = GetWindow(handle_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        // Only the program's own: a standard control's inner windows are
+        // its own business.
+        TWindow* control = FromHandle(child);
+        if (!control)
+            continue;
+        const RECT r = control->scaleMemo_.Bounds(control->BoundsRect(), newDpi, oldDpi);
+        control->SetBounds(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        if (HFONT font = reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)))
+            control->SetFont(control->scaleMemo_.Font(font, newDpi, oldDpi));
+        control->RescaleChildren(newDpi, oldDpi);
+    }
+    for (TGraphicControl* graphic : graphics_)
+        graphic->Rescale(newDpi, oldDpi);
     Invalidate();
 }

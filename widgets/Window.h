@@ -20,6 +20,27 @@ class TWindow;
 HFONT DefaultFont();
 // A font of the given pixel height (cached for the run).
 HFONT MakeFont(const wchar_t* face, int pixelHeight, bool bold = false, bool underline = false);
+// The same font at another size: its pixel height times num / den (cached
+// like MakeFont's). Null stays null.
+HFONT ScaledFont(HFONT font, int num, int den);
+
+// A control's place, size and font as they were at one scale, so that a
+// control moved through several scales is each time scaled from there (no
+// rounding piles up): what it was last given is taken as the new start when
+// anything else has moved it or changed its font since.
+class ScaleMemo {
+public:
+    // The place and font for the new scale, from what they are now (at
+    // oldDpi).
+    RECT Bounds(const RECT& now, int newDpi, int oldDpi);
+    HFONT Font(HFONT now, int newDpi, int oldDpi);
+
+private:
+    RECT baseBounds_{}, lastBounds_{};
+    int boundsDpi_ = 0;
+    HFONT baseFont_ = nullptr, lastFont_ = nullptr;
+    int fontDpi_ = 0;
+};
 // The first of the faces that the system has installed; the first face
 // when none is (the system then picks its nearest).
 const wchar_t* InstalledFace(std::initializer_list<const wchar_t*> faces);
@@ -56,9 +77,13 @@ public:
     TWindow& Parent() const { return parent_; }
 
     virtual void Paint(HDC dc) = 0;
+    // The display's scale changed from oldDpi to newDpi: place, size and
+    // type follow.
+    virtual void Rescale(int newDpi, int oldDpi);
     std::function<void()> onClick;
 
 protected:
+    ScaleMemo scaleMemo_;
     TWindow& parent_;
     int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     bool visible_ = true;
@@ -111,6 +136,11 @@ public:
     // its children). Forms call it first thing in their destructors.
     void DestroyHandle();
 
+    // The display's scale changed from oldDpi to newDpi: the controls of
+    // this window (windows of the program's and painted ones), their places,
+    // sizes and fonts, and theirs in turn.
+    void RescaleChildren(int newDpi, int oldDpi);
+
     // Graphic controls painted on this window, in z-order.
     void AddGraphic(TGraphicControl* control) { graphics_.push_back(control); }
     void RemoveGraphic(TGraphicControl* control);
@@ -150,6 +180,7 @@ protected:
     BrushHandle brush_;
     std::vector<TGraphicControl*> graphics_;
     TGraphicControl* pressedGraphic_ = nullptr;
+    ScaleMemo scaleMemo_;
 
 private:
     static LRESULT CALLBACK OwnProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,6 +1,7 @@
 list(APPEND WIN_SOURCES
   widgets/Application.cpp
   widgets/Controls.cpp
+  widgets/DropTarget.cpp
   widgets/Form.cpp
   widgets/Glyphs.cpp
   widgets/GraphicControls.cpp

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "tests/FormatSamples.h"
+#include "imaging/Levels.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/JpegMetadata.h"
 #include "imaging/PngCodec.h"
@@ -390,6 +392,52 @@ TEST(Formats, SavingWritesWebpAndTiffAndRefusesTheRest)
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.Message(), L"No decoder for HEIC images is installed on this computer");
     }
+}
+
+// A still, opaque WebP shown reduced holds its file and the level, decoded
+// straight at the level's size and close to the level of the whole picture;
+// its pixels, once asked for, are the whole decode's, and the file goes.
+// Pictures with alpha are decoded whole.
+TEST(Formats, ReducedWebpKeepsItsFileAndLevelUntilItsPixelsAreNeeded)
+{
+    constexpr int w = 400, h = 300, level = 2;
+    for (const bool alpha : {false, true})
+        for (const bool lossless : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "alpha " << alpha << ", lossless " << lossless);
+            Raster photo(w, h, alpha ? PixelFormat::Bit32 : PixelFormat::Bit24);
+            photo.SetAlpha(alpha ? AlphaMode::Straight : AlphaMode::None);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    uint8_t* p = photo.MutableRow(y) + x * photo.Bits() / 8;
+                    p[0] = uint8_t(x * 255 / w), p[1] = uint8_t(y * 255 / h), p[2] = uint8_t((x + y) % 256);
+                    if (alpha)
+                        p[3] = x < w / 2 ? 255 : 128;
+                }
+            const Bytes file = EncodeWebp(photo, lossless);
+            const Raster whole = DecodeRasterFile(file).pixels;
+            const auto source = RasterFileSource::ShownFrom(file, [](int, int) { return level; });
+            ASSERT_EQ(source->Width(), w);
+            ASSERT_EQ(source->Height(), h);
+            EXPECT_EQ(source->File().lossless, lossless);
+            if (alpha) {
+                EXPECT_GE(source->MemoryUse(), whole.ByteSize());
+                continue;
+            }
+            EXPECT_LT(source->MemoryUse(), file.size() + whole.ByteSize() / 4);
+            const Raster reduced = source->Level(level), expected = MakeLevel(whole, level);
+            ASSERT_EQ(reduced.Width(), expected.Width());
+            ASSERT_EQ(reduced.Height(), expected.Height());
+            uint64_t difference = 0;
+            for (int y = 0; y < reduced.Height(); ++y)
+                for (int x = 0; x < reduced.Width() * 3; ++x)
+                    difference += uint64_t(std::abs(reduced.Row(y)[x] - expected.Row(y)[x]));
+            EXPECT_LE(difference / (uint64_t(reduced.Width()) * reduced.Height() * 3), 3u);
+            const Raster& pixels = source->Pixels();
+            ASSERT_EQ(pixels.ByteSize(), whole.ByteSize());
+            for (int y = 0; y < h; ++y)
+                ASSERT_EQ(std::memcmp(pixels.Row(y), whole.Row(y), size_t(w) * 3), 0) << "row " << y;
+            EXPECT_EQ(source->MemoryUse(), whole.ByteSize() + reduced.ByteSize());   // the file let go
+        }
 }
 
 TEST(Formats, EveryRuleReadsTheOneTable)

@@ -283,7 +283,9 @@ inline bool InstalledFont(const std::wstring& face) { return FontInstalled(face.
 // clicks OK (confirm) or Cancel in each.
 class PrintDialogAnswer {
 public:
-    explicit PrintDialogAnswer(bool confirm) : confirm_(confirm)
+    // before: what the user does in the dialog before answering it.
+    explicit PrintDialogAnswer(bool confirm, std::function<void(HWND)> before = {})
+        : confirm_(confirm), before_(std::move(before))
     {
         current_ = this;
         timer_ = SetTimer(nullptr, 0, 50, Tick);
@@ -311,12 +313,15 @@ private:
             return;
         self->answered_ = dialog;
         ++self->shown_;
+        if (self->before_)
+            self->before_(dialog);
         const int button = self->confirm_ ? IDOK : IDCANCEL;
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), LPARAM(GetDlgItem(dialog, button)));
     }
 
     static inline PrintDialogAnswer* current_ = nullptr;
     bool confirm_;
+    std::function<void(HWND)> before_;
     int shown_ = 0;
     HWND answered_ = nullptr;
     UINT_PTR timer_ = 0;

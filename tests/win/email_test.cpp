@@ -287,3 +287,107 @@ TEST_F(Email, ClosingDeletesTheAttachmentsAndTheFolderButNothingElse)
     EXPECT_EQ(client.TakeCalls().size(), 2u);
     EXPECT_TRUE(NothingShown(failures));
 }
+
+namespace {
+
+// The attachment records in the attachment folder.
+std::vector<std::wstring> Records()
+{
+    std::vector<std::wstring> found;
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW((kAttachments + L"\\~pixavo-attachments-*.lst").c_str(), &data));
+    for (bool more = bool(find); more; more = FindNextFileW(find.Get(), &data))
+        found.push_back(kAttachments + L"\\" + data.cFileName);
+    return found;
+}
+
+// A file that a run holds open for writing.
+std::vector<uint8_t> ReadShared(const std::wstring& path)
+{
+    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    std::vector<uint8_t> bytes(4096);
+    DWORD read = 0;
+    if (!file || !ReadFile(file.Get(), bytes.data(), DWORD(bytes.size()), &read, nullptr))
+        read = 0;
+    bytes.resize(read);
+    return bytes;
+}
+
+// A record as a run writes it: the names, one a line, UTF-16.
+void WriteRecord(const std::wstring& path, const std::vector<std::wstring>& names)
+{
+    std::wstring text;
+    for (const std::wstring& name : names)
+        text += name + L"\n";
+    std::vector<uint8_t> bytes(text.size() * sizeof(wchar_t));
+    std::memcpy(bytes.data(), text.data(), bytes.size());
+    WriteBytes(path, bytes);
+}
+
+} // namespace
+
+TEST_F(Email, AttachmentsLeftByARunThatDidNotCloseGoAtTheNextStart)
+{
+    // A run e-mails Scan.bmp and ends without closing: what it wrote is
+    // named in its record, which cannot be deleted while the run lives.
+    Open(L"Scan.bmp", 30, 20);
+    steps = {Step::Large};
+    PressCtrlE();
+    ASSERT_EQ(Records().size(), 1u);
+    const std::wstring record = Records().front();
+    const std::vector<uint8_t> written = ReadShared(record);
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(written.data()), written.size() / sizeof(wchar_t)),
+              L"Scan.jpg\n");
+    EXPECT_FALSE(DeleteFileW(record.c_str()));
+    // As the run ended abnormally: its record stays behind (copied before
+    // the window goes, which removes its own).
+    WriteBytes(kAttachments + L"\\~pixavo-attachments-1-1.lst", written);
+
+    // Beside it, another dead run's record and a living run's (held open as
+    // a run holds it), and files of the user's.
+    const struct {
+        const wchar_t* path;      // relative to C:\temp
+        bool deadLists, livingLists, stays;
+    } files[] = {
+        {L"pixavo\\Scan.jpg", true, false, false},
+        {L"pixavo\\Old.PNG", true, false, false},
+        {L"pixavo\\Mine.png", false, false, true},        // never named by a run
+        {L"pixavo\\notes.txt", true, false, true},        // no image
+        {L"pixavo\\Shared.jpg", true, true, true},        // a living run wrote it again
+        {L"escape.jpg", true, false, true},               // "..\escape.jpg": not in the folder
+    };
+    std::vector<std::wstring> dead = {L"..\\escape.jpg", L"C:\\temp\\escape.jpg", L"Gone.png"}, living;
+    for (const auto& f : files) {
+        WriteBytes(kTemp + L"\\" + f.path, {1});
+        const std::wstring name = std::wstring(f.path).substr(std::wstring(f.path).find_last_of(L'\\') + 1);
+        if (f.deadLists && name != L"escape.jpg")
+            dead.push_back(name);
+        if (f.livingLists)
+            living.push_back(name);
+    }
+    WriteRecord(kAttachments + L"\\~pixavo-attachments-2-2.lst", dead);
+    const std::wstring livingRecord = kAttachments + L"\\~pixavo-attachments-3-3.lst";
+    WriteRecord(livingRecord, living);
+    form_.reset();
+    {
+        FileHandle held(CreateFileW(livingRecord.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    0, nullptr));
+        ASSERT_TRUE(held);
+
+        // The next start removes what the dead runs named, and their records.
+        Open(L"Next.bmp", 30, 20);
+        for (const auto& f : files)
+            EXPECT_EQ(Exists(kTemp + L"\\" + f.path), f.stays) << Narrow(f.path);
+        EXPECT_EQ(Records(), std::vector<std::wstring>{livingRecord});
+        form_.reset();
+    }
+    // The living run has ended too, and the user's files are gone: the next
+    // start takes the rest and the folder.
+    for (const wchar_t* name : {L"Mine.png", L"notes.txt"})
+        DeleteFileW((kAttachments + L"\\" + name).c_str());
+    Open(L"Last.bmp", 30, 20);
+    EXPECT_FALSE(Exists(kAttachments));
+    EXPECT_TRUE(Exists(kTemp + L"\\escape.jpg"));
+    EXPECT_TRUE(NothingShown(failures));
+}

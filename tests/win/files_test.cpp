@@ -373,3 +373,48 @@ TEST_F(Files, DeleteAsksInTheErrorDialogAndShowsTheEntryThatFollows)
     EXPECT_EQ(form->PnlPleaseWait.Text(), kNoImagesText);
     EXPECT_FALSE(form->SBtnNext.Enabled());
 }
+
+TEST_F(Files, SaveAsOpensInTheFolderLastSavedTo)
+{
+    // One run: each Save As in turn, after a turn of the image, with the
+    // folder its dialog showed, and what was done then (a name typed, a
+    // folder removed before, or cancelled).
+    CreateDirectoryW((folder / L"sub").c_str(), nullptr);
+    const struct {
+        const char* what;
+        std::wstring shown;    // relative to the folder
+        std::wstring typed;    // empty: Cancel
+        bool removeSubFirst;
+    } steps[] = {
+        {"first use: the image's folder", L"", L"sub\\c.png", false},
+        {"the folder last saved to", L"sub", L"sub\\d.png", false},
+        {"cancelled there", L"sub", L"", false},
+        {"still there after the cancel; back in the image's folder", L"sub", L"e.png", false},
+        {"the image's folder again", L"", L"sub\\f.png", false},
+        {"the folder last saved to removed", L"", L"", true},
+    };
+    auto form = Open({{L"a.JPG", EncodeJpeg(Marked(40, 30))}}, L"a.JPG");
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        if (step.removeSubFirst) {
+            for (const wchar_t* name : {L"c.png", L"d.png", L"f.png"})
+                DeleteFileW((folder / (std::wstring(L"sub\\") + name)).c_str());
+            ASSERT_TRUE(RemoveDirectoryW((folder / L"sub").c_str()));
+        }
+        Press('R', ssCtrl);
+        const std::wstring current = form->TestState().CurrentFileName;
+        std::wstring shownFolder, shownName;
+        std::vector<DialogDriver::Step> driven = {NoteFolderAndName(shownFolder, shownName),
+                                                  step.typed.empty() ? Cancel() : TypeAndConfirm(folder / step.typed)};
+        {
+            DialogDriver driver(driven);
+            ChooseMenu(*form, form->SaveAs1);
+            EXPECT_TRUE(driver.Finished());
+        }
+        EXPECT_EQ(shownFolder, step.shown.empty() ? folder.Path() : folder / step.shown);
+        EXPECT_NE(shownName.find(current), std::wstring::npos) << Narrow(shownName);
+        if (!step.typed.empty())
+            EXPECT_NE(GetFileAttributesW((folder / step.typed).c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_TRUE(NothingShown(failures));
+}

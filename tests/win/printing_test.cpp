@@ -116,3 +116,82 @@ TEST(PrintProbe, DISABLED_ReadErrorDialog)
     std::printf("error: %s\n", Narrow(text).c_str());
     std::fflush(stdout);
 }
+
+namespace {
+
+// The printer's own properties (the driver's sheet, opened from the print
+// dialog's Properties button) with an orientation chosen and confirmed: the
+// user's choice as the dialog hands it back.
+short sheetOrientation = 0;
+HWND printDialog = nullptr;
+void CALLBACK ChooseOrientationInSheet(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND sheet = test_support::FindThreadDialog([](HWND d) { return d != printDialog; });
+    if (!sheet || !sheetOrientation)
+        return;
+    HWND page = FindWindowExW(sheet, nullptr, L"#32770", nullptr);
+    HWND radio = page ? GetDlgItem(page, sheetOrientation == DMORIENT_PORTRAIT ? 0x65 : 0x66) : nullptr;
+    if (!radio)
+        return;
+    SendMessageW(radio, BM_CLICK, 0, 0);
+    sheetOrientation = 0;
+    PostMessageW(GetDlgItem(sheet, IDOK), BM_CLICK, 0, 0);
+}
+void ChooseOrientation(HWND dialog, short orientation)
+{
+    printDialog = dialog;
+    sheetOrientation = orientation;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, ChooseOrientationInSheet);
+    // Properties: the sheet's modal loop runs inside, answered by the timer.
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(0x401, BN_CLICKED), LPARAM(GetDlgItem(dialog, 0x401)));
+    KillTimer(nullptr, timer);
+}
+
+} // namespace
+
+TEST_F(Printing, TheDialogOffersTheUsersLastChoice)
+{
+    TempFolder folder(L"Pixavo printing choice");
+    WriteBmp(folder / L"wide.bmp", 400, 300);
+    WriteBmp(folder / L"tall.bmp", 300, 400);
+    // What was confirmed in the dialog (without printing: its printer's DC
+    // is let go), then what the print command offers for a wide and a tall
+    // image (the dialog cancelled).
+    const struct {
+        const char* what;
+        short confirmed;   // chosen in the dialog; 0: confirmed as offered; -1: not shown
+        short offeredWide, offeredTall;
+    } cases[] = {
+        {"nothing confirmed yet", -1, DMORIENT_LANDSCAPE, DMORIENT_PORTRAIT},
+        {"confirmed as offered", 0, DMORIENT_LANDSCAPE, DMORIENT_PORTRAIT},
+        {"portrait chosen over landscape", DMORIENT_PORTRAIT, DMORIENT_PORTRAIT, DMORIENT_PORTRAIT},
+        {"landscape chosen over landscape", DMORIENT_LANDSCAPE, DMORIENT_LANDSCAPE, DMORIENT_PORTRAIT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto form = MakeForm(400, 300);
+        form->OpenImageFolder(folder / L"wide.bmp");
+        Pump();
+        if (c.confirmed >= 0) {
+            // The dialog opened for a wide image.
+            form->DlgPrint.Prepare(DMORIENT_LANDSCAPE);
+            PrintDialogAnswer confirm(true, [&](HWND dialog) {
+                if (c.confirmed)
+                    ChooseOrientation(dialog, c.confirmed);
+            });
+            ASSERT_TRUE(form->DlgPrint.Execute(form->Handle()));
+            form->DlgPrint.TakeDC();
+            EXPECT_EQ(form->DlgPrint.Orientation(), c.confirmed ? c.confirmed : DMORIENT_LANDSCAPE);
+        }
+        for (const auto& [name, offered] : {std::pair{L"wide.bmp", c.offeredWide}, {L"tall.bmp", c.offeredTall}}) {
+            form->OpenImageFolder(folder / name);
+            Pump();
+            PrintDialogAnswer cancel(false);
+            ClickButton(form->SBtnPrint);
+            EXPECT_EQ(cancel.Shown(), 1);
+            EXPECT_EQ(form->DlgPrint.Orientation(), offered) << Narrow(name);
+            EXPECT_EQ(form->DlgPrint.PrinterName(), printer);
+        }
+    }
+    EXPECT_TRUE(NothingShown(failures));
+}
