@@ -9,11 +9,13 @@ std::unique_ptr<TAnimationPlayer> TAnimationPlayer::For(const TPicture& picture)
     auto source = std::dynamic_pointer_cast<const RasterFileSource>(graphic ? graphic->Display() : nullptr);
     if (!source || !source->File().animation)
         return nullptr;
-    return std::make_unique<TAnimationPlayer>(source->File(), source->Pixels());
+    return std::make_unique<TAnimationPlayer>(source->File(), source->Pixels(), source->Colour());
 }
 
-TAnimationPlayer::TAnimationPlayer(const RasterFile& file, Raster firstFrame)
-    : type_(file.type), file_(file.animation), frame_(std::move(firstFrame)), delayMs_(file.firstDelayMs)
+TAnimationPlayer::TAnimationPlayer(const RasterFile& file, Raster firstFrame,
+                                   std::shared_ptr<const ColourProfile> colour)
+    : type_(file.type), file_(file.animation), colour_(std::move(colour)), frame_(std::move(firstFrame)),
+      delayMs_(file.firstDelayMs)
 {
 }
 
@@ -45,5 +47,5 @@ bool TAnimationPlayer::Advance()
 
 std::unique_ptr<TGraphic> TAnimationPlayer::Frame() const
 {
-    return std::make_unique<TBitmapGraphic>(std::make_shared<const RasterSource>(frame_));
+    return std::make_unique<TBitmapGraphic>(std::make_shared<const RasterSource>(frame_, colour_));
 }

@@ -14,7 +14,8 @@ public:
     // again); null when the picture has no more than one frame. Nothing is
     // decoded before the first step.
     static std::unique_ptr<TAnimationPlayer> For(const TPicture& picture);
-    TAnimationPlayer(const RasterFile& file, Raster firstFrame);
+    // Its frames are in the colours of the file's profile (colour).
+    TAnimationPlayer(const RasterFile& file, Raster firstFrame, std::shared_ptr<const ColourProfile> colour);
 
     // How long the frame shown stays, in ms.
     int DelayMs() const { return delayMs_; }
@@ -28,6 +29,7 @@ public:
 private:
     RasterFileType type_;
     SharedBytes file_;
+    std::shared_ptr<const ColourProfile> colour_;   // the file's, for every frame
     std::unique_ptr<AnimationDecoder> decoder_;   // opened at the first step
     Raster frame_;   // the first frame until the first step
     int delayMs_ = 100;

@@ -61,23 +61,25 @@ uint64_t PreparedSize(GraphicKind kind, const std::vector<uint8_t>& file, const 
     return file.size() + pixels * uint64_t(bytesPerPixel);
 }
 
-// The tiles an opaque picture shows first at its shown size: its top left,
-// as far as the area goes. Nothing for transparent pictures (their tiles
-// depend on the background) and pictures drawn straight from their pixels.
+// The tiles an opaque picture shows first at its shown size, in the job's
+// colours: its top left, as far as the job's area goes. Nothing for
+// transparent pictures (their tiles depend on the background) and pictures
+// drawn straight from their pixels.
 std::shared_ptr<DisplayTiles> FirstTiles(const std::shared_ptr<const DisplaySource>& source,
-                                         const ShownSizeRule& shownSize, int areaWidth, int areaHeight)
+                                         const ShownSizeRule& shownSize, const ReadAhead::Job& job)
 {
     if (!source || source->Transparent())
         return nullptr;
     const auto [width, height] = shownSize(source->Width(), source->Height());
     auto tiles = std::make_shared<DisplayTiles>();
+    tiles->SetColours(job.colours);
     tiles->SetSource(source);
     tiles->SetShownSize(width, height);
-    if (width <= 0 || height <= 0 || (tiles->Enlarged() && source->HasWhole()))
+    if (width <= 0 || height <= 0 || tiles->DrawnStraight())
         return nullptr;
     constexpr int side = DisplayTiles::kTileSide;
-    const int columns = (std::min(width, areaWidth) + side - 1) / side;
-    const int rows = (std::min(height, areaHeight) + side - 1) / side;
+    const int columns = (std::min(width, job.areaWidth) + side - 1) / side;
+    const int rows = (std::min(height, job.areaHeight) + side - 1) / side;
     if (size_t(columns) * size_t(rows) > DisplayTiles::kDefaultMaxTiles)
         return nullptr;
     for (int row = 0; row < rows; ++row)
@@ -104,7 +106,7 @@ std::optional<ReadAhead::Result> Prepare(const ReadAhead::Job& job)
     result.picture = PreparePicture(job.kind, std::move(bytes), shownSize);
     result.width = result.picture.source->Width();
     result.height = result.picture.source->Height();
-    result.tiles = FirstTiles(result.picture.source, shownSize, job.areaWidth, job.areaHeight);
+    result.tiles = FirstTiles(result.picture.source, shownSize, job);
     return result;
 }
 
@@ -171,5 +173,5 @@ void TDecodeAhead::Request(const std::wstring& path, GraphicKind kind, const Zoo
         Drop();
         return;
     }
-    ReadAhead::Request(Job{path, kind, zoom, areaWidth, areaHeight});
+    ReadAhead::Request(Job{path, kind, zoom, areaWidth, areaHeight, colours_});
 }

@@ -25,6 +25,12 @@ public:
     // far as the area.
     void Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom, int areaWidth, int areaHeight);
     using ReadAhead::Request;
+    // The colours the tiles of the next requests are made in (the image
+    // control's, TImageView::SetColours; the standard ones until set).
+    void SetColours(std::shared_ptr<const MonitorColours> colours) { colours_ = std::move(colours); }
+
+private:
+    std::shared_ptr<const MonitorColours> colours_;
 };
 
 // The file's identity as reading ahead compares it (rules/ReadAhead.h).

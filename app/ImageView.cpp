@@ -101,6 +101,14 @@ void TImageView::SetBackground(COLORREF color)
     }
 }
 
+void TImageView::SetColours(std::shared_ptr<const MonitorColours> colours)
+{
+    const auto transform = tiles_.Transform();
+    tiles_.SetColours(std::move(colours));
+    if (tiles_.Transform() != transform)
+        Changed();
+}
+
 void TImageView::Changed()
 {
     changed_ = true;
@@ -110,8 +118,7 @@ void TImageView::Changed()
 
 bool TImageView::DrawnStraight() const
 {
-    const auto& source = tiles_.Source();
-    return source && source->HasWhole() && tiles_.Enlarged();
+    return tiles_.DrawnStraight();
 }
 
 void TImageView::PrepareDisplay()

@@ -44,6 +44,8 @@ public:
     void TakeTiles(DisplayTiles tiles);
     // Transparent parts of the picture are shown over this colour.
     void SetBackground(COLORREF color);
+    // The colours pictures are shown in (DisplayTiles::SetColours).
+    void SetColours(std::shared_ptr<const MonitorColours> colours);
     // Decodes what showing the picture at the control's size needs now, so
     // that a failure comes from the command that sized it, not from a paint.
     void PrepareDisplay();

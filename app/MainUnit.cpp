@@ -216,6 +216,7 @@ void TMainForm::BuildMenu()
     m.AddSeparator();
     ViewFullScreen1 = &m.Add(L"&Full Screen [F11]", [this] { ToggleFullScreen(); });
     ToggleAutofit1 = &m.Add(L"&Auto-fit [Ctrl+A]", [this] { ToggleAutoFit(); });
+    ColourManagement1 = &m.Add(L"Colour Management", [this] { ToggleColourManagement(); });
     m.AddSeparator();
     Rename1 = &m.Add(L"Rename [Ctrl+ENTER]", [this] { RenameCurrentImage(); });
     SaveCtrlS1 = &m.Add(L"Save [Ctrl+S]", [this] { SaveCurrentImage(); });
@@ -226,6 +227,7 @@ void TMainForm::BuildMenu()
     Exit1 = &m.Add(L"&Exit [Esc]", [this] { Exit1Click(); });
 
     ToggleAutofit1->SetChecked(true);
+    ColourManagement1->SetChecked(true);
     for (TMenuItem* item : {PreviousImage1, NextImage1, SlideShow1, PauseHoldH1, Zoom1, Rotate1, Flip1, Rename1,
                             SaveCtrlS1, SaveAs1, ReloadImageF51, Delete1})
         item->SetEnabled(false);
@@ -298,6 +300,7 @@ void TMainForm::FormCreate()
                 // It could not be written back: the colour stays as it was.
             }
         }
+    ReadColourManagementSetting();
 
     for (const std::wstring& argument : arguments_) {
         if (IsSupportedImageFile(argument))
@@ -348,6 +351,14 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             const ScopedFlag tracking(userSizing_);
             return TForm::HandleMessage(message, wParam, lParam);
         }
+        break;
+    case WM_DISPLAYCHANGE:
+        TakeMonitorColours(true);
+        break;
+    case WM_MOVE:
+        // Another monitor may have other colours.
+        if (created_)
+            TakeMonitorColours(false);
         break;
     case WM_ENTERSIZEMOVE:
         movingOrSizing_ = true;

@@ -150,6 +150,7 @@ public:
     TMenuItem* Custom1 = nullptr;
     TMenuItem* ViewFullScreen1 = nullptr;
     TMenuItem* ToggleAutofit1 = nullptr;
+    TMenuItem* ColourManagement1 = nullptr;
     TMenuItem* Rename1 = nullptr;
     TMenuItem* SaveCtrlS1 = nullptr;
     TMenuItem* SaveAs1 = nullptr;
@@ -306,6 +307,15 @@ public:
     static COLORREF TextColorOn(COLORREF background);
     void Custom1Click();
 
+    // ---- Colour management (app/Colours.cpp) ----
+    // Whether pictures are shown in their profiles' colours: the stored
+    // choice, on when none is stored.
+    void ReadColourManagementSetting();
+    void ToggleColourManagement();
+    // The colours the image area shows in, for the monitor the window is on
+    // now: made anew when that is another monitor, or always when again.
+    void TakeMonitorColours(bool again);
+
     // ---- E-mail (app/Email.cpp) ----
     // Asks for the size in the e-mail size dialog, which sends.
     void EmailCurrentImage();
@@ -403,5 +413,7 @@ private:
     // Heights of Panel1, Panel2 and StatusBar1 (0 in full screen).
     int barHeight_ = Scale(29), stripHeight_ = Scale(33), statusHeight_ = Scale(19);
     COLORREF customColors_[16] = {};
+    bool colourManaged_ = true;
+    HMONITOR colourMonitor_ = nullptr;   // the monitor the colours were taken for
 };
 

@@ -15,5 +15,6 @@ list(APPEND WIN_SOURCES
   app/KeyMap.cpp
   app/SlideShow.cpp
   app/Email.cpp
+  app/Colours.cpp
   app/AttachmentRecord.cpp
 )

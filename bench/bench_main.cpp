@@ -127,5 +127,10 @@ int main(int argc, char** argv)
           "TurnSaveEncode");
     ratio("Orientation 6 JPEG load to display at fit / stored upright", "SidewaysLoadToFit", "UprightLoadToFit");
     ratio("Orientation 6 JPEG whole decode / stored upright", "SidewaysWholeDecode", "UprightWholeDecode");
+    // bench/colour_bench.cpp.
+    ratio("JPEG with an Adobe RGB profile load to display at fit / without profile", "TaggedLoadToFit",
+          "UntaggedLoadToFit");
+    ratio("Tagged photo's 90 % view / untagged", "TaggedDisplay90", "Display90");
+    ratio("Tagged photo's 110 % view / untagged", "TaggedDisplay110", "Display110");
     return 0;
 }

@@ -9,6 +9,7 @@
 #include <dav1d/dav1d.h>
 
 #include "imaging/AvifContainer.h"
+#include "imaging/ColourProfile.h"
 #include "imaging/YuvToRgb.h"
 #include "base/Cancellation.h"
 #include "base/Failure.h"
@@ -173,6 +174,11 @@ DecodedImage DecodeAvif(std::span<const uint8_t> file)
     DecodedImage image;
     image.pixels = std::move(pixels);
     image.metadata.icc = std::move(container.icc);
+    if (image.metadata.icc.empty()) {
+        const int primaries = container.nclx ? container.nclx->primaries : sequence ? int(sequence->pri) : 2;
+        const int transfer = container.nclx ? container.nclx->transfer : sequence ? int(sequence->trc) : 2;
+        image.metadata.icc = ColourDescriptionProfile(primaries, transfer);
+    }
     image.metadata.exif = std::move(container.exif);
     image.metadata.orientation = AvifOrientation(container);
     return image;

@@ -30,11 +30,11 @@ void TBitmapGraphic::Assign(const TGraphic& source)
     switch (source.Kind()) {
     case GraphicKind::Raster:
     case GraphicKind::Jpeg:
-        SetRaster(source.Pixels());
+        SetRaster(source.Pixels(), source.Colour());
         break;
     case GraphicKind::Png: {
         Raster pixels = source.Pixels();
-        SetRaster(pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255));
+        SetRaster(pixels.Alpha() == AlphaMode::None ? pixels : pixels.ComposedOver(255, 255, 255), source.Colour());
         break;
     }
     default:

@@ -22,7 +22,10 @@ public:
     Raster Pixels() const override { return GetRaster(); }
     std::shared_ptr<const DisplaySource> Display() const override { return source_; }
     const Raster& GetRaster() const;
-    void SetRaster(Raster raster) { source_ = std::make_shared<const RasterSource>(std::move(raster)); }
+    void SetRaster(Raster raster, std::shared_ptr<const ColourProfile> colour = nullptr)
+    {
+        source_ = std::make_shared<const RasterSource>(std::move(raster), std::move(colour));
+    }
 
 private:
     std::shared_ptr<const RasterSource> source_;

@@ -62,8 +62,9 @@ size_t DisplaySource::MemoryUse() const
 
 // ---------------------------------------------------------------- RasterSource
 
-RasterSource::RasterSource(Raster raster) : raster_(std::move(raster))
+RasterSource::RasterSource(Raster raster, std::shared_ptr<const ColourProfile> colour) : raster_(std::move(raster))
 {
+    colour_ = std::move(colour);
     width_ = raster_.Width();
     height_ = raster_.Height();
 }
@@ -109,14 +110,14 @@ Raster RasterSource::MakeLevel(int level) const
 
 // ---------------------------------------------------------------- JpegSource
 
-JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file)
-    : JpegSource(file, UprightOrientation(ReadJpegMetadata(*file)))
+JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file) : JpegSource(file, ReadJpegMetadata(*file))
 {
 }
 
-JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, Orientation upright)
-    : file_(std::move(file)), upright_(upright)
+JpegSource::JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, const JpegMetadata& metadata)
+    : file_(std::move(file)), upright_(UprightOrientation(metadata))
 {
+    colour_ = JpegColourProfile(metadata);
     const JpegHeader header = ReadJpegHeader(*file_);
     const bool swap = SwapsSides(upright_);
     width_ = swap ? header.height : header.width;
@@ -161,6 +162,7 @@ PngImage WithoutRows(const PngImage& image)
     header.transparentGray = image.transparentGray;
     header.transparentRgb = image.transparentRgb;
     header.rowBytes = image.rowBytes;
+    header.colour = image.colour;
     return header;
 }
 
@@ -170,6 +172,7 @@ PngSource::PngSource(std::shared_ptr<const PngImage> image) : header_(WithoutRow
 {
     width_ = int(header_.width);
     height_ = int(header_.height);
+    colour_ = PngColourProfile(header_.colour);
 }
 
 PngSource::PngSource(std::shared_ptr<const std::vector<uint8_t>> file, int level) : file_(std::move(file))
@@ -186,6 +189,7 @@ PngSource::PngSource(std::shared_ptr<const std::vector<uint8_t>> file, int level
     }
     width_ = int(header_.width);
     height_ = int(header_.height);
+    colour_ = PngColourProfile(header_.colour);
 }
 
 const PngImage& PngSource::Image() const
@@ -239,7 +243,7 @@ PreparedPicture PreparePicture(GraphicKind kind, std::vector<uint8_t> bytes, con
     case GraphicKind::Jpeg: {
         auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
         JpegMetadata metadata = ReadJpegMetadata(*file);
-        auto source = std::make_shared<JpegSource>(file, UprightOrientation(metadata));
+        auto source = std::make_shared<JpegSource>(file, metadata);
         if (!metadata.Empty())
             prepared.metadata = std::make_shared<const JpegMetadata>(std::move(metadata));
         source->Prepare(levelFor(source->Width(), source->Height()));

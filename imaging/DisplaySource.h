@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/ColourProfile.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/JpegMetadata.h"
 #include "imaging/PngCodec.h"
@@ -28,6 +29,10 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     virtual bool Transparent() const = 0;
+    // The colours the pixels' numbers stand for, as the file says; null when
+    // it says nothing (imaging/ColourProfile.h). What is shown is converted
+    // from them (imaging/DisplayTiles.h); the pixels given here never are.
+    const std::shared_ptr<const ColourProfile>& Colour() const { return colour_; }
 
     // Pixels of the picture at natural size covering at least rect, 24 or 32
     // bits per pixel (straight alpha when transparent).
@@ -52,6 +57,7 @@ protected:
     void KeepLevel(int level, Raster pixels) const;
 
     int width_ = 0, height_ = 0;
+    std::shared_ptr<const ColourProfile> colour_;
 
 private:
     mutable std::vector<std::pair<int, Raster>> levels_;   // most recently used first
@@ -62,7 +68,7 @@ private:
 // only once something needs it.
 class RasterSource : public DisplaySource {
 public:
-    explicit RasterSource(Raster raster);
+    explicit RasterSource(Raster raster, std::shared_ptr<const ColourProfile> colour = nullptr);
     // The raster, decoded first when it was left for later.
     const Raster& Pixels() const;
     bool Transparent() const override { return raster_.Alpha() == AlphaMode::Straight; }
@@ -88,10 +94,11 @@ private:
 class JpegSource : public DisplaySource {
 public:
     // Reads the frame header ("JPEG error #%d" when it cannot) and the Exif
-    // orientation.
+    // orientation and colour profile.
     explicit JpegSource(std::shared_ptr<const std::vector<uint8_t>> file);
-    // The same with the orientation already read from the file's metadata.
-    JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, Orientation upright);
+    // The same with the file's metadata already read: the orientation and
+    // the colour profile (JpegColourProfile) are taken from it.
+    JpegSource(std::shared_ptr<const std::vector<uint8_t>> file, const JpegMetadata& metadata);
     const std::vector<uint8_t>& File() const { return *file_; }
     const std::shared_ptr<const std::vector<uint8_t>>& SharedFile() const { return file_; }
     // What was applied to the file's pixels to show them upright.
@@ -119,7 +126,7 @@ private:
 };
 
 // A PNG image: its rows (PngImage), or its file and a level until the rows
-// are needed.
+// are needed. Its colours are what the file says (PngColourProfile).
 class PngSource : public DisplaySource {
 public:
     explicit PngSource(std::shared_ptr<const PngImage> image);

@@ -8,7 +8,19 @@
 void DisplayTiles::SetSource(std::shared_ptr<const DisplaySource> source)
 {
     source_ = std::move(source);
+    transform_ = source_ ? colours_->TransformFor(source_->Colour().get()) : nullptr;
     tiles_.clear();
+}
+
+void DisplayTiles::SetColours(std::shared_ptr<const MonitorColours> colours)
+{
+    if (!colours || colours == colours_)
+        return;
+    colours_ = std::move(colours);
+    auto transform = source_ ? colours_->TransformFor(source_->Colour().get()) : nullptr;
+    if (transform != transform_)
+        tiles_.clear();
+    transform_ = std::move(transform);
 }
 
 void DisplayTiles::SetShownSize(int width, int height)
@@ -32,7 +44,7 @@ void DisplayTiles::SetBackground(uint8_t red, uint8_t green, uint8_t blue)
 
 void DisplayTiles::TakeTiles(DisplayTiles&& made)
 {
-    if (!source_ || made.source_ != source_)
+    if (!source_ || made.source_ != source_ || made.transform_ != transform_)
         return;
     shownWidth_ = made.shownWidth_;
     shownHeight_ = made.shownHeight_;
@@ -54,6 +66,11 @@ int DisplayTiles::Level() const
 bool DisplayTiles::Enlarged() const
 {
     return source_ && shownWidth_ >= source_->Width() && shownHeight_ >= source_->Height();
+}
+
+bool DisplayTiles::DrawnStraight() const
+{
+    return source_ && !transform_ && Enlarged() && source_->HasWhole();
 }
 
 void DisplayTiles::Prepare() const
@@ -81,13 +98,27 @@ Raster DisplayTiles::MakePart(const PixelRect& part) const
     }
     if (window.pixels.Empty())
         return {};
-    if (window.pixels.Format() == PixelFormat::Bit32 && window.pixels.Alpha() != AlphaMode::None) {
-        // Only the pixels this part is made from are composed.
-        const PixelRect needed = SourceRectFor(width, height, shownWidth_, shownHeight_, part, extentX, extentY);
-        const Raster pixels = window.pixels.Part({needed.x - window.x, needed.y - window.y, needed.width, needed.height});
-        window = {pixels.ComposedOver(background_[2], background_[1], background_[0]), needed.x, needed.y};
+    const bool alpha = window.pixels.Format() == PixelFormat::Bit32 && window.pixels.Alpha() != AlphaMode::None;
+    const PixelRect needed = SourceRectFor(width, height, shownWidth_, shownHeight_, part, extentX, extentY);
+    // Colours are converted before transparent parts are composed over the
+    // background (which is shown as it is), and otherwise where there are
+    // fewer pixels: in the part made when it is reduced, in the pixels it is
+    // made from when it is enlarged.
+    const bool convertFirst =
+        transform_ && (alpha || int64_t(needed.width) * needed.height < int64_t(part.width) * part.height);
+    if (alpha || convertFirst) {
+        // Only the pixels this part is made from are converted and composed.
+        Raster pixels = window.pixels.Part({needed.x - window.x, needed.y - window.y, needed.width, needed.height});
+        if (convertFirst)
+            transform_->Apply(pixels);
+        if (alpha)
+            pixels = pixels.ComposedOver(background_[2], background_[1], background_[0]);
+        window = {std::move(pixels), needed.x, needed.y};
     }
-    return ResampleAreaPart(window, width, height, shownWidth_, shownHeight_, part, extentX, extentY);
+    Raster made = ResampleAreaPart(window, width, height, shownWidth_, shownHeight_, part, extentX, extentY);
+    if (transform_ && !convertFirst)
+        transform_->Apply(made);
+    return made;
 }
 
 const Raster& DisplayTiles::Tile(int column, int row)

@@ -1,8 +1,9 @@
 // What the image control shows of a raster picture: the picture at its shown
 // size, made only where it is seen, a square tile at a time, from the level
 // that suits the size (imaging/Levels.h) and averaged down to it as
-// ResampleArea would average the whole picture. Tiles are kept until the
-// picture, its size or (for transparent pictures) the background changes,
+// ResampleArea would average the whole picture, in the monitor's colours
+// (imaging/ColourTransform.h). Tiles are kept until the picture, its size,
+// the colours shown in or (for transparent pictures) the background change,
 // the least recently used going first when there are too many.
 #pragma once
 
@@ -10,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/ColourTransform.h"
 #include "imaging/DisplaySource.h"
 #include "imaging/Resample.h"
 
@@ -31,11 +33,19 @@ public:
     int ShownHeight() const { return shownHeight_; }
     // Transparent parts are shown over this colour.
     void SetBackground(uint8_t red, uint8_t green, uint8_t blue);
+    // The colours the picture is shown in (MonitorColours::Standard() until
+    // set), and the conversion its tiles are made with (null when none).
+    void SetColours(std::shared_ptr<const MonitorColours> colours);
+    const std::shared_ptr<const ColourTransform>& Transform() const { return transform_; }
 
     // The level the tiles come from at the shown size.
     int Level() const;
     // Shown at natural size or larger on both sides.
     bool Enlarged() const;
+    // Shown from the picture's own pixels, the whole of them stretched, not
+    // from tiles: enlarged, when the source can give them (Whole) and its
+    // colours need no conversion.
+    bool DrawnStraight() const;
     // Decodes what the shown size needs now (failing as the decoder fails).
     void Prepare() const;
 
@@ -51,7 +61,7 @@ public:
     size_t TilesKept() const { return tiles_.size(); }
     void DropTiles() { tiles_.clear(); }
     // Takes the tiles `made` has of this source, and its shown size (made
-    // ahead elsewhere); nothing when its source is another.
+    // ahead elsewhere); nothing when its source or conversion is another.
     void TakeTiles(DisplayTiles&& made);
 
 private:
@@ -62,6 +72,8 @@ private:
     };
 
     std::shared_ptr<const DisplaySource> source_;
+    std::shared_ptr<const MonitorColours> colours_ = MonitorColours::Standard();
+    std::shared_ptr<const ColourTransform> transform_;
     int shownWidth_ = 0, shownHeight_ = 0;
     uint8_t background_[3] = {0, 0, 0};   // blue, green, red
     size_t maxTiles_;

@@ -28,9 +28,8 @@ void TJpegImage::Draw(HDC dc, const RECT& rect) const
 void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
 {
     auto file = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
-    auto source = std::make_shared<const JpegSource>(file);
     JpegMetadata metadata = ReadJpegMetadata(*file);
-    file_ = std::move(source);
+    file_ = std::make_shared<const JpegSource>(file, metadata);
     assigned_.reset();
     SetMetadata(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)));
 }
@@ -65,7 +64,7 @@ void TJpegImage::Assign(const TGraphic& source)
     if (source.Kind() != GraphicKind::Raster)
         CannotAssign(source);
     file_.reset();
-    assigned_ = std::make_shared<const RasterSource>(source.Pixels());
+    assigned_ = std::make_shared<const RasterSource>(source.Pixels(), source.Colour());
     SetMetadata(source.Metadata());
     SetTurned(source.Turned());
 }

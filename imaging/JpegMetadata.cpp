@@ -280,6 +280,32 @@ std::optional<int> ExifOrientation(const JpegMetadata& metadata)
     return std::nullopt;
 }
 
+std::shared_ptr<const ColourProfile> JpegColourProfile(const JpegMetadata& metadata)
+{
+    // Each chunk: the identifier, its number (from 1) and the count of chunks.
+    constexpr size_t kHeader = kIccId.size() + 2;
+    std::vector<const JpegSegment*> chunks;
+    for (const JpegSegment& segment : metadata.segments) {
+        if (!IsIcc(segment))
+            continue;
+        if (segment.data.size() < kHeader)
+            return nullptr;
+        const size_t number = segment.data[kIccId.size()], count = segment.data[kIccId.size() + 1];
+        if (chunks.empty())
+            chunks.resize(count);
+        if (count != chunks.size() || number < 1 || number > count || chunks[number - 1])
+            return nullptr;
+        chunks[number - 1] = &segment;
+    }
+    std::vector<uint8_t> icc;
+    for (const JpegSegment* chunk : chunks) {
+        if (!chunk)
+            return nullptr;
+        icc.insert(icc.end(), chunk->data.begin() + std::ptrdiff_t(kHeader), chunk->data.end());
+    }
+    return IccProfile(std::move(icc));
+}
+
 std::optional<int> ExifBlockOrientation(std::span<const uint8_t> block)
 {
     std::vector<uint8_t> data(block.begin(), block.end());

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
+#include "imaging/ColourProfile.h"
 #include "imaging/Orientation.h"
 
 // One marker segment as it is in the file, without its marker and length.
@@ -54,12 +56,18 @@ JpegMetadata MetadataForNewPixels(const JpegMetadata& metadata, int width, int h
 // The value of the Exif orientation tag (one SHORT), if the metadata carries
 // one, whatever the value.
 std::optional<int> ExifOrientation(const JpegMetadata& metadata);
-// The same of an Exif block that is the TIFF structure alone (as WebP, AVIF
+
+// The colour profile the metadata keeps (its ICC chunks put together), or
+// null when it keeps none or its chunks do not make one whole profile.
+std::shared_ptr<const ColourProfile> JpegColourProfile(const JpegMetadata& metadata);
+
+// The Exif orientation of an Exif block that is the TIFF structure alone (as WebP, AVIF
 // and TIFF files carry it).
 std::optional<int> ExifBlockOrientation(std::span<const uint8_t> block);
 // Such a block made to describe new pixels, as MetadataForNewPixels does
 // with a JPEG's Exif segment.
 void UpdateExifBlock(std::vector<uint8_t>& block, int width, int height, bool turned);
+
 // What shows the stored pixels upright: the Exif orientation when it is one
 // of the eight, else Identity (a missing, damaged or unknown tag is ignored).
 Orientation UprightOrientation(const JpegMetadata& metadata);

@@ -26,10 +26,12 @@ Raster NaturalPixelsOnWhite(const TGraphic& graphic)
     return DrawOnWhite(graphic, graphic.Width(), graphic.Height());
 }
 
-// The new raster graphic, with the source's metadata made to fit it.
+// The new raster graphic, in the source's colours, with the source's
+// metadata made to fit it.
 std::unique_ptr<TBitmapGraphic> WithMetadata(Raster raster, const TGraphic& source, bool turned)
 {
-    auto result = std::make_unique<TBitmapGraphic>(std::move(raster));
+    auto result = std::make_unique<TBitmapGraphic>();
+    result->SetRaster(std::move(raster), source.Colour());
     if (const auto& metadata = source.Metadata())
         result->SetMetadata(std::make_shared<const JpegMetadata>(
             MetadataForNewPixels(*metadata, result->Width(), result->Height(), turned)));

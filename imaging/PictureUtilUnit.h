@@ -54,6 +54,13 @@ public:
     // image compressed anew writes it into its file.
     const std::shared_ptr<const JpegMetadata>& Metadata() const { return metadata_; }
     void SetMetadata(std::shared_ptr<const JpegMetadata> metadata) { metadata_ = std::move(metadata); }
+    // The colours the pixels stand for (DisplaySource::Colour); they travel
+    // with the pixels like the metadata.
+    std::shared_ptr<const ColourProfile> Colour() const
+    {
+        const auto display = Display();
+        return display ? display->Colour() : nullptr;
+    }
 
     // Set while the pixels are a JPEG file's, only turned and flipped since
     // it was read: the file and what lays its stored pixels out as these. A

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -130,6 +131,42 @@ bool RowsFit(const PngImage& image, bool withRows = true)
     return image.rowBytes >= MinRowBytes(image) && (!withRows || image.rows.size() / image.rowBytes >= image.height);
 }
 
+// The colour chunks libpng accepted (it drops a profile it finds damaged).
+void ReadColour(png_structp png, png_infop info, PngColour& colour)
+{
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(png, info, &name, &compression, &profile, &length) & PNG_INFO_iCCP) {
+        colour.iccName = name ? name : "";
+        colour.icc.assign(profile, profile + length);
+    }
+    int intent = 0;
+    if (png_get_sRGB(png, info, &intent) & PNG_INFO_sRGB)
+        colour.srgbIntent = intent;
+    png_fixed_point gamma = 0;
+    if (png_get_gAMA_fixed(png, info, &gamma) & PNG_INFO_gAMA)
+        colour.gamma = gamma;
+    std::array<png_fixed_point, 8> c{};
+    if (png_get_cHRM_fixed(png, info, &c[0], &c[1], &c[2], &c[3], &c[4], &c[5], &c[6], &c[7]) & PNG_INFO_cHRM)
+        colour.chromaticities = c;
+}
+
+// Called inside the write stage, with benign errors made warnings: what
+// libpng finds inconsistent is left out rather than failing the save.
+void WriteColour(png_structp png, png_infop info, const PngColour& colour)
+{
+    if (const auto& c = colour.chromaticities)
+        png_set_cHRM_fixed(png, info, (*c)[0], (*c)[1], (*c)[2], (*c)[3], (*c)[4], (*c)[5], (*c)[6], (*c)[7]);
+    if (colour.gamma)
+        png_set_gAMA_fixed(png, info, *colour.gamma);
+    if (colour.srgbIntent)
+        png_set_sRGB(png, info, *colour.srgbIntent);
+    if (!colour.icc.empty() && colour.icc.size() <= 0xFFFFFFFFu)
+        png_set_iCCP(png, info, colour.iccName.empty() ? "ICC profile" : colour.iccName.c_str(),
+                     PNG_COMPRESSION_TYPE_BASE, colour.icc.data(), png_uint_32(colour.icc.size()));
+}
 
 struct ReadGuard {
     explicit ReadGuard(PngContext& context) : ctx(context) {}
@@ -211,6 +248,8 @@ int WriteStage(PngContext* ctx, const PngImage* image, const png_color* palette,
         colour.blue = (*image->transparentRgb)[2];
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
+    png_set_benign_errors(png, 1);
+    WriteColour(png, info, image->colour);
     png_set_compression_level(png, 7);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_write_info(png, info);
@@ -475,6 +514,7 @@ private:
                     std::array<uint16_t, 3>{transColour->red, transColour->green, transColour->blue};
         }
         image.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
+        ReadColour(png, info, image.colour);
     }
 
     std::unique_ptr<PngContext> ctx_ = std::make_unique<PngContext>();
@@ -640,4 +680,42 @@ Raster PngRegionToRaster(const PngImage& image, const PixelRect& rect, bool four
             std::memcpy(dst + 3 * size_t(x), bgra.data() + 4 * size_t(x), 3);
     }
     return raster;
+}
+
+std::shared_ptr<const ColourProfile> PngColourProfile(const PngColour& colour)
+{
+    if (!colour.icc.empty())
+        return IccProfile(colour.icc);
+    if (colour.srgbIntent)
+        return SrgbProfile();
+    if (!colour.gamma && !colour.chromaticities)
+        return nullptr;
+    constexpr double kUnit = 100000;
+    Chromaticities primaries = kSrgbPrimaries;
+    if (const auto& c = colour.chromaticities)
+        primaries = {(*c)[2] / kUnit, (*c)[3] / kUnit, (*c)[4] / kUnit, (*c)[5] / kUnit,
+                     (*c)[6] / kUnit, (*c)[7] / kUnit, (*c)[0] / kUnit, (*c)[1] / kUnit};
+    const double given[8] = {primaries.redX, primaries.redY, primaries.greenX, primaries.greenY,
+                             primaries.blueX, primaries.blueY, primaries.whiteX, primaries.whiteY};
+    const double srgb[8] = {kSrgbPrimaries.redX, kSrgbPrimaries.redY, kSrgbPrimaries.greenX, kSrgbPrimaries.greenY,
+                            kSrgbPrimaries.blueX, kSrgbPrimaries.blueY, kSrgbPrimaries.whiteX, kSrgbPrimaries.whiteY};
+    bool srgbPrimaries = true;
+    for (int i = 0; i < 8; ++i)
+        srgbPrimaries = srgbPrimaries && std::abs(given[i] - srgb[i]) <= 0.01;
+    // 1/2.2 stands for sRGB's curve in most files that give it.
+    constexpr int32_t kSrgbGamma = 45455, kSrgbGammaTolerance = 1000;
+    if (srgbPrimaries && (!colour.gamma || std::abs(int64_t(*colour.gamma) - kSrgbGamma) <= kSrgbGammaTolerance))
+        return SrgbProfile();
+    const ToneCurve curve = colour.gamma && *colour.gamma > 0 ? ToneCurve{kUnit / *colour.gamma} : kSrgbCurve;
+    return IccProfile(MakeIccProfile(primaries, curve));
+}
+
+PngColour PngColourFor(const ColourProfile* profile)
+{
+    PngColour colour;
+    if (profile && profile->srgb)
+        colour.srgbIntent = PNG_sRGB_INTENT_PERCEPTUAL;
+    else if (profile)
+        colour.icc = profile->icc;
+    return colour;
 }

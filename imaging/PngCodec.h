@@ -8,7 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "imaging/ColourProfile.h"
 #include "imaging/Raster.h"
+
+// What a PNG file says of its colours, as it says it (written back by
+// EncodePng): an embedded profile (iCCP), sRGB with a rendering intent, and
+// gamma and chromaticities (gAMA, cHRM) in the file's units of 1/100000.
+struct PngColour {
+    std::string iccName;
+    std::vector<uint8_t> icc;
+    std::optional<int> srgbIntent;
+    std::optional<int32_t> gamma;
+    // White x, y, then red, green and blue x, y.
+    std::optional<std::array<int32_t, 8>> chromaticities;
+    bool operator==(const PngColour&) const = default;
+};
 
 // The PNG data a PNG picture keeps: its header, palette, transparency and
 // unfiltered pixel rows in the file's own colour type and bit depth.
@@ -23,6 +37,7 @@ struct PngImage {
     std::optional<uint16_t> transparentGray;       // tRNS for grey images
     std::optional<std::array<uint16_t, 3>> transparentRgb;   // tRNS for RGB images (r, g, b)
     size_t rowBytes = 0;
+    PngColour colour;
     std::vector<uint8_t> rows;  // height × rowBytes
 
     bool Empty() const { return width == 0 || height == 0; }
@@ -49,8 +64,18 @@ PngLevel DecodePngLevel(std::span<const uint8_t> file, int level);
 // The same from rows already decoded.
 Raster MakePngLevel(const PngImage& image, int level);
 
-// Writes the image with its own header (interlacing included), palette and
-// colour type, zlib level 7, every row with the Sub filter.
+// The colours the image's numbers stand for: its profile, else sRGB when it
+// says sRGB, else a profile made from its gamma and chromaticities (sRGB's
+// where it gives one of them only); null when it says nothing. A gamma of
+// about 1/2.2 with sRGB's chromaticities or none, what writers put for
+// ordinary sRGB pictures, is taken as sRGB.
+std::shared_ptr<const ColourProfile> PngColourProfile(const PngColour& colour);
+// What a PNG file says of pixels of those colours (nothing for untagged).
+PngColour PngColourFor(const ColourProfile* profile);
+
+// Writes the image with its own header (interlacing included), palette,
+// colour type and what it says of its colours (as far as libpng finds it
+// consistent), zlib level 7, every row with the Sub filter.
 std::vector<uint8_t> EncodePng(const PngImage& image);
 
 // PNG data for a raster: 8-bit RGB without alpha for 16 or more bits per

@@ -33,7 +33,9 @@ void TPngImage::Assign(const TGraphic& source)
     }
     if (source.Kind() != GraphicKind::Raster)
         CannotAssign(source);
-    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(PngFromRaster(source.Pixels())));
+    PngImage image = PngFromRaster(source.Pixels());
+    image.colour = PngColourFor(source.Colour().get());
+    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(std::move(image)));
     SetMetadata(source.Metadata());
 }
 

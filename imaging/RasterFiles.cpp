@@ -302,7 +302,8 @@ void ThrowNoSystemDecoder(RasterFileType type)
                   L" images is installed on this computer");
 }
 
-RasterFileSource::RasterFileSource(RasterFile file) : RasterSource(std::move(file.pixels)), file_(std::move(file))
+RasterFileSource::RasterFileSource(RasterFile file)
+    : RasterSource(std::move(file.pixels), IccProfile(file.metadata.icc)), file_(std::move(file))
 {
     file_.pixels = Raster();
 }
@@ -311,6 +312,7 @@ RasterFileSource::RasterFileSource(SharedBytes bytes, RasterFile file, int width
                                    Raster levelPixels)
     : RasterSource(width, height), file_(std::move(file)), bytes_(std::move(bytes))
 {
+    colour_ = IccProfile(file_.metadata.icc);
     KeepLevel(level, std::move(levelPixels));
 }
 

@@ -3,6 +3,8 @@ list(APPEND CORE_SOURCES
   imaging/ImageFormats.cpp
   imaging/JpegCodec.cpp
   imaging/JpegMetadata.cpp
+  imaging/ColourProfile.cpp
+  imaging/ColourTransform.cpp
   imaging/LosslessAhead.cpp
   imaging/PngCodec.cpp
   imaging/BmpCodec.cpp

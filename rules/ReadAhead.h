@@ -52,6 +52,8 @@ public:
         GraphicKind kind = GraphicKind::Raster;
         ZoomState zoom;                       // what the picture will be shown at
         int areaWidth = 0, areaHeight = 0;    // how far the first tiles go
+        // The colours the first tiles are made in (null: the standard ones).
+        std::shared_ptr<const MonitorColours> colours;
     };
     struct Result {
         int width = 0, height = 0;            // the picture's natural size

@@ -9,6 +9,7 @@
 inline constexpr std::wstring_view kSlideShowIntervalSetting = L"SlideShowInterval";
 inline constexpr std::wstring_view kStartAtBeginningSetting = L"StartAtBeginning";
 inline constexpr std::wstring_view kBackGroundColorSetting = L"BackGroundColor";
+inline constexpr std::wstring_view kColourManagementSetting = L"ColourManagement";
 
 // Standard Base64 (alphabet with "+" and "/", "=" padding, no line breaks) of
 // the name's bytes; settings names are plain ASCII, anything else is encoded

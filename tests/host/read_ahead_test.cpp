@@ -92,7 +92,7 @@ const ZoomState kFull{false, 100, 0, 0};
 
 ReadAhead::Job JobFor(const std::wstring& path, const ZoomState& zoom = kFit)
 {
-    return {path, GraphicKind::Jpeg, zoom, 1000, 800};
+    return {path, GraphicKind::Jpeg, zoom, 1000, 800, nullptr};
 }
 
 // What the requester does while the work on a.jpg is held at the gate.

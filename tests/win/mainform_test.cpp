@@ -212,6 +212,7 @@ TEST_F(MainForm, LayoutAndInitialStatesOfTheRealControls)
         {0, L"", true, false, false},
         {0, L"&Full Screen [F11]", true, false, false},
         {0, L"&Auto-fit [Ctrl+A]", true, true, false},
+        {0, L"Colour Management", true, true, false},
         {0, L"", true, false, false},
         {0, L"Rename [Ctrl+ENTER]", false, false, false},
         {0, L"Save [Ctrl+S]", false, false, false},
