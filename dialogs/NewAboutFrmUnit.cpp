@@ -135,6 +135,12 @@ TNewAboutBox::TNewAboutBox()
         GetTextExtentPoint32W(screen.Get(), L" ", 1, &blank);
         const int after = LblComments.Left() + LblComments.Width() + blank.cx;
         Label1.SetBounds(std::max(Label1.Left(), after), Label1.Top(), Label1.Width(), Label1.Height());
+        // A font wider than designed (at some display scales) would push
+        // the address past the right edge: the line moves left instead.
+        const int over = Label1.Left() + Label1.Width() - Scale(474);
+        if (over > 0)
+            for (TLabel* part : {&LblComments, &Label1})
+                part->SetBounds(part->Left() - over, part->Top(), part->Width(), part->Height());
     }
     Styled(Label1, kLink).SetCursor(LoadCursorW(nullptr, IDC_HAND));
     Label1.onClick = [this] { Label1Click(); };
