@@ -41,17 +41,11 @@ Raster Oriented(const Raster& pixels, int orientation)
 {
     if (orientation < 2 || orientation > 8)
         return pixels;
-    if (pixels.Bits() != 32) {
-        using enum TransformMode;
-        static constexpr TransformMode kFirst[] = {RotateClockwise, FlipHorizontal, Rotate180, FlipVertical,
-                                                   RotateClockwise, RotateClockwise, RotateClockwise,
-                                                   RotateCounterClockwise};
-        Raster out = TransformRaster(pixels, kFirst[orientation - 1]);
-        if (orientation == 5 || orientation == 7)
-            out = TransformRaster(out, orientation == 5 ? FlipHorizontal : FlipVertical);
-        return out;
-    }
-    // With alpha: pixel by pixel, each shown pixel from its stored place.
+    // Without alpha: the turning kernels, in one pass for any of the eight.
+    if (pixels.Bits() != 32)
+        return TransformRaster(pixels, *OrientationFromExif(orientation));
+    // With alpha (the kernels move three bytes a pixel): pixel by pixel, each
+    // shown pixel from its stored place.
     const int w = pixels.Width(), h = pixels.Height();
     const bool swap = orientation >= 5;
     Raster out(swap ? h : w, swap ? w : h, PixelFormat::Bit32, Raster::Unfilled{});
