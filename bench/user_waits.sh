@@ -6,8 +6,9 @@
 #
 #   bench/user_waits.sh [--runs N] [--exe PATH] [--only NAME...]
 #
-# NAME: startup, next, hold, zoom, fullscreen, memory; and play (a GIF
-# playing for ten minutes, PLAY_MINUTES), which runs only when named.
+# NAME: startup, next, hold (through JPEGs, WebPs and AVIFs), zoom,
+# fullscreen, memory; and play (a GIF playing for ten minutes, PLAY_MINUTES),
+# which runs only when named.
 #
 # The pictures are the benchmarks' own 6000 × 4000 photos (pixavo_bench
 # --write-inputs), as JPEG (quality 90) and PNG. A screen rectangle inside the
@@ -82,6 +83,19 @@ if [ ! -f "$inputs/.done" ] || [ ! -f "$inputs/play/play.gif" ]; then
   done
   /usr/bin/convert -delay 3 -loop 0 "${frames[@]}" "$inputs/play/play.gif" || exit 1
   touch "$inputs/.done"
+fi
+# Held Next through the newer formats: the 24 stepping photos as 24 MP WebPs
+# and as 12 MP AVIFs (made once; the AVIFs take a few minutes).
+if [ ! -f "$inputs/.held-newer" ]; then
+  mkdir -p "$inputs/heldwebp" "$inputs/heldavif"
+  for f in "$inputs"/held/step?.jpg; do
+    v=$(basename "$f" .jpg)
+    /usr/bin/convert "$f" -quality 90 "$inputs/heldwebp/$v.webp" || exit 1
+    /usr/bin/convert "$f" -resize 4000x3000! "$run_dir/$v.png" || exit 1
+    avifenc --min 20 --max 30 -s 8 "$run_dir/$v.png" "$inputs/heldavif/$v.avif" >/dev/null || exit 1
+    rm -f "$run_dir/$v.png"
+  done
+  touch "$inputs/.held-newer"
 fi
 flock -u 8
 
@@ -215,15 +229,19 @@ measure_fullscreen() {
 }
 
 # Next held down as a keyboard repeats it: 20 presses 33 ms apart through
-# twenty-four 24 MP JPEGs (fewer would let the picture asked for last be one
-# already shown while the key was held). The pictures as the program shows
-# them, in its own order, are the references: how many of them were shown
-# while the key was held, and how long after the last press the picture it
-# asks for was on screen. Memory is the peak while stepping so.
-measure_hold() {
-  local refs=() at=0 out i presses=20 count=24 decoded=$((6000 * 4000 * 3 / 1024)) base
-  start_viewer_at "$inputs/small/small.jpg"; settle; maximise; base=$(peak_kib); stop_viewer
-  start_viewer_at "$inputs/held/stepa.jpg"; settle; maximise
+# twenty-four photos of one kind (fewer would let the picture asked for last
+# be one already shown while the key was held). The pictures as the program
+# shows them, in its own order, are the references: how many of them were
+# shown while the key was held, and how long after the last press the picture
+# it asks for was on screen. For JPEGs, memory is the peak while stepping so.
+measure_hold() {   # measure_hold KIND FIRST_FILE
+  local kind=$1 first=$2 refs=() at=0 out i presses=20 count=24 decoded=$((6000 * 4000 * 3 / 1024)) base
+  local label="held Next ($kind)"
+  if [ "$kind" = JPEG ]; then
+    label="held Next"
+    start_viewer_at "$inputs/small/small.jpg"; settle; maximise; base=$(peak_kib); stop_viewer
+  fi
+  start_viewer_at "$first"; settle; maximise
   for i in $(seq 0 $((count - 1))); do
     grab "held-$i"; refs+=("$ref_dir/held-$i.ppm"); "$probe" key n; settle 3000
   done
@@ -232,21 +250,22 @@ measure_hold() {
   grab held-now
   if [ "$(md5sum "${refs[@]}" | cut -d' ' -f1 | sort -u | wc -l)" -ne $count ] ||
      ! cmp -s "$ref_dir/held-now.ppm" "${refs[0]}"; then
-    echo "held Next: the pictures were not each seen once on screen; not measured" >&2
+    echo "$label: the pictures were not each seen once on screen; not measured" >&2
     stop_viewer; return
   fi
   for _ in $(seq "$runs"); do
     sleep 1.5
     # shellcheck disable=SC2086
     out=$("$probe" hold "${area[@]}" n $presses 33 20000 $(((at + presses) % count)) "${refs[@]}") ||
-      { echo "held Next: $out" >&2; break; }
+      { echo "$label: $out" >&2; break; }
     at=$(((at + presses) % count))
     read -r changes span final <<< "$out"
-    record "held Next: last picture after last press" "$final"
-    record "held Next: pictures shown a second" "$(awk -v c="$changes" -v s="$span" 'BEGIN{printf "%.1f", c*1000/s}')"
+    record "$label: last picture after last press" "$final"
+    record "$label: pictures shown a second" "$(awk -v c="$changes" -v s="$span" 'BEGIN{printf "%.1f", c*1000/s}')"
     settle
   done
-  record "memory holding Next through JPEGs" "$(awk -v p="$(peak_kib)" -v b="$base" -v d="$decoded" 'BEGIN{printf "%.2f", p/(b+d)}')"
+  [ "$kind" = JPEG ] &&
+    record "memory holding Next through JPEGs" "$(awk -v p="$(peak_kib)" -v b="$base" -v d="$decoded" 'BEGIN{printf "%.2f", p/(b+d)}')"
   stop_viewer
 }
 
@@ -303,7 +322,9 @@ wanted next && measure_next "Next to a 24 MP WebP after 1.5 s" "$inputs/webp/pho
 wanted next && measure_next "Next to a 24 MP WebP at once" "$inputs/webp/photoa.webp" 0
 wanted next && measure_next "Next to a 12 MP AVIF after 1.5 s" "$inputs/avif/photoa.avif" 1.5
 wanted next && measure_next "Next to a 12 MP AVIF at once" "$inputs/avif/photoa.avif" 0
-wanted hold && measure_hold
+wanted hold && measure_hold JPEG "$inputs/held/stepa.jpg"
+wanted hold && measure_hold "24 MP WebP" "$inputs/heldwebp/stepa.webp"
+wanted hold && measure_hold "12 MP AVIF" "$inputs/heldavif/stepa.avif"
 wanted zoom && measure_zoom
 wanted fullscreen && measure_fullscreen
 wanted memory && measure_memory
