@@ -8,6 +8,8 @@ CancelScope::CancelScope(const CancelFlag& flag) : outer_(current) { current = &
 
 CancelScope::~CancelScope() { current = outer_; }
 
+bool InCancelScope() noexcept { return current != nullptr; }
+
 bool CancelRequested() noexcept { return current && current->Cancelled(); }
 
 void ThrowIfCancelled()

@@ -31,6 +31,9 @@ private:
     const CancelFlag* outer_;
 };
 
+// Whether the work on this thread may be cancelled: someone may yet stop
+// waiting for it (work done ahead), rather than waiting for it now.
+bool InCancelScope() noexcept;
 // Whether the work on this thread is no longer wanted.
 bool CancelRequested() noexcept;
 // Throws WorkCancelled when it is not.

@@ -242,6 +242,7 @@ void LibraryAvif(benchmark::State& state)
         return;
     }
     const AvifPicture container = ReadAvifContainer(Files().avif);
+    const std::vector<uint8_t>& colour = *container.colour.tiles.at(0);
     for (auto _ : state) {
         Dav1dSettings settings;
         dav1d_default_settings(&settings);
@@ -249,8 +250,8 @@ void LibraryAvif(benchmark::State& state)
         Dav1dContext* context = nullptr;
         dav1d_open(&context, &settings);
         Dav1dData data{};
-        uint8_t* buffer = dav1d_data_create(&data, container.colour.size());
-        std::memcpy(buffer, container.colour.data(), container.colour.size());
+        uint8_t* buffer = dav1d_data_create(&data, colour.size());
+        std::memcpy(buffer, colour.data(), colour.size());
         Dav1dPicture picture{};
         int code = dav1d_send_data(context, &data);
         while ((code = dav1d_get_picture(context, &picture)) == DAV1D_ERR(EAGAIN))

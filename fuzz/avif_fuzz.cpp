@@ -19,8 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::span<const uint8_t> bytes(data, size);
     try {
         const AvifPicture container = ReadAvifContainer(bytes);
-        if (container.colour.empty() || container.colour.size() > size)
+        if (!container.colour.Present())
             std::abort();
+        for (const auto& tile : container.colour.tiles)
+            if (tile->empty() || tile->size() > size)
+                std::abort();
         DecodedImage image = DecodeAvif(bytes);
         const int orientation = image.metadata.orientation.value_or(1);
         if (image.pixels.Empty() || orientation < 1 || orientation > 8)

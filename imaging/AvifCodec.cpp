@@ -16,11 +16,13 @@
 
 namespace {
 
+[[noreturn]] void Invalid(const wchar_t* why) { throw Failure(std::wstring(L"AVIF image is not valid: ") + why); }
+
 [[noreturn]] void Undecodable(int code)
 {
     if (code == DAV1D_ERR(ENOMEM))
         throw Failure(L"Out of memory");
-    throw Failure(L"AVIF image is not valid: the AV1 data cannot be decoded (error " + std::to_wstring(-code) + L")");
+    Invalid(L"the AV1 data cannot be decoded");
 }
 
 struct ContextCloser {
@@ -34,63 +36,110 @@ struct Av1Picture {
     Av1Picture() = default;
     Av1Picture(const Av1Picture&) = delete;
     Av1Picture& operator=(const Av1Picture&) = delete;
-    ~Av1Picture()
+    ~Av1Picture() { Release(); }
+    void Release()
     {
         if (held)
             dav1d_picture_unref(&picture);
+        held = false;
     }
     const Dav1dPicture* operator->() const { return &picture; }
 };
 
 void NoFree(const uint8_t*, void*) {}
 
-// The first picture of the AV1 data.
-void DecodeAv1(const std::vector<uint8_t>& data, Av1Picture& out)
-{
-    Dav1dSettings settings;
-    dav1d_default_settings(&settings);
-    settings.n_threads = 0;          // as many as the machine has
-    settings.max_frame_delay = 1;    // one picture: no frame threads
-    settings.all_layers = 0;         // the best layer of a layered picture only
-    settings.frame_size_limit = unsigned(std::min<uint64_t>(DecodeLimits::maxPixels, UINT_MAX));
-    settings.logger.callback = nullptr;
-    Dav1dContext* raw = nullptr;
-    if (int code = dav1d_open(&raw, &settings); code < 0)
-        Undecodable(code);
-    std::unique_ptr<Dav1dContext, ContextCloser> context(raw);
-
-    Dav1dData input{};
-    if (int code = dav1d_data_wrap(&input, data.data(), data.size(), NoFree, nullptr); code < 0)
-        Undecodable(code);
-    struct InputGuard {
-        Dav1dData& d;
-        ~InputGuard() { dav1d_data_unref(&d); }
-    } guard{input};
-
-    ThrowIfCancelled();
-    // Send the data and take the picture; once everything is sent, the
-    // second request waits for work still under way.
-    int drained = 0;
-    for (int round = 0; round < 10000; ++round) {
-        if (input.sz > 0) {
-            int code = dav1d_send_data(context.get(), &input);
-            if (code < 0 && code != DAV1D_ERR(EAGAIN))
-                Undecodable(code);
-        }
-        int code = dav1d_get_picture(context.get(), &out.picture);
-        if (code == 0) {
-            out.held = true;
-            break;
-        }
-        if (code != DAV1D_ERR(EAGAIN))
+// The tiles of a coded picture, decoded one after the other by one dav1d
+// context as the picture says (operating point, layer), none larger than
+// declared. Work that may be cancelled decodes on the calling thread alone:
+// it then runs at that thread's priority and leaves the other cores alone.
+class TileDecoder {
+public:
+    explicit TileDecoder(const AvifCoded& coded) : coded_(coded)
+    {
+        if (coded.operatingPoint >= DAV1D_MAX_OPERATING_POINTS)
+            Invalid(L"the picture names an operating point AV1 does not have");
+        Dav1dSettings settings;
+        dav1d_default_settings(&settings);
+        settings.n_threads = InCancelScope() ? 1 : 0;   // 0: as many as the machine has
+        settings.max_frame_delay = 1;                    // one picture: no frame threads
+        settings.operating_point = coded.operatingPoint;
+        // A chosen layer is looked for among all; else the best one only.
+        settings.all_layers = coded.layer ? 1 : 0;
+        limit_ = std::min<uint64_t>(DecodeLimits::maxPixels, UINT_MAX);
+        if (coded.tileWidth && coded.tileHeight)
+            limit_ = std::min<uint64_t>(limit_, uint64_t(coded.tileWidth) * coded.tileHeight);
+        settings.frame_size_limit = unsigned(limit_);
+        settings.logger.callback = nullptr;
+        Dav1dContext* raw = nullptr;
+        if (int code = dav1d_open(&raw, &settings); code < 0)
             Undecodable(code);
-        if (input.sz == 0 && ++drained > 2)
-            break;
+        context_.reset(raw);
     }
-    ThrowIfCancelled();
-    if (!out.held)
-        throw Failure(L"AVIF image is not valid: the AV1 data holds no picture");
-}
+
+    // Tile i's picture.
+    void Decode(size_t i, Av1Picture& out)
+    {
+        ThrowIfCancelled();
+        const std::vector<uint8_t>& data = *coded_.tiles[i];
+        DecodeData(data, out);
+        ThrowIfCancelled();
+        if (!out.held)
+            Invalid(L"the AV1 data holds no picture");
+        const uint32_t w = uint32_t(out->p.w), h = uint32_t(out->p.h);
+        const bool larger = w > coded_.tileWidth || h > coded_.tileHeight;
+        if (coded_.tileWidth && coded_.tileHeight && (coded_.upToSize ? larger : w != coded_.tileWidth || h != coded_.tileHeight))
+            Invalid(L"the picture's size differs from its declared size");
+        dav1d_flush(context_.get());
+    }
+
+private:
+    void DecodeData(const std::vector<uint8_t>& data, Av1Picture& out)
+    {
+        Dav1dData input{};
+        if (int code = dav1d_data_wrap(&input, data.data(), data.size(), NoFree, nullptr); code < 0)
+            Undecodable(code);
+        struct InputGuard {
+            Dav1dData& d;
+            ~InputGuard() { dav1d_data_unref(&d); }
+        } guard{input};
+        // Send the data and take the pictures until the one wanted; once
+        // everything is sent, the second request waits for work under way.
+        int drained = 0;
+        for (int round = 0; round < 10000 && !out.held; ++round) {
+            if (input.sz > 0) {
+                int code = dav1d_send_data(context_.get(), &input);
+                if (code < 0 && code != DAV1D_ERR(EAGAIN))
+                    Failed(code, data);
+            }
+            int code = dav1d_get_picture(context_.get(), &out.picture);
+            if (code == 0) {
+                out.held = true;
+                if (coded_.layer && out->frame_hdr->spatial_id != *coded_.layer)
+                    out.Release();   // another layer than the one chosen
+                continue;
+            }
+            if (code != DAV1D_ERR(EAGAIN))
+                Failed(code, data);
+            if (input.sz == 0 && ++drained > 2)
+                break;
+        }
+    }
+
+    // A refusal: a frame larger than its declared size says so.
+    [[noreturn]] void Failed(int code, const std::vector<uint8_t>& data) const
+    {
+        Dav1dSequenceHeader sequence;
+        if (code != DAV1D_ERR(ENOMEM) && dav1d_parse_sequence_header(&sequence, data.data(), data.size()) == 0 &&
+            uint64_t(sequence.max_width) * uint64_t(sequence.max_height) > limit_)
+            Invalid(limit_ < DecodeLimits::maxPixels ? L"the picture is larger than its declared size"
+                                                     : L"the picture is too large");
+        Undecodable(code);
+    }
+
+    const AvifCoded& coded_;
+    uint64_t limit_ = 0;
+    std::unique_ptr<Dav1dContext, ContextCloser> context_;
+};
 
 YuvPlanes PlanesOf(const Dav1dPicture& p)
 {
@@ -112,10 +161,55 @@ YuvPlanes PlanesOf(const Dav1dPicture& p)
     return planes;
 }
 
+// The canvas of a coded picture whose first tile is first: a grid's, which
+// its tiles must cover with their last column and row reaching into it, or
+// the picture's own.
+void CanvasOf(const AvifCoded& coded, const Dav1dPicture& first, uint32_t& width, uint32_t& height)
+{
+    const uint64_t tileWidth = uint64_t(first.p.w), tileHeight = uint64_t(first.p.h);
+    if (!coded.grid) {
+        width = uint32_t(tileWidth), height = uint32_t(tileHeight);
+        return;
+    }
+    width = coded.width, height = coded.height;
+    if (tileWidth * coded.columns < width || tileHeight * coded.rows < height ||
+        tileWidth * (coded.columns - 1) >= width || tileHeight * (coded.rows - 1) >= height)
+        Invalid(L"a grid's tiles do not fit its size");
+}
+
+// Decodes each tile of coded that reaches into the crop, first (tile 0)
+// already decoded, and hands it to draw with the area it gives, in the
+// crop's coordinates. Tiles must agree with the first in size and format.
+template <class Draw>
+void DrawTiles(const AvifCoded& coded, TileDecoder& decoder, Av1Picture& first, const AvifCrop& crop, Draw draw)
+{
+    const int64_t tileWidth = first->p.w, tileHeight = first->p.h;
+    Av1Picture other;
+    for (size_t i = 0; i < coded.tiles.size(); ++i) {
+        const int64_t left = int64_t(i % coded.columns) * tileWidth, top = int64_t(i / coded.columns) * tileHeight;
+        const int64_t x0 = std::max<int64_t>(left, crop.x), x1 = std::min<int64_t>(left + tileWidth, crop.x + crop.width);
+        const int64_t y0 = std::max<int64_t>(top, crop.y), y1 = std::min<int64_t>(top + tileHeight, crop.y + crop.height);
+        if (x0 >= x1 || y0 >= y1)
+            continue;
+        Av1Picture& tile = i == 0 ? first : other;
+        if (i > 0) {
+            other.Release();
+            decoder.Decode(i, other);
+            if (other->p.w != first->p.w || other->p.h != first->p.h || other->p.layout != first->p.layout ||
+                other->p.bpc != first->p.bpc)
+                Invalid(L"a grid's tiles differ in size or format");
+        }
+        draw(tile.picture, YuvArea{int(x0 - left), int(y0 - top), int(x1 - x0), int(y1 - y0), int(x0 - crop.x),
+                                   int(y0 - crop.y)});
+    }
+}
+
 // Straight alpha from premultiplied colours.
 void Unpremultiply(Raster& pixels)
 {
     for (int y = 0; y < pixels.Height(); ++y) {
+        if (y % 64 == 0)
+            ThrowIfCancelled();
         uint8_t* p = pixels.MutableRow(y);
         for (int x = 0; x < pixels.Width(); ++x, p += 4) {
             const unsigned a = p[3];
@@ -131,42 +225,53 @@ void Unpremultiply(Raster& pixels)
 
 DecodedImage DecodeAvif(std::span<const uint8_t> file)
 {
+    ThrowIfCancelled();
     AvifPicture container = ReadAvifContainer(file);
     if (container.width && container.height && !DecodeLimits::Allows(container.width, container.height))
         throw Failure(L"Out of memory");
 
+    TileDecoder colourDecoder(container.colour);
     Av1Picture colour;
-    DecodeAv1(container.colour, colour);
-    const int width = colour->p.w, height = colour->p.h;
-    if (!DecodeLimits::Allows(uint64_t(width), uint64_t(height)))
+    colourDecoder.Decode(0, colour);
+    uint32_t canvasWidth = 0, canvasHeight = 0;
+    CanvasOf(container.colour, colour.picture, canvasWidth, canvasHeight);
+    // The clean aperture, when whole pixels inside the canvas, else all of it.
+    const AvifCrop crop = (container.clap ? AvifCleanAperture(*container.clap, canvasWidth, canvasHeight) : std::nullopt)
+                              .value_or(AvifCrop{0, 0, canvasWidth, canvasHeight});
+    if (!DecodeLimits::Allows(crop.width, crop.height))
         throw Failure(L"Out of memory");
 
-    Av1Picture alpha;
-    if (!container.alpha.empty()) {
-        DecodeAv1(container.alpha, alpha);
-        if (alpha->p.w != width || alpha->p.h != height)
-            throw Failure(L"AVIF image is not valid: the alpha plane's size differs from the picture's");
-    }
-
-    const bool hasAlpha = alpha.held;
-    Raster pixels(width, height, hasAlpha ? PixelFormat::Bit32 : PixelFormat::Bit24, Raster::Unfilled{});
+    const bool hasAlpha = container.alpha.Present();
+    Raster pixels(int(crop.width), int(crop.height), hasAlpha ? PixelFormat::Bit32 : PixelFormat::Bit24,
+                  Raster::Unfilled{});
     pixels.SetAlpha(hasAlpha ? AlphaMode::Straight : AlphaMode::None);
 
+    // The nclx box's description wins over the AV1 sequence header's.
     YuvColour yuv;
     const Dav1dSequenceHeader* sequence = colour->seq_hdr;
-    if (container.nclx) {
-        yuv.matrix = container.nclx->matrix;
-        yuv.primaries = container.nclx->primaries;
-    } else if (sequence) {
-        yuv.matrix = int(sequence->mtrx);
-        yuv.primaries = int(sequence->pri);
-    }
-    // The samples' range is the bitstream's own.
-    yuv.fullRange = sequence ? sequence->color_range != 0 : container.nclx && container.nclx->fullRange;
-    YuvToBgr(PlanesOf(colour.picture), yuv, pixels);
+    const std::optional<AvifNclx>& nclx = container.nclx;
+    yuv.matrix = nclx ? nclx->matrix : sequence ? int(sequence->mtrx) : 2;
+    yuv.primaries = nclx ? nclx->primaries : sequence ? int(sequence->pri) : 2;
+    yuv.fullRange = nclx ? nclx->fullRange : sequence && sequence->color_range != 0;
+    const int transfer = nclx ? nclx->transfer : sequence ? int(sequence->trc) : 2;
+    DrawTiles(container.colour, colourDecoder, colour, crop, [&](const Dav1dPicture& tile, const YuvArea& area) {
+        YuvToBgr(PlanesOf(tile), yuv, area, pixels);
+    });
+    colour.Release();
+
     if (hasAlpha) {
-        const bool full = alpha->seq_hdr ? alpha->seq_hdr->color_range != 0 : container.alphaFullRange.value_or(true);
-        LumaToAlpha(PlanesOf(alpha.picture), full, pixels);
+        TileDecoder alphaDecoder(container.alpha);
+        Av1Picture alpha;
+        alphaDecoder.Decode(0, alpha);
+        uint32_t alphaWidth = 0, alphaHeight = 0;
+        CanvasOf(container.alpha, alpha.picture, alphaWidth, alphaHeight);
+        if (alphaWidth != canvasWidth || alphaHeight != canvasHeight)
+            Invalid(L"the alpha plane's size differs from the picture's");
+        // Alpha samples are full range, whatever their sequence header says.
+        DrawTiles(container.alpha, alphaDecoder, alpha, crop, [&](const Dav1dPicture& tile, const YuvArea& area) {
+            LumaToAlpha(PlanesOf(tile), true, area, pixels);
+        });
+        alpha.Release();
         if (container.alphaPremultiplied)
             Unpremultiply(pixels);
     }
@@ -174,11 +279,8 @@ DecodedImage DecodeAvif(std::span<const uint8_t> file)
     DecodedImage image;
     image.pixels = std::move(pixels);
     image.metadata.icc = std::move(container.icc);
-    if (image.metadata.icc.empty()) {
-        const int primaries = container.nclx ? container.nclx->primaries : sequence ? int(sequence->pri) : 2;
-        const int transfer = container.nclx ? container.nclx->transfer : sequence ? int(sequence->trc) : 2;
-        image.metadata.icc = ColourDescriptionProfile(primaries, transfer);
-    }
+    if (image.metadata.icc.empty())
+        image.metadata.icc = ColourDescriptionProfile(yuv.primaries, transfer);
     image.metadata.exif = std::move(container.exif);
     image.metadata.orientation = AvifOrientation(container);
     return image;

@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "imaging/AvifBoxes.h"
+#include "imaging/AvifTracks.h"
 #include "base/Failure.h"
+
+using namespace avif_boxes;
 
 namespace {
 
@@ -14,104 +19,7 @@ namespace {
 constexpr size_t kMaxItems = 4096;
 constexpr size_t kMaxExtents = 1024;
 constexpr size_t kMaxProperties = 4096;
-
-[[noreturn]] void Invalid(const wchar_t* why) { throw Failure(std::wstring(L"AVIF image is not valid: ") + why); }
-[[noreturn]] void Unsupported(const wchar_t* why)
-{
-    throw Failure(std::wstring(L"AVIF image is not supported: ") + why);
-}
-
-constexpr uint32_t FourCc(const char (&text)[5])
-{
-    return uint32_t(uint8_t(text[0])) << 24 | uint32_t(uint8_t(text[1])) << 16 | uint32_t(uint8_t(text[2])) << 8 |
-           uint8_t(text[3]);
-}
-
-// Big-endian fields of a box, every read bounds-checked: a short box fails.
-class Reader {
-public:
-    explicit Reader(std::span<const uint8_t> data) : data_(data) {}
-    size_t Left() const { return data_.size() - pos_; }
-    size_t Pos() const { return pos_; }
-    std::span<const uint8_t> Rest() const { return data_.subspan(pos_); }
-
-    uint64_t Uint(int bytes)
-    {
-        Need(size_t(bytes));
-        uint64_t v = 0;
-        for (int i = 0; i < bytes; ++i)
-            v = v << 8 | data_[pos_++];
-        return v;
-    }
-    uint8_t U8() { return uint8_t(Uint(1)); }
-    uint16_t U16() { return uint16_t(Uint(2)); }
-    uint32_t U32() { return uint32_t(Uint(4)); }
-    void Skip(size_t n)
-    {
-        Need(n);
-        pos_ += n;
-    }
-    // A full box's version (flags in the low 24 bits of the word).
-    uint8_t Version(uint32_t* flags = nullptr)
-    {
-        uint32_t word = U32();
-        if (flags)
-            *flags = word & 0xFFFFFF;
-        return uint8_t(word >> 24);
-    }
-    std::string String()
-    {
-        std::string text;
-        while (uint8_t c = U8())
-            text.push_back(char(c));
-        return text;
-    }
-
-private:
-    void Need(size_t n) const
-    {
-        if (Left() < n)
-            Invalid(L"a box is cut short");
-    }
-    std::span<const uint8_t> data_;
-    size_t pos_ = 0;
-};
-
-struct Box {
-    uint32_t type = 0;
-    std::span<const uint8_t> body;
-    size_t offset = 0;   // of the body, from the start of what was walked
-};
-
-// The boxes one after the other in data.
-class Boxes {
-public:
-    explicit Boxes(std::span<const uint8_t> data) : data_(data) {}
-    bool Next(Box& box)
-    {
-        if (pos_ >= data_.size())
-            return false;
-        Reader r(data_.subspan(pos_));
-        uint64_t size = r.U32();
-        box.type = r.U32();
-        if (size == 1)
-            size = r.Uint(8);
-        else if (size == 0)
-            size = data_.size() - pos_;
-        if (box.type == FourCc("uuid"))
-            r.Skip(16);
-        if (size < r.Pos() || size > data_.size() - pos_)
-            Invalid(L"a box reaches past its end");
-        box.offset = pos_ + r.Pos();
-        box.body = data_.subspan(box.offset, size_t(size) - r.Pos());
-        pos_ += size_t(size);
-        return true;
-    }
-
-private:
-    std::span<const uint8_t> data_;
-    size_t pos_ = 0;
-};
+constexpr uint16_t kEssential = 0x8000;
 
 struct Extent {
     uint64_t offset = 0, length = 0;
@@ -123,7 +31,7 @@ struct Item {
     uint64_t baseOffset = 0;
     std::vector<Extent> extents;
     bool located = false;
-    std::vector<uint16_t> properties;   // 1-based indices into ipco
+    std::vector<uint16_t> properties;   // 1-based indices into ipco, kEssential for essential ones
 };
 
 struct Reference {
@@ -223,10 +131,11 @@ void ReadProperties(Meta& meta, std::span<const uint8_t> body)
                 Item& item = ItemAt(meta, id);
                 uint8_t associations = r.U8();
                 for (uint8_t a = 0; a < associations; ++a) {
-                    // The top bit says "essential"; every property used here is read anyway.
-                    uint16_t index = (flags & 1) ? r.U16() & 0x7FFF : r.U8() & 0x7F;
+                    // The top bit says "essential", kept as kEssential.
+                    const uint16_t entry = (flags & 1) ? r.U16() : uint16_t(r.U8() << 8);
+                    const uint16_t index = (flags & 1) ? entry & 0x7FFF : (entry >> 8) & 0x7F;
                     if (index != 0 && item.properties.size() < kMaxProperties)
-                        item.properties.push_back(index);
+                        item.properties.push_back(uint16_t(index | (entry & kEssential)));
                 }
             }
         }
@@ -283,8 +192,9 @@ Meta ReadMeta(std::span<const uint8_t> body)
     return meta;
 }
 
-// The bytes of an item: its extents, one after the other.
-std::vector<uint8_t> ItemData(const Meta& meta, const Item& item, std::span<const uint8_t> file)
+// The bytes of an item: its extents, one after the other. What all items
+// read from one file take together is bounded by the file's size.
+std::vector<uint8_t> ItemData(const Meta& meta, const Item& item, std::span<const uint8_t> file, size_t& budget)
 {
     if (!item.located)
         Invalid(L"an item has no location");
@@ -303,8 +213,9 @@ std::vector<uint8_t> ItemData(const Meta& meta, const Item& item, std::span<cons
         if (start < item.baseOffset || start > source.size() || length > source.size() - start)
             Invalid(L"an item's data lies outside the file");
         // Extents never add up to more than the file holds, whatever they say.
-        if (data.size() + length > file.size())
-            Invalid(L"an item's data is larger than the file");
+        if (length > budget)
+            Invalid(L"the items' data is larger than the file");
+        budget -= size_t(length);
         data.insert(data.end(), source.begin() + ptrdiff_t(start), source.begin() + ptrdiff_t(start + length));
     }
     if (data.empty())
@@ -315,25 +226,13 @@ std::vector<uint8_t> ItemData(const Meta& meta, const Item& item, std::span<cons
 std::vector<const Box*> PropertiesOf(const Meta& meta, const Item& item)
 {
     std::vector<const Box*> boxes;
-    for (uint16_t index : item.properties) {
+    for (uint16_t entry : item.properties) {
+        const uint16_t index = entry & ~kEssential;
         if (index > meta.properties.size())
             Invalid(L"an item names a property that is missing");
         boxes.push_back(&meta.properties[index - 1u]);
     }
     return boxes;
-}
-
-std::optional<AvifNclx> ReadNclx(const Box& colr)
-{
-    Reader r(colr.body);
-    if (r.U32() != FourCc("nclx"))
-        return std::nullopt;
-    AvifNclx nclx;
-    nclx.primaries = r.U16();
-    nclx.transfer = r.U16();
-    nclx.matrix = r.U16();
-    nclx.fullRange = (r.U8() & 0x80) != 0;
-    return nclx;
 }
 
 bool IsAlphaAuxiliary(const Meta& meta, const Item& item)
@@ -343,60 +242,163 @@ bool IsAlphaAuxiliary(const Meta& meta, const Item& item)
             continue;
         Reader r(box->body);
         r.Version();
-        std::string kind = r.String();
-        return kind == "urn:mpeg:mpegB:cicp:systems:auxiliary:alpha" || kind == "urn:mpeg:hevc:2015:auxid:1";
+        return IsAlphaAuxiliaryType(r.String());
     }
     return false;
 }
 
-void ReadColourProperties(const Meta& meta, const Item& item, AvifPicture& picture)
+// The declared size (ispe), operating point (a1op) and layer (lsel) of an item.
+// A picture is decoded as a1op and lsel say only when they are essential.
+void ReadCodingProperties(const Meta& meta, const Item& item, uint32_t& width, uint32_t& height, AvifCoded& coded)
 {
-    bool mirrorFirst = false;
-    for (const Box* box : PropertiesOf(meta, item)) {
+    const std::vector<const Box*> boxes = PropertiesOf(meta, item);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const Box* box = boxes[i];
+        Reader r(box->body);
+        if ((box->type == FourCc("a1op") || box->type == FourCc("lsel")) && !(item.properties[i] & kEssential))
+            Invalid(L"the operating point or layer of a picture is not marked essential");
         switch (box->type) {
-        case FourCc("ispe"): {
-            Reader r(box->body);
+        case FourCc("ispe"):
             r.Version();
-            picture.width = r.U32();
-            picture.height = r.U32();
+            width = r.U32();
+            height = r.U32();
+            break;
+        case FourCc("a1op"): coded.operatingPoint = r.U8(); break;
+        case FourCc("lsel"): {
+            const uint16_t layer = r.U16();
+            if (layer != 0xFFFF)
+                coded.layer = layer;
             break;
         }
-        case FourCc("colr"): {
-            if (auto nclx = ReadNclx(*box)) {
-                if (!picture.nclx)
-                    picture.nclx = nclx;
-            } else {
-                Reader r(box->body);
-                uint32_t kind = r.U32();
-                if ((kind == FourCc("prof") || kind == FourCc("rICC")) && picture.icc.empty())
-                    picture.icc.assign(r.Rest().begin(), r.Rest().end());
-            }
-            break;
-        }
-        case FourCc("irot"):
-            picture.quarterTurns = Reader(box->body).U8() & 3;
-            break;
-        case FourCc("imir"):
-            picture.mirror = Reader(box->body).U8() & 1;
-            mirrorFirst = picture.quarterTurns == 0;
-            break;
         default: break;
         }
     }
-    // A mirror listed before the turn: mirroring and then turning one way is
-    // turning the other way and then mirroring.
-    if (mirrorFirst)
-        picture.quarterTurns = (4 - picture.quarterTurns) & 3;
 }
 
-}  // namespace
+// Reads an AV1 picture or a grid of them: the item's data and how to decode it.
+AvifCoded ReadCoded(const Meta& meta, uint32_t id, std::span<const uint8_t> file, size_t& budget)
+{
+    const Item& item = meta.items.at(id);
+    AvifCoded coded;
+    if (item.type == FourCc("av01")) {
+        ReadCodingProperties(meta, item, coded.width, coded.height, coded);
+        coded.tileWidth = coded.width, coded.tileHeight = coded.height;
+        coded.tiles.push_back(std::make_shared<const std::vector<uint8_t>>(ItemData(meta, item, file, budget)));
+        return coded;
+    }
+    if (item.type != FourCc("grid"))
+        Unsupported(L"the picture is not AV1");
+    coded.grid = true;
+    const std::vector<uint8_t> description = ItemData(meta, item, file, budget);
+    Reader r(description);
+    if (r.U8() != 0)
+        Unsupported(L"a grid of a later version");
+    const int fieldBytes = (r.U8() & 1) ? 4 : 2;
+    coded.rows = r.U8() + 1u;
+    coded.columns = r.U8() + 1u;
+    coded.width = uint32_t(r.Uint(fieldBytes));
+    coded.height = uint32_t(r.Uint(fieldBytes));
+    if (coded.width == 0 || coded.height == 0)
+        Invalid(L"a grid has no size");
+    std::map<uint32_t, std::shared_ptr<const std::vector<uint8_t>>> read;
+    for (const Reference& ref : meta.references) {
+        if (ref.type != FourCc("dimg") || ref.from != id)
+            continue;
+        auto tile = meta.items.find(ref.to);
+        if (tile == meta.items.end())
+            Invalid(L"a grid's tile is missing");
+        if (tile->second.type != FourCc("av01"))
+            Unsupported(L"a grid's tiles are not AV1");
+        if (coded.tiles.size() >= size_t(coded.rows) * coded.columns)
+            Invalid(L"a grid has more tiles than its rows and columns");
+        uint32_t width = 0, height = 0;
+        AvifCoded configuration;
+        ReadCodingProperties(meta, tile->second, width, height, configuration);
+        if (coded.tiles.empty()) {
+            coded.tileWidth = width, coded.tileHeight = height;
+            coded.operatingPoint = configuration.operatingPoint;
+            coded.layer = configuration.layer;
+        } else if (width != coded.tileWidth || height != coded.tileHeight) {
+            Invalid(L"a grid's tiles differ in size");
+        }
+        std::shared_ptr<const std::vector<uint8_t>>& data = read[ref.to];
+        if (!data)
+            data = std::make_shared<const std::vector<uint8_t>>(ItemData(meta, tile->second, file, budget));
+        coded.tiles.push_back(data);
+    }
+    if (coded.tiles.size() != size_t(coded.rows) * coded.columns)
+        Invalid(L"a grid has fewer tiles than its rows and columns");
+    return coded;
+}
+
+void ReadShowingProperties(const Meta& meta, const Item& item, AvifPicture& picture)
+{
+    for (const Box* box : PropertiesOf(meta, item)) {
+        Reader r(box->body);
+        switch (box->type) {
+        case FourCc("colr"): ReadColr(box->body, picture.nclx, picture.icc); break;
+        case FourCc("clap"): {
+            AvifClap clap;
+            for (int32_t* field : {&clap.widthN, &clap.widthD, &clap.heightN, &clap.heightD, &clap.horizOffN,
+                                   &clap.horizOffD, &clap.vertOffN, &clap.vertOffD})
+                *field = int32_t(r.U32());
+            picture.clap = clap;
+            break;
+        }
+        case FourCc("irot"): picture.quarterTurns = r.U8() & 3; break;
+        case FourCc("imir"): picture.mirror = r.U8() & 1; break;
+        default: break;
+        }
+    }
+}
+
+// The primary item's picture, its alpha plane and its Exif block.
+void ReadItems(const Meta& meta, std::span<const uint8_t> file, AvifPicture& picture)
+{
+    if (meta.handler != FourCc("pict"))
+        Invalid(L"the file's items are not pictures");
+    const uint32_t id = *meta.primary;
+    auto primary = meta.items.find(id);
+    if (primary == meta.items.end())
+        Invalid(L"the primary picture is missing");
+    size_t budget = file.size();
+    picture.colour = ReadCoded(meta, id, file, budget);
+    ReadShowingProperties(meta, primary->second, picture);
+
+    for (const Reference& ref : meta.references) {
+        if (ref.to != id || ref.from == id)
+            continue;
+        auto item = meta.items.find(ref.from);
+        if (item == meta.items.end())
+            continue;
+        const uint32_t type = item->second.type;
+        if (ref.type == FourCc("auxl") && (type == FourCc("av01") || type == FourCc("grid")) &&
+            !picture.alpha.Present() && IsAlphaAuxiliary(meta, item->second)) {
+            picture.alpha = ReadCoded(meta, ref.from, file, budget);
+            const uint32_t alphaId = ref.from;
+            picture.alphaPremultiplied = std::any_of(meta.references.begin(), meta.references.end(), [&](const Reference& r) {
+                return r.type == FourCc("prem") && r.from == id && r.to == alphaId;
+            });
+        } else if (ref.type == FourCc("cdsc") && type == FourCc("Exif") && picture.exif.empty()) {
+            // The Exif item starts with the offset of its TIFF header.
+            std::vector<uint8_t> data = ItemData(meta, item->second, file, budget);
+            Reader r(data);
+            uint32_t offset = r.U32();
+            if (offset <= r.Left())
+                picture.exif.assign(data.begin() + 4 + offset, data.end());
+        }
+    }
+}
+
+} // namespace
 
 AvifPicture ReadAvifContainer(std::span<const uint8_t> file)
 {
     Boxes top(file);
     Box box;
-    bool typed = false;
+    bool typed = false, sequence = false;
     std::optional<Meta> meta;
+    std::optional<Box> moov;
     while (top.Next(box)) {
         if (box.type == FourCc("ftyp")) {
             Reader r(box.body);
@@ -408,56 +410,54 @@ AvifPicture ReadAvifContainer(std::span<const uint8_t> file)
                                 [](uint32_t b) { return b == FourCc("avif") || b == FourCc("avis"); });
             if (!typed)
                 Invalid(L"the file is not of the AVIF brands");
+            sequence = brands[0] == FourCc("avis");
         } else if (box.type == FourCc("meta") && typed && !meta) {
             meta = ReadMeta(box.body);
+        } else if (box.type == FourCc("moov") && typed && !moov) {
+            moov = box;
         }
     }
     if (!typed)
         Invalid(L"the file does not start as an AVIF file");
-    if (!meta || !meta->primary)
-        Unsupported(L"the file holds no primary picture");
-    if (meta->handler != FourCc("pict"))
-        Invalid(L"the file's items are not pictures");
-    auto primary = meta->items.find(*meta->primary);
-    if (primary == meta->items.end())
-        Invalid(L"the primary picture is missing");
-    if (primary->second.type == FourCc("grid"))
-        Unsupported(L"pictures made of tiles (grid)");
-    if (primary->second.type != FourCc("av01"))
-        Unsupported(L"the primary picture is not AV1");
-
     AvifPicture picture;
-    picture.colour = ItemData(*meta, primary->second, file);
-    ReadColourProperties(*meta, primary->second, picture);
-
-    const uint32_t id = *meta->primary;
-    for (const Reference& ref : meta->references) {
-        if (ref.to != id || ref.from == id)
-            continue;
-        auto item = meta->items.find(ref.from);
-        if (item == meta->items.end())
-            continue;
-        if (ref.type == FourCc("auxl") && item->second.type == FourCc("av01") && picture.alpha.empty() &&
-            IsAlphaAuxiliary(*meta, item->second)) {
-            picture.alpha = ItemData(*meta, item->second, file);
-            for (const Box* property : PropertiesOf(*meta, item->second))
-                if (property->type == FourCc("colr"))
-                    if (auto nclx = ReadNclx(*property))
-                        picture.alphaFullRange = nclx->fullRange;
-            const uint32_t alphaId = ref.from;
-            picture.alphaPremultiplied = std::any_of(meta->references.begin(), meta->references.end(), [&](const Reference& r) {
-                return r.type == FourCc("prem") && r.from == id && r.to == alphaId;
-            });
-        } else if (ref.type == FourCc("cdsc") && item->second.type == FourCc("Exif") && picture.exif.empty()) {
-            // The Exif item starts with the offset of its TIFF header.
-            std::vector<uint8_t> data = ItemData(*meta, item->second, file);
-            Reader r(data);
-            uint32_t offset = r.U32();
-            if (offset <= r.Left())
-                picture.exif.assign(data.begin() + 4 + offset, data.end());
-        }
+    // An image sequence shows its first frame; a still picture beside it is
+    // the fallback (and the other way round for a file of the still brand).
+    const bool items = meta && meta->primary;
+    if (!(moov && (sequence || !items) && ReadAvifTracks(moov->body, file, picture))) {
+        if (!items)
+            Unsupported(L"the file holds no primary picture");
+        ReadItems(*meta, file, picture);
     }
+    // A grid's canvas; a picture's or a track's frames' declared size.
+    const AvifCoded& colour = picture.colour;
+    picture.width = colour.grid ? colour.width : colour.tileWidth;
+    picture.height = colour.grid ? colour.height : colour.tileHeight;
+    if (picture.clap && picture.width && picture.height)
+        if (const std::optional<AvifCrop> crop = AvifCleanAperture(*picture.clap, picture.width, picture.height))
+            picture.width = crop->width, picture.height = crop->height;
     return picture;
+}
+
+std::optional<AvifCrop> AvifCleanAperture(const AvifClap& clap, uint32_t width, uint32_t height)
+{
+    // Sizes are positive whole numbers; the centre is the canvas's shifted
+    // by the offsets, and the corner it gives must be a whole pixel too.
+    if (clap.widthN <= 0 || clap.widthD <= 0 || clap.heightN <= 0 || clap.heightD <= 0 || clap.horizOffD <= 0 ||
+        clap.vertOffD <= 0 || clap.widthN % clap.widthD || clap.heightN % clap.heightD)
+        return std::nullopt;
+    const int64_t cropWidth = clap.widthN / clap.widthD, cropHeight = clap.heightN / clap.heightD;
+    // left = width / 2 + horizOffN / horizOffD - cropWidth / 2, over 2 * horizOffD.
+    const auto corner = [](int64_t side, int64_t offN, int64_t offD, int64_t crop) -> std::optional<int64_t> {
+        const int64_t twice = side * offD + 2 * offN - crop * offD;
+        if (twice < 0 || twice % (2 * offD))
+            return std::nullopt;
+        return twice / (2 * offD);
+    };
+    const std::optional<int64_t> x = corner(width, clap.horizOffN, clap.horizOffD, cropWidth);
+    const std::optional<int64_t> y = corner(height, clap.vertOffN, clap.vertOffD, cropHeight);
+    if (!x || !y || *x + cropWidth > int64_t(width) || *y + cropHeight > int64_t(height))
+        return std::nullopt;
+    return AvifCrop{uint32_t(*x), uint32_t(*y), uint32_t(cropWidth), uint32_t(cropHeight)};
 }
 
 std::optional<int> AvifOrientation(const AvifPicture& picture)
@@ -467,7 +467,8 @@ std::optional<int> AvifOrientation(const AvifPicture& picture)
     if (!quarterTurns && !mirror)
         return std::nullopt;
     // Rows: anti-clockwise quarter turns; columns: no mirror, top and bottom
-    // exchanged, left and right exchanged.
+    // exchanged (imir 0), left and right exchanged (imir 1): the turn first,
+    // then the mirror.
     static constexpr int kOrientation[4][3] = {{1, 4, 2}, {8, 5, 7}, {3, 2, 4}, {6, 7, 5}};
-    return kOrientation[quarterTurns & 3][!mirror ? 0 : (*mirror & 1) ? 1 : 2];
+    return kOrientation[quarterTurns & 3][!mirror ? 0 : *mirror == 0 ? 1 : 2];
 }

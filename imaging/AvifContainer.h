@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
@@ -16,31 +17,67 @@ struct AvifNclx {
     bool fullRange = false;
 };
 
+// A coded picture: one AV1 picture, or a grid of AV1 tiles of one size laid
+// row by row on a canvas (the tiles of the last column and row reaching past
+// its right and bottom edges are cut there).
+struct AvifCoded {
+    // The AV1 data of each tile (one for a plain picture; tiles may share
+    // their data); none when there is no such picture.
+    std::vector<std::shared_ptr<const std::vector<uint8_t>>> tiles;
+    bool grid = false;
+    uint32_t columns = 1, rows = 1;
+    // The canvas (a grid's output size, else the picture's ispe) and each
+    // tile's declared size (ispe); 0 where the file declares none. Decoded
+    // tiles of another size are refused.
+    uint32_t width = 0, height = 0;
+    uint32_t tileWidth = 0, tileHeight = 0;
+    bool upToSize = false;   // tiles may be smaller than declared (a track's frames)
+    // The operating point to decode (a1op) and the spatial layer to show
+    // (lsel); without lsel, the best layer of the operating point.
+    int operatingPoint = 0;
+    std::optional<int> layer;
+    bool Present() const { return !tiles.empty(); }
+};
+
+// The clean aperture (clap) as the file writes it: sizes and offsets of the
+// centre as fractions.
+struct AvifClap {
+    int32_t widthN = 0, widthD = 0, heightN = 0, heightD = 0;
+    int32_t horizOffN = 0, horizOffD = 0, vertOffN = 0, vertOffD = 0;
+};
+
+struct AvifCrop {
+    uint32_t x = 0, y = 0, width = 0, height = 0;
+};
+
 struct AvifPicture {
-    // The AV1 data (sequence header and frame) of the colour picture and of
-    // its alpha plane (empty without one).
-    std::vector<uint8_t> colour;
-    std::vector<uint8_t> alpha;
+    AvifCoded colour;
+    AvifCoded alpha;   // the alpha plane's picture, absent without one
     bool alphaPremultiplied = false;
-    // The size the container gives (ispe); 0 when it gives none.
+    // The size shown before turns (the clean aperture's, else the canvas's);
+    // 0 when the file declares none.
     uint32_t width = 0, height = 0;
     std::optional<AvifNclx> nclx;          // of the colour picture
-    std::optional<bool> alphaFullRange;    // from the alpha item's nclx, if any
     std::vector<uint8_t> icc;
     std::vector<uint8_t> exif;             // the TIFF structure of its Exif item
+    std::optional<AvifClap> clap;
     // Rotation anti-clockwise in quarter turns (irot), then mirroring (imir:
-    // about the vertical axis (0, left and right exchanged) or the
-    // horizontal one (1, top and bottom exchanged)), in that order.
+    // 0 exchanges top and bottom, 1 left and right), after the crop.
     int quarterTurns = 0;
     std::optional<int> mirror;
 };
 
-// Reads the container of an AVIF file (still picture or image sequence: the
-// sequence's primary picture, its first frame, as its writers store it).
-// Fails with Failure("AVIF image is not valid: ...") for damaged structure,
-// ("AVIF image is not supported: ...") for pictures made of tiles or data
-// stored in ways this reader does not follow.
+// Reads the container of an AVIF file: its primary picture, or where the
+// file is an image sequence by its major brand or has no primary picture,
+// the first frame of its colour track with its alpha track's. Fails with
+// Failure("AVIF image is not valid: ...") for damaged structure,
+// ("AVIF image is not supported: ...") for data stored in ways this reader
+// does not follow.
 AvifPicture ReadAvifContainer(std::span<const uint8_t> file);
+
+// The part of a canvas of that size the clean aperture keeps; none when the
+// aperture is not whole pixels inside the canvas (it is then ignored).
+std::optional<AvifCrop> AvifCleanAperture(const AvifClap& clap, uint32_t width, uint32_t height);
 
 // The Exif orientation (1 to 8) that shows the stored picture as the
 // container's rotation and mirror say; none when it has neither (its Exif

@@ -6,6 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/Cancellation.h"
+
 namespace {
 
 constexpr int kShift = 20;   // fraction bits of the fixed-point coefficients
@@ -112,19 +114,24 @@ void ChromaRow(const YuvPlanes& p, const void* plane, int y, int32_t* out, std::
 
 inline uint8_t Clamp(int32_t v) { return uint8_t(std::clamp(v >> kShift, 0, 255)); }
 
-// Rows first to last - 1 of the picture into pixels, rows stride bytes apart.
+// Rows first to last - 1 of the area into pixels, rows stride bytes apart.
 template <class T, int Step>
-void ConvertRows(const YuvPlanes& p, const Coefficients& c, uint8_t* pixels, size_t stride, int first, int last)
+void ConvertRows(const YuvPlanes& p, const Coefficients& c, const YuvArea& a, uint8_t* pixels, size_t stride, int first,
+                 int last)
 {
     std::vector<int32_t> cb(size_t(p.width)), cr(size_t(p.width)), column(size_t(p.width));
     const int32_t half = 1 << (kShift - 1);
+    const int x0 = a.x, x1 = a.x + a.width;
     for (int y = first; y < last; ++y) {
         const T* luma = PlaneRow<T>(p.y, p.yStride, y);
-        uint8_t* dst = pixels + size_t(y) * stride;
+        // Pixel x of the planes' row lands at at(x), inside the raster.
+        uint8_t* row = pixels + size_t(a.outY + y - a.y) * stride + size_t(Step) * size_t(a.outX);
+        const auto at = [&](int x) { return row + size_t(Step) * size_t(x - x0); };
         if (p.layout == ChromaLayout::Monochrome) {
-            for (int x = 0; x < p.width; ++x) {
+            for (int x = x0; x < x1; ++x) {
                 const uint8_t v = Clamp(c.yMul * (int32_t(luma[x]) - c.yOffset) + half);
-                dst[Step * x] = dst[Step * x + 1] = dst[Step * x + 2] = v;
+                uint8_t* d = at(x);
+                d[0] = d[1] = d[2] = v;
             }
             continue;
         }
@@ -134,49 +141,61 @@ void ConvertRows(const YuvPlanes& p, const Coefficients& c, uint8_t* pixels, siz
         const int32_t* w = cr.data();
         if (c.identity) {
             // Every channel scaled as luma; chroma arrives 16 times larger.
-            for (int x = 0; x < p.width; ++x) {
-                dst[Step * x] = Clamp(c.yMul * ((u[x] + 8) / 16 - c.yOffset) + half);
-                dst[Step * x + 1] = Clamp(c.yMul * (int32_t(luma[x]) - c.yOffset) + half);
-                dst[Step * x + 2] = Clamp(c.yMul * ((w[x] + 8) / 16 - c.yOffset) + half);
+            for (int x = x0; x < x1; ++x) {
+                uint8_t* d = at(x);
+                d[0] = Clamp(c.yMul * ((u[x] + 8) / 16 - c.yOffset) + half);
+                d[1] = Clamp(c.yMul * (int32_t(luma[x]) - c.yOffset) + half);
+                d[2] = Clamp(c.yMul * ((w[x] + 8) / 16 - c.yOffset) + half);
             }
             continue;
         }
-        for (int x = 0; x < p.width; ++x) {
+        for (int x = x0; x < x1; ++x) {
             const int32_t l = c.yMul * (int32_t(luma[x]) - c.yOffset) + half;
             const int32_t b = u[x] - c.cOffset16, r = w[x] - c.cOffset16;
-            dst[Step * x] = Clamp(l + c.bCb * b + c.bCr * r);
-            dst[Step * x + 1] = Clamp(l + c.gCb * b + c.gCr * r);
-            dst[Step * x + 2] = Clamp(l + c.rCb * b + c.rCr * r);
+            uint8_t* d = at(x);
+            d[0] = Clamp(l + c.bCb * b + c.bCr * r);
+            d[1] = Clamp(l + c.gCb * b + c.gCr * r);
+            d[2] = Clamp(l + c.rCb * b + c.rCr * r);
         }
     }
 }
 
-// The rows in two halves, the second on a thread of its own, for pictures
-// large enough to be worth it and when there is a second core.
+constexpr int kBand = 64;   // rows converted between looks at the cancellation
+
+// Cancellable work in bands on this thread; else the rows of a large area in
+// two halves, the second on a thread of its own when there is a second core.
 template <class T, int Step>
-void ConvertPicture(const YuvPlanes& p, const Coefficients& c, Raster& out)
+void ConvertPicture(const YuvPlanes& p, const Coefficients& c, const YuvArea& a, Raster& out)
 {
-    if (p.height <= 0 || p.width <= 0)
+    if (a.height <= 0 || a.width <= 0)
         return;
     uint8_t* pixels = out.MutableRow(0);
     const size_t stride = out.Stride();
-    const bool split = uint64_t(p.width) * uint64_t(p.height) >= (uint64_t(1) << 20) &&
-                       std::thread::hardware_concurrency() > 1;
-    if (!split) {
-        ConvertRows<T, Step>(p, c, pixels, stride, 0, p.height);
+    const int top = a.y, bottom = a.y + a.height;
+    if (InCancelScope()) {
+        for (int first = top; first < bottom; first += kBand) {
+            ThrowIfCancelled();
+            ConvertRows<T, Step>(p, c, a, pixels, stride, first, std::min(first + kBand, bottom));
+        }
         return;
     }
-    const int middle = p.height / 2;
+    const bool split = uint64_t(a.width) * uint64_t(a.height) >= (uint64_t(1) << 20) &&
+                       std::thread::hardware_concurrency() > 1;
+    if (!split) {
+        ConvertRows<T, Step>(p, c, a, pixels, stride, top, bottom);
+        return;
+    }
+    const int middle = top + a.height / 2;
     std::exception_ptr failure;
     std::thread lower([&]() noexcept {
         try {
-            ConvertRows<T, Step>(p, c, pixels, stride, middle, p.height);
+            ConvertRows<T, Step>(p, c, a, pixels, stride, middle, bottom);
         } catch (...) {
             failure = std::current_exception();
         }
     });
     try {
-        ConvertRows<T, Step>(p, c, pixels, stride, 0, middle);
+        ConvertRows<T, Step>(p, c, a, pixels, stride, top, middle);
     } catch (...) {
         lower.join();
         throw;
@@ -186,33 +205,47 @@ void ConvertPicture(const YuvPlanes& p, const Coefficients& c, Raster& out)
         std::rethrow_exception(failure);
 }
 
+YuvArea Whole(const YuvPlanes& planes) { return {0, 0, planes.width, planes.height, 0, 0}; }
+
 }  // namespace
 
 void YuvToBgr(const YuvPlanes& planes, const YuvColour& colour, Raster& out)
 {
+    YuvToBgr(planes, colour, Whole(planes), out);
+}
+
+void YuvToBgr(const YuvPlanes& planes, const YuvColour& colour, const YuvArea& area, Raster& out)
+{
     const Coefficients c = MakeCoefficients(colour, planes.bitDepth);
     const bool wide = planes.bitDepth > 8;
     if (out.Bits() == 32)
-        wide ? ConvertPicture<uint16_t, 4>(planes, c, out) : ConvertPicture<uint8_t, 4>(planes, c, out);
+        wide ? ConvertPicture<uint16_t, 4>(planes, c, area, out) : ConvertPicture<uint8_t, 4>(planes, c, area, out);
     else
-        wide ? ConvertPicture<uint16_t, 3>(planes, c, out) : ConvertPicture<uint8_t, 3>(planes, c, out);
+        wide ? ConvertPicture<uint16_t, 3>(planes, c, area, out) : ConvertPicture<uint8_t, 3>(planes, c, area, out);
 }
 
 void LumaToAlpha(const YuvPlanes& planes, bool fullRange, Raster& out)
+{
+    LumaToAlpha(planes, fullRange, Whole(planes), out);
+}
+
+void LumaToAlpha(const YuvPlanes& planes, bool fullRange, const YuvArea& area, Raster& out)
 {
     YuvColour colour;
     colour.fullRange = fullRange;
     const Coefficients c = MakeCoefficients(colour, planes.bitDepth);
     const int32_t half = 1 << (kShift - 1);
-    for (int y = 0; y < planes.height; ++y) {
-        uint8_t* dst = out.MutableRow(y) + 3;
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        if ((y - area.y) % kBand == 0)
+            ThrowIfCancelled();
+        uint8_t* dst = out.MutableRow(area.outY + y - area.y) + 4 * size_t(area.outX) + 3;
         if (planes.bitDepth > 8) {
-            const uint16_t* a = PlaneRow<uint16_t>(planes.y, planes.yStride, y);
-            for (int x = 0; x < planes.width; ++x)
+            const uint16_t* a = PlaneRow<uint16_t>(planes.y, planes.yStride, y) + area.x;
+            for (int x = 0; x < area.width; ++x)
                 dst[4 * x] = Clamp(c.yMul * (int32_t(a[x]) - c.yOffset) + half);
         } else {
-            const uint8_t* a = PlaneRow<uint8_t>(planes.y, planes.yStride, y);
-            for (int x = 0; x < planes.width; ++x)
+            const uint8_t* a = PlaneRow<uint8_t>(planes.y, planes.yStride, y) + area.x;
+            for (int x = 0; x < area.width; ++x)
                 dst[4 * x] = Clamp(c.yMul * (int32_t(a[x]) - c.yOffset) + half);
         }
     }

@@ -30,13 +30,26 @@ struct YuvColour {
     bool fullRange = false;
 };
 
+// The part of the planes converted (x, y, width, height, in the planes) and
+// where its top left corner lands in the raster written (outX, outY).
+struct YuvArea {
+    int x = 0, y = 0, width = 0, height = 0;
+    int outX = 0, outY = 0;
+};
+
 // Writes the colours of every pixel into the first three bytes (blue, green,
 // red) of each pixel of out, a 24- or 32-bit raster of the planes' size; a
 // 32-bit raster's fourth bytes are left alone. Subsampled chroma is
 // interpolated linearly between samples sited at the centre of the luma
 // samples they cover.
 void YuvToBgr(const YuvPlanes& planes, const YuvColour& colour, Raster& out);
+// The same for the area's pixels only, which must lie inside the planes and,
+// moved, inside out. Work that may be cancelled (base/Cancellation) is done
+// on the calling thread alone, in bands of rows, stopping between bands;
+// other work of a large area is shared with a second thread.
+void YuvToBgr(const YuvPlanes& planes, const YuvColour& colour, const YuvArea& area, Raster& out);
 
 // Writes the luma plane of planes (an alpha picture) into the fourth byte of
 // each pixel of out, a 32-bit raster of the same size, scaled to 0-255.
 void LumaToAlpha(const YuvPlanes& planes, bool fullRange, Raster& out);
+void LumaToAlpha(const YuvPlanes& planes, bool fullRange, const YuvArea& area, Raster& out);

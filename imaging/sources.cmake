@@ -20,6 +20,7 @@ list(APPEND CORE_SOURCES
   imaging/WebpCodec.cpp
   imaging/TiffCodec.cpp
   imaging/AvifContainer.cpp
+  imaging/AvifTracks.cpp
   imaging/AvifCodec.cpp
   imaging/YuvToRgb.cpp
   imaging/RasterFiles.cpp

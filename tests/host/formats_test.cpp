@@ -345,9 +345,9 @@ TEST(Formats, AvifTurnsAndMirrorsAreApplied)
         {"", kW, kH, red, clear},
         {"--irot 1", kH, kW, blue, red},           // a quarter turn anti-clockwise
         {"--irot 3", kH, kW, red, blue},
-        {"--imir 0", kW, kH, blue, red},           // left and right exchanged
-        {"--imir 1", kW, kH, red, blue},           // top and bottom exchanged
-        {"--irot 1 --imir 0", kH, kW, clear, red},
+        {"--imir 0", kW, kH, red, blue},           // top and bottom exchanged
+        {"--imir 1", kW, kH, blue, red},           // left and right exchanged
+        {"--irot 1 --imir 0", kH, kW, red, clear},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options);
@@ -360,8 +360,8 @@ TEST(Formats, AvifTurnsAndMirrorsAreApplied)
     }
     // Without alpha the picture takes the 24-bit path: turned, then flipped.
     const RasterFile opaque = DecodeRasterFile(Avifenc(false, "--irot 1 --imir 0"));
-    EXPECT_EQ(Colour(opaque.pixels, 1, 1), "0,0,256");
-    EXPECT_EQ(Colour(opaque.pixels, kH - 2, kW - 2), "256,0,0");
+    EXPECT_EQ(Colour(opaque.pixels, 1, 1), "256,0,0");
+    EXPECT_EQ(Colour(opaque.pixels, kH - 2, kW - 2), "0,0,256");
 }
 
 TEST(Formats, SavingWritesWebpAndTiffAndRefusesTheRest)

@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "imaging/YuvToRgb.h"
+#include "base/Cancellation.h"
 
 namespace {
 
@@ -105,4 +107,15 @@ TEST(YuvToRgb, LargePicturesComeOutWholeRowByRow)
             ASSERT_EQ(int(p.red), row * 7 % 256) << x << "," << row;
             ASSERT_EQ(int(p.blue), row * 7 % 256) << x << "," << row;
         }
+    // As work that may be cancelled: the same on this thread, in bands, and
+    // none of it once cancelled.
+    Raster ahead(w, h, PixelFormat::Bit32);
+    CancelFlag flag;
+    const CancelScope scope(flag);
+    YuvToBgr(planes, YuvColour{6, 1, true}, ahead);
+    for (int row = 0; row < h; ++row)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(std::memcmp(ahead.Row(row) + 4 * x, out.Row(row) + 4 * x, 3), 0) << x << "," << row;
+    flag.Cancel();
+    EXPECT_THROW(YuvToBgr(planes, YuvColour{6, 1, true}, ahead), WorkCancelled);
 }
