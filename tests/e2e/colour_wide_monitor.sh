@@ -56,14 +56,7 @@ read -r left top right bottom < <(probe_report | sed -n 's/^area: //p')
 [ -n "${bottom:-}" ] || { echo "probe failed"; exit 1; }
 cx=$(((left + right) / 2)); cy=$(((top + bottom) / 2))
 
-middle() { import -window root "$work/shot.png" && pixel "$work/shot.png" "$cx" "$cy"; }
-near_now() {   # near_now "R,G,B": the middle of the area is within 4 of it
-  local IFS=, r g b R G B; read -r r g b <<<"$1"; read -r R G B <<<"$(middle)"
-  local v; for v in $((r - R)) $((g - G)) $((b - B)); do [ "${v#-}" -le 4 ] || return 1; done
-}
-shows() {   # shows WHAT "R,G,B" within 10 s
-  if wait_until 10 near_now "$2"; then echo "ok: $1"; else echo "FAILED: $1: expected $2, got $(middle)"; failures=$((failures + 1)); fi
-}
+shows() { shows_at "$cx" "$cy" 4 "$@"; }   # shows WHAT "R,G,B": the middle of the area, within 4
 
 # The four in the order the folder lists them, from the one shown first.
 name="$first"

@@ -56,7 +56,22 @@ Raster Red()
     return raster;
 }
 
-std::vector<uint8_t> Jpeg(const std::vector<uint8_t>& icc)
+// A solid picture of mid-tones, where the tone curves of sRGB and BT.709
+// differ most.
+constexpr uint8_t kMid[3] = {150, 60, 30};   // red, green, blue
+
+Raster Mid(int width = 64, int height = 48)
+{
+    Raster raster(width, height, PixelFormat::Bit24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = raster.MutableRow(y) + 3 * x;
+            p[0] = kMid[2], p[1] = kMid[1], p[2] = kMid[0];
+        }
+    return raster;
+}
+
+std::vector<uint8_t> Jpeg(const std::vector<uint8_t>& icc, const Raster& pixels = Red())
 {
     JpegMetadata metadata;
     if (!icc.empty()) {
@@ -64,12 +79,12 @@ std::vector<uint8_t> Jpeg(const std::vector<uint8_t>& icc)
         chunk.insert(chunk.end(), icc.begin(), icc.end());
         metadata.segments.push_back({0xE2, chunk});
     }
-    return EncodeJpeg(Red(), metadata);
+    return EncodeJpeg(pixels, metadata);
 }
 
-std::vector<uint8_t> Png(const std::vector<uint8_t>& icc, bool srgbChunk = false)
+std::vector<uint8_t> Png(const std::vector<uint8_t>& icc, bool srgbChunk = false, const Raster& pixels = Red())
 {
-    PngImage image = PngFromRaster(Red());
+    PngImage image = PngFromRaster(pixels);
     image.colour.icc = icc;
     if (srgbChunk)
         image.colour.srgbIntent = 0;
@@ -137,21 +152,6 @@ TEST(ColourManagement, ShowsPicturesInTheirProfilesColours)
     }
 }
 
-// A solid picture of mid-tones, where the tone curves of sRGB and BT.709
-// differ most.
-constexpr uint8_t kMid[3] = {150, 60, 30};   // red, green, blue
-
-Raster Mid(int width = 64, int height = 48)
-{
-    Raster raster(width, height, PixelFormat::Bit24);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = raster.MutableRow(y) + 3 * x;
-            p[0] = kMid[2], p[1] = kMid[1], p[2] = kMid[0];
-        }
-    return raster;
-}
-
 // The picture as avifenc writes it with that colour description, losslessly
 // (RGB planes as they are: matrix 0).
 std::vector<uint8_t> AvifWithCicp(const std::string& cicp)
@@ -204,21 +204,8 @@ TEST(ColourManagement, WhatSaysNothingOrSrgbIsShownAsSrgb)
     // transfer is shown as.
     const auto bt2020 = MakeIccProfile({0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290}, kSrgbCurve);
     ASSERT_FALSE(wide.empty());
-    auto jpeg = [](const std::vector<uint8_t>& icc) {
-        JpegMetadata metadata;
-        if (!icc.empty()) {
-            std::vector<uint8_t> chunk{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
-            chunk.insert(chunk.end(), icc.begin(), icc.end());
-            metadata.segments.push_back({0xE2, chunk});
-        }
-        return EncodeJpeg(Mid(), metadata);
-    };
-    auto png = [](bool srgbChunk) {
-        PngImage image = PngFromRaster(Mid());
-        if (srgbChunk)
-            image.colour.srgbIntent = 0;
-        return EncodePng(image);
-    };
+    auto jpeg = [](const std::vector<uint8_t>& icc) { return Jpeg(icc, Mid()); };
+    auto png = [](bool srgbChunk) { return Png({}, srgbChunk, Mid()); };
     struct Row {
         const char* name;
         GraphicKind kind;
