@@ -1,7 +1,9 @@
-// Colour management: what is shown is converted from each picture's profile
-// to the profile of the monitor the window is on (imaging/ColourTransform.h),
-// taken again when the window goes to another monitor or the display
-// changes. The right-click menu turns it off and on; the choice is kept.
+// Colour management: what is shown (the image area, the open dialog's
+// preview) is converted from each picture's profile, sRGB when it names
+// none, to the profile of the monitor the window is on
+// (imaging/ColourTransform.h), taken again when the window goes to another
+// monitor or the display changes. The right-click menu turns it off and on;
+// the choice is kept.
 #include <windows.h>
 
 #include "app/MainUnit.h"
@@ -77,5 +79,6 @@ void TMainForm::TakeMonitorColours(bool again)
     auto colours = std::make_shared<const MonitorColours>(
         colourManaged_, colourManaged_ ? MonitorProfile(monitor) : std::vector<uint8_t>());
     DecodeAhead.SetColours(colours);
+    DlgOpenPicture.Colours = colours;
     Image1.SetColours(std::move(colours));
 }

@@ -1,56 +1,31 @@
 // Files and folders dropped on the main window: the image they name opens
-// as one chosen in the open-picture dialog would.
+// as one chosen in the open-picture dialog would, a folder's first image as
+// a folder named on the command line does. Nothing slow happens while the
+// drag lasts: whether a drop would be taken is told by the names (and
+// whether a name is a folder), and a dropped folder is listed once, after
+// the drop, when the posted message comes.
 #include "app/MainUnit.h"
 
 #include "imaging/FileBytes.h"
 #include "imaging/ImageFormats.h"
 
-namespace {
-
-bool IsFolder(const std::wstring& path)
+std::wstring TMainForm::DropRefusal(const std::vector<std::wstring>& paths) const
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-std::wstring Joined(std::wstring folder, const std::wstring& name)
-{
-    if (!folder.empty() && folder.back() != L'\\' && folder.back() != L'/')
-        folder += L'\\';
-    return folder + name;
-}
-
-} // namespace
-
-TMainForm::DropChoice TMainForm::ChooseDroppedImage(const std::vector<std::wstring>& paths)
-{
-    // The first of the dropped items that can be shown: an image file, or a
-    // folder's first image in the order the folder lists them.
-    bool folderWithoutImages = false;
-    for (const std::wstring& path : paths) {
-        if (IsFolder(path)) {
-            const std::vector<std::wstring> names = ListImageFiles(path);
-            if (!names.empty())
-                return {Joined(path, names.front()), {}};
-            folderWithoutImages = true;
-        } else if (IsSupportedImageFile(path)) {
-            return {path, {}};
-        }
-    }
+    if (!IsWindowEnabled(handle_))
+        return kDropBusyText;
+    if (state_.SlideShowActive)
+        return kDropSlideShowText;
     if (paths.empty())
-        return {{}, kDropNothingText};
-    return {{}, folderWithoutImages && paths.size() == 1 ? kDropEmptyFolderText : kDropUnsupportedText};
+        return kDropNothingText;
+    for (const std::wstring& path : paths)
+        if (IsSupportedImageFile(path) || IsFolder(path))
+            return {};
+    return kDropUnsupportedText;
 }
 
 bool TMainForm::AcceptsDrop(const std::vector<std::wstring>& paths)
 {
-    std::wstring refusal;
-    if (!IsWindowEnabled(handle_))
-        refusal = kDropBusyText;
-    else if (state_.SlideShowActive)
-        refusal = kDropSlideShowText;
-    else
-        refusal = ChooseDroppedImage(paths).refusal;
+    const std::wstring refusal = DropRefusal(paths);
     if (!refusal.empty())
         ApplicationHint(refusal);
     return refusal.empty();
@@ -72,12 +47,25 @@ void TMainForm::OpenDroppedImage()
         return;
     if (!MayOpenAnotherImage())
         return;
-    // The pending-changes question may have moved things: chosen again.
-    const DropChoice choice = ChooseDroppedImage(paths);
-    if (choice.path.empty()) {
-        ApplicationHint(choice.refusal);
+    // The first of the dropped items that can be shown: an image file, or a
+    // folder's first image in the order the folder lists them.
+    bool folderWithoutImages = false;
+    for (const std::wstring& path : paths) {
+        if (IsFolder(path)) {
+            const std::wstring folder = FolderWithoutSeparator(FullPathName(path));
+            std::vector<std::wstring> names = ListImageFiles(folder);
+            if (names.empty()) {
+                folderWithoutImages = true;
+                continue;
+            }
+            ShowFolder(folder, std::move(names), {});
+        } else if (IsSupportedImageFile(path)) {
+            OpenImageFolder(FullPathName(path));
+        } else {
+            continue;
+        }
+        SetKeyFocus();
         return;
     }
-    OpenImageFolder(FullPathName(choice.path));
-    SetKeyFocus();
+    ApplicationHint(folderWithoutImages && paths.size() == 1 ? kDropEmptyFolderText : kDropUnsupportedText);
 }

@@ -218,6 +218,11 @@ void TMainForm::Custom1Click()
     dialog.rgbResult = PnlPleaseWait.Color();
     dialog.lpCustColors = customColors_;
     dialog.Flags = CC_RGBINIT | CC_FULLOPEN;
-    if (ChooseColorW(&dialog))
+    BOOL chosen = FALSE;
+    {
+        const SystemDialogPlacement placed;
+        chosen = ChooseColorW(&dialog);
+    }
+    if (chosen)
         SetBackgroundColor(dialog.rgbResult);
 }

@@ -15,6 +15,11 @@
 
 namespace {
 
+// A listed file that is not there (any more).
+struct MissingFile : Failure {
+    using Failure::Failure;
+};
+
 bool FileExists(const std::wstring& path)
 {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -69,7 +74,7 @@ void TMainForm::LoadCurrentImage()
                 state_.CurrentPicture = TPicture();
                 LosslessSave.Drop();
                 if (!FileExists(path))
-                    throw Failure(L"File \"" + path + L"\" Does Not Exist");
+                    throw MissingFile(L"File \"" + path + L"\" Does Not Exist");
                 // The picture is decoded as far as showing it at its size needs
                 // before it becomes the current one: a file whose data cannot be
                 // decoded fails here, with the decoder's message.
@@ -106,8 +111,13 @@ void TMainForm::LoadCurrentImage()
                 break;
             } catch (const SilentAbort&) {
                 throw;
+            } catch (const MissingFile& missing) {
+                // Its message names the file already, with its folder.
+                ReportLoadFailure(missing.Message());
             } catch (...) {
-                ReportLoadFailure(CaughtFailureText());
+                // The decoder's text, and which of the folder's files it
+                // met: a step may have passed over several.
+                ReportLoadFailure(CaughtFailureText() + L" (" + state_.CurrentFileName + L")");
             }
             state_.FileList.erase(state_.FileList.begin() + state_.CurrentIndex);
             if (size_t(state_.CurrentIndex) >= state_.FileList.size())

@@ -34,6 +34,8 @@ TMainForm::TMainForm(std::vector<std::wstring> arguments)
 {
     SetWindowPos(handle_, nullptr, 0, 0, Scale(694), Scale(478), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     CenterOnScreen();
+    // The main window stays where it is put; the others open on its monitor.
+    SetPlacement(Placement::Never);
     SetKeyPreview(true);
     SetFont(DefaultFont());
 
@@ -268,6 +270,7 @@ void TMainForm::FormCreate()
     state_.FileList.clear();
     state_.EmailTempFolder.clear();
     commandLineImage_.clear();
+    commandLineFolder_ = false;
     state_.FullScreen = false;
     state_.AutoFit = true;
     state_.ZoomPercent = 100;
@@ -303,15 +306,22 @@ void TMainForm::FormCreate()
     ReadColourManagementSetting();
 
     for (const std::wstring& argument : arguments_) {
-        if (IsSupportedImageFile(argument))
-            commandLineImage_ = argument;
-        else if (!ExtractExtension(argument).empty())
+        // A relative name is taken from the current folder. A folder opens
+        // its first image, whatever its name looks like ("holiday.2024").
+        if (IsFolder(argument)) {
+            commandLineImage_ = FolderWithoutSeparator(FullPathName(argument));
+            commandLineFolder_ = true;
+        } else if (IsSupportedImageFile(argument)) {
+            commandLineImage_ = FullPathName(argument);
+            commandLineFolder_ = false;
+        } else if (!ExtractExtension(argument).empty()) {
             ReportUnsupportedFile(argument);
+        }
     }
-    if (!commandLineImage_.empty()) {
-        // A relative name is taken from the current folder.
-        OpenImageFolder(FullPathName(commandLineImage_));
-    }
+    if (commandLineFolder_)
+        ShowFolder(commandLineImage_, ListImageFiles(commandLineImage_), {});
+    else if (!commandLineImage_.empty())
+        OpenImageFolder(commandLineImage_);
 }
 
 namespace {

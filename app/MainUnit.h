@@ -185,6 +185,9 @@ public:
 
     // ---- Folder list and navigation (app/Navigation.cpp) ----
     void OpenImageFolder(const std::wstring& path);
+    // Shows the folder's images (names, as the folder listed them): the one
+    // whose name in lower case is wanted, else the first.
+    void ShowFolder(const std::wstring& folder, std::vector<std::wstring> names, const std::wstring& wanted);
     // Shows the entry current of these names of the folder (the list the
     // folder gave, or any other order of its files).
     void ShowFiles(std::vector<std::wstring> names, int current);
@@ -196,16 +199,15 @@ public:
     static std::vector<std::wstring> ListImageFiles(const std::wstring& folder);
 
     // ---- Drag and drop (app/DragDrop.cpp) ----
-    // The image a drop of these paths opens, or why none.
-    struct DropChoice {
-        std::wstring path;
-        std::wstring refusal;
-    };
-    static DropChoice ChooseDroppedImage(const std::vector<std::wstring>& paths);
-    // Whether a drop of these paths would open an image now; when not, the
-    // hint panel says why.
+    // Why a drop of these paths would not be taken now, told by their names
+    // (an image file's, or a folder's) without opening or listing anything;
+    // empty when it would be.
+    std::wstring DropRefusal(const std::vector<std::wstring>& paths) const;
+    // Whether a drop of these paths would be taken; when not, the hint panel
+    // says why.
     bool AcceptsDrop(const std::vector<std::wstring>& paths);
-    // The drop: its image opens once the dragging program has let go.
+    // The drop: its image opens once the dragging program has let go, after
+    // the pending-changes question; a folder is listed then.
     void FilesDropped(std::vector<std::wstring> paths);
     void OpenDroppedImage();
     // The step through the list a key makes in FormKeyDown: 1 Next, -1
@@ -390,6 +392,10 @@ private:
     // opened (the open dialog's and a drop's gate).
     bool MayOpenAnotherImage();
     static constexpr UINT kOpenDropped = WM_APP + 2;
+    static bool IsFolder(const std::wstring& path);
+    // The folder's path as the list keeps it: without a last separator,
+    // except a drive's root ("C:\").
+    static std::wstring FolderWithoutSeparator(std::wstring folder);
     std::vector<std::wstring> droppedPaths_;
     // The e-mail attachments this run has written.
     TAttachmentRecord attachmentRecord_;
@@ -400,7 +406,9 @@ private:
     int stepDirection_ = 1;
 
     std::vector<std::wstring> arguments_;
+    // The last image (or folder) named on the command line, as a full path.
     std::wstring commandLineImage_;
+    bool commandLineFolder_ = false;
     // The buttons' pictures, drawn for the display's scale.
     void MakeButtonGlyphs();
     std::vector<std::pair<TButton*, GlyphId>> glyphButtons_;

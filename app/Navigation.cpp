@@ -12,22 +12,37 @@ bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 void TMainForm::OpenImageFolder(const std::wstring& path)
 {
+    // The wanted name follows the last separator or drive colon.
+    const size_t delimiter = path.find_last_of(L"\\/:");
+    const std::wstring wanted = LowerAscii(delimiter == std::wstring::npos ? path : path.substr(delimiter + 1));
+    const std::wstring folder =
+        FolderWithoutSeparator(path.substr(0, delimiter == std::wstring::npos ? 0 : delimiter + 1));
+    ShowFolder(folder, ListImageFiles(folder), wanted);
+}
+
+std::wstring TMainForm::FolderWithoutSeparator(std::wstring folder)
+{
+    // The separator goes, unless it follows a drive colon or another
+    // separator: "C:\a.jpg" lists "C:\", "C:\x\a.jpg" lists "C:\x".
+    const size_t n = folder.size();
+    if (n > 1 && IsPathDelimiter(folder[n - 1]) && folder[n - 2] != L':' && !IsPathDelimiter(folder[n - 2]))
+        folder.pop_back();
+    return folder;
+}
+
+bool TMainForm::IsFolder(const std::wstring& path)
+{
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void TMainForm::ShowFolder(const std::wstring& folder, std::vector<std::wstring> names, const std::wstring& wanted)
+{
     DecodeAhead.Drop();
     state_.FileList.clear();
     state_.ZoomPercent = 100;
     stepDirection_ = 1;
-
-    // The wanted name follows the last separator or drive colon.
-    const size_t delimiter = path.find_last_of(L"\\/:");
-    const std::wstring wanted = LowerAscii(delimiter == std::wstring::npos ? path : path.substr(delimiter + 1));
-    size_t keep = delimiter == std::wstring::npos ? 0 : delimiter + 1;
-    // The separator goes, unless it follows a drive colon or another
-    // separator: "C:\a.jpg" lists "C:\", "C:\x\a.jpg" lists "C:\x".
-    if (keep > 1 && IsPathDelimiter(path[keep - 1]) && path[keep - 2] != L':' && !IsPathDelimiter(path[keep - 2]))
-        --keep;
-    state_.FolderPath = path.substr(0, keep);
-
-    std::vector<std::wstring> names = ListImageFiles(state_.FolderPath);
+    state_.FolderPath = folder;
     int current = 0;
     for (size_t i = 0; i < names.size(); ++i)
         if (LowerAscii(names[i]) == wanted)

@@ -8,11 +8,12 @@
 #include "base/Failure.h"
 #include "base/Handles.h"
 #include "base/Numbers.h"
+#include "imaging/DisplayTiles.h"
 #include "imaging/GdiDrawing.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/PictureFiles.h"
-#include "imaging/Resample.h"
 #include "widgets/Application.h"
+#include "widgets/Form.h"
 
 namespace {
 
@@ -85,6 +86,7 @@ struct PreviewState {
     BitmapHandle image;
     int width = 0, height = 0;
     std::wstring path;
+    std::shared_ptr<const MonitorColours> colours;
     int rightMargin = -1;   // pane's distance from the area's right edge
     // What the program appends to a name without an extension, and whether
     // it asks before that file is replaced.
@@ -164,11 +166,16 @@ void LoadPreview(HWND hook, PreviewState& state, const std::wstring& path)
         BrushHandle brush(CreateSolidBrush(background));
         RECT all{0, 0, width, height};
         FillRect(dc.Get(), &all, brush.Get());
-        Raster pixels = graphic->Pixels();
-        if (!pixels.Empty()) {
-            if (pixels.Format() == PixelFormat::Bit32 && pixels.Alpha() == AlphaMode::Straight)
-                pixels = pixels.ComposedOver(GetRValue(background), GetGValue(background), GetBValue(background));
-            DrawRaster(dc.Get(), all, ResampleArea(pixels, width, height));
+        if (auto source = graphic->Display()) {
+            // Made as the image area makes what it shows: from the level
+            // that suits the size, in the monitor's colours.
+            DisplayTiles shown;
+            shown.SetColours(state.colours);
+            shown.SetSource(std::move(source));
+            shown.SetBackground(GetRValue(background), GetGValue(background), GetBValue(background));
+            shown.SetShownSize(width, height);
+            shown.Prepare();
+            DrawRaster(dc.Get(), all, shown.MakePart({0, 0, width, height}));
         } else {
             graphic->Draw(dc.Get(), all);
         }
@@ -201,6 +208,7 @@ bool MayWriteFinalName(HWND hook, const PreviewState& state, const OPENFILENAMEW
     const std::wstring question = name + L" already exists.\nDo you want to replace it?";
     wchar_t caption[256] = {};
     GetWindowTextW(GetParent(hook), caption, 256);
+    const SystemDialogPlacement placed;
     return MessageBoxW(GetParent(hook), question.c_str(), caption, MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
 }
 
@@ -350,6 +358,7 @@ bool TPictureDialog::Run(HWND owner, bool save)
 
     PreviewState state;
     state.appendedExtension = AppendedExtension;
+    state.colours = Colours ? Colours : MonitorColours::Standard();
     state.confirmReplace = save && (Options & OFN_OVERWRITEPROMPT);
     OPENFILENAMEW info{};
     info.lStructSize = sizeof(info);
@@ -365,7 +374,11 @@ bool TPictureDialog::Run(HWND owner, bool save)
     info.lCustData = reinterpret_cast<LPARAM>(&state);
     info.lpfnHook = PreviewHook;
 
-    const BOOL chosen = save ? GetSaveFileNameW(&info) : GetOpenFileNameW(&info);
+    BOOL chosen = FALSE;
+    {
+        const SystemDialogPlacement placed;
+        chosen = save ? GetSaveFileNameW(&info) : GetOpenFileNameW(&info);
+    }
     FileTypeIndex = int(info.nFilterIndex);
     if (!chosen)
         return false;

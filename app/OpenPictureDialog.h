@@ -6,9 +6,11 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "imaging/ColourTransform.h"
 #include "imaging/ImageFormats.h"
 
 class TPictureDialog {
@@ -31,6 +33,10 @@ public:
     // chosen: FileName comes back with it. A save dialog that asks before a
     // file is replaced asks about the name with it too. Empty: none.
     std::wstring AppendedExtension;
+
+    // The colours the preview is shown in, as the main window shows
+    // pictures (the monitor's profile).
+    std::shared_ptr<const MonitorColours> Colours = MonitorColours::Standard();
 
     // Control ids in the dialog's own area (the child of the system dialog).
     static constexpr int kPreviewPaneId = 0x5101;

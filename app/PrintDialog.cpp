@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/Failure.h"
+#include "widgets/Form.h"
 
 namespace {
 
@@ -193,7 +194,11 @@ bool TPrintDialog::Execute(HWND owner)
     // whatever it answers.
     dialog.hDevMode = devMode_.Release();
     dialog.hDevNames = devNames_.Release();
-    const BOOL confirmed = PrintDlgW(&dialog);
+    BOOL confirmed = FALSE;
+    {
+        const SystemDialogPlacement placed;
+        confirmed = PrintDlgW(&dialog);
+    }
     devMode_.Reset(dialog.hDevMode);
     devNames_.Reset(dialog.hDevNames);
     dc_.Reset(dialog.hDC);

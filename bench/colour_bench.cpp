@@ -1,8 +1,10 @@
 // Colour management's cost: a 24-megapixel JPEG carrying an Adobe-RGB-like
 // profile loaded all the way to the picture on screen at fit (converted to
 // the sRGB monitor's colours at the shown size), against the same file
-// without profile; and the 90 % and 110 % views of the tagged photo, against
-// Display90 and Display110 (bench/display_bench.cpp). The conversion itself is
+// without profile (sRGB on sRGB: nothing converted); and the 90 % and 110 %
+// views of the tagged photo, against Display90 and Display110
+// (bench/display_bench.cpp). The same untagged photo on a wide-gamut
+// monitor is converted from sRGB, at the tagged photo's cost. The conversion itself is
 // made once and kept, as the program keeps it for a folder's pictures.
 #include <benchmark/benchmark.h>
 
@@ -36,12 +38,21 @@ const std::vector<uint8_t>& TaggedJpeg()
 // 6000 × 4000 fitted into 1280 × 880.
 constexpr int kFitWidth = 1280, kFitHeight = 853;
 
-void LoadToFit(benchmark::State& state, const std::vector<uint8_t>& file)
+// A wide-gamut monitor's colours (the same Adobe-RGB-like profile).
+const std::shared_ptr<const MonitorColours>& WideMonitor()
+{
+    static const auto colours = std::make_shared<const MonitorColours>(true, WideProfile());
+    return colours;
+}
+
+void LoadToFit(benchmark::State& state, const std::vector<uint8_t>& file,
+               const std::shared_ptr<const MonitorColours>& colours = MonitorColours::Standard())
 {
     for (auto _ : state) {
         const PreparedPicture picture =
             PreparePicture(GraphicKind::Jpeg, file, [](int, int) { return std::pair{kFitWidth, kFitHeight}; });
         DisplayTiles tiles;
+        tiles.SetColours(colours);
         tiles.SetSource(picture.source);
         tiles.SetShownSize(kFitWidth, kFitHeight);
         Raster seen = tiles.MakePart({0, 0, kFitWidth, kFitHeight});
@@ -51,12 +62,17 @@ void LoadToFit(benchmark::State& state, const std::vector<uint8_t>& file)
 
 void UntaggedLoadToFit(benchmark::State& state) { LoadToFit(state, GetInputs().jpeg); }
 void TaggedLoadToFit(benchmark::State& state) { LoadToFit(state, TaggedJpeg()); }
+// An untagged photo is sRGB: on a wide-gamut monitor it is converted as a
+// tagged one is.
+void UntaggedOnWideLoadToFit(benchmark::State& state) { LoadToFit(state, GetInputs().jpeg, WideMonitor()); }
 
-void TaggedShownAt(benchmark::State& state, int percent)
+void ShownAt(benchmark::State& state, int percent, std::shared_ptr<const ColourProfile> colour,
+             const std::shared_ptr<const MonitorColours>& colours = MonitorColours::Standard())
 {
-    const auto source = std::make_shared<RasterSource>(GetInputs().photo, IccProfile(WideProfile()));
+    const auto source = std::make_shared<RasterSource>(GetInputs().photo, std::move(colour));
     for (auto _ : state) {
         DisplayTiles tiles;
+        tiles.SetColours(colours);
         tiles.SetSource(source);
         tiles.SetShownSize(kWidth * percent / 100, kHeight * percent / 100);
         Raster seen = tiles.MakePart({0, 0, kSeenWidth, kSeenHeight});
@@ -64,12 +80,17 @@ void TaggedShownAt(benchmark::State& state, int percent)
     }
 }
 
-void TaggedDisplay90(benchmark::State& state) { TaggedShownAt(state, 90); }
-void TaggedDisplay110(benchmark::State& state) { TaggedShownAt(state, 110); }
+void TaggedDisplay90(benchmark::State& state) { ShownAt(state, 90, IccProfile(WideProfile())); }
+void TaggedDisplay110(benchmark::State& state) { ShownAt(state, 110, IccProfile(WideProfile())); }
+void UntaggedOnWideDisplay90(benchmark::State& state) { ShownAt(state, 90, nullptr, WideMonitor()); }
+void UntaggedOnWideDisplay110(benchmark::State& state) { ShownAt(state, 110, nullptr, WideMonitor()); }
 
 BENCHMARK(UntaggedLoadToFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(TaggedLoadToFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(UntaggedOnWideLoadToFit)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(TaggedDisplay90)->Unit(benchmark::kMillisecond);
 BENCHMARK(TaggedDisplay110)->Unit(benchmark::kMillisecond);
+BENCHMARK(UntaggedOnWideDisplay90)->Unit(benchmark::kMillisecond);
+BENCHMARK(UntaggedOnWideDisplay110)->Unit(benchmark::kMillisecond);
 
 } // namespace

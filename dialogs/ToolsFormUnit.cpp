@@ -44,6 +44,8 @@ TToolBox::TToolBox(ImageCommands& commands)
 {
     SetColor(kWhite);
     SetKeyPreview(true);
+    // Opened first on the main window's monitor; then where the user leaves it.
+    SetPlacement(Placement::FirstShow);
     struct Entry {
         TButton& button;
         const wchar_t* hint;

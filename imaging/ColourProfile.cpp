@@ -67,18 +67,19 @@ std::vector<uint8_t> ColourDescriptionProfile(int primaries, int transfer)
     case 12: chromaticities = {0.680, 0.320, 0.265, 0.690, 0.150, 0.060, 0.3127, 0.3290}; break;  // Display P3
     default: return {};
     }
-    // BT.709's curve, which BT.601 and BT.2020 share.
-    constexpr ToneCurve kBt709Curve{1 / 0.45, 1 / 1.099, 0.099 / 1.099, 1 / 4.5, 0.081};
+    // BT.709's transfer (which BT.601 and BT.2020 share) is a camera's
+    // encoding; pictures that carry it were made to look right on displays
+    // that decode them as sRGB, and browsers show them so.
+    bool srgbCurve = false;
     ToneCurve curve = kSrgbCurve;
     switch (transfer) {
-    case 13: case kUnspecified: break;
-    case 1: case 6: case 14: case 15: curve = kBt709Curve; break;
+    case 13: case kUnspecified: case 1: case 6: case 14: case 15: srgbCurve = true; break;
     case 4: curve = {2.2}; break;
     case 5: curve = {2.8}; break;
     case 8: curve = {1.0}; break;   // linear
     default: return {};
     }
-    if (primaries != 9 && primaries != 12 && (transfer == 13 || transfer == kUnspecified))
+    if (primaries != 9 && primaries != 12 && srgbCurve)
         return {};
     return MakeIccProfile(chromaticities, curve);
 }

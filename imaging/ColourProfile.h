@@ -1,9 +1,9 @@
 // How the numbers of a picture's pixels are to be read as colours, as its
 // file says: the colour profile a decoder finds in the file and hands on with
-// the pixels it returns. A picture without one is untagged (its numbers are
-// shown as they are). Decoders keep what the file says and check nothing:
-// a profile that cannot be used is found out when the picture is shown, and
-// it is then shown as untagged (imaging/ColourTransform.h).
+// the pixels it returns. A picture without one is untagged, and untagged
+// means sRGB, as on the web. Decoders keep what the file says and check
+// nothing: a profile that cannot be used is found out when the picture is
+// shown, and it is then taken as sRGB too (imaging/ColourTransform.h).
 #pragma once
 
 #include <cstdint>
@@ -49,5 +49,8 @@ std::vector<uint8_t> MakeIccProfile(const Chromaticities& primaries, const ToneC
 // The profile of a colour description's primaries and transfer
 // characteristics, coded as H.273 codes them (what AV1 streams and AVIF
 // files carry). Empty for sRGB, for unspecified values and for those shown as
-// untagged (transfers for high dynamic range, unknown codes).
+// untagged, that is as sRGB (transfers for high dynamic range, unknown
+// codes). BT.709's transfer (and BT.601's and BT.2020's, codes 6, 14 and 15,
+// the same curve) is shown as sRGB's, as browsers show it: BT.709 primaries
+// with it are sRGB.
 std::vector<uint8_t> ColourDescriptionProfile(int primaries, int transfer);

@@ -330,18 +330,28 @@ const std::shared_ptr<const MonitorColours>& MonitorColours::Standard()
 
 std::shared_ptr<const ColourTransform> MonitorColours::TransformFor(const ColourProfile* picture) const
 {
-    if (!managed_ || !picture || (!picture->srgb && picture->icc.empty()) || (picture->srgb && srgb_))
+    // A picture that says nothing of its colours is sRGB, as one that names
+    // sRGB: on an sRGB monitor its numbers are shown as they are.
+    const bool srgb = !picture || picture->srgb || picture->icc.empty();
+    if (!managed_ || (srgb && srgb_))
         return nullptr;
-    const std::span<const uint8_t> icc = picture->srgb ? std::span<const uint8_t>() : picture->icc;
-    const KeptTransforms::Key key{picture->srgb, icc, Fnv1a(icc), profile_, hash_};
+    const std::span<const uint8_t> icc = srgb ? std::span<const uint8_t>() : picture->icc;
+    const KeptTransforms::Key key{srgb, icc, Fnv1a(icc), profile_, hash_};
     return Kept().Find(key, [&]() -> std::shared_ptr<const ColourTransform> {
-        Closer from{picture->srgb ? cmsCreate_sRGBProfile() : Open(icc)};
-        if (!UsableRgb(from.profile, LCMS_USED_AS_INPUT))
+        Closer from{srgb ? nullptr : Open(icc)};
+        // A profile that cannot be used says nothing either: sRGB.
+        const bool usable = UsableRgb(from.profile, LCMS_USED_AS_INPUT);
+        if (!usable) {
+            if (srgb_)
+                return nullptr;
+            if (from.profile)
+                cmsCloseProfile(from.profile);
+            from.profile = cmsCreate_sRGBProfile();
+        } else if ((srgb_ && IsSrgb(from.profile)) || std::ranges::equal(icc, *profile_)) {
             return nullptr;
-        if (!picture->srgb && ((srgb_ && IsSrgb(from.profile)) || std::ranges::equal(icc, *profile_)))
-            return nullptr;
+        }
         Closer to{profile_->empty() ? cmsCreate_sRGBProfile() : Open(*profile_)};
-        if (!to.profile)
+        if (!from.profile || !to.profile)
             return nullptr;
         std::shared_ptr<const ColourTransform> transform(new ColourTransform(from.profile, to.profile));
         from.profile = to.profile = nullptr;   // the transform has them now

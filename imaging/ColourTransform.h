@@ -56,10 +56,11 @@ public:
 
     // The conversion that shows a picture of that profile on this monitor,
     // shared by every picture of the same profile (the last few pairs of
-    // profiles used are kept). Null when the picture's numbers are shown as
-    // they are: management off, an untagged picture, a profile that cannot
-    // be used (damaged, not RGB, unknown to Little CMS), or a picture already
-    // in the monitor's colours (the very profile, or sRGB on sRGB).
+    // profiles used are kept). A picture that says nothing of its colours
+    // (null, untagged) is sRGB, and so is one whose profile cannot be used
+    // (damaged, not RGB, unknown to Little CMS). Null when the picture's
+    // numbers are shown as they are: management off, or a picture already in
+    // the monitor's colours (the very profile, or sRGB on sRGB).
     std::shared_ptr<const ColourTransform> TransformFor(const ColourProfile* picture) const;
 
 private:

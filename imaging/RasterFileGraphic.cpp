@@ -2,13 +2,19 @@
 
 #include <wincodec.h>
 
+#include <algorithm>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "base/Failure.h"
 #include "imaging/FileBytes.h"
 #include "imaging/GdiDrawing.h"
 
 namespace {
+
+// Larger profiles are no picture's: such a profile is left out.
+constexpr UINT kMaxProfileBytes = 16u << 20;
 
 // A COM interface pointer, released with the object.
 template <class T>
@@ -52,9 +58,74 @@ private:
     throw Failure(std::wstring(RasterFileTypeName(type)) + L" image is not valid");
 }
 
+// A PROPVARIANT cleared with the object.
+struct Property {
+    PROPVARIANT value;
+    Property() { PropVariantInit(&value); }
+    ~Property() { PropVariantClear(&value); }
+    Property(const Property&) = delete;
+    Property& operator=(const Property&) = delete;
+};
+
+// The orientation the frame's metadata gives (numbered as Exif numbers it);
+// none when it gives none the system can read.
+std::optional<int> FrameOrientation(IWICBitmapFrameDecode& frame)
+{
+    ComRef<IWICMetadataQueryReader> reader;
+    if (FAILED(frame.GetMetadataQueryReader(reader.Out())))
+        return std::nullopt;
+    // The photo policy name first; the Exif tag where a decoder knows only
+    // its container's own paths.
+    for (const wchar_t* query : {L"System.Photo.Orientation", L"/app1/ifd/{ushort=274}", L"/ifd/{ushort=274}"}) {
+        Property property;
+        if (FAILED(reader->GetMetadataByName(query, &property.value)))
+            continue;
+        int orientation = 0;
+        if (property.value.vt == VT_UI2)
+            orientation = property.value.uiVal;
+        else if (property.value.vt == VT_UI4)
+            orientation = int(std::min<ULONG>(property.value.ulVal, 9));
+        if (orientation >= 1 && orientation <= 8)
+            return orientation;
+    }
+    return std::nullopt;
+}
+
+// The frame's first ICC colour profile; empty when it has none.
+std::vector<uint8_t> FrameProfile(IWICImagingFactory& factory, IWICBitmapFrameDecode& frame)
+{
+    // Few files carry more than one; the first is the picture's own.
+    constexpr UINT kMaxContexts = 8;
+    UINT count = 0;
+    if (FAILED(frame.GetColorContexts(0, nullptr, &count)) || count == 0)
+        return {};
+    count = std::min(count, kMaxContexts);
+    ComRef<IWICColorContext> contexts[kMaxContexts];
+    IWICColorContext* list[kMaxContexts] = {};
+    for (UINT i = 0; i < count; ++i) {
+        if (FAILED(factory.CreateColorContext(contexts[i].Out())))
+            return {};
+        list[i] = contexts[i].Get();
+    }
+    UINT actual = 0;
+    if (FAILED(frame.GetColorContexts(count, list, &actual)))
+        return {};
+    for (UINT i = 0; i < std::min(count, actual); ++i) {
+        WICColorContextType kind{};
+        UINT size = 0;
+        if (FAILED(list[i]->GetType(&kind)) || kind != WICColorContextProfile ||
+            FAILED(list[i]->GetProfileBytes(0, nullptr, &size)) || size == 0 || size > kMaxProfileBytes)
+            continue;
+        std::vector<uint8_t> icc(size);
+        if (SUCCEEDED(list[i]->GetProfileBytes(size, icc.data(), &size)) && size == icc.size())
+            return icc;
+    }
+    return {};
+}
+
 } // namespace
 
-Raster DecodeWithSystem(std::span<const uint8_t> file, RasterFileType type)
+DecodedImage DecodeWithSystem(std::span<const uint8_t> file, RasterFileType type)
 {
     ComScope com;
     ComRef<IWICImagingFactory> factory;
@@ -88,7 +159,13 @@ Raster DecodeWithSystem(std::span<const uint8_t> file, RasterFileType type)
     if (size > UINT_MAX ||
         FAILED(converter->CopyPixels(nullptr, UINT(pixels.Stride()), UINT(size), pixels.MutableRow(0))))
         NotValid(type);
-    return pixels;
+    // The pixels as stored: they are turned as the orientation says, and
+    // shown in the profile's colours, as every other format's are.
+    DecodedImage image;
+    image.pixels = std::move(pixels);
+    image.metadata.orientation = FrameOrientation(*frame.Get());
+    image.metadata.icc = FrameProfile(*factory.Get(), *frame.Get());
+    return image;
 }
 
 void SaveAsRasterFile(const TGraphic& graphic, RasterFileType type, const std::wstring& fileName)

@@ -16,9 +16,11 @@
 void SaveAsRasterFile(const TGraphic& graphic, RasterFileType type, const std::wstring& fileName);
 
 // The first frame of the file decoded by the system's decoder for its
-// content; "No decoder for HEIC images is installed on this computer" when
-// the system has none (type names the format in that message).
-Raster DecodeWithSystem(std::span<const uint8_t> file, RasterFileType type);
+// content, as stored, with the orientation its metadata gives
+// (System.Photo.Orientation) and its ICC colour profile; "No decoder for HEIC
+// images is installed on this computer" when the system has none (type names
+// the format in that message).
+DecodedImage DecodeWithSystem(std::span<const uint8_t> file, RasterFileType type);
 
 // Hands HEIC, HEIF and JPEG XL files to DecodeWithSystem while it lives.
 class SystemDecoderRegistration {

@@ -238,10 +238,14 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
     case RasterFileType::Heic:
     case RasterFileType::Heif:
     case RasterFileType::JpegXl:
+    {
         if (!TheSystemDecoder())
             ThrowNoSystemDecoder(file.type);
-        file.pixels = TheSystemDecoder()(bytes, file.type);
+        DecodedImage image = TheSystemDecoder()(bytes, file.type);
+        file.pixels = std::move(image.pixels);
+        file.metadata = std::move(image.metadata);
         break;
+    }
     }
     // Shown upright, as a JPEG is; the Exif block then says so too (a save
     // writes it back).

@@ -64,7 +64,10 @@ std::vector<uint8_t> EncodeRasterFile(RasterFileType type, const Raster& pixels,
 // The system's decoders of the types this program has none for (HEIC, HEIF,
 // JPEG XL); without one set, or when it has no decoder for the type, the
 // load fails with "No decoder for HEIC images is installed on this computer".
-using SystemDecoder = std::function<Raster(std::span<const uint8_t> file, RasterFileType type)>;
+// The decoder gives the pixels as stored and what the file says of them (its
+// orientation, colour profile and Exif block), which are applied as any
+// other format's are.
+using SystemDecoder = std::function<DecodedImage(std::span<const uint8_t> file, RasterFileType type)>;
 void SetSystemDecoder(SystemDecoder decoder);
 [[noreturn]] void ThrowNoSystemDecoder(RasterFileType type);
 

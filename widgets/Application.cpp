@@ -216,6 +216,7 @@ void Application::ShowErrorBox(HWND owner, const std::wstring& text)
 {
     // Without a title the system's own caption ("Error") shows.
     const std::wstring& title = Title();
+    const SystemDialogPlacement placed;
     MessageBoxW(owner, text.c_str(), title.empty() ? nullptr : title.c_str(), MB_OK | MB_ICONERROR);
 }
 

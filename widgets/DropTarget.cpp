@@ -115,6 +115,8 @@ HRESULT TFileDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect)
         return E_INVALIDARG;
     *effect = Effect(*effect);
     accepted_ = false;
-    Guarded([&] { onDrop_(DroppedFileNames(data)); });
+    // A drop the owner refused as the drag entered does nothing.
+    if (*effect != DROPEFFECT_NONE)
+        Guarded([&] { onDrop_(DroppedFileNames(data)); });
     return S_OK;
 }

@@ -38,7 +38,9 @@ std::vector<std::wstring> DroppedFileNames(IDataObject* data);
 class TFileDropTarget final : public IDropTarget {
 public:
     // accepts: whether a drop of these paths would be taken (asked once as
-    // the drag enters); onDrop: the paths dropped.
+    // the drag enters: it is to answer at once, from the names); onDrop: the
+    // paths dropped, when they were taken (it is to return at once too: the
+    // dragging program waits for it).
     TFileDropTarget(std::function<bool(const std::vector<std::wstring>&)> accepts,
                     std::function<void(std::vector<std::wstring>)> onDrop);
     ~TFileDropTarget();

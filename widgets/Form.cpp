@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <new>
+#include <vector>
+
+#include "rules/WindowPlacement.h"
 
 // ---------------------------------------------------------------- TForm
 
@@ -47,13 +50,105 @@ LRESULT CALLBACK RaiseModalWindows(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HCBT_ACTIVATE) {
         const HWND window = reinterpret_cast<HWND>(wParam);
+        SystemDialogPlacement::Activating(window);
         if (!IsTopmost(window) && Application::ModalWindowOpen() && OtherTopmostWindowShown(window))
             SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
+ScreenRect ScreenRectOf(const RECT& r) { return {int(r.left), int(r.top), int(r.right), int(r.bottom)}; }
+
+// The monitors, the primary first; none when the system lists none.
+std::vector<MonitorAreas> Monitors()
+{
+    struct Found {
+        std::vector<MonitorAreas> monitors;
+        bool failed = false;
+    } found;
+    // The callback only collects.
+    auto collect = [](HMONITOR monitor, HDC, LPRECT, LPARAM data) noexcept -> BOOL {
+        auto& f = *reinterpret_cast<Found*>(data);
+        MONITORINFO info{sizeof(info)};
+        if (!GetMonitorInfoW(monitor, &info))
+            return TRUE;
+        try {
+            const MonitorAreas areas{ScreenRectOf(info.rcMonitor), ScreenRectOf(info.rcWork)};
+            if (info.dwFlags & MONITORINFOF_PRIMARY)
+                f.monitors.insert(f.monitors.begin(), areas);
+            else
+                f.monitors.push_back(areas);
+            return TRUE;
+        } catch (...) {
+            f.failed = true;
+            return FALSE;
+        }
+    };
+    EnumDisplayMonitors(nullptr, nullptr, collect, reinterpret_cast<LPARAM>(&found));
+    if (found.failed)
+        throw std::bad_alloc();
+    return std::move(found.monitors);
+}
+
+// The system's dialog box class: message boxes and common dialogs.
+bool IsSystemDialog(HWND window)
+{
+    wchar_t name[16] = {};
+    return GetClassNameW(window, name, 16) && wcscmp(name, L"#32770") == 0 && GetAncestor(window, GA_ROOT) == window &&
+           !TWindow::FromHandle(window);
+}
+
+SystemDialogPlacement* innermostPlacement = nullptr;   // the user-interface thread's
+
 } // namespace
+
+RECT PlaceOnMainMonitor(HWND window, int width, int height)
+{
+    const std::vector<MonitorAreas> monitors = Monitors();
+    ScreenRect main;
+    bool haveMain = false;
+    const TForm* mainForm = Application::MainForm();
+    if (mainForm && mainForm->Handle() && mainForm->Handle() != window && IsWindow(mainForm->Handle())) {
+        // A minimised main window stands where it would be restored.
+        WINDOWPLACEMENT placement{sizeof(placement)};
+        RECT r{};
+        if (IsIconic(mainForm->Handle()) && GetWindowPlacement(mainForm->Handle(), &placement))
+            r = placement.rcNormalPosition;
+        else
+            GetWindowRect(mainForm->Handle(), &r);
+        main = ScreenRectOf(r);
+        haveMain = true;
+    }
+    ScreenRect placed{0, 0, width, height};
+    if (!monitors.empty())
+        placed = PlaceOnMainWindowsMonitor(monitors, haveMain ? &main : nullptr, width, height);
+    else {
+        RECT work{};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        placed = CentredOn(ScreenRectOf(work), width, height);
+    }
+    return {placed.left, placed.top, placed.right, placed.bottom};
+}
+
+SystemDialogPlacement::SystemDialogPlacement() : outer_(innermostPlacement) { innermostPlacement = this; }
+
+SystemDialogPlacement::~SystemDialogPlacement() { innermostPlacement = outer_; }
+
+void SystemDialogPlacement::Activating(HWND window) noexcept
+{
+    SystemDialogPlacement* scope = innermostPlacement;
+    if (!scope || scope->placed_ || !IsSystemDialog(window))
+        return;
+    scope->placed_ = true;
+    try {
+        RECT r{};
+        GetWindowRect(window, &r);
+        const RECT placed = PlaceOnMainMonitor(window, r.right - r.left, r.bottom - r.top);
+        SetWindowPos(window, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } catch (...) {
+        // Left where the system put it.
+    }
+}
 
 TForm::~TForm() { DestroyHandle(); }
 
@@ -102,9 +197,8 @@ void TForm::SetClientSize(int width, int height)
 
 void TForm::CenterOnScreen()
 {
-    int w = Width(), h = Height();
-    int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2, y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-    SetWindowPos(handle_, nullptr, std::max(0, x), std::max(0, y), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT placed = PlaceOnMainMonitor(handle_, Width(), Height());
+    SetWindowPos(handle_, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm::SetBorder(Border border)
@@ -192,10 +286,19 @@ void TForm::SetShowHint(bool show)
 
 void TForm::Show()
 {
-    if (!IsWindowVisible(handle_))
+    if (!IsWindowVisible(handle_)) {
         FormShow();
+        PlaceAsShown();
+    }
     ShowWindow(handle_, SW_SHOW);
     SetForegroundWindow(handle_);
+}
+
+void TForm::PlaceAsShown()
+{
+    if (placement_ == Placement::EveryShow || (placement_ == Placement::FirstShow && !shownBefore_))
+        CenterOnScreen();
+    shownBefore_ = true;
 }
 
 void TForm::Hide() { ShowWindow(handle_, SW_HIDE); }
@@ -286,6 +389,7 @@ ModalAnswer TForm::ShowModal()
     } restore{*this, disabled, active, topmost};
 
     FormShow();
+    PlaceAsShown();
     ShowWindow(handle_, SW_SHOW);
     SetForegroundWindow(handle_);
     if (HWND first = GetNextDlgTabItem(handle_, nullptr, FALSE))

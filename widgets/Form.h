@@ -8,6 +8,28 @@
 // button, Escape or the close box (Cancel), or a third button (Optional).
 enum class ModalAnswer { None, Ok, Cancel, Optional };
 
+// Where a window of the program opens: centred on the work area of the
+// monitor the main window is on (rules/WindowPlacement.h).
+RECT PlaceOnMainMonitor(HWND window, int width, int height);
+
+// While it lives, the first dialog box the system opens for this thread (a
+// message box, a common dialog) is centred as the program's own windows
+// are, once the system has placed it. Scopes nest: a message box a system
+// dialog opens in turn is placed by its own.
+class SystemDialogPlacement {
+public:
+    SystemDialogPlacement();
+    ~SystemDialogPlacement();
+    SystemDialogPlacement(const SystemDialogPlacement&) = delete;
+    SystemDialogPlacement& operator=(const SystemDialogPlacement&) = delete;
+    // The window coming forward, if it is the dialog this scope waits for.
+    static void Activating(HWND window) noexcept;
+
+private:
+    SystemDialogPlacement* outer_;
+    bool placed_ = false;
+};
+
 // A top-level window.
 class TForm : public TWindow {
 public:
@@ -20,7 +42,15 @@ public:
     static TForm* FromChild(HWND window);   // the form a window belongs to
 
     void SetClientSize(int width, int height);
+    // Centres the form on the work area of the monitor the main window is on
+    // (the primary monitor's while there is no main window, and for the main
+    // window itself).
     void CenterOnScreen();
+    // When the form is centred so as it shows: each time (the dialogs), the
+    // first time only (a window the user may move and find there again), or
+    // never (the main window).
+    enum class Placement { EveryShow, FirstShow, Never };
+    void SetPlacement(Placement placement) { placement_ = placement; }
     void SetBorder(Border border);
     Border GetBorder() const { return border_; }
 
@@ -84,6 +114,7 @@ public:
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     DWORD StyleFor(Border border) const;
+    void PlaceAsShown();
 
     Border border_ = Border::Sizeable;
     int dpi_ = SystemDpi();
@@ -92,6 +123,8 @@ protected:
     bool modal_ = false;
     ModalAnswer modalResult_ = ModalAnswer::None;
     bool wheelPreviewed_ = false;
+    Placement placement_ = Placement::EveryShow;
+    bool shownBefore_ = false;
     HWND tooltip_ = nullptr;
     FontHandle hintFont_;
 };

@@ -27,14 +27,7 @@ read -r left top right bottom < <(probe_report | sed -n 's/^area: //p')
 [ -n "${bottom:-}" ] || { echo "probe failed"; exit 1; }
 cx=$(((left + right) / 2)); cy=$(((top + bottom) / 2))
 
-middle() { import -window root "$work/shot.png" && pixel "$work/shot.png" "$cx" "$cy"; }
-near_now() {   # near_now "R,G,B": the middle of the area is within 24 of it
-  local IFS=, r g b R G B; read -r r g b <<<"$1"; read -r R G B <<<"$(middle)"
-  local v; for v in $((r - R)) $((g - G)) $((b - B)); do [ "${v#-}" -le 24 ] || return 1; done
-}
-shows() {   # shows WHAT "R,G,B" within 10 s
-  if wait_until 10 near_now "$2"; then echo "ok: $1"; else echo "FAILED: $1: expected $2, got $(middle)"; failures=$((failures + 1)); fi
-}
+shows() { shows_at "$cx" "$cy" 24 "$@"; }   # shows WHAT "R,G,B": the middle of the area, within 24
 
 shows "tagged JPEG in its profile's colours" "0,230,0"
 [ -n "${PIXAVO_SHOT:-}" ] && cp "$work/shot.png" "$PIXAVO_SHOT"

@@ -130,6 +130,18 @@ near_pixel() {   # near_pixel WHAT "R,G,B" FILE X Y TOLERANCE: each channel with
   if [ "$d" -le "$6" ]; then echo "ok: $1 ($got)"; else echo "FAILED: $1 at $4,$5: expected $2, got $got"; failures=$((failures + 1)); fi
 }
 
+# The colour of the screen at X,Y (a screenshot in $work/shot.png).
+screen_pixel() { import -window root "$work/shot.png" && pixel "$work/shot.png" "$1" "$2"; }
+screen_near() {   # screen_near X Y TOLERANCE "R,G,B": each channel within TOLERANCE
+  local IFS=, r g b R G B v
+  read -r r g b <<<"$4"; read -r R G B <<<"$(screen_pixel "$1" "$2")"
+  for v in $((r - R)) $((g - G)) $((b - B)); do [ "${v#-}" -le "$3" ] || return 1; done
+}
+shows_at() {   # shows_at X Y TOLERANCE WHAT "R,G,B": a check that the screen shows it there within 10 s
+  if wait_until 10 screen_near "$1" "$2" "$3" "$5"; then echo "ok: $4"
+  else echo "FAILED: $4: expected $5, got $(screen_pixel "$1" "$2")"; failures=$((failures + 1)); fi
+}
+
 failures=0
 check() {   # check WHAT EXPECTED ACTUAL
   if [ "$2" = "$3" ]; then echo "ok: $1"; else echo "FAILED: $1: expected '$2', got '$3'"; failures=$((failures + 1)); fi

@@ -4,7 +4,10 @@
 # running viewer's image area. An image file opens with its folder listed; of
 # several files the first image opens; a folder opens its first image; a
 # text file is refused (the drop effect is none), nothing changes and the
-# hint panel says why.
+# hint panel says why. While the drag lasts the window decides by the
+# names: an empty folder is taken, and listed only after the drop, which
+# then says it holds no images and changes nothing. A folder whose name has
+# a dot opens its first image.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/common.bash"
 dropper="$build/pixavo_test_drop.exe"
@@ -14,8 +17,10 @@ mkdir -p "$work/first" "$work/second"
 /usr/bin/convert -size 40x30 xc:'#00C800' "$work/second/dropped.png"
 /usr/bin/convert -size 50x40 xc:'#0000DC' "$work/second/other.bmp"
 echo "not a picture" > "$work/second/notes.txt"
-mkdir -p "$work/folder"
+mkdir -p "$work/folder" "$work/holiday.2024" "$work/empty"
 /usr/bin/convert -size 60x50 xc:'#E6C800' "$work/folder/only.jpg"
+/usr/bin/convert -size 70x50 xc:'#E6C800' "$work/holiday.2024/beach.png"
+echo "not a picture" > "$work/empty/notes.txt"
 
 open_viewer "$work/first/start.png"
 check "before" "start.png (30x20)" "$(wait_status "start.png (30x20)")"
@@ -42,5 +47,14 @@ check "first image of several opened" "start.png (30x20)" "$(wait_status "start.
 
 check "folder taken" "copy" "$(drop "$(w "$work/folder")")"
 check "folder's image opened" "only.jpg (60x50)" "$(wait_status "only.jpg (60x50)")"
+
+check "folder with a dot taken" "copy" "$(drop "$(w "$work/holiday.2024")")"
+check "its first image opened" "beach.png (70x50)" "$(wait_status "beach.png (70x50)")"
+
+hint() { probe_report | sed -n 's/^hint: //p'; }
+check "empty folder taken by its name" "copy" "$(drop "$(w "$work/empty")")"
+check "listed after the drop: said" "The folder holds no images that can be opened." \
+  "$(wait_text "The folder holds no images that can be opened." hint)"
+check "nothing else changed" "beach.png (70x50)" "$(status_text)"
 
 [ "$failures" -eq 0 ]

@@ -1,12 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <array>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <optional>
+
 #include <lcms2.h>
 
 #include "imaging/ColourTransform.h"
 #include "imaging/DisplayTiles.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/PngCodec.h"
 #include "imaging/RasterFiles.h"
 
@@ -48,7 +56,22 @@ Raster Red()
     return raster;
 }
 
-std::vector<uint8_t> Jpeg(const std::vector<uint8_t>& icc)
+// A solid picture of mid-tones, where the tone curves of sRGB and BT.709
+// differ most.
+constexpr uint8_t kMid[3] = {150, 60, 30};   // red, green, blue
+
+Raster Mid(int width = 64, int height = 48)
+{
+    Raster raster(width, height, PixelFormat::Bit24);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint8_t* p = raster.MutableRow(y) + 3 * x;
+            p[0] = kMid[2], p[1] = kMid[1], p[2] = kMid[0];
+        }
+    return raster;
+}
+
+std::vector<uint8_t> Jpeg(const std::vector<uint8_t>& icc, const Raster& pixels = Red())
 {
     JpegMetadata metadata;
     if (!icc.empty()) {
@@ -56,12 +79,12 @@ std::vector<uint8_t> Jpeg(const std::vector<uint8_t>& icc)
         chunk.insert(chunk.end(), icc.begin(), icc.end());
         metadata.segments.push_back({0xE2, chunk});
     }
-    return EncodeJpeg(Red(), metadata);
+    return EncodeJpeg(pixels, metadata);
 }
 
-std::vector<uint8_t> Png(const std::vector<uint8_t>& icc, bool srgbChunk = false)
+std::vector<uint8_t> Png(const std::vector<uint8_t>& icc, bool srgbChunk = false, const Raster& pixels = Red())
 {
-    PngImage image = PngFromRaster(Red());
+    PngImage image = PngFromRaster(pixels);
     image.colour.icc = icc;
     if (srgbChunk)
         image.colour.srgbIntent = 0;
@@ -104,7 +127,8 @@ TEST(ColourManagement, ShowsPicturesInTheirProfilesColours)
         {"sRGB profile on sRGB", GraphicKind::Png, [&] { return Png(srgb); }, true, {}, 64, 230, 0, false},
         {"sRGB chunk on sRGB", GraphicKind::Png, [&] { return Png({}, true); }, true, {}, 64, 230, 0, false},
         {"sRGB on a swapped monitor", GraphicKind::Png, [&] { return Png(srgb); }, true, swapped, 64, 0, 230, true},
-        {"untagged on a swapped monitor", GraphicKind::Jpeg, [&] { return Jpeg({}); }, true, swapped, 64, 230, 0, false},
+        {"untagged on a swapped monitor: sRGB", GraphicKind::Jpeg, [&] { return Jpeg({}); }, true, swapped, 64, 0, 230, true},
+        {"damaged profile on a swapped monitor: sRGB", GraphicKind::Jpeg, [&] { return Jpeg(Damaged(swapped)); }, true, swapped, 64, 0, 230, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -125,6 +149,189 @@ TEST(ColourManagement, ShowsPicturesInTheirProfilesColours)
         EXPECT_LE(std::abs(p[2] - c.red), 6) << int(p[2]);
         EXPECT_LE(std::abs(p[1] - c.green), 6) << int(p[1]);
         EXPECT_LE(p[0], 6);
+    }
+}
+
+// The picture as avifenc writes it with that colour description, losslessly
+// (RGB planes as they are: matrix 0).
+std::vector<uint8_t> AvifWithCicp(const std::string& cicp)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("pixavo-cicp-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const std::vector<uint8_t> png = EncodePng(PngFromRaster(Mid()));
+    std::ofstream(folder / "mid.png", std::ios::binary).write(reinterpret_cast<const char*>(png.data()), png.size());
+    const std::string command = "avifenc --min 0 --max 0 -y 444 --cicp " + cicp + " " + (folder / "mid.png").string() +
+                                " " + (folder / "mid.avif").string() + " >/dev/null 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream made(folder / "mid.avif", std::ios::binary);
+    std::vector<uint8_t> avif{std::istreambuf_iterator<char>(made), std::istreambuf_iterator<char>()};
+    fs::remove_all(folder);
+    return avif;
+}
+
+// A profile with Adobe RGB's primaries and curve: a wide-gamut monitor's.
+std::vector<uint8_t> WideProfile()
+{
+    return MakeIccProfile({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290}, {563.0 / 256});
+}
+
+// What Little CMS makes of that pixel (blue, green, red) from one profile to
+// another (null: sRGB).
+std::array<uint8_t, 3> LittleCms(const std::vector<uint8_t>* from, const std::vector<uint8_t>& to,
+                                 std::array<uint8_t, 3> pixel)
+{
+    cmsHPROFILE source = from ? cmsOpenProfileFromMem(from->data(), cmsUInt32Number(from->size()))
+                              : cmsCreate_sRGBProfile();
+    cmsHPROFILE target = cmsOpenProfileFromMem(to.data(), cmsUInt32Number(to.size()));
+    cmsHTRANSFORM transform = cmsCreateTransform(source, TYPE_BGR_8, target, TYPE_BGR_8, INTENT_PERCEPTUAL, 0);
+    cmsDoTransform(transform, pixel.data(), pixel.data(), 1);
+    cmsDeleteTransform(transform);
+    cmsCloseProfile(source);
+    cmsCloseProfile(target);
+    return pixel;
+}
+
+// A picture that says nothing of its colours, or says sRGB in any of the
+// ways files say it, is converted from sRGB on a wide-gamut monitor, as a
+// tagged one is from its profile; on an sRGB monitor nothing is converted
+// and it is drawn straight from its pixels when enlarged. Expected colours
+// come from Little CMS, from the raw numbers the decoder gave.
+TEST(ColourManagement, WhatSaysNothingOrSrgbIsShownAsSrgb)
+{
+    const auto wide = WideProfile(), swapped = SwappedProfile();
+    // BT.2020's primaries with sRGB's curve: what BT.2020 with BT.709's
+    // transfer is shown as.
+    const auto bt2020 = MakeIccProfile({0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290}, kSrgbCurve);
+    ASSERT_FALSE(wide.empty());
+    auto jpeg = [](const std::vector<uint8_t>& icc) { return Jpeg(icc, Mid()); };
+    auto png = [](bool srgbChunk) { return Png({}, srgbChunk, Mid()); };
+    struct Row {
+        const char* name;
+        GraphicKind kind;
+        std::vector<uint8_t> file;
+        const std::vector<uint8_t>* from;   // the picture's colours; null: sRGB
+    };
+    const Row rows[] = {
+        {"untagged JPEG", GraphicKind::Jpeg, jpeg({}), nullptr},
+        {"untagged PNG", GraphicKind::Png, png(false), nullptr},
+        {"PNG sRGB chunk", GraphicKind::Png, png(true), nullptr},
+        {"AVIF sRGB (1/13)", GraphicKind::Raster, AvifWithCicp("1/13/0"), nullptr},
+        {"AVIF unspecified (2/2)", GraphicKind::Raster, AvifWithCicp("2/2/0"), nullptr},
+        {"AVIF BT.709 primaries, unspecified transfer (1/2)", GraphicKind::Raster, AvifWithCicp("1/2/0"), nullptr},
+        {"AVIF BT.709 (1/1)", GraphicKind::Raster, AvifWithCicp("1/1/0"), nullptr},
+        {"AVIF BT.601 transfer (1/6)", GraphicKind::Raster, AvifWithCicp("1/6/0"), nullptr},
+        {"AVIF BT.2020 primaries, BT.709 transfer (9/1)", GraphicKind::Raster, AvifWithCicp("9/1/0"), &bt2020},
+        {"AVIF BT.2020 10-bit transfer (9/14)", GraphicKind::Raster, AvifWithCicp("9/14/0"), &bt2020},
+        {"tagged JPEG", GraphicKind::Jpeg, jpeg(swapped), &swapped},
+        {"damaged profile: sRGB", GraphicKind::Jpeg, jpeg(Damaged(swapped)), nullptr},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const PreparedPicture prepared =
+            PreparePicture(row.kind, row.file, [](int w, int h) { return std::pair{w * 2, h * 2}; });
+        ASSERT_TRUE(prepared.source);
+        const PixelWindow raw = prepared.source->Region({32, 24, 1, 1});
+        ASSERT_FALSE(raw.pixels.Empty());
+        const uint8_t* stored = raw.pixels.Row(24 - raw.y) + (32 - raw.x) * raw.pixels.Bits() / 8;
+        const std::array<uint8_t, 3> numbers{stored[0], stored[1], stored[2]};
+        for (const bool wideMonitor : {true, false}) {
+            SCOPED_TRACE(wideMonitor ? "wide-gamut monitor" : "sRGB monitor");
+            DisplayTiles tiles;
+            tiles.SetColours(std::make_shared<const MonitorColours>(true, wideMonitor ? wide : SrgbIcc()));
+            tiles.SetSource(prepared.source);
+            tiles.SetShownSize(128, 96);
+            const bool convert = wideMonitor || row.from;
+            EXPECT_EQ(tiles.Transform() != nullptr, convert);
+            // What needs no conversion costs nothing: drawn straight from its
+            // pixels where the picture can be (a JPEG's or a raster's).
+            EXPECT_EQ(tiles.DrawnStraight(), !convert && prepared.source->HasWhole());
+            const Raster& tile = tiles.Tile(0, 0);
+            ASSERT_FALSE(tile.Empty());
+            const uint8_t* shown = tile.Row(48) + 64 * tile.Bits() / 8;
+            const std::array<uint8_t, 3> expected =
+                convert ? LittleCms(row.from, wideMonitor ? wide : SrgbIcc(), numbers) : numbers;
+            for (int c = 0; c < 3; ++c)
+                EXPECT_LE(std::abs(int(shown[c]) - int(expected[c])), 1)
+                    << "channel " << c << ": " << int(shown[c]) << " for " << int(expected[c]);
+        }
+        // What the file's pixels are does not change: BT.709's numbers are
+        // the picture's numbers.
+        EXPECT_LE(std::abs(int(numbers[2]) - kMid[0]), 3);
+    }
+}
+
+// The system's decoders (HEIC, HEIF, JPEG XL), stood in for: the
+// orientation and profile they give with the pixels are applied as every
+// format's are.
+TEST(ColourManagement, SystemDecodedPicturesAreTurnedAndShownInTheirProfiles)
+{
+    const auto swapped = SwappedProfile();
+    // Stored 8 × 4: a red column on the left, the rest blue.
+    Raster stored(8, 4, PixelFormat::Bit24);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x) {
+            uint8_t* p = stored.MutableRow(y) + 3 * x;
+            p[0] = x == 0 ? 0 : 200, p[1] = 0, p[2] = x == 0 ? 230 : 0;
+        }
+    // Exif blocks saying 6 (turn a quarter clockwise) and 8 (anti-clockwise).
+    const std::vector<uint8_t> exif6 = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                                        0,   1,   0,  0, 0, 6, 0, 0, 0, 0, 0,    0,    0};
+    std::vector<uint8_t> exif8 = exif6;
+    exif8[18] = 8;
+    const std::vector<uint8_t> heic = {0, 0, 0, 20, 'f', 't', 'y', 'p', 'h', 'e', 'i', 'c',
+                                       0, 0, 0, 0,  'm', 'i', 'f', '1', 0,   0,   0,   0};
+    struct Row {
+        const char* name;
+        std::optional<int> orientation;   // the frame's own field
+        std::vector<uint8_t> exif;
+        std::vector<uint8_t> icc;
+        bool turnedClockwise;             // else anti-clockwise, or not at all
+        bool turned;
+    };
+    const Row rows[] = {
+        {"as stored", std::nullopt, {}, {}, false, false},
+        {"orientation 6", 6, {}, {}, true, true},
+        {"orientation 8, profile", 8, {}, swapped, false, true},
+        {"Exif 6 without orientation", std::nullopt, exif6, {}, true, true},
+        {"orientation 8 over Exif 6", 8, exif6, swapped, false, true},
+        {"Exif 8 without orientation, profile", std::nullopt, exif8, swapped, false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        SetSystemDecoder([&](std::span<const uint8_t>, RasterFileType type) {
+            EXPECT_EQ(type, RasterFileType::Heic);
+            DecodedImage image;
+            image.pixels = stored;
+            image.metadata.orientation = row.orientation;
+            image.metadata.exif = row.exif;
+            image.metadata.icc = row.icc;
+            return image;
+        });
+        const RasterFile file = DecodeRasterFile(heic);
+        const PreparedPicture prepared = PreparePicture(GraphicKind::Raster, heic, [](int w, int h) {
+            return std::pair{w, h};
+        });
+        SetSystemDecoder(nullptr);
+        ASSERT_EQ(file.pixels.Width(), row.turned ? 4 : 8);
+        // Where the red column went: the top row when turned clockwise, the
+        // bottom row anti-clockwise, the left column as stored.
+        const int redX = 0, redY = row.turned ? (row.turnedClockwise ? 0 : 7) : 2;
+        EXPECT_EQ(file.pixels.PixelAt(redX, redY).red, 230);
+        EXPECT_EQ(file.pixels.PixelAt(row.turned ? 3 : 7, row.turned ? 4 : 2).red, 0);
+        // Upright now: the Exif block kept says so.
+        if (!row.exif.empty())
+            EXPECT_EQ(ExifBlockOrientation(file.metadata.exif), 1);
+        // Shown in its profile's colours: the swapped profile shows red green.
+        DisplayTiles tiles;
+        tiles.SetSource(prepared.source);
+        tiles.SetShownSize(prepared.source->Width(), prepared.source->Height());
+        EXPECT_EQ(tiles.Transform() != nullptr, !row.icc.empty());
+        const Raster& tile = tiles.Tile(0, 0);
+        ASSERT_FALSE(tile.Empty());
+        const uint8_t* red = tile.Row(redY) + redX * tile.Bits() / 8;
+        EXPECT_LE(std::abs(int(red[row.icc.empty() ? 2 : 1]) - 230), 6);
+        EXPECT_LE(red[row.icc.empty() ? 1 : 2], 6);
     }
 }
 

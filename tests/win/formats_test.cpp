@@ -25,7 +25,7 @@ TEST_F(Picture, SystemDecodersGiveWhatTheLibrariesGive)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Raster ours = DecodeRasterFile(c.file).pixels;
-        const Raster system = DecodeWithSystem(c.file, c.type);
+        const Raster system = DecodeWithSystem(c.file, c.type).pixels;
         ASSERT_EQ(system.Width(), ours.Width());
         ASSERT_EQ(system.Height(), ours.Height());
         int differing = 0;
