@@ -90,6 +90,15 @@ ImageMetadata ReadMetadata(const WebPDemuxer* demux)
     return metadata;
 }
 
+struct IncrementalDeleter {
+    void operator()(WebPIDecoder* decoder) const { WebPIDelete(decoder); }
+};
+
+// The compressed data is handed to libwebp's incremental decoder this much
+// at a time, with a look at cancellation before each: a few milliseconds of
+// decoding.
+constexpr size_t kInputChunk = 64 * 1024;
+
 // Decodes one compressed image (a VP8 or VP8L bitstream, with its ALPH) of
 // width × height into the 24- or 32-bit pixels given, rows `stride` bytes
 // apart, scaled to outWidth × outHeight as it decodes when that differs.
@@ -114,10 +123,21 @@ void DecodeInto(std::span<const uint8_t> data, uint8_t* pixels, size_t stride, i
     config.output.u.RGBA.rgba = pixels;
     config.output.u.RGBA.stride = int(stride);
     config.output.u.RGBA.size = stride * size_t(outHeight - 1) + size_t(outWidth) * (alpha ? 4 : 3);
-    ThrowIfCancelled();
-    status = WebPDecode(data.data(), data.size(), &config);
+    // The features are those read above; the data is handed over below,
+    // in place (it only grows), so none of it is copied.
+    std::unique_ptr<WebPIDecoder, IncrementalDeleter> decoder(WebPIDecode(nullptr, 0, &config));
+    if (!decoder)
+        throw Failure(L"Out of memory");
+    status = VP8_STATUS_SUSPENDED;
+    for (size_t given = 0; status == VP8_STATUS_SUSPENDED && given < data.size();) {
+        ThrowIfCancelled();
+        given = std::min(data.size(), given + kInputChunk);
+        status = WebPIUpdate(decoder.get(), data.data(), given);
+    }
+    decoder.reset();
     WebPFreeDecBuffer(&config.output);
-    ThrowIfCancelled();
+    if (status == VP8_STATUS_SUSPENDED)
+        status = VP8_STATUS_NOT_ENOUGH_DATA;
     if (status != VP8_STATUS_OK)
         ThrowStatus(status);
 }

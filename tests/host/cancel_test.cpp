@@ -6,8 +6,12 @@
 #include <thread>
 
 #include "base/Cancellation.h"
+#include "imaging/GifCodec.h"
 #include "imaging/JpegCodec.h"
 #include "imaging/PngCodec.h"
+#include "imaging/TiffCodec.h"
+#include "imaging/WebpCodec.h"
+#include "tests/host/format_writers.h"
 
 namespace {
 
@@ -50,4 +54,83 @@ TEST(Cancellation, DecodersStopForCancelledWorkAndOnlyForIt)
     EXPECT_FALSE(CancelRequested());
 }
 
+// Noise, which compresses badly: files of many chunks of input.
+Raster Noise(int width, int height)
+{
+    Raster raster(width, height, PixelFormat::Bit24);
+    uint32_t state = 1;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * 3; ++x) {
+            state = state * 1664525u + 1013904223u;
+            raster.MutableRow(y)[x] = uint8_t(state >> 24);
+        }
+    return raster;
+}
+
 } // namespace
+
+// How soon each decoder stops, counted rather than timed: a whole decode
+// looks at its cancellation at least once per unit of work (a few rows, a
+// strip, a frame, 64 KiB of compressed input), and a decode cancelled at any
+// look throws there, looking at most once more.
+TEST(Cancellation, EveryDecoderStopsAtItsNextLookWithinABoundOfWork)
+{
+    using namespace format_writers;
+    const Raster picture = Gradient(320, 200), noise = Noise(600, 400);
+    const std::vector<uint8_t> jpeg = EncodeJpeg(picture), png = EncodePng(PngFromRaster(picture));
+    std::vector<uint32_t> grey(320 * 200), inks(320 * 200 * 4);
+    for (size_t i = 0; i < grey.size(); ++i)
+        grey[i] = uint32_t(i * 37 % 4096);
+    for (size_t i = 0; i < inks.size(); ++i)
+        inks[i] = uint32_t(i % 251);
+    // One strip of Deflate, read a row at a time; CMYK through libtiff's RGBA reading, a strip at a time.
+    const auto tiff = WriteTiff({.width = 320, .height = 200, .bits = 12, .samples = 1,
+                                 .photometric = PHOTOMETRIC_MINISBLACK, .compression = COMPRESSION_ADOBE_DEFLATE,
+                                 .rowsPerStrip = 200}, grey);
+    const auto cmyk = WriteTiff({.width = 320, .height = 200, .samples = 4, .photometric = PHOTOMETRIC_SEPARATED,
+                                 .compression = COMPRESSION_ADOBE_DEFLATE, .rowsPerStrip = 8}, inks);
+    std::vector<GifFrame> frames;
+    for (int i = 0; i < 6; ++i)
+        frames.push_back({0, 0, 300, 200, i % 3});
+    const auto gif = std::make_shared<const std::vector<uint8_t>>(GifOfFrames(300, 200, frames));
+    const std::vector<uint8_t> lossy = EncodeWebp(noise, false), lossless = EncodeWebp(noise, true);
+    const auto chunks = [](const std::vector<uint8_t>& file) { return int(file.size() / (64 * 1024)); };
+    const struct {
+        const char* what;
+        std::function<void()> decode;
+        int leastLooks;
+    } decoders[] = {
+        {"JPEG, every 16 rows", [&] { DecodeJpeg(jpeg); }, 200 / 16},
+        {"JPEG reduced", [&] { DecodeJpegReduced(jpeg, 2); }, 200 / 16},
+        {"PNG, every row", [&] { DecodePng(png); }, 200},
+        {"TIFF of one strip, every row", [&] { DecodeTiff(tiff); }, 200},
+        {"TIFF through the RGBA reading, every strip", [&] { DecodeTiff(cmyk); }, 200 / 8},
+        {"GIF, every row of every frame", [&] {
+             auto animation = OpenGif(gif);
+             for (int i = 0; i < 6; ++i)
+                 animation->Next();
+         }, 6 * 200},
+        {"lossy WebP, every 64 KiB", [&] { DecodeWebp(lossy); }, chunks(lossy)},
+        {"lossless WebP, every 64 KiB", [&] { DecodeWebp(lossless); }, chunks(lossless)},
+        {"WebP scaled", [&] { DecodeWebpScaled(lossy, 150, 100); }, chunks(lossy)},
+    };
+    for (const auto& d : decoders) {
+        SCOPED_TRACE(d.what);
+        ASSERT_GE(d.leastLooks, 3);
+        uint64_t looks = 0;
+        {
+            CancelFlag flag;
+            const CancelScope scope(flag);
+            EXPECT_NO_THROW(d.decode());
+            looks = flag.Looks();
+        }
+        EXPECT_GE(looks, uint64_t(d.leastLooks));
+        for (const uint64_t at : {uint64_t(1), looks / 2, looks}) {
+            CancelFlag flag;
+            const CancelScope scope(flag);
+            flag.CancelAtLook(at);
+            EXPECT_THROW(d.decode(), WorkCancelled) << "cancelled at look " << at;
+            EXPECT_LE(flag.Looks(), at + 1) << "cancelled at look " << at;
+        }
+    }
+}
