@@ -112,21 +112,6 @@ YuvPlanes PlanesOf(const Dav1dPicture& p)
     return planes;
 }
 
-// Straight alpha from premultiplied colours.
-void Unpremultiply(Raster& pixels)
-{
-    for (int y = 0; y < pixels.Height(); ++y) {
-        uint8_t* p = pixels.MutableRow(y);
-        for (int x = 0; x < pixels.Width(); ++x, p += 4) {
-            const unsigned a = p[3];
-            if (a == 255)
-                continue;
-            for (int c = 0; c < 3; ++c)
-                p[c] = a == 0 ? 0 : uint8_t(std::min(255u, (p[c] * 255u + a / 2) / a));
-        }
-    }
-}
-
 }  // namespace
 
 DecodedImage DecodeAvif(std::span<const uint8_t> file)
@@ -168,7 +153,7 @@ DecodedImage DecodeAvif(std::span<const uint8_t> file)
         const bool full = alpha->seq_hdr ? alpha->seq_hdr->color_range != 0 : container.alphaFullRange.value_or(true);
         LumaToAlpha(PlanesOf(alpha.picture), full, pixels);
         if (container.alphaPremultiplied)
-            Unpremultiply(pixels);
+            DividePremultipliedAlpha(pixels);
     }
 
     DecodedImage image;

@@ -9,6 +9,7 @@
 
 #include "base/Cancellation.h"
 #include "base/Failure.h"
+#include "imaging/Animation.h"
 
 // libtiff hands samples of 16, 24 and 32 bits over in the host's byte order.
 static_assert(std::endian::native == std::endian::little);
@@ -190,20 +191,6 @@ void Place(const Page& p, const uint8_t* in, size_t count, int plane, uint8_t* o
     }
 }
 
-void Unpremultiply(Raster& pixels)
-{
-    for (int y = 0; y < pixels.Height(); ++y) {
-        uint8_t* p = pixels.MutableRow(y);
-        for (int x = 0; x < pixels.Width(); ++x, p += 4) {
-            const unsigned a = p[3];
-            if (a == 255)
-                continue;
-            for (int c = 0; c < 3; ++c)
-                p[c] = a == 0 ? 0 : uint8_t(std::min(255u, (p[c] * 255u + a / 2) / a));
-        }
-    }
-}
-
 [[noreturn]] void TooLarge() { throw Failure(L"Out of memory"); }
 
 } // namespace
@@ -282,6 +269,6 @@ Raster ReadTiffSamples(TIFF* t, uint64_t maxBuffer, const std::function<void()>&
             }
     }
     if (p.associated)
-        Unpremultiply(out);
+        DividePremultipliedAlpha(out);
     return out;
 }

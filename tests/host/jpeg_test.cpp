@@ -89,9 +89,17 @@ int JpegErrorNumber(const std::vector<uint8_t>& file)
     return 0;
 }
 
-// Compresses pixels with libjpeg directly: greyscale or RGB, optionally progressive.
+// How inks (four components) are written: as YCCK, with Adobe's segment,
+// at a quality, with a profile.
+struct Inks {
+    bool ycck = false, adobe = true;
+    std::vector<uint8_t> profile = {};
+};
+
+// Compresses pixels with libjpeg directly: greyscale, RGB or inks (CMYK at
+// quality 100), optionally progressive.
 std::vector<uint8_t> CompressDirectly(int width, int height, int components, const std::vector<uint8_t>& pixels,
-                                      bool progressive)
+                                      bool progressive, const Inks& inks = {})
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
@@ -103,11 +111,19 @@ std::vector<uint8_t> CompressDirectly(int width, int height, int components, con
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    if (components == 4) {
+        if (inks.ycck)
+            jpeg_set_colorspace(&cinfo, JCS_YCCK);
+        jpeg_set_quality(&cinfo, 100, TRUE);
+        cinfo.write_Adobe_marker = inks.adobe;
+    }
     if (progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    if (!inks.profile.empty())
+        jpeg_write_icc_profile(&cinfo, inks.profile.data(), unsigned(inks.profile.size()));
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + size_t(cinfo.next_scanline) * width * components);
         jpeg_write_scanlines(&cinfo, &row, 1);
@@ -143,41 +159,16 @@ size_t FindMarker(const std::vector<uint8_t>& file, uint8_t marker)
 // mix.
 constexpr uint8_t kInks[4][4] = {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 128, 0, 64}, {30, 60, 200, 0}};
 
-// The picture as a CMYK (or YCCK) JPEG at quality 100, its values inverted
-// (255 for no ink) when Adobe's segment is written, carrying the profile.
-std::vector<uint8_t> InkJpeg(bool ycck, bool adobe, const std::vector<uint8_t>& profile)
+// The picture as a CMYK (or YCCK) JPEG, its values inverted (255 for no
+// ink) when Adobe's segment is written.
+std::vector<uint8_t> InkJpeg(const Inks& inks)
 {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = cinfo.image_height = 32;
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    if (ycck)
-        jpeg_set_colorspace(&cinfo, JCS_YCCK);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    cinfo.write_Adobe_marker = adobe;
-    jpeg_start_compress(&cinfo, TRUE);
-    if (!profile.empty())
-        jpeg_write_icc_profile(&cinfo, profile.data(), unsigned(profile.size()));
-    std::vector<uint8_t> row(32 * 4);
-    while (cinfo.next_scanline < 32) {
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x)
             for (int c = 0; c < 4; ++c)
-                row[size_t(x) * 4 + size_t(c)] = uint8_t(kInks[cinfo.next_scanline / 16 * 2 + size_t(x) / 16][c] ^ (adobe ? 0xFF : 0));
-        JSAMPROW rows[1] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+                pixels.push_back(uint8_t(kInks[y / 16 * 2 + x / 16][c] ^ (inks.adobe ? 0xFF : 0)));
+    return CompressDirectly(32, 32, 4, pixels, false, inks);
 }
 
 // What white paper shows of inks, each 0 to 1: the usual rule, or (swapped)
@@ -417,7 +408,7 @@ TEST(JpegDecode, InksAreShownAsTheirProfileOrTheUsualRuleSays)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::vector<uint8_t> file = InkJpeg(c.ycck, c.adobe, c.profiled ? swapped : std::vector<uint8_t>{});
+        const std::vector<uint8_t> file = InkJpeg({c.ycck, c.adobe, c.profiled ? swapped : std::vector<uint8_t>{}});
         // Block b's colour at (x, y) of a picture reduced 2^r times.
         auto expectBlocks = [&](const Raster& picture, int r, bool turned) {
             ASSERT_EQ(picture.Width(), 32 >> r);
