@@ -26,7 +26,8 @@ WebpInfo ReadWebpInfo(std::span<const uint8_t> file);
 // profile and Exif block: 24 bits without alpha, 32 bits with straight alpha
 // when the picture has it. Fails with Failure("WebP image is not valid: ...")
 // and as DecodeLimits says; throws WorkCancelled when cancelled (the data is
-// decoded 64 KiB at a time, with a look at cancellation before each).
+// decoded a part at a time, 32 KiB of lossy or 256 KiB of lossless data,
+// with a look at cancellation before each).
 DecodedImage DecodeWebp(std::span<const uint8_t> file);
 
 // A still WebP without alpha decoded straight at a smaller size, width ×

@@ -71,12 +71,12 @@ Raster Noise(int width, int height)
 
 // How soon each decoder stops, counted rather than timed: a whole decode
 // looks at its cancellation at least once per unit of work (a few rows, a
-// strip, a frame, 64 KiB of compressed input), and a decode cancelled at any
+// strip, a frame, a part of compressed input), and a decode cancelled at any
 // look throws there, looking at most once more.
 TEST(Cancellation, EveryDecoderStopsAtItsNextLookWithinABoundOfWork)
 {
     using namespace format_writers;
-    const Raster picture = Gradient(320, 200), noise = Noise(600, 400);
+    const Raster picture = Gradient(320, 200), noise = Noise(600, 400), moreNoise = Noise(1000, 600);
     const std::vector<uint8_t> jpeg = EncodeJpeg(picture), png = EncodePng(PngFromRaster(picture));
     std::vector<uint32_t> grey(320 * 200), inks(320 * 200 * 4);
     for (size_t i = 0; i < grey.size(); ++i)
@@ -93,8 +93,8 @@ TEST(Cancellation, EveryDecoderStopsAtItsNextLookWithinABoundOfWork)
     for (int i = 0; i < 6; ++i)
         frames.push_back({0, 0, 300, 200, i % 3});
     const auto gif = std::make_shared<const std::vector<uint8_t>>(GifOfFrames(300, 200, frames));
-    const std::vector<uint8_t> lossy = EncodeWebp(noise, false), lossless = EncodeWebp(noise, true);
-    const auto chunks = [](const std::vector<uint8_t>& file) { return int(file.size() / (64 * 1024)); };
+    const std::vector<uint8_t> lossy = EncodeWebp(noise, false), lossless = EncodeWebp(moreNoise, true);
+    const auto parts = [](const std::vector<uint8_t>& file, size_t part) { return int(file.size() / part); };
     const struct {
         const char* what;
         std::function<void()> decode;
@@ -110,9 +110,9 @@ TEST(Cancellation, EveryDecoderStopsAtItsNextLookWithinABoundOfWork)
              for (int i = 0; i < 6; ++i)
                  animation->Next();
          }, 6 * 200},
-        {"lossy WebP, every 64 KiB", [&] { DecodeWebp(lossy); }, chunks(lossy)},
-        {"lossless WebP, every 64 KiB", [&] { DecodeWebp(lossless); }, chunks(lossless)},
-        {"WebP scaled", [&] { DecodeWebpScaled(lossy, 150, 100); }, chunks(lossy)},
+        {"lossy WebP, every 32 KiB", [&] { DecodeWebp(lossy); }, parts(lossy, 32 << 10)},
+        {"lossless WebP, every 256 KiB", [&] { DecodeWebp(lossless); }, parts(lossless, 256 << 10)},
+        {"WebP scaled", [&] { DecodeWebpScaled(lossy, 150, 100); }, parts(lossy, 32 << 10)},
     };
     for (const auto& d : decoders) {
         SCOPED_TRACE(d.what);
