@@ -2,7 +2,8 @@
 // program itself rather than through libtiff's RGBA reading, which takes
 // only 1, 2, 4, 8 and 16 bits per sample: scanners and cameras also write
 // 10, 12, 14, 24 and 32. Reading the samples also goes straight into the
-// raster's pixels and looks at cancellation row by row (or tile by tile).
+// raster's pixels and looks at cancellation between strips (the rows of a
+// large one) or tiles.
 #pragma once
 
 #include <cstdint>
@@ -26,5 +27,5 @@ bool ReadsTiffSamples(tiff* tif);
 // stored. Buffers of more than maxBuffer bytes fail with "Out of memory", as
 // pictures past DecodeLimits do; a strip or tile libtiff cannot read calls
 // readFailed, which throws. Throws WorkCancelled when cancelled, looking
-// before each row (or tile) is read.
+// before each strip of up to 1 MiB, each row of a larger one, each tile.
 Raster ReadTiffSamples(tiff* tif, uint64_t maxBuffer, const std::function<void()>& readFailed);

@@ -2,6 +2,7 @@
 // whose work was cancelled.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -78,15 +79,21 @@ TEST(Cancellation, EveryDecoderStopsAtItsNextLookWithinABoundOfWork)
     using namespace format_writers;
     const Raster picture = Gradient(320, 200), noise = Noise(600, 400), moreNoise = Noise(1000, 600);
     const std::vector<uint8_t> jpeg = EncodeJpeg(picture), png = EncodePng(PngFromRaster(picture));
-    std::vector<uint32_t> grey(320 * 200), inks(320 * 200 * 4);
+    std::vector<uint32_t> grey(1500 * 600), inks(320 * 200 * 4);
     for (size_t i = 0; i < grey.size(); ++i)
         grey[i] = uint32_t(i * 37 % 4096);
     for (size_t i = 0; i < inks.size(); ++i)
         inks[i] = uint32_t(i % 251);
-    // One strip of Deflate, read a row at a time; CMYK through libtiff's RGBA reading, a strip at a time.
-    const auto tiff = WriteTiff({.width = 320, .height = 200, .bits = 12, .samples = 1,
-                                 .photometric = PHOTOMETRIC_MINISBLACK, .compression = COMPRESSION_ADOBE_DEFLATE,
-                                 .rowsPerStrip = 200}, grey);
+    // Grey of 12 bits in one strip of 1.3 MiB, read a row at a time, and in
+    // strips of 8 rows; CMYK through libtiff's RGBA reading, a strip at a time.
+    TiffPage page{.width = 1500, .height = 600, .bits = 12, .samples = 1, .photometric = PHOTOMETRIC_MINISBLACK,
+                  .compression = COMPRESSION_ADOBE_DEFLATE, .rowsPerStrip = 600};
+    const auto tiff = WriteTiff(page, grey);
+    page.rowsPerStrip = 8;
+    const auto strips = WriteTiff(page, grey);
+    const Raster whole = DecodeTiff(tiff).pixels, inStrips = DecodeTiff(strips).pixels;
+    for (int y = 0; y < 600; y += 7)
+        ASSERT_EQ(std::memcmp(whole.Row(y), inStrips.Row(y), 1500 * 3), 0) << "row " << y;
     const auto cmyk = WriteTiff({.width = 320, .height = 200, .samples = 4, .photometric = PHOTOMETRIC_SEPARATED,
                                  .compression = COMPRESSION_ADOBE_DEFLATE, .rowsPerStrip = 8}, inks);
     std::vector<GifFrame> frames;
@@ -103,7 +110,8 @@ TEST(Cancellation, EveryDecoderStopsAtItsNextLookWithinABoundOfWork)
         {"JPEG, every 16 rows", [&] { DecodeJpeg(jpeg); }, 200 / 16},
         {"JPEG reduced", [&] { DecodeJpegReduced(jpeg, 2); }, 200 / 16},
         {"PNG, every row", [&] { DecodePng(png); }, 200},
-        {"TIFF of one strip, every row", [&] { DecodeTiff(tiff); }, 200},
+        {"TIFF of one large strip, every row", [&] { DecodeTiff(tiff); }, 600},
+        {"TIFF of small strips, every strip", [&] { DecodeTiff(strips); }, 600 / 8},
         {"TIFF through the RGBA reading, every strip", [&] { DecodeTiff(cmyk); }, 200 / 8},
         {"GIF, every row of every frame", [&] {
              auto animation = OpenGif(gif);
