@@ -180,6 +180,11 @@ std::wstring Unsupported(TIFF* t)
     }
     if (bits > 32)
         return L"its samples are wider than 32 bits";
+    // (Only a codec that knows the tag has it set.)
+    uint16_t predictor = PREDICTOR_NONE;
+    if (TIFFGetField(t, TIFFTAG_PREDICTOR, &predictor) && predictor == PREDICTOR_HORIZONTAL && bits != 8 &&
+        bits != 16 && bits != 32)
+        return L"its horizontal differencing is not read for samples of this depth";
     char message[1024] = {};
     if (ReadsTiffSamples(t) || TIFFRGBAImageOK(t, message))
         return L"";
