@@ -6,14 +6,28 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 class CancelFlag {
 public:
     void Cancel() noexcept { set_.store(true, std::memory_order_relaxed); }
-    bool Cancelled() const noexcept { return set_.load(std::memory_order_relaxed); }
+    bool Cancelled() const noexcept
+    {
+        const uint64_t look = looks_.fetch_add(1, std::memory_order_relaxed) + 1;
+        const uint64_t at = cancelAt_.load(std::memory_order_relaxed);
+        return set_.load(std::memory_order_relaxed) || (at != 0 && look >= at);
+    }
+
+    // How soon work stops, counted rather than timed: the flag counts the
+    // times it is looked at, and with CancelAtLook(n) it is set from its
+    // nth look on (1 is the first).
+    uint64_t Looks() const noexcept { return looks_.load(std::memory_order_relaxed); }
+    void CancelAtLook(uint64_t n) noexcept { cancelAt_.store(n, std::memory_order_relaxed); }
 
 private:
     std::atomic<bool> set_{false};
+    mutable std::atomic<uint64_t> looks_{0};
+    std::atomic<uint64_t> cancelAt_{0};
 };
 
 // Thrown where cancelled work stops. Not a failure: nobody reports it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Cancellation.h"
 #include "base/Failure.h"
 
 void AnimationLimits::Check(uint64_t frames, uint64_t width, uint64_t height)
@@ -75,6 +76,22 @@ void PasteRect(Raster& canvas, const Raster& part, int x, int y)
 {
     for (int row = 0; row < part.Height(); ++row)
         std::memcpy(canvas.MutableRow(y + row) + size_t(x) * 4, part.Row(row), size_t(part.Width()) * 4);
+}
+
+void DividePremultipliedAlpha(Raster& pixels)
+{
+    for (int y = 0; y < pixels.Height(); ++y) {
+        if (y % 64 == 0)
+            ThrowIfCancelled();
+        uint8_t* p = pixels.MutableRow(y);
+        for (int x = 0; x < pixels.Width(); ++x, p += 4) {
+            const unsigned a = p[3];
+            if (a == 255)
+                continue;
+            for (int c = 0; c < 3; ++c)
+                p[c] = a == 0 ? 0 : uint8_t(std::min(255u, (p[c] * 255u + a / 2) / a));
+        }
+    }
 }
 
 Raster EncoderPixels(const Raster& raster)

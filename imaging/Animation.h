@@ -129,6 +129,10 @@ void ClearToTransparent(Raster& canvas, const PixelRect& rect);
 PixelRect ClipToCanvas(const Raster& canvas, int64_t left, int64_t top, int64_t width, int64_t height);
 // Puts part (32-bit, taken from the canvas by Raster::Part) back at (x, y).
 void PasteRect(Raster& canvas, const Raster& part, int x, int y);
+// 32-bit pixels whose colours are premultiplied by their alpha made
+// straight, in place (the colours of transparent pixels 0); throws
+// WorkCancelled between row bands when the work is cancelled.
+void DividePremultipliedAlpha(Raster& pixels);
 
 // The raster as the encoders take it: 24 bits, or 32 bits without alpha or
 // with straight alpha. Shared when it already is so, converted otherwise

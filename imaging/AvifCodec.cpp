@@ -204,23 +204,6 @@ void DrawTiles(const AvifCoded& coded, TileDecoder& decoder, Av1Picture& first, 
     }
 }
 
-// Straight alpha from premultiplied colours.
-void Unpremultiply(Raster& pixels)
-{
-    for (int y = 0; y < pixels.Height(); ++y) {
-        if (y % 64 == 0)
-            ThrowIfCancelled();
-        uint8_t* p = pixels.MutableRow(y);
-        for (int x = 0; x < pixels.Width(); ++x, p += 4) {
-            const unsigned a = p[3];
-            if (a == 255)
-                continue;
-            for (int c = 0; c < 3; ++c)
-                p[c] = a == 0 ? 0 : uint8_t(std::min(255u, (p[c] * 255u + a / 2) / a));
-        }
-    }
-}
-
 }  // namespace
 
 DecodedImage DecodeAvif(std::span<const uint8_t> file)
@@ -273,7 +256,7 @@ DecodedImage DecodeAvif(std::span<const uint8_t> file)
         });
         alpha.Release();
         if (container.alphaPremultiplied)
-            Unpremultiply(pixels);
+            DividePremultipliedAlpha(pixels);
     }
 
     DecodedImage image;

@@ -10,6 +10,7 @@
 
 #include "base/Cancellation.h"
 #include "base/Failure.h"
+#include "imaging/GifLzw.h"
 
 namespace {
 
@@ -33,9 +34,35 @@ int ReadBytes(GifFileType* gif, GifByteType* out, int count)
 
 [[noreturn]] void ThrowGifError(int code)
 {
-    const char* text = GifErrorString(code);
-    throw Failure(L"GIF image is not valid: " + Widen(text ? text : "unknown error"));
+    const wchar_t* why = L"its data is damaged";
+    switch (code) {
+    case D_GIF_ERR_NOT_ENOUGH_MEM: throw Failure(L"Out of memory");
+    case D_GIF_ERR_READ_FAILED:
+    case D_GIF_ERR_EOF_TOO_SOON: why = L"the file is cut short"; break;
+    case D_GIF_ERR_NOT_GIF_FILE: why = L"it is not a GIF file"; break;
+    case D_GIF_ERR_NO_SCRN_DSCR: why = L"it does not describe its screen"; break;
+    case D_GIF_ERR_NO_IMAG_DSCR: why = L"it holds no picture"; break;
+    case D_GIF_ERR_NO_COLOR_MAP: why = L"it has no colour table"; break;
+    case D_GIF_ERR_WRONG_RECORD: why = L"a record of no known kind stands before its pictures"; break;
+    case D_GIF_ERR_DATA_TOO_BIG: why = L"a frame holds more pixels than its size"; break;
+    case D_GIF_ERR_IMAGE_DEFECT: why = L"its compressed data is damaged"; break;
+    }
+    throw Failure(std::wstring(L"GIF image is not valid: ") + why);
 }
+
+// A frame whose compressed data starts with codes wider than GIF's 12 bits.
+[[noreturn]] void ThrowTooWide()
+{
+    throw Failure(L"GIF image is not valid: a frame's compressed data starts with codes wider than GIF allows");
+}
+
+// How a frame's image descriptor was read.
+enum class Descriptor {
+    Plain,     // by giflib, which decodes the frame
+    Wide,      // a minimum code size of 9 to 11 bits, which giflib refuses
+    TooWide,   // a minimum code size whose codes pass 12 bits
+    Failed,    // damaged or cut short
+};
 
 struct GifCloser {
     void operator()(GifFileType* gif) const { DGifCloseFile(gif, nullptr); }
@@ -55,16 +82,30 @@ public:
     GifFileType* get() const { return gif_.get(); }
     int Error() const { return gif_->Error; }
 
-    // Reads an image descriptor. giflib keeps a record of every descriptor
-    // read (with a copy of its colour table) for its own whole-file reading:
-    // dropped at once, so long animations do not grow it.
-    bool ReadImageDescriptor()
+    // Reads an image descriptor, after its introducer. giflib keeps a record
+    // of every descriptor read (with a copy of its colour table) for its own
+    // whole-file reading: dropped at once, so long animations do not grow it.
+    // giflib reads a minimum code size above 8 before it refuses it, with
+    // the descriptor filled in: that is told from damage by where the
+    // reading stopped, and the size given.
+    Descriptor ReadImageDescriptor(int& codeSize)
     {
-        if (DGifGetImageDesc(gif_.get()) == GIF_ERROR)
-            return false;
+        const size_t start = source_.pos;
+        if (DGifGetImageDesc(gif_.get()) == GIF_ERROR) {
+            const size_t flags = start + 8;
+            const size_t table = flags < source_.size && (source_.data[flags] & 0x80)
+                                     ? size_t(3) << ((source_.data[flags] & 7) + 1)
+                                     : 0;
+            const size_t sizeAt = flags + 1 + table;
+            if (gif_->Error != D_GIF_ERR_READ_FAILED || source_.pos != sizeAt + 1 || source_.data[sizeAt] <= 8)
+                return Descriptor::Failed;
+            codeSize = source_.data[sizeAt];
+            return codeSize <= WideGifLzw::kLastSize ? Descriptor::Wide : Descriptor::TooWide;
+        }
         GifFreeSavedImages(gif_.get());
         gif_->ImageCount = 0;
-        return true;
+        codeSize = 0;
+        return Descriptor::Plain;
     }
 
     // Passes over the compressed data of the image just described.
@@ -99,6 +140,7 @@ struct GifFrame {
     int disposal = DISPOSAL_UNSPECIFIED;
     int delayMs = 0;
     int transparent = NO_TRANSPARENT_COLOR;
+    int wideCodeSize = 0;   // a minimum code size above 8, decoded here rather than by giflib
 };
 
 bool HasId(const GifByteType* block, const char* id)
@@ -189,16 +231,22 @@ private:
         uint64_t framePixels = 0;
         bool done = false;
         while (!done) {
+            ThrowIfCancelled();
             GifRecordType type = UNDEFINED_RECORD_TYPE;
             if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR)
                 break;
             switch (type) {
             case IMAGE_DESC_RECORD_TYPE: {
-                if (!gif.ReadImageDescriptor()) {
+                int codeSize = 0;
+                const Descriptor descriptor = gif.ReadImageDescriptor(codeSize);
+                if (descriptor == Descriptor::TooWide && frames_.empty())
+                    ThrowTooWide();
+                if (descriptor != Descriptor::Plain && descriptor != Descriptor::Wide) {
                     done = true;
                     break;
                 }
                 GifFrame frame;
+                frame.wideCodeSize = codeSize;
                 frame.left = gif->Image.Left;
                 frame.top = gif->Image.Top;
                 frame.width = gif->Image.Width;
@@ -310,7 +358,12 @@ private:
                     ThrowGifError(gif.Error());
                 continue;
             }
-            if (type != IMAGE_DESC_RECORD_TYPE || !gif.ReadImageDescriptor())
+            int codeSize = 0;
+            const Descriptor descriptor =
+                type == IMAGE_DESC_RECORD_TYPE ? gif.ReadImageDescriptor(codeSize) : Descriptor::Failed;
+            if (descriptor == Descriptor::TooWide)
+                ThrowTooWide();
+            if (descriptor == Descriptor::Failed)
                 ThrowGifError(gif.Error() ? gif.Error() : D_GIF_ERR_WRONG_RECORD);
             if (readerNext_++ == index)
                 break;
@@ -326,8 +379,9 @@ private:
             return false;
         }
         // The frame's colours as BGRA words, 0 (left alone) for the
-        // transparent index and for indices past the table.
-        uint32_t colours[256] = {};
+        // transparent index and for indices past the table (which the
+        // indices of wide codes may reach).
+        uint32_t colours[1 << WideGifLzw::kLastSize] = {};
         const ColorMapObject* map = gif->Image.ColorMap ? gif->Image.ColorMap : gif->SColorMap;
         const int count = map ? std::clamp(map->ColorCount, 0, 256) : 0;
         const GifColorType* table = map ? map->Colors : nullptr;
@@ -335,15 +389,32 @@ private:
             colours[i] = 0xFF000000u | uint32_t(table[i].Red) << 16 | uint32_t(table[i].Green) << 8 | table[i].Blue;
         if (frame.transparent >= 0 && frame.transparent < 256)
             colours[frame.transparent] = 0;
+        const bool interlaced = gif->Image.Interlace;
 
-        std::vector<GifPixelType> line(size_t(frame.width));
+        // A frame of wide codes: its data gathered, and decoded here.
+        std::unique_ptr<WideGifLzw> wide;
+        if (frame.wideCodeSize) {
+            std::vector<uint8_t> data;
+            GifByteType* block = nullptr;
+            bool whole = DGifGetCodeNext(gif.get(), &block) != GIF_ERROR;
+            while (whole && block) {
+                data.insert(data.end(), block + 1, block + 1 + block[0]);
+                whole = DGifGetCodeNext(gif.get(), &block) != GIF_ERROR;
+            }
+            if (!whole)
+                reader_.reset();   // what was read is decoded; the reader starts afresh for the next frame
+            wide = std::make_unique<WideGifLzw>(frame.wideCodeSize, std::move(data));
+        }
+
+        std::vector<GifPixelType> line(wide ? 0 : size_t(frame.width));
+        std::vector<uint16_t> wideLine(wide ? size_t(frame.width) : 0);
         const int x0 = rect.x - frame.left;   // first visible column of the frame
         bool colourless = false;
-        auto drawRow = [&](int row) {
+        auto drawRow = [&](int row, const auto* indices) {
             const int y = frame.top + row;
             if (y < rect.y || y >= rect.y + rect.height)
                 return;
-            const GifPixelType* in = line.data() + x0;
+            const auto* in = indices + x0;
             if (canvas.Bits() == 24) {
                 // Four bytes a pixel stored, the fourth overwritten by the
                 // next pixel: one store each.
@@ -365,16 +436,22 @@ private:
                     std::memcpy(out, &c, 4);
         };
         static constexpr int kPassStart[] = {0, 4, 2, 1}, kPassStep[] = {8, 8, 4, 2};
-        const bool interlaced = gif->Image.Interlace;
         for (int pass = interlaced ? 0 : 3; pass < 4; ++pass) {
             for (int row = interlaced ? kPassStart[pass] : 0; row < frame.height; row += interlaced ? kPassStep[pass] : 1) {
                 ThrowIfCancelled();
+                if (wide) {
+                    // What was read stays.
+                    if (!wide->Read(wideLine.data(), wideLine.size()))
+                        return false;
+                    drawRow(row, wideLine.data());
+                    continue;
+                }
                 if (DGifGetLine(gif.get(), line.data(), frame.width) == GIF_ERROR) {
                     // What was read stays; the reader starts afresh for the next frame.
                     reader_.reset();
                     return false;
                 }
-                drawRow(row);
+                drawRow(row, line.data());
             }
         }
         return !colourless;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -17,6 +18,7 @@ extern "C" {
 
 #include "base/Cancellation.h"
 #include "base/Failure.h"
+#include "imaging/CmykColour.h"
 #include "imaging/Transform.h"
 
 // libjpeg reports fatal errors through error_exit, which must not return.
@@ -36,12 +38,20 @@ struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
     int code;
+    // The library's message for the code, in words; or the program's own
+    // reason, when it stopped the library itself.
+    char message[JMSG_LENGTH_MAX];
+    const char* reason;
 };
 
 void ErrorExit(j_common_ptr cinfo)
 {
     auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
     err->code = err->pub.msg_code;
+    if (err->reason)
+        std::snprintf(err->message, sizeof err->message, "%s", err->reason);
+    else
+        err->pub.format_message(cinfo, err->message);
     std::longjmp(err->jump, 1);
 }
 
@@ -57,13 +67,27 @@ void InstallErrorManager(ErrorManager& err)
     err.pub.emit_message = EmitMessage;
     err.pub.output_message = OutputMessage;
     err.code = 0;
+    err.message[0] = 0;
+    err.reason = nullptr;
 }
 
-[[noreturn]] void ThrowJpegError(int code)
+// "JPEG error #" and the library's message number, then what it means.
+[[noreturn]] void ThrowJpegError(const ErrorManager& err)
 {
     // The decoding was stopped because nobody wants it any more.
     ThrowIfCancelled();
-    throw Failure(L"JPEG error #" + std::to_wstring(code));
+    std::wstring text = L"JPEG error #" + std::to_wstring(err.code);
+    if (err.message[0])
+        text += L": " + Widen(err.message);
+    throw Failure(std::move(text));
+}
+
+// Stops the library with a reason of the program's own.
+[[noreturn]] void Stop(j_common_ptr cinfo, int code, const char* reason)
+{
+    reinterpret_cast<ErrorManager*>(cinfo->err)->reason = reason;
+    ERREXIT(cinfo, code);
+    std::abort();   // error_exit never returns
 }
 
 // ---------------------------------------------------------------- decoding
@@ -73,9 +97,9 @@ void InstallErrorManager(ErrorManager& err)
 void WatchProgress(j_common_ptr cinfo)
 {
     if (CancelRequested())
-        ERREXIT(cinfo, JERR_NOTIMPL);
+        Stop(cinfo, JERR_NOTIMPL, "the work was cancelled");
     if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
-        ERREXIT(cinfo, JERR_NOTIMPL);
+        Stop(cinfo, JERR_NOTIMPL, "The file has more scans than a picture needs");
 }
 
 struct Decoder {
@@ -106,7 +130,20 @@ int BeginStage(Decoder* d, const uint8_t* data, size_t size)
     // The source length is an unsigned long (32 bits on Windows).
     unsigned long length = size > ULONG_MAX ? ULONG_MAX : static_cast<unsigned long>(size);
     jpeg_mem_src(&d->cinfo, data, length);
+    // The colour profile, which pictures in inks are converted through.
+    jpeg_save_markers(&d->cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&d->cinfo, TRUE);
+    return 0;
+}
+
+// The ICC profile of the saved chunks, malloc'ed; none when there is no
+// whole one.
+int ProfileStage(Decoder* d, JOCTET** profile, unsigned* length)
+{
+    if (setjmp(d->err.jump))
+        return d->err.code;
+    if (!jpeg_read_icc_profile(&d->cinfo, profile, length))
+        *profile = nullptr;
     return 0;
 }
 
@@ -145,8 +182,8 @@ void Begin(Decoder& d, std::span<const uint8_t> file)
 {
     d.cinfo.err = &d.err.pub;
     InstallErrorManager(d.err);
-    if (int code = BeginStage(&d, file.data(), file.size()))
-        ThrowJpegError(code);
+    if (BeginStage(&d, file.data(), file.size()))
+        ThrowJpegError(d.err);
 }
 
 // ---------------------------------------------------------------- encoding
@@ -298,10 +335,33 @@ constexpr int kBandRows = 64;
 // makes a request beyond a few bytes per pixel an error.
 void LimitMemory(j_decompress_ptr cinfo)
 {
-    if (!DecodeLimits::Allows(cinfo->image_width, cinfo->image_height))
-        ThrowJpegError(JERR_IMAGE_TOO_BIG);
+    if (!DecodeLimits::Allows(cinfo->image_width, cinfo->image_height)) {
+        auto& err = *reinterpret_cast<ErrorManager*>(cinfo->err);
+        err.code = JERR_IMAGE_TOO_BIG;
+        std::snprintf(err.message, sizeof err.message, "The picture has more pixels than can be shown");
+        ThrowJpegError(err);
+    }
     uint64_t budget = DecodeLimits::maxPixels * 8 + (uint64_t(16) << 20);
     cinfo->mem->max_memory_to_use = budget > uint64_t(LONG_MAX) ? LONG_MAX : long(budget);
+}
+
+// Whether the file's pixels are printing inks (CMYK, or YCCK, which the
+// library makes CMYK).
+bool Inks(j_decompress_ptr cinfo)
+{
+    return cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK;
+}
+
+// What turns the file's inks into colours: its profile, and whether its
+// values are inverted (Adobe's segment: Photoshop writes them so).
+CmykToBgr InkConverter(Decoder& d)
+{
+    JOCTET* bytes = nullptr;
+    unsigned length = 0;
+    if (ProfileStage(&d, &bytes, &length))
+        ThrowJpegError(d.err);
+    const std::unique_ptr<JOCTET, decltype(&std::free)> profile(bytes, &std::free);
+    return CmykToBgr(std::span<const uint8_t>(bytes, bytes ? length : 0), d.cinfo.saw_Adobe_marker);
 }
 
 // Decodes at scale 1 / denominator: at full size with the settings pictures
@@ -320,16 +380,40 @@ Raster Decode(std::span<const uint8_t> file, int denominator, Orientation orient
     cinfo->scale_denom = unsigned(denominator);
     cinfo->dct_method = full ? JDCT_FLOAT : JDCT_ISLOW;
     cinfo->do_block_smoothing = TRUE;
+    std::optional<CmykToBgr> inks;
     if (grey) {
         cinfo->out_color_space = JCS_GRAYSCALE;
         cinfo->quantize_colors = full ? TRUE : FALSE;
         cinfo->desired_number_of_colors = 236;
+    } else if (Inks(cinfo)) {
+        cinfo->out_color_space = JCS_CMYK;
+        inks.emplace(InkConverter(*d));
     } else {
         cinfo->out_color_space = JCS_EXT_BGR;
     }
-    if (int code = StartStage(d.get()))
-        ThrowJpegError(code);
+    if (StartStage(d.get()))
+        ThrowJpegError(d->err);
     const int width = int(cinfo->output_width), height = int(cinfo->output_height);
+
+    // Reads count rows from the next one on into BGR rows from base on:
+    // inks a band at a time, converted as they come.
+    std::vector<uint8_t> inkBand(inks ? size_t(width) * 4 * size_t(std::min(height, kBandRows)) : 0);
+    auto readRows = [&](uint8_t* base, size_t stride, int count) {
+        const int first = int(cinfo->output_scanline);
+        if (!inks) {
+            if (ReadRowsStage(d.get(), base, stride, JDIMENSION(first + count)))
+                ThrowJpegError(d->err);
+            return;
+        }
+        for (int done = 0; done < count; done += kBandRows) {
+            const int rows = std::min(kBandRows, count - done);
+            if (ReadRowsStage(d.get(), inkBand.data(), size_t(width) * 4, JDIMENSION(first + done + rows)))
+                ThrowJpegError(d->err);
+            for (int r = 0; r < rows; ++r)
+                inks->Convert(inkBand.data() + size_t(r) * size_t(width) * 4, base + size_t(done + r) * stride,
+                              size_t(width));
+        }
+    };
 
     // Colour rows are laid out anew a band at a time as they come, so the
     // picture is held once; greyscale ones once decoded, as 24-bit pixels.
@@ -340,8 +424,7 @@ Raster Decode(std::span<const uint8_t> file, int denominator, Orientation orient
         Raster band(width, std::min(height, kBandRows), PixelFormat::Bit24, Raster::Unfilled{});
         for (int first = 0; first < height; first += kBandRows) {
             const int count = std::min(kBandRows, height - first);
-            if (int code = ReadRowsStage(d.get(), band.MutableRow(0), band.Stride(), JDIMENSION(first + count)))
-                ThrowJpegError(code);
+            readRows(band.MutableRow(0), band.Stride(), count);
             TransformPixels({band.Bits0(), ptrdiff_t(band.Stride()), width, count},
                             BandDestination(whole, orientation, height, first, count), orientation);
         }
@@ -356,8 +439,7 @@ Raster Decode(std::span<const uint8_t> file, int denominator, Orientation orient
         }
         raster.SetPalette(std::move(palette));
     }
-    if (int code = ReadRowsStage(d.get(), raster.MutableRow(0), raster.Stride(), cinfo->output_height))
-        ThrowJpegError(code);
+    readRows(raster.MutableRow(0), raster.Stride(), height);
     return TransformRaster(raster, orientation);
 }
 
@@ -384,8 +466,8 @@ std::vector<uint8_t> EncodeJpeg(const Raster& raster, const JpegMetadata& metada
     e->out = &out;
     e->metadata = &metadata;
     EncoderGuard guard{*e};
-    if (int code = CompressStage(e.get(), bgr.Bits0(), bgr.Stride(), bgr.Width(), bgr.Height()))
-        ThrowJpegError(code);
+    if (CompressStage(e.get(), bgr.Bits0(), bgr.Stride(), bgr.Width(), bgr.Height()))
+        ThrowJpegError(e->err);
     return out;
 }
 
@@ -406,6 +488,24 @@ JXFORM_CODE TransformCode(Orientation orientation)
     case Orientation::RotateCounterClockwise: return JXFORM_ROT_270;
     }
     return JXFORM_NONE;
+}
+
+// The blocks of inks stay inks: the file's profile describes them still
+// (the metadata kept for pixels compressed anew keeps only RGB profiles).
+void KeepInkProfile(j_decompress_ptr src, JpegMetadata& metadata)
+{
+    static constexpr char kIccId[] = "ICC_PROFILE";   // with its terminating zero
+    const auto isIcc = [](const JpegSegment& s) {
+        return s.marker == JPEG_APP0 + 2 && s.data.size() >= sizeof kIccId &&
+               std::memcmp(s.data.data(), kIccId, sizeof kIccId) == 0;
+    };
+    if (std::ranges::any_of(metadata.segments, isIcc))
+        return;
+    for (jpeg_saved_marker_ptr m = src->marker_list; m; m = m->next) {
+        JpegSegment segment{uint8_t(m->marker), std::vector<uint8_t>(m->data, m->data + m->data_length)};
+        if (isIcc(segment))
+            metadata.segments.push_back(std::move(segment));
+    }
 }
 
 // Returned by the stage when the transform would have to leave blocks behind.
@@ -436,6 +536,10 @@ int TransformStage(Transcoder* t)
     dst->progress = src->progress;   // unwanted work stops while writing too
     InstallDestination(e);
     jpeg_copy_critical_parameters(src, dst);
+    // The library writes Adobe's segment with inks, which tells readers
+    // their values are inverted: not for inks that were not.
+    if (!src->saw_Adobe_marker)
+        dst->write_Adobe_marker = FALSE;
     jvirt_barray_ptr* transformed = jtransform_adjust_parameters(src, dst, coefficients, &t->info);
     // Huffman tables made for the data, so the file does not grow; a
     // progressive file stays progressive (whose tables always are).
@@ -474,8 +578,10 @@ std::optional<std::vector<uint8_t>> TransformJpeg(std::span<const uint8_t> file,
     const bool swap = SwapsSides(orientation);
     const int width = int(swap ? src->image_height : src->image_width);
     const int height = int(swap ? src->image_width : src->image_height);
-    const JpegMetadata metadata =
+    JpegMetadata metadata =
         MetadataForNewPixels(ReadJpegMetadata(file), width, height, orientation != Orientation::Identity);
+    if (Inks(src))
+        KeepInkProfile(src, metadata);
     std::vector<uint8_t> out;
     t->target.out = &out;
     t->target.metadata = &metadata;
@@ -484,7 +590,7 @@ std::optional<std::vector<uint8_t>> TransformJpeg(std::span<const uint8_t> file,
     if (int result = TransformStage(t.get())) {
         if (result == kNotPerfect)
             return std::nullopt;
-        ThrowJpegError(result);
+        ThrowJpegError(t->source.err);
     }
     return out;
 }

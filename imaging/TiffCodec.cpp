@@ -1,16 +1,19 @@
 #include "imaging/TiffCodec.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <tiffio.h>
 
 #include "base/Cancellation.h"
 #include "base/Failure.h"
+#include "imaging/TiffSamples.h"
 
 namespace {
 
@@ -20,7 +23,7 @@ struct MemoryFile {
     size_t size = 0;
     std::vector<uint8_t>* out = nullptr;  // writing
     uint64_t pos = 0;
-    std::string error;                   // libtiff's last error message
+    std::string error;                   // libtiff's first error message
 };
 
 MemoryFile& FileOf(thandle_t handle) { return *static_cast<MemoryFile*>(handle); }
@@ -92,8 +95,10 @@ int OnError(TIFF*, void* user, const char* module, const char* format, va_list a
 {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
+    // The first is what went wrong; those after it follow from it.
     auto& error = static_cast<MemoryFile*>(user)->error;
-    error = text;
+    if (error.empty())
+        error = text;
     (void)module;
     return 1;   // handled: libtiff's own handler (printing) is not called
 }
@@ -109,24 +114,84 @@ struct OptionsDeleter {
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 
+// No single allocation of libtiff's own (a strip, a tile, a tag's values),
+// nor of a strip or tile read here, beyond what the largest picture allowed
+// would need.
+uint64_t MaxSingleAllocation()
+{
+    return std::clamp<uint64_t>(DecodeLimits::maxPixels * 8, uint64_t(64) << 20, uint64_t(1) << 30);
+}
+
 TiffPtr Open(MemoryFile& file, const char* mode)
 {
     std::unique_ptr<TIFFOpenOptions, OptionsDeleter> options(TIFFOpenOptionsAlloc());
     if (!options)
         throw Failure(L"Out of memory");
-    // No single allocation of libtiff's own (a strip, a tile, a tag's
-    // values) beyond what the largest picture allowed would need.
-    const uint64_t limit = std::clamp<uint64_t>(DecodeLimits::maxPixels * 8, uint64_t(64) << 20, uint64_t(1) << 30);
-    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(limit));
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(MaxSingleAllocation()));
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), OnError, &file);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), OnWarning, &file);
     return TiffPtr(TIFFClientOpenExt("memory", mode, &file, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
                                      MapProc, UnmapProc, options.get()));
 }
 
-[[noreturn]] void Invalid(const MemoryFile& file, const char* fallback)
+// What libtiff's message (which names strips, offsets and byte counts) comes
+// to, in words: the file is not TIFF, is cut short, or is damaged.
+[[noreturn]] void Invalid(const MemoryFile& file, const wchar_t* fallback)
 {
-    throw Failure(L"TIFF image is not valid: " + Widen(file.error.empty() ? fallback : file.error));
+    std::string text = file.error;
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    auto says = [&](std::initializer_list<const char*> words) {
+        return std::ranges::any_of(words, [&](const char* w) { return text.find(w) != std::string::npos; });
+    };
+    if (says({"byte limit", "no space", "out of memory", "failed to allocate", "cannot allocate"}))
+        throw Failure(L"Out of memory");
+    const wchar_t* reason = L"its data is damaged";
+    if (text.empty())
+        reason = fallback;
+    else if (says({"not a tiff", "cannot read tiff header", "bad magic", "not open for reading"}))
+        reason = L"it is not a TIFF file";
+    else if (says({"read error", "seek error", "got ", "not enough data", "file too short", "larger than file size",
+                   "cannot read", "can not read", "eof", "premature", "unexpected end"}))
+        reason = L"its data is cut short";
+    else if (says({"decod", "zlib", "lzw", "code", "corrupt", "bogus", "packbits", "predictor", "huffman"}))
+        reason = L"its compressed data is damaged";
+    else if (says({"directory", "ifd", "tag", "sanity check", "byte count", "offset"}))
+        reason = L"its list of tags is damaged";
+    throw Failure(std::wstring(L"TIFF image is not valid: ") + reason);
+}
+
+// Why the page cannot be read, in words; empty when it can be, by
+// ReadTiffSamples or libtiff's RGBA reading.
+std::wstring Unsupported(TIFF* t)
+{
+    uint16_t format = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE, photometric = 0, bits = 1;
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &format);
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
+    if (format == SAMPLEFORMAT_IEEEFP || format == SAMPLEFORMAT_COMPLEXIEEEFP)
+        return L"its samples are floating-point numbers";
+    if (format == SAMPLEFORMAT_COMPLEXINT)
+        return L"its samples are complex numbers";
+    if (!TIFFIsCODECConfigured(compression)) {
+        const TIFFCodec* codec = TIFFFindCODEC(compression);
+        return codec ? L"it is compressed with " + Widen(codec->name) + L", which this program does not read"
+                     : L"it is compressed with a method TIFF does not define";
+    }
+    if (bits > 32)
+        return L"its samples are wider than 32 bits";
+    // (Only a codec that knows the tag has it set.)
+    uint16_t predictor = PREDICTOR_NONE;
+    if (TIFFGetField(t, TIFFTAG_PREDICTOR, &predictor) && predictor == PREDICTOR_HORIZONTAL && bits != 8 &&
+        bits != 16 && bits != 32)
+        return L"its horizontal differencing is not read for samples of this depth";
+    char message[1024] = {};
+    if (ReadsTiffSamples(t) || TIFFRGBAImageOK(t, message))
+        return L"";
+    if (TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric) &&
+        (photometric == PHOTOMETRIC_LOGL || photometric == PHOTOMETRIC_LOGLUV))
+        return L"its pixels are stored as LogLuv light levels";
+    return L"its kind of pixels cannot be read by this program";
 }
 
 struct RgbaImage {
@@ -160,6 +225,8 @@ void ToBgra(uint8_t* row, int width, bool alpha)
     }
 }
 
+int PageCount(TIFF* t) { return std::max<int>(1, int(std::min<tdir_t>(TIFFNumberOfDirectories(t), INT32_MAX))); }
+
 }  // namespace
 
 TiffImage DecodeTiff(std::span<const uint8_t> data)
@@ -169,7 +236,7 @@ TiffImage DecodeTiff(std::span<const uint8_t> data)
     file.size = data.size();
     TiffPtr tif = Open(file, "r");
     if (!tif)
-        Invalid(file, "not a TIFF file");
+        Invalid(file, L"it is not a TIFF file");
     TIFF* t = tif.get();
 
     TiffImage image;
@@ -181,12 +248,17 @@ TiffImage DecodeTiff(std::span<const uint8_t> data)
     if (TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation) && orientation >= 1 && orientation <= 8)
         image.metadata.orientation = orientation;
 
+    if (const std::wstring why = Unsupported(t); !why.empty())
+        throw Failure(L"TIFF image is not supported: " + why);
+    if (ReadsTiffSamples(t)) {
+        image.pixels = ReadTiffSamples(t, MaxSingleAllocation(), [&] { Invalid(file, L"its data is damaged"); });
+        image.pageCount = PageCount(t);
+        return image;
+    }
     char message[1024] = {};
-    if (!TIFFRGBAImageOK(t, message))
-        throw Failure(L"TIFF image is not supported: " + Widen(message));
     RgbaImage rgba;
     if (!TIFFRGBAImageBegin(&rgba.img, t, 1, message))
-        throw Failure(L"TIFF image is not supported: " + Widen(message));
+        throw Failure(L"TIFF image is not supported: its kind of pixels cannot be read by this program");
     rgba.begun = true;
     const uint32_t width = rgba.img.width, height = rgba.img.height;
     if (!DecodeLimits::Allows(width, height))
@@ -212,12 +284,16 @@ TiffImage DecodeTiff(std::span<const uint8_t> data)
         rgba.img.row_offset = int(y);
         auto* out = reinterpret_cast<uint32_t*>(pixels.MutableRow(int(y)));
         if (!TIFFRGBAImageGet(&rgba.img, out, width, rows))
-            Invalid(file, "damaged data");
+            Invalid(file, L"its data is damaged");
         for (uint32_t r = 0; r < rows; ++r)
             ToBgra(pixels.MutableRow(int(y + r)), int(width), alpha);
     }
     image.pixels = std::move(pixels);
-    image.pageCount = std::max<int>(1, int(std::min<tdir_t>(TIFFNumberOfDirectories(t), INT32_MAX)));
+    image.pageCount = PageCount(t);
+    // Inks were made RGB by libtiff's plain rule: their profile describes them no more.
+    if (uint16_t photometric = 0; TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric) &&
+                                  photometric == PHOTOMETRIC_SEPARATED)
+        image.metadata.icc.clear();
     return image;
 }
 
@@ -230,7 +306,11 @@ TiffSize ReadTiffSize(std::span<const uint8_t> data)
     TiffSize size;
     if (!tif || !TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &size.width) ||
         !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &size.height))
-        Invalid(file, "not a TIFF file");
+        Invalid(file, L"it is not a TIFF file");
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    if (TIFFGetField(tif.get(), TIFFTAG_ORIENTATION, &orientation) && orientation >= ORIENTATION_LEFTTOP &&
+        orientation <= ORIENTATION_LEFTBOT)
+        std::swap(size.width, size.height);
     return size;
 }
 

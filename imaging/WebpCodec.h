@@ -25,18 +25,21 @@ WebpInfo ReadWebpInfo(std::span<const uint8_t> file);
 // A still picture, or the first frame of an animation, with the file's ICC
 // profile and Exif block: 24 bits without alpha, 32 bits with straight alpha
 // when the picture has it. Fails with Failure("WebP image is not valid: ...")
-// and as DecodeLimits says; throws WorkCancelled when cancelled.
+// and as DecodeLimits says; throws WorkCancelled when cancelled (the data is
+// decoded a part at a time, 32 KiB of lossy or 256 KiB of lossless data,
+// with a look at cancellation before each).
 DecodedImage DecodeWebp(std::span<const uint8_t> file);
 
 // A still WebP without alpha decoded straight at a smaller size, width ×
 // height, by libwebp's own scaling as it decodes (the picture at its own size
 // is never held): 24 bits, with the file's ICC profile and Exif block. Fails
-// as DecodeWebp, and for animations and pictures with alpha.
+// and stops as DecodeWebp, and fails for animations and pictures with alpha.
 DecodedImage DecodeWebpScaled(std::span<const uint8_t> file, int width, int height);
 
 // An animated (or still) WebP as frames composed on a transparent canvas,
 // with each frame's blending and disposal. The loop count is the file's (0:
-// without end). Fails as DecodeWebp, and as AnimationLimits says.
+// without end). Fails and stops as DecodeWebp (looking before each frame
+// too), and fails as AnimationLimits says.
 std::unique_ptr<AnimationDecoder> OpenWebpAnimation(SharedBytes file);
 
 // A still WebP of the raster (any format; transparency kept when it has

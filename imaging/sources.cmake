@@ -2,6 +2,7 @@ list(APPEND CORE_SOURCES
   imaging/Raster.cpp
   imaging/ImageFormats.cpp
   imaging/JpegCodec.cpp
+  imaging/CmykColour.cpp
   imaging/JpegMetadata.cpp
   imaging/ColourProfile.cpp
   imaging/ColourTransform.cpp
@@ -17,8 +18,10 @@ list(APPEND CORE_SOURCES
   imaging/MetafileFormat.cpp
   imaging/Animation.cpp
   imaging/GifCodec.cpp
+  imaging/GifLzw.cpp
   imaging/WebpCodec.cpp
   imaging/TiffCodec.cpp
+  imaging/TiffSamples.cpp
   imaging/AvifContainer.cpp
   imaging/AvifTracks.cpp
   imaging/AvifCodec.cpp
@@ -49,7 +52,9 @@ set(PIXEL_LOOP_SOURCES
   imaging/Levels.cpp
   imaging/Transform.cpp
   imaging/GifCodec.cpp
+  imaging/GifLzw.cpp
   imaging/TiffCodec.cpp
+  imaging/TiffSamples.cpp
   imaging/YuvToRgb.cpp
 )
 set_source_files_properties(${PIXEL_LOOP_SOURCES} DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}

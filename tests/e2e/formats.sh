@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End to end: a folder of JPEG, PNG, animated GIF, animated WebP, TIFF and
-# AVIF files is stepped through with N; every one is shown (its status bar
+# AVIF files, a TIFF of 12-bit samples and a CMYK JPEG is stepped through with N; every one is shown (its status bar
 # text, with the TIFF's page count, and its colour in the middle of the
 # image area), and both animations are seen to play (the middle changes to
 # their second frame's colour and back to the first); a turned animation is
@@ -17,6 +17,8 @@ sample xc:'#C800C8' xc:'#00C800' -compress zip "$work/e.tif"   # two pages
 sample xc:'#00C8C8' "$work/f.png"
 avifenc --min 0 --max 10 "$work/f.png" "$work/f.avif" >/dev/null
 rm "$work/f.png"
+sample -depth 16 xc:'#C86400' -depth 12 -compress zip "$work/g.tif"
+sample xc:'#6464C8' -colorspace CMYK -quality 95 "$work/h.jpg"
 
 refuse_open_viewer
 start_viewer "$(winepath -w "$work/a.jpg")"
@@ -38,7 +40,8 @@ shows() {
 
 shows "JPEG" "230,0,0"
 step=0
-for expected in "b.png||0,200,0" "c.gif||0,0,220" "d.webp||0,200,0" "e.tif| (page 1 of 2)|200,0,200" "f.avif||0,200,200"; do
+for expected in "b.png||0,200,0" "c.gif||0,0,220" "d.webp||0,200,0" "e.tif| (page 1 of 2)|200,0,200" "f.avif||0,200,200" \
+                "g.tif||200,100,0" "h.jpg||100,100,200"; do
   IFS='|' read -r name more colour <<<"$expected"
   xdotool key n
   check "status after N to $name" "$name (120x80)$more" "$(wait_status "$name (120x80)$more")"
@@ -49,7 +52,7 @@ for expected in "b.png||0,200,0" "c.gif||0,0,220" "d.webp||0,200,0" "e.tif| (pag
   esac
   step=$((step + 1))
 done
-check "steps" 5 "$step"
+check "steps" 7 "$step"
 
 # Turning an animation turns the frame it shows, and the result is still.
 xdotool key n n n   # a.jpg, b.png, c.gif

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "tests/FormatSamples.h"
+#include "tests/host/format_writers.h"
 #include "imaging/Levels.h"
 #include "imaging/ImageFormats.h"
 #include "imaging/JpegMetadata.h"
@@ -33,6 +34,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using format_samples::TwoFrameGif;
+using namespace format_writers;
 constexpr int kW = 24, kH = 16;
 
 // The sample picture: red left half, blue right half, the bottom right
@@ -148,6 +150,40 @@ Bytes Avifenc(bool alpha, const std::string& options, bool sequence = false)
     return out;
 }
 
+// The sample's RGB samples scaled to `bits` bits, as a TIFF writer takes
+// them, with the page that holds them.
+std::pair<TiffPage, std::vector<uint32_t>> SampleTiff(uint16_t bits, uint16_t orientation = ORIENTATION_TOPLEFT,
+                                                      uint16_t compression = COMPRESSION_NONE)
+{
+    const Raster pixels = Sample(false);
+    std::vector<uint32_t> values;
+    const uint64_t max = (uint64_t(1) << bits) - 1;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            const PaletteEntry p = pixels.PixelAt(x, y);
+            for (uint8_t v : {p.red, p.green, p.blue})
+                values.push_back(uint32_t(v * max / 255));
+        }
+    return {{.width = kW, .height = kH, .bits = bits, .compression = compression, .orientation = orientation}, values};
+}
+
+Bytes SampleTiffFile(uint16_t bits, uint16_t orientation = ORIENTATION_TOPLEFT, uint16_t compression = COMPRESSION_NONE)
+{
+    const auto [page, values] = SampleTiff(bits, orientation, compression);
+    return WriteTiff(page, values);
+}
+
+// Grey samples of 32-bit floats, 0.5 each.
+Bytes FloatTiff()
+{
+    float half = 0.5f;
+    uint32_t bits = 0;
+    std::memcpy(&bits, &half, 4);
+    return WriteTiff({.width = 4, .height = 2, .bits = 32, .samples = 1, .photometric = PHOTOMETRIC_MINISBLACK,
+                      .format = SAMPLEFORMAT_IEEEFP},
+                     std::vector<uint32_t>(8, bits));
+}
+
 // An Exif block (its TIFF structure) whose orientation is 6: shown turned a
 // quarter clockwise.
 const Bytes kExifTurned = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, 6, 0, 0, 0, 0, 0, 0, 0};
@@ -228,10 +264,30 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
         {"WebP with an Exif orientation", webpTurned, RasterFileType::Webp, "", kH, kW, 1, 1, true, {r, b}},
         {"WebP cut short", Cut(lossy, lossy.size() / 2), RasterFileType::Webp, "WebP image is not valid"},
         {"WebP with damaged data", Damaged(lossless, 30, 40), RasterFileType::Webp, "WebP image is not valid"},
-        // libtiff premultiplies: no colour stays under transparent pixels.
-        {"TIFF with alpha", tiff, RasterFileType::Tiff, "", kW, kH, 1, 1, false, {r + ",256", "0,0,0,0"}},
+        // Unassociated alpha stays straight: the colour under transparent pixels is kept.
+        {"TIFF with alpha", tiff, RasterFileType::Tiff, "", kW, kH, 1, 1, false, {r + ",256", b + ",0"}},
         {"TIFF of three pages", pages, RasterFileType::Tiff, "", 4, 3, 1, 3, false, {"0,0,0", "32,32,32"}},
-        {"TIFF cut short", Cut(tiff, 20), RasterFileType::Tiff, "TIFF image is not valid"},
+        {"TIFF cut short", Cut(tiff, 20), RasterFileType::Tiff, "TIFF image is not valid: its data is cut short"},
+        {"TIFF with damaged compressed data", Damaged(SampleTiffFile(8, 1, COMPRESSION_ADOBE_DEFLATE), 10, 4),
+         RasterFileType::Tiff, "TIFF image is not valid: its compressed data is damaged"},
+        // Shown upright as its Orientation tag says: turned half round, a
+        // quarter clockwise (its left edge on top), a quarter anti-clockwise.
+        {"TIFF turned by its Orientation tag", SampleTiffFile(8, ORIENTATION_BOTRIGHT), RasterFileType::Tiff, "",
+         kW, kH, 1, 1, false, {b, r}},
+        {"TIFF turned a quarter by its tag", SampleTiffFile(8, ORIENTATION_RIGHTTOP), RasterFileType::Tiff, "",
+         kH, kW, 1, 1, false, {r, b}},
+        {"TIFF turned back a quarter by its tag", SampleTiffFile(8, ORIENTATION_LEFTBOT), RasterFileType::Tiff, "",
+         kH, kW, 1, 1, false, {b, r}},
+        {"TIFF of 12-bit samples", SampleTiffFile(12), RasterFileType::Tiff, "", kW, kH, 1, 1, false, {r, b}},
+        {"TIFF of floating-point samples", FloatTiff(), RasterFileType::Tiff,
+         "TIFF image is not supported: its samples are floating-point numbers"},
+        {"TIFF of 12 bits with horizontal differencing",
+         WriteTiff({.width = 4, .height = 2, .bits = 12, .samples = 1, .photometric = PHOTOMETRIC_MINISBLACK,
+                    .compression = COMPRESSION_LZW, .predictor = PREDICTOR_HORIZONTAL},
+                   std::vector<uint32_t>(8, 100)),
+         RasterFileType::Tiff, "TIFF image is not supported: its horizontal differencing is not read"},
+        {"GIF of codes wider than GIF allows", GifWithCodeSize(4, 2, std::vector<uint16_t>(8, 1), 12),
+         RasterFileType::Gif, "GIF image is not valid: a frame's compressed data starts with codes wider than GIF allows"},
         {"AVIF, 8 bits 4:2:0", avif, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
         {"AVIF, 10 bits 4:4:4 with alpha", avif10, RasterFileType::Avif, "", kW, kH, 1, 1, false, {r + ",256", b + ",0"}},
         {"AVIF image sequence", Avifenc(false, "", true), RasterFileType::Avif, "", kW, kH, 1, 1, false, {r, b}},
@@ -272,6 +328,76 @@ TEST(Formats, GoodAndDamagedSamplesOfEachKind)
             EXPECT_EQ(ExifBlockOrientation(file.metadata.exif), 1);
     }
     DecodeLimits::maxPixels = uint64_t(1) << 28;
+}
+
+// Pages of every layout at depths libtiff's RGBA reading does not take:
+// each sample scaled from its depth's full range, min-is-white turned round,
+// signed samples counted from their least value, alpha kept straight.
+TEST(Formats, TiffSamplesOfEveryDepthAreScaledFromTheirFullRange)
+{
+    constexpr uint32_t w = 37, h = 21;   // odd, so packed rows end inside a byte; tiles of 16 cross both edges
+    const uint16_t deflate = COMPRESSION_ADOBE_DEFLATE, grey = PHOTOMETRIC_MINISBLACK, rgb = PHOTOMETRIC_RGB;
+    const uint16_t separate = PLANARCONFIG_SEPARATE, contig = PLANARCONFIG_CONTIG;
+    const TiffPage pages[] = {
+        {.bits = 12, .samples = 1, .photometric = grey},
+        {.bits = 10, .samples = 3, .photometric = rgb, .compression = COMPRESSION_LZW},
+        {.bits = 14, .samples = 1, .photometric = PHOTOMETRIC_MINISWHITE, .compression = deflate, .tile = 16},
+        {.bits = 24, .samples = 3, .photometric = rgb, .planar = separate, .compression = deflate},
+        {.bits = 32, .samples = 4, .photometric = rgb, .compression = deflate, .predictor = PREDICTOR_HORIZONTAL,
+         .extra = {EXTRASAMPLE_UNASSALPHA}, .tile = 16},
+        {.bits = 16, .samples = 2, .photometric = grey, .compression = deflate, .predictor = PREDICTOR_HORIZONTAL,
+         .extra = {EXTRASAMPLE_ASSOCALPHA}},
+        {.bits = 8, .samples = 4, .photometric = rgb, .planar = separate, .extra = {EXTRASAMPLE_ASSOCALPHA}, .tile = 16},
+        {.bits = 12, .samples = 1, .photometric = grey, .format = SAMPLEFORMAT_INT},
+        {.bits = 6, .samples = 3, .photometric = rgb, .planar = contig, .compression = COMPRESSION_PACKBITS},
+        {.bits = 12, .samples = 2, .photometric = grey, .extra = {EXTRASAMPLE_UNSPECIFIED}},
+    };
+    for (TiffPage page : pages) {
+        page.width = w, page.height = h;
+        const bool alpha = !page.extra.empty() && page.extra[0] != EXTRASAMPLE_UNSPECIFIED;
+        const bool associated = alpha && page.extra[0] == EXTRASAMPLE_ASSOCALPHA;
+        const int colours = page.photometric == rgb ? 3 : 1;
+        SCOPED_TRACE(testing::Message() << page.bits << " bits, " << page.samples << " samples, photometric "
+                                        << page.photometric << ", planar " << page.planar << ", tile " << page.tile
+                                        << ", format " << page.format);
+        // Samples spread over the whole range, the first pixel's colours the
+        // largest; pixel 1 transparent (its colours 0 when they are premultiplied).
+        const uint64_t max = (uint64_t(1) << page.bits) - 1;
+        std::vector<uint32_t> values(size_t(w) * h * page.samples);
+        for (size_t i = 0; i < values.size(); ++i)
+            values[i] = uint32_t(i < size_t(colours) ? max : (i * 2654435761u) & max);
+        for (size_t p = 0; alpha && p < size_t(w) * h; ++p)
+            for (int s = 0; s < page.samples; ++s)
+                if (p == 1 && (s == colours || associated))
+                    values[p * page.samples + size_t(s)] = 0;
+                else if (s == colours)
+                    values[p * page.samples + size_t(s)] = uint32_t(max);
+        const RasterFile file = DecodeRasterFile(WriteTiff(page, values));
+        ASSERT_EQ(file.pixels.Width(), int(w));
+        ASSERT_EQ(file.pixels.Height(), int(h));
+        ASSERT_EQ(file.pixels.Bits(), alpha ? 32 : 24);
+        const uint32_t sign = page.format == SAMPLEFORMAT_INT ? uint32_t(1) << (page.bits - 1) : 0;
+        auto scaled = [&](uint32_t v) { return int((uint64_t(v ^ sign) * 255 + max / 2) / max); };
+        int mismatches = 0;
+        for (uint32_t y = 0; y < h; ++y)
+            for (uint32_t x = 0; x < w; ++x) {
+                const uint32_t* in = &values[(size_t(y) * w + x) * page.samples];
+                const uint8_t* out = file.pixels.Row(int(y)) + x * (alpha ? 4 : 3);
+                for (int c = 0; c < 3; ++c) {
+                    int expected = scaled(in[colours == 3 ? 2 - c : 0]);
+                    if (page.photometric == PHOTOMETRIC_MINISWHITE)
+                        expected = 255 - expected;
+                    mismatches += out[c] != expected;
+                }
+                if (alpha)
+                    mismatches += out[3] != scaled(in[colours]);
+            }
+        EXPECT_EQ(mismatches, 0);
+        // The first pixel's colours are the largest values: white (black when
+        // white is zero, mid-grey when they are signed).
+        const int first = page.photometric == PHOTOMETRIC_MINISWHITE ? 0 : sign ? 127 : 255;
+        EXPECT_EQ(file.pixels.PixelAt(0, 0), (PaletteEntry{uint8_t(first), uint8_t(first), uint8_t(first), 255}));
+    }
 }
 
 TEST(Formats, AnimationsComposeTheirFramesWithTimingAndLoops)
@@ -329,6 +455,84 @@ TEST(Formats, AnimationsComposeTheirFramesWithTimingAndLoops)
     AnimationLimits::maxTotalPixels = 6 * 4;
     EXPECT_THROW(OpenAnimation(RasterFileType::Webp, std::make_shared<const Bytes>(AnimatedWebp())), Failure);
     AnimationLimits::maxTotalPixels = bound;
+}
+
+// Red over the whole canvas; a blue square, disposed as the row says; then
+// a green dot elsewhere. Under the dot's frame the square's place shows
+// what the disposal left. Every frame is shown for its delay, at least
+// 100 ms when the file says 10 ms or less.
+TEST(Formats, FramesAreDisposedAndTimedAsTheirFilesSay)
+{
+    const std::string red = "256,0,0,256", blue = "0,0,256,256", clear = "0,0,0,0";
+    auto gif = [](int disposal, std::vector<int> delays) {
+        return GifOfFrames(8, 6, {{0, 0, 8, 6, 0, DISPOSAL_UNSPECIFIED, delays[0]},
+                                  {2, 2, 4, 2, 1, disposal, delays[1]},
+                                  {0, 0, 1, 1, 2, DISPOSAL_UNSPECIFIED, delays[2]}});
+    };
+    struct Case {
+        const char* what;
+        Bytes file;
+        std::string square;        // at (3, 3) under the third frame
+        std::vector<int> delaysMs;  // as shown
+    };
+    const Case cases[] = {
+        {"GIF, not disposed", gif(DISPOSE_DO_NOT, {10, 10, 10}), blue, {100, 100, 100}},
+        {"GIF, disposed to the background", gif(DISPOSE_BACKGROUND, {10, 10, 10}), clear, {100, 100, 100}},
+        {"GIF, disposed to the previous frame", gif(DISPOSE_PREVIOUS, {10, 10, 10}), red, {100, 100, 100}},
+        {"GIF of delays 0, 10 and 20 ms", gif(DISPOSE_DO_NOT, {0, 1, 2}), blue, {100, 100, 20}},
+        {"GIF of delays 50, 200 and 70 ms", gif(DISPOSAL_UNSPECIFIED, {5, 20, 7}), blue, {50, 200, 70}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const RasterFile file = DecodeRasterFile(c.file);
+        ASSERT_EQ(file.frameCount, 3);
+        EXPECT_EQ(file.firstDelayMs, c.delaysMs[0]);
+        auto animation = OpenAnimation(file.type, std::make_shared<const Bytes>(c.file));
+        for (int i = 0; i < 3; ++i) {
+            const AnimationFrame& frame = animation->Next();
+            EXPECT_EQ(frame.delayMs, c.delaysMs[size_t(i)]) << "frame " << i;
+            if (i == 2) {
+                EXPECT_EQ(Colour(frame.pixels, 3, 3), c.square);
+                EXPECT_EQ(Colour(frame.pixels, 0, 0), "0,256,0,256");
+                EXPECT_EQ(Colour(frame.pixels, 7, 5), red);
+            }
+        }
+    }
+}
+
+// Frames whose LZW minimum code size is above 8, which giflib refuses,
+// decode as the same indices compressed at 8 bits, which giflib reads.
+TEST(Formats, GifFramesOfWideCodesDecodeAsTheirEightBitTwins)
+{
+    constexpr int w = 211, h = 97;
+    // Runs, repeats and noise: the code table fills, and is cleared, more than once.
+    std::vector<uint16_t> indices(size_t(w) * h);
+    uint32_t noise = 7;
+    for (size_t i = 0; i < indices.size(); ++i) {
+        noise = noise * 1103515245u + 12345u;
+        indices[i] = uint16_t(i % 3 == 0 ? noise >> 24 : i / 40 % 256);
+    }
+    const RasterFile twin = DecodeRasterFile(GifWithCodeSize(w, h, indices, 8));
+    int wrong = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int i = indices[size_t(y) * w + size_t(x)];
+            wrong += twin.pixels.PixelAt(x, y) != PaletteEntry{uint8_t(i / 2), uint8_t(255 - i), uint8_t(i), 255};
+        }
+    ASSERT_EQ(wrong, 0) << "the sample's LZW data";
+    for (int size : {9, 10, 11}) {
+        SCOPED_TRACE(testing::Message() << size << "-bit minimum code size");
+        const RasterFile wide = DecodeRasterFile(GifWithCodeSize(w, h, indices, size));
+        ASSERT_EQ(wide.pixels.Width(), w);
+        ASSERT_EQ(wide.pixels.Height(), h);
+        for (int y = 0; y < h; ++y)
+            ASSERT_EQ(std::memcmp(wide.pixels.Row(y), twin.pixels.Row(y), size_t(w) * 3), 0) << "row " << y;
+    }
+    // An index past the colour table has no colour: the canvas stays transparent there.
+    indices[1] = 300;
+    const RasterFile past = DecodeRasterFile(GifWithCodeSize(w, h, indices, 9));
+    EXPECT_EQ(Colour(past.pixels, 1, 0), "0,0,0,0");
+    EXPECT_EQ(past.pixels.PixelAt(2, 0).blue, twin.pixels.PixelAt(2, 0).blue);
 }
 
 TEST(Formats, AvifTurnsAndMirrorsAreApplied)

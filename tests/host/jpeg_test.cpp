@@ -17,8 +17,11 @@ extern "C" {
 #include <jpeglib.h>
 }
 
+#include <lcms2.h>
+
 #include "base/Failure.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/JpegMetadata.h"
 #include "imaging/Transform.h"
 
 namespace fs = std::filesystem;
@@ -77,7 +80,8 @@ int JpegErrorNumber(const std::vector<uint8_t>& file)
     } catch (const Failure& f) {
         std::wsmatch m;
         const std::wstring& text = f.Message();
-        if (std::regex_match(text, m, std::wregex(L"JPEG error #(\\d+)")))
+        // The library's message number, then its message in words.
+        if (std::regex_match(text, m, std::wregex(L"JPEG error #(\\d+): [A-Z][^#]+")))
             return std::stoi(m[1].str());
         ADD_FAILURE() << "unexpected message " << f.what();
         return -1;
@@ -85,9 +89,17 @@ int JpegErrorNumber(const std::vector<uint8_t>& file)
     return 0;
 }
 
-// Compresses pixels with libjpeg directly: greyscale or RGB, optionally progressive.
+// How inks (four components) are written: as YCCK, with Adobe's segment,
+// at a quality, with a profile.
+struct Inks {
+    bool ycck = false, adobe = true;
+    std::vector<uint8_t> profile = {};
+};
+
+// Compresses pixels with libjpeg directly: greyscale, RGB or inks (CMYK at
+// quality 100), optionally progressive.
 std::vector<uint8_t> CompressDirectly(int width, int height, int components, const std::vector<uint8_t>& pixels,
-                                      bool progressive)
+                                      bool progressive, const Inks& inks = {})
 {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr err;
@@ -99,11 +111,19 @@ std::vector<uint8_t> CompressDirectly(int width, int height, int components, con
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    if (components == 4) {
+        if (inks.ycck)
+            jpeg_set_colorspace(&cinfo, JCS_YCCK);
+        jpeg_set_quality(&cinfo, 100, TRUE);
+        cinfo.write_Adobe_marker = inks.adobe;
+    }
     if (progressive)
         jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
+    if (!inks.profile.empty())
+        jpeg_write_icc_profile(&cinfo, inks.profile.data(), unsigned(inks.profile.size()));
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + size_t(cinfo.next_scanline) * width * components);
         jpeg_write_scanlines(&cinfo, &row, 1);
@@ -132,6 +152,80 @@ size_t FindMarker(const std::vector<uint8_t>& file, uint8_t marker)
         if (file[i] == 0xFF && file[i + 1] == marker)
             return i;
     return std::string::npos;
+}
+
+// The inks (cyan, magenta, yellow, black; 0 for none) of the four 16 × 16
+// blocks of a 32 × 32 picture: paper, full cyan, magenta with some black, a
+// mix.
+constexpr uint8_t kInks[4][4] = {{0, 0, 0, 0}, {255, 0, 0, 0}, {0, 128, 0, 64}, {30, 60, 200, 0}};
+
+// The picture as a CMYK (or YCCK) JPEG, its values inverted (255 for no
+// ink) when Adobe's segment is written.
+std::vector<uint8_t> InkJpeg(const Inks& inks)
+{
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x)
+            for (int c = 0; c < 4; ++c)
+                pixels.push_back(uint8_t(kInks[y / 16 * 2 + x / 16][c] ^ (inks.adobe ? 0xFF : 0)));
+    return CompressDirectly(32, 32, 4, pixels, false, inks);
+}
+
+// What white paper shows of inks, each 0 to 1: the usual rule, or (swapped)
+// cyan taking away blue, magenta red and yellow green.
+struct Shown {
+    double red, green, blue;
+};
+Shown UsualRule(const double ink[4])
+{
+    const double k = 1 - ink[3];
+    return {(1 - ink[0]) * k, (1 - ink[1]) * k, (1 - ink[2]) * k};
+}
+Shown SwappedRule(const double ink[4])
+{
+    const double k = 1 - ink[3];
+    return {(1 - ink[1]) * k, (1 - ink[2]) * k, (1 - ink[0]) * k};
+}
+
+// A CMYK profile whose inks give the colours of the swapped rule in sRGB:
+// a picture read through it is told apart from one read by the usual rule.
+std::vector<uint8_t> SwappedInksProfile()
+{
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile(), lab = cmsCreateLab4Profile(nullptr);
+    cmsHTRANSFORM toLab = cmsCreateTransform(srgb, TYPE_RGB_DBL, lab, TYPE_Lab_DBL, INTENT_RELATIVE_COLORIMETRIC, 0);
+    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
+    cmsSetProfileVersion(profile, 4.3);
+    cmsSetDeviceClass(profile, cmsSigOutputClass);
+    cmsSetColorSpace(profile, cmsSigCmykData);
+    cmsSetPCS(profile, cmsSigLabData);
+    cmsPipeline* pipeline = cmsPipelineAlloc(nullptr, 4, 3);
+    cmsStage* table = cmsStageAllocCLut16bit(nullptr, 11, 4, 3, nullptr);
+    auto sample = [](const cmsUInt16Number in[], cmsUInt16Number out[], void* transform) -> cmsInt32Number {
+        const double ink[4] = {in[0] / 65535.0, in[1] / 65535.0, in[2] / 65535.0, in[3] / 65535.0};
+        const Shown s = SwappedRule(ink);
+        const double rgb[3] = {s.red, s.green, s.blue};
+        cmsCIELab colour;
+        cmsDoTransform(static_cast<cmsHTRANSFORM>(transform), rgb, &colour, 1);
+        cmsFloat2LabEncoded(out, &colour);
+        return TRUE;
+    };
+    cmsStageSampleCLut16bit(table, sample, toLab, 0);
+    // As lutAtoBType lays it out: curves, the table, curves.
+    cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 4, nullptr));
+    cmsPipelineInsertStage(pipeline, cmsAT_END, table);
+    cmsPipelineInsertStage(pipeline, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
+    cmsWriteTag(profile, cmsSigAToB0Tag, pipeline);
+    cmsWriteTag(profile, cmsSigMediaWhitePointTag, cmsD50_XYZ());
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    std::vector<uint8_t> bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsPipelineFree(pipeline);
+    cmsCloseProfile(profile);
+    cmsDeleteTransform(toLab);
+    cmsCloseProfile(lab);
+    cmsCloseProfile(srgb);
+    return bytes;
 }
 
 struct PixelLimit {
@@ -189,7 +283,7 @@ TEST(JpegDecode, TwelveBitAndForeignFilesFailWithTheLibrarysNumber)
     try {
         DecodeJpeg(png);
     } catch (const Failure& f) {
-        EXPECT_EQ(f.Message(), L"JPEG error #" + std::to_wstring(JERR_NO_SOI));
+        EXPECT_EQ(f.Message(), L"JPEG error #" + std::to_wstring(JERR_NO_SOI) + L": Not a JPEG file: starts with 0x89 0x50");
     }
 }
 
@@ -292,6 +386,52 @@ TEST(JpegDecode, FramesPastThePixelLimitFailBeforeDecoding)
     file[sof + 8] = 60000 & 0xFF;
     EXPECT_EQ(ReadJpegHeader(file).width, 60000);
     EXPECT_EQ(JpegErrorNumber(file), JERR_IMAGE_TOO_BIG);
+}
+
+// CMYK and YCCK files (as print work writes them) are shown in sRGB: through
+// their CMYK profile, or by the usual rule without one, with the values
+// inverted where Adobe's segment says so; at every reduced scale, after a
+// lossless turn, and with no profile kept for the RGB pixels.
+TEST(JpegDecode, InksAreShownAsTheirProfileOrTheUsualRuleSays)
+{
+    const std::vector<uint8_t> swapped = SwappedInksProfile();
+    struct Case {
+        const char* what;
+        bool ycck, adobe, profiled;
+    };
+    const Case cases[] = {
+        {"CMYK, inverted (Adobe)", false, true, false},
+        {"CMYK, not inverted", false, false, false},
+        {"YCCK (Adobe)", true, true, false},
+        {"CMYK with its profile", false, true, true},
+        {"YCCK with its profile", true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<uint8_t> file = InkJpeg({c.ycck, c.adobe, c.profiled ? swapped : std::vector<uint8_t>{}});
+        // Block b's colour at (x, y) of a picture reduced 2^r times.
+        auto expectBlocks = [&](const Raster& picture, int r, bool turned) {
+            ASSERT_EQ(picture.Width(), 32 >> r);
+            for (int b = 0; b < 4; ++b) {
+                const double ink[4] = {kInks[b][0] / 255.0, kInks[b][1] / 255.0, kInks[b][2] / 255.0,
+                                       kInks[b][3] / 255.0};
+                const Shown s = c.profiled ? SwappedRule(ink) : UsualRule(ink);
+                const int at = turned ? 3 - b : b;
+                const PaletteEntry p = picture.PixelAt(((at % 2) * 16 + 8) >> r, ((at / 2) * 16 + 8) >> r);
+                EXPECT_NEAR(p.red, s.red * 255, 6) << "block " << b << ", scale 1/" << (1 << r);
+                EXPECT_NEAR(p.green, s.green * 255, 6) << "block " << b << ", scale 1/" << (1 << r);
+                EXPECT_NEAR(p.blue, s.blue * 255, 6) << "block " << b << ", scale 1/" << (1 << r);
+            }
+        };
+        expectBlocks(DecodeJpeg(file), 0, false);
+        for (int r = 1; r <= 3; ++r)
+            expectBlocks(DecodeJpegReduced(file, r), r, false);
+        const auto turned = TransformJpeg(file, Orientation::Rotate180);
+        ASSERT_TRUE(turned);
+        expectBlocks(DecodeJpeg(*turned), 0, true);
+        // The pixels are RGB now: the metadata kept for them carries no CMYK profile.
+        EXPECT_EQ(JpegColourProfile(ReadJpegMetadata(file)), nullptr);
+    }
 }
 
 TEST(JpegEncode, RoundTripStaysCloseToTheSource)

@@ -438,8 +438,9 @@ TEST_F(MainForm, BrokenAndMissingFilesAreReportedAndDropped)
 
 namespace {
 
-// A JPEG in CMYK, which the viewer's decoder cannot turn into colour.
-std::vector<uint8_t> CmykJpeg(int width, int height)
+// A JPEG of two components in no colour model, which the viewer's decoder
+// cannot turn into colour.
+std::vector<uint8_t> TwoComponentJpeg(int width, int height)
 {
     jpeg_compress_struct cinfo{};
     jpeg_error_mgr err{};
@@ -450,11 +451,11 @@ std::vector<uint8_t> CmykJpeg(int width, int height)
     jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
+    cinfo.input_components = 2;
+    cinfo.in_color_space = JCS_UNKNOWN;
     jpeg_set_defaults(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(size_t(width) * 4, 90);
+    std::vector<uint8_t> row(size_t(width) * 2, 90);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW p = row.data();
         jpeg_write_scanlines(&cinfo, &p, 1);
@@ -490,7 +491,7 @@ TEST_F(MainForm, JpegsWhoseDataCannotBeDecodedAreReportedByTheLoad)
         huge[at + 1] = 0xE8;
     }
     const std::pair<const wchar_t*, std::vector<uint8_t>> cases[] = {
-        {L"cmyk.jpg", CmykJpeg(16, 16)}, {L"no table.jpg", noTable}, {L"huge.jpg", huge}};
+        {L"two components.jpg", TwoComponentJpeg(16, 16)}, {L"no table.jpg", noTable}, {L"huge.jpg", huge}};
     WriteBytes(folder / L"a.bmp", EncodeBmp(Quadrants(20, 10)));
     WriteBytes(folder / L"c.bmp", EncodeBmp(Quadrants(60, 50)));
     TMainForm form({L"/nosplash", folder / L"a.bmp"});
@@ -523,7 +524,7 @@ TEST_F(MainForm, JpegsWhoseDataCannotBeDecodedAreReportedByTheLoad)
     }
     // When it is the only entry, the window ends in the no-images state, and
     // the status bar names no file.
-    form.ShowFiles({L"cmyk.jpg"}, 0);
+    form.ShowFiles({L"two components.jpg"}, 0);
     EXPECT_TRUE(form.TestState().FileList.empty());
     EXPECT_TRUE(form.PnlPleaseWait.Visible());
     EXPECT_EQ(form.StatusBar1.PanelText(1), L"");
