@@ -223,7 +223,8 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         break;
     }
     case RasterFileType::Tiff: {
-        TiffImage image = DecodeTiff(bytes);
+        file.pages = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+        TiffImage image = DecodeTiff(*file.pages);
         file.pixels = std::move(image.pixels);
         file.metadata = std::move(image.metadata);
         file.pageCount = image.pageCount;
@@ -349,5 +350,5 @@ Raster RasterFileSource::MakeLevel(int level) const
 
 size_t RasterFileSource::MemoryUse() const
 {
-    return RasterSource::MemoryUse() + (bytes_ ? bytes_->size() : 0);
+    return RasterSource::MemoryUse() + (bytes_ ? bytes_->size() : 0) + (file_.pages ? file_.pages->size() : 0);
 }
