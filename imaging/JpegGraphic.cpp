@@ -31,7 +31,8 @@ void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
     JpegMetadata metadata = ReadJpegMetadata(*file);
     file_ = std::make_shared<const JpegSource>(file, metadata);
     assigned_.reset();
-    SetRecord(RecordOfJpeg(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata))));
+    SetRecord(RecordOfJpeg(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)),
+                           file_->Width(), file_->Height()));
 }
 
 std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const

@@ -72,7 +72,9 @@ std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared)
     if (!graphic)
         throw Failure(L"Invalid picture");
     switch (prepared.kind) {
-    case GraphicKind::Jpeg: graphic->SetRecord(RecordOfJpeg(prepared.metadata)); break;
+    case GraphicKind::Jpeg:
+        graphic->SetRecord(RecordOfJpeg(prepared.metadata, graphic->Width(), graphic->Height()));
+        break;
     case GraphicKind::Png:
         graphic->SetRecord(RecordOfPng(static_cast<const PngSource&>(*prepared.source).Header()));
         break;

@@ -31,10 +31,13 @@ Raster ApplyEdits(Raster pixels, std::span<const PictureEdit> edits)
     return pixels;
 }
 
-std::shared_ptr<const PictureRecord> RecordOfJpeg(std::shared_ptr<const JpegMetadata> metadata)
+std::shared_ptr<const PictureRecord> RecordOfJpeg(std::shared_ptr<const JpegMetadata> metadata, int width,
+                                                  int height)
 {
     auto record = std::make_shared<PictureRecord>();
     record->kind = GraphicKind::Jpeg;
+    if (metadata && UprightOrientation(*metadata) != Orientation::Identity)
+        metadata = std::make_shared<const JpegMetadata>(MetadataForNewPixels(*metadata, width, height, false));
     record->jpeg = std::move(metadata);
     return record;
 }

@@ -68,8 +68,10 @@ struct PictureRecord {
     }
 };
 
-// The records of pictures read from files.
-std::shared_ptr<const PictureRecord> RecordOfJpeg(std::shared_ptr<const JpegMetadata> metadata);
+// The records of pictures read from files. A JPEG's pixels are shown
+// upright, width × height: its metadata is made to describe them so.
+std::shared_ptr<const PictureRecord> RecordOfJpeg(std::shared_ptr<const JpegMetadata> metadata, int width,
+                                                  int height);
 std::shared_ptr<const PictureRecord> RecordOfPng(const PngImage& image);
 std::shared_ptr<const PictureRecord> RecordOfRasterFile(const RasterFile& file);
 std::shared_ptr<const PictureRecord> RecordOfKind(GraphicKind kind);

@@ -249,6 +249,8 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
     if (const int orientation = ShownOrientation(file.metadata, file.frameCount > 1); orientation != 1) {
         file.pixels = Oriented(file.pixels, orientation);
         UpdateExifBlock(file.metadata.exif, file.pixels.Width(), file.pixels.Height(), false);
+        if (!file.metadata.xmp.empty())
+            UpdateXmpPacket(file.metadata.xmp, file.pixels.Width(), file.pixels.Height());
     }
     file.metadata.orientation = 1;
     file.pixels = WithoutAlphaWhenOpaque(std::move(file.pixels));

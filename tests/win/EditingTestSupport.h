@@ -87,6 +87,7 @@ protected:
 
     TempFolder folder{L"Pixavo editing"};
     int promptAnswer = 1;                            // 1 Yes, 2 No, 3 Discard Changes
+    std::deque<int> promptAnswers;                   // given first, one a prompt, before promptAnswer
     bool confirm = true;                             // the error dialog's Yes
     std::deque<std::optional<std::wstring>> renames;   // typed and OK; none: Cancel
     std::vector<std::wstring> renameShown;           // the text each time it showed
@@ -101,7 +102,12 @@ private:
                                {help->SbtnOkay.Text(), help->SBtnCancel.Text(), help->SbtnOptional.Text()},
                                help->SBtnCancel.Visible() && help->SbtnOptional.Visible()});
             const HWND buttons[] = {help->SbtnOkay.Handle(), help->SBtnCancel.Handle(), help->SbtnOptional.Handle()};
-            return buttons[promptAnswer - 1];
+            int answer = promptAnswer;
+            if (!promptAnswers.empty()) {
+                answer = promptAnswers.front();
+                promptAnswers.pop_front();
+            }
+            return buttons[answer - 1];
         }
         if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
             errors.push_back({error->Text(), error->MmoError.Text(), error->SbtnOkay.Text(), error->SBtnCancel.Text(),
