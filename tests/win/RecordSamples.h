@@ -4,7 +4,6 @@
 // picture's marked corner went.
 #pragma once
 
-#include <gif_lib.h>
 #include <tiffio.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
@@ -15,6 +14,7 @@
 
 #include "imaging/ColourProfile.h"
 #include "imaging/Raster.h"
+#include "tests/FormatSamples.h"
 #include "tests/host/jpeg_metadata_material.h"
 
 namespace record_samples {
@@ -127,20 +127,13 @@ inline std::vector<uint8_t> AnimatedWebp(const std::vector<Raster>& frames, cons
     return bytes;
 }
 
-inline int CollectGif(GifFileType* gif, const GifByteType* data, int size)
-{
-    auto* out = static_cast<std::vector<uint8_t>*>(gif->UserData);
-    out->insert(out->end(), data, data + size);
-    return size;
-}
-
 // A GIF of frames of width × height, each of one colour index of grey, red
 // and blue with a red square top-left, shown 100 ms each without end.
 inline std::vector<uint8_t> AnimatedGif(int width, int height, int frames)
 {
     std::vector<uint8_t> out;
     int error = 0;
-    GifFileType* gif = EGifOpen(&out, CollectGif, &error);
+    GifFileType* gif = EGifOpen(&out, format_samples::Collect, &error);
     GifColorType colours[4] = {{128, 128, 128}, {255, 0, 0}, {0, 0, 255}, {0, 160, 0}};
     ColorMapObject* map = GifMakeMapObject(4, colours);
     EGifSetGifVersion(gif, true);

@@ -14,13 +14,6 @@ namespace {
 
 class Leaving : public EditingTest {};
 
-const std::vector<std::wstring> kGeneralWording = {
-    L"Whenever an image is resized or modified and then saved, its quality can diminish.",
-    L"We recommend saving a modified image to a new file name so that the original file can be reused without loss "
-    L"of quality.",
-    L"Selecting \"Yes\" will cause the current file to be overwritten.",
-    L"Selecting \"No\" will allow you to choose a new file name."};
-
 // Three frames of 400 × 300, 100 ms each, shades 200, 150 and 100.
 std::vector<uint8_t> Animation()
 {
