@@ -409,7 +409,7 @@ void ReadSamples(const MemoryFile& file, TIFF* t, TiffPage& page)
         TIFFGetField(t, TIFFTAG_TILELENGTH, &tileHeight);
         const tmsize_t tileSize = TIFFTileSize(t), tileRow = TIFFTileRowSize(t);
         if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 || tileRow <= 0 ||
-            (uint64_t(tileWidth) * uint64_t(page.Bits())) % 8 != 0)
+            uint64_t(tileRow) * tileHeight > uint64_t(tileSize) || (uint64_t(tileWidth) * uint64_t(page.Bits())) % 8 != 0)
             Invalid(file, "damaged data");
         std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
         for (uint32_t y = 0; y < page.height; y += tileHeight)
@@ -422,17 +422,22 @@ void ReadSamples(const MemoryFile& file, TIFF* t, TiffPage& page)
                     std::memcpy(page.samples.data() + size_t(y + r) * page.rowBytes + at,
                                 tile.data() + size_t(r) * size_t(tileRow), n);
             }
-        return;
+    } else {
+        uint32_t rowsPerStrip = 0;
+        TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, page.height);
+        for (uint32_t y = 0, strip = 0; y < page.height; y += rowsPerStrip, ++strip) {
+            const uint32_t rows = std::min(rowsPerStrip, page.height - y);
+            if (TIFFReadEncodedStrip(t, strip, page.samples.data() + size_t(y) * page.rowBytes,
+                                     tmsize_t(size_t(rows) * page.rowBytes)) < 0)
+                Invalid(file, "damaged data");
+        }
     }
-    uint32_t rowsPerStrip = 0;
-    TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, page.height);
-    for (uint32_t y = 0, strip = 0; y < page.height; y += rowsPerStrip, ++strip) {
-        const uint32_t rows = std::min(rowsPerStrip, page.height - y);
-        if (TIFFReadEncodedStrip(t, strip, page.samples.data() + size_t(y) * page.rowBytes,
-                                 tmsize_t(size_t(rows) * page.rowBytes)) < 0)
-            Invalid(file, "damaged data");
-    }
+    // The bits after a row's last pixel are nothing: cleared, so that pages
+    // alike are alike byte for byte.
+    if (const int used = int((uint64_t(page.width) * uint64_t(page.Bits())) % 8))
+        for (uint32_t y = 0; y < page.height; ++y)
+            page.samples[size_t(y + 1) * page.rowBytes - 1] &= uint8_t(0xFF << (8 - used));
 }
 
 // A page that cannot be moved as it is stored: as it is shown, 8-bit RGB(A).
