@@ -409,7 +409,8 @@ void ReadSamples(const MemoryFile& file, TIFF* t, TiffPage& page)
         TIFFGetField(t, TIFFTAG_TILELENGTH, &tileHeight);
         const tmsize_t tileSize = TIFFTileSize(t), tileRow = TIFFTileRowSize(t);
         if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 || tileRow <= 0 ||
-            uint64_t(tileRow) * tileHeight > uint64_t(tileSize) || (uint64_t(tileWidth) * uint64_t(page.Bits())) % 8 != 0)
+            uint64_t(tileRow) * tileHeight > uint64_t(tileSize) ||
+            (uint64_t(tileWidth) * uint64_t(page.Bits())) % 8 != 0)
             Invalid(file, "damaged data");
         std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
         for (uint32_t y = 0; y < page.height; y += tileHeight)

@@ -83,9 +83,10 @@ TEST_F(Leaving, ATurnedPictureIsLeftWithNothingDroppedAndNobodyStuck)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        const Raster photo = Photo(400, 300, 200);
         if (c.bytes.empty())
-            WriteTiff(folder / c.name, {{Photo(400, 300, 200), TiffPageSample::Colour, COMPRESSION_LZW, {}, {}},
-                                        {Photo(400, 300, 200), TiffPageSample::Bilevel, COMPRESSION_CCITTFAX4, {}, {}}});
+            WriteTiff(folder / c.name, {{photo, TiffPageSample::Colour, COMPRESSION_LZW, {}, {}},
+                                        {photo, TiffPageSample::Bilevel, COMPRESSION_CCITTFAX4, {}, {}}});
         auto form = Open({{c.name, c.bytes.empty() ? ReadBytes(folder / c.name) : c.bytes},
                           {L"next.bmp", EncodeBmp(Marked(10, 10))}},
                          c.name);

@@ -91,7 +91,8 @@ TEST_F(Picture, TurnedAndResizedPicturesSaveWhatTheirFilesHeldAsEveryFormat)
             }
             const bool bitmap = target == L"bmp", tiff = target == L"tif", webp = target == L"webp";
             const auto colour = saved.Graphic()->Colour();
-            EXPECT_EQ(colour ? colour->icc : std::vector<uint8_t>(), source.icc && !bitmap ? icc : std::vector<uint8_t>());
+            const std::vector<uint8_t> none;
+            EXPECT_EQ(colour ? colour->icc : none, source.icc && !bitmap ? icc : none);
             const ImageMetadata kept = MetadataToWrite(saved.Graphic()->Record().get(), {});
             EXPECT_EQ(kept.exif, source.exif && !bitmap && !tiff ? ExifBlock(1, width, height, false)
                                                                  : std::vector<uint8_t>());
