@@ -1,6 +1,7 @@
 // TIFF through libtiff, from and to bytes.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -64,7 +65,8 @@ struct TiffPage {
     size_t rowBytes = 0;
     std::vector<uint8_t> samples;   // height × rowBytes
 
-    int Bits() const { return int(bitsPerSample) * int(samplesPerPixel); }
+    // A pixel's bits (a large nonsense count kept below 2^20).
+    int Bits() const { return int(std::min<uint32_t>(uint32_t(bitsPerSample) * samplesPerPixel, 1u << 20)); }
     bool Bilevel() const { return bitsPerSample == 1 && samplesPerPixel == 1 && photometric <= 1; }
 };
 
