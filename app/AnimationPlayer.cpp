@@ -6,27 +6,32 @@
 std::unique_ptr<TAnimationPlayer> TAnimationPlayer::For(const TPicture& picture)
 {
     const TGraphic* graphic = picture.Graphic();
-    auto source = std::dynamic_pointer_cast<const RasterFileSource>(graphic ? graphic->Display() : nullptr);
-    if (!source || !source->File().animation)
+    if (!graphic || !graphic->Record() || !graphic->Record()->Animated())
         return nullptr;
-    return std::make_unique<TAnimationPlayer>(source->File(), source->Pixels(), source->Colour());
+    return std::make_unique<TAnimationPlayer>(graphic->Record(), graphic->Pixels(), graphic->Colour());
 }
 
-TAnimationPlayer::TAnimationPlayer(const RasterFile& file, Raster firstFrame,
+TAnimationPlayer::TAnimationPlayer(std::shared_ptr<const PictureRecord> record, Raster firstFrame,
                                    std::shared_ptr<const ColourProfile> colour)
-    : type_(file.type), file_(file.animation), colour_(std::move(colour)), frame_(std::move(firstFrame)),
-      delayMs_(file.firstDelayMs)
+    : record_(std::move(record)), colour_(std::move(colour)), frame_(std::move(firstFrame)),
+      delayMs_(record_->firstDelayMs)
 {
 }
 
 bool TAnimationPlayer::Advance()
 {
     if (!decoder_) {
-        // The first frame is on screen already: the decoder goes on from it.
+        // The first frame is on screen already: the decoder goes on from it,
+        // or from the first frame it composes again when what is shown is
+        // that frame edited.
         try {
-            decoder_ = OpenAnimation(type_, file_);
-            decoder_->ContinueAfterFirst({frame_, 0, delayMs_});
+            decoder_ = OpenAnimation(record_->type, record_->file);
+            if (record_->edits.empty())
+                decoder_->ContinueAfterFirst({frame_, 0, delayMs_});
+            else
+                decoder_->Next();
         } catch (const Failure&) {
+            decoder_.reset();
             return false;   // the picture stays still
         }
     }
@@ -37,7 +42,7 @@ bool TAnimationPlayer::Advance()
     }
     try {
         const AnimationFrame& frame = decoder_->Next();
-        frame_ = WithoutAlphaWhenOpaque(frame.pixels);
+        frame_ = ApplyEdits(WithoutAlphaWhenOpaque(frame.pixels), record_->edits);
         delayMs_ = frame.delayMs;
     } catch (const Failure&) {
         return false;

@@ -11,11 +11,13 @@ class TAnimationPlayer {
 public:
     // A player of the picture's animation, at its first frame (the one the
     // picture shows, which playing goes on from rather than decoding it
-    // again); null when the picture has no more than one frame. Nothing is
-    // decoded before the first step.
+    // again, unless the picture was edited); null when the picture has no
+    // more than one frame. Nothing is decoded before the first step.
     static std::unique_ptr<TAnimationPlayer> For(const TPicture& picture);
-    // Its frames are in the colours of the file's profile (colour).
-    TAnimationPlayer(const RasterFile& file, Raster firstFrame, std::shared_ptr<const ColourProfile> colour);
+    // Its frames are in the colours of the file's profile (colour), edited
+    // as the record says (turned, flipped, resized as the picture was).
+    TAnimationPlayer(std::shared_ptr<const PictureRecord> record, Raster firstFrame,
+                     std::shared_ptr<const ColourProfile> colour);
 
     // How long the frame shown stays, in ms.
     int DelayMs() const { return delayMs_; }
@@ -27,8 +29,7 @@ public:
     std::unique_ptr<TGraphic> Frame() const;
 
 private:
-    RasterFileType type_;
-    SharedBytes file_;
+    std::shared_ptr<const PictureRecord> record_;
     std::shared_ptr<const ColourProfile> colour_;   // the file's, for every frame
     std::unique_ptr<AnimationDecoder> decoder_;   // opened at the first step
     Raster frame_;   // the first frame until the first step

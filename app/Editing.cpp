@@ -10,21 +10,13 @@ void TMainForm::ReplaceCurrentGraphic(const TGraphic& graphic)
     Image1.SetPicture(state_.CurrentPicture);
 }
 
-const TGraphic& TMainForm::EditedGraphic() const
-{
-    // An animation is edited as the frame it shows; the result is still.
-    if (const TGraphic* frame = Image1.FrameShown())
-        return *frame;
-    return *state_.CurrentPicture.Graphic();
-}
-
 void TMainForm::TransformCurrentImage(TransformMode mode)
 {
     if (!CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
     // Made in full before anything changes: a failure leaves all as it was.
-    const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(EditedGraphic(), mode);
+    const std::unique_ptr<TBitmapGraphic> turned = TransformGraphic(*state_.CurrentPicture.Graphic(), mode);
     // A JPEG file only turned is rearranged for its save from now on, so
     // that the save need not wait for it.
     if (auto record = turned->Turned()) {
@@ -46,7 +38,7 @@ void TMainForm::ResizeCurrentImage(int width, int height)
     if (!CurrentIndexValid() || !state_.CurrentPicture.Graphic())
         return;
     BusyScope busy(*this, true);
-    const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(EditedGraphic(), width, height);
+    const std::unique_ptr<TBitmapGraphic> resized = ResizeGraphic(*state_.CurrentPicture.Graphic(), width, height);
     LosslessSave.Drop();   // the new pixels are compressed anew
     ReplaceCurrentGraphic(*resized);
     state_.Resized = true;

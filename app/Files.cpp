@@ -46,6 +46,26 @@ const std::vector<std::wstring>& SmallImageWording()
     return lines;
 }
 
+// The question asked before a save that keeps only the first frame of an
+// animation or the first page of a TIFF.
+struct LeftOutQuestion {
+    std::wstring caption, headline;
+    std::vector<std::wstring> details;
+};
+
+LeftOutQuestion QuestionFor(const LeftOut& out)
+{
+    const wchar_t* one = out.pages ? L"page" : L"frame";
+    const std::wstring first = std::wstring(L"first ") + one;
+    const std::wstring others = out.count == 1 ? std::wstring(L"The other ") + one + L" will not be saved."
+                                               : L"The other " + std::to_wstring(out.count) + L" " + one +
+                                                     L"s will not be saved.";
+    return {L"Save the " + first + L" only?",
+            L"Only the " + first + (out.pages ? L" of this image" : L" of this animation") +
+                L" can be saved in this file type.",
+            {others, L"Selecting \"Yes\" will save the " + first + L" only.", L"Selecting \"No\" will save nothing."}};
+}
+
 // Writes the graphic (the old file stays as it was unless the new one was
 // written whole); the text to report when that failed, a conversion error
 // reported as conversionText.
@@ -79,9 +99,32 @@ void TMainForm::ShowSaveError(const std::wstring& message)
     Application::ShowErrorBox(handle_, message);
 }
 
+bool TMainForm::SavingKeepsEverything(const std::wstring& path) const
+{
+    const FileFormat* format = FileFormatNamed(path);
+    const TGraphic* graphic = state_.CurrentPicture.Graphic();
+    return (!format || format->Writable()) && graphic &&
+           LeftOutBySaving(graphic->Record().get(), format).count == 0;
+}
+
+bool TMainForm::MaySaveAs(const std::wstring& path)
+{
+    const FileFormat* format = FileFormatNamed(path);
+    if (format && !format->Writable())
+        return true;   // the save itself says no
+    const LeftOut out = LeftOutBySaving(state_.CurrentPicture.Graphic()->Record().get(), format);
+    if (out.count == 0)
+        return true;
+    const LeftOutQuestion question = QuestionFor(out);
+    return HelpDlg->Prompt(question.caption, question.headline, question.details, {L"Yes", L"No"}) ==
+           ModalAnswer::Ok;
+}
+
 bool TMainForm::SaveCurrentImage()
 {
     if (!state_.Modified || !CurrentIndexValid() || !state_.CurrentPicture.Graphic())
+        return false;
+    if (!MaySaveAs(CurrentFilePath()))
         return false;
     std::optional<std::wstring> error;
     {
@@ -135,6 +178,8 @@ TMainForm::SaveAsOutcome TMainForm::SaveAsChosenFile()
         return SaveAsOutcome::Cancelled;
     }
     const std::wstring chosen = DlgSavePicture.FileName;
+    if (!MaySaveAs(chosen))
+        return SaveAsOutcome::Failed;   // nothing written; the changes stay
     std::optional<std::wstring> error;
     {
         BusyScope busy(*this, false);
@@ -179,12 +224,14 @@ bool TMainForm::ConfirmLeaveModifiedImage()
 {
     if (!state_.Modified || !CurrentIndexValid())
         return false;
-    // A turned or flipped image of some size is saved without a question.
-    if (!state_.Resized && std::max(state_.CurrentPicture.Width(), state_.CurrentPicture.Height()) > kSmallImageSide)
+    // A turned or flipped image of some size is saved without a question,
+    // where its file's format can be written with all the file holds.
+    const bool small = std::max(state_.CurrentPicture.Width(), state_.CurrentPicture.Height()) <= kSmallImageSide;
+    if (!state_.Resized && !small && SavingKeepsEverything(CurrentFilePath()))
         return !SaveCurrentImage() && KeepUnsavedChanges();
     if (state_.ChangesDismissed)
         return false;   // dealt with already: the changes are dropped
-    const std::vector<std::wstring>& wording = state_.Resized ? GeneralWording() : SmallImageWording();
+    const std::vector<std::wstring>& wording = state_.Resized || !small ? GeneralWording() : SmallImageWording();
     switch (HelpDlg->Prompt(kLeaveTitle, kLeaveHeadline, wording, {L"Yes", L"No", L"Discard Changes"})) {
     case ModalAnswer::Ok:
         return !SaveCurrentImage() && KeepUnsavedChanges();

@@ -37,8 +37,6 @@ public:
     // Takes a copy of the picture (the pixels are shared, not copied).
     void SetPicture(const TPicture& picture);
     const TPicture& Picture() const { return picture_; }
-    // The frame of a playing animation shown now; null for other pictures.
-    const TGraphic* FrameShown() const { return player_ ? picture_.Graphic() : nullptr; }
     // Tiles made elsewhere for the picture just set, kept as if made here
     // (ignored when they are of another picture or background).
     void TakeTiles(DisplayTiles tiles);

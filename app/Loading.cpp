@@ -260,9 +260,9 @@ void TMainForm::RefreshImageInfo()
         std::wstring info = state_.CurrentFileName + L" (" + std::to_wstring(state_.CurrentPicture.Width()) + L"x" +
                             std::to_wstring(state_.CurrentPicture.Height()) + L")";
         if (const TGraphic* graphic = state_.CurrentPicture.Graphic()) {
-            auto file = std::dynamic_pointer_cast<const RasterFileSource>(graphic->Display());
-            if (file && file->File().pageCount > 1)
-                info += L" (page 1 of " + std::to_wstring(file->File().pageCount) + L")";
+            const auto& record = graphic->Record();
+            if (record && record->pages > 1)
+                info += L" (page 1 of " + std::to_wstring(record->pages) + L")";
         }
         if (state_.Modified)
             info += L" (Modified)";

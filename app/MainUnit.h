@@ -351,6 +351,12 @@ private:
     };
     enum class SaveAsOutcome { Cancelled, Failed, Saved, SavedElsewhere };
     SaveAsOutcome SaveAsChosenFile();
+    // Whether the current picture saved under path keeps all its file holds
+    // (its frames or pages) in a format that can be written.
+    bool SavingKeepsEverything(const std::wstring& path) const;
+    // Before the current picture is saved under path: true to go on. A save
+    // that would keep only its first frame or page asks first.
+    bool MaySaveAs(const std::wstring& path);
     // A save's failure, in a message box with the error icon.
     void ShowSaveError(const std::wstring& message);
     // The changes could not be saved before the image is left: they stay on
@@ -359,9 +365,6 @@ private:
     bool KeepUnsavedChanges();
     // The current picture's graphic replaced by a copy of graphic, on screen too.
     void ReplaceCurrentGraphic(const TGraphic& graphic);
-    // What turning and resizing work on: the picture, or the frame an
-    // animation shows.
-    const TGraphic& EditedGraphic() const;
 
     void BuildMenu();
     void SetUpButtons();

@@ -1,5 +1,6 @@
 // libFuzzer target: the WebP reader (facts, still decode, every frame of an
-// animation) and, for what decodes, a lossless write that reads back alike.
+// animation) and, for what decodes, a lossless write that reads back alike
+// and an animation turned and written again.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "imaging/PictureSaves.h"
 #include "imaging/WebpCodec.h"
 #include "base/Failure.h"
 
@@ -32,9 +34,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::abort();
         }
         if (info.animated) {
-            auto animation = OpenWebpAnimation(std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end()));
+            auto file = std::make_shared<const std::vector<uint8_t>>(bytes.begin(), bytes.end());
+            auto animation = OpenWebpAnimation(file);
             for (int n = 0; n < animation->FrameCount(); ++n)
                 (void)animation->Next();
+            // Turned and written again a frame at a time, as a save does.
+            if (info.width * info.height <= 4096 && info.frameCount > 1 && info.frameCount <= 8) {
+                PictureRecord record;
+                record.type = RasterFileType::Webp;
+                record.file = file;
+                record.frames = info.frameCount;
+                record.edits = {{Orientation::RotateClockwise}};
+                const WebpInfo turned = ReadWebpInfo(EncodeRecordedPicture(RasterFileType::Webp, &record, {}, nullptr));
+                if (turned.width != info.height || turned.height != info.width || turned.frameCount > info.frameCount)
+                    std::abort();
+            }
         }
     } catch (const Failure&) {
     }

@@ -30,7 +30,8 @@ const AnimationFrame& AnimationDecoder::Next()
             ClearToTransparent(canvas, {0, 0, width_, height_});
             frame_.pixels = std::move(canvas);
         }
-        frame_.delayMs = FrameDelay(ComposeFrame(next_, frame_.pixels));
+        frame_.storedDelayMs = ComposeFrame(next_, frame_.pixels);
+        frame_.delayMs = FrameDelay(frame_.storedDelayMs);
     } catch (...) {
         // The canvas may hold half a frame: the next call starts again.
         next_ = 0;

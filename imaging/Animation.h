@@ -23,6 +23,8 @@ struct ImageMetadata {
     std::vector<uint8_t> exif;
     // The embedded ICC colour profile; empty without one.
     std::vector<uint8_t> icc;
+    // The XMP packet; empty without one.
+    std::vector<uint8_t> xmp;
     // The orientation the format records in its own fields (TIFF's
     // Orientation tag, an AVIF's rotation and mirror), numbered as Exif
     // numbers it (1 as stored ... 8); none when the format has no such field,
@@ -58,6 +60,7 @@ struct AnimationFrame {
     Raster pixels;
     int index = 0;        // 0 for the first frame
     int delayMs = 100;    // after FrameDelay
+    int storedDelayMs = 100;   // as the file gives it
 };
 
 // A picture with frames. Frames come one at a time, composed with the

@@ -17,7 +17,9 @@ const Raster& TBitmapGraphic::GetRaster() const
 
 void TBitmapGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    source_ = std::make_shared<const RasterFileSource>(DecodeRasterFile(std::move(bytes)));
+    auto source = std::make_shared<const RasterFileSource>(DecodeRasterFile(std::move(bytes)));
+    SetRecord(RecordOfRasterFile(source->File()));
+    source_ = std::move(source);
 }
 
 std::vector<uint8_t> TBitmapGraphic::SaveToBytes(const std::wstring&) const
@@ -40,6 +42,6 @@ void TBitmapGraphic::Assign(const TGraphic& source)
     default:
         CannotAssign(source);
     }
-    SetMetadata(source.Metadata());
+    SetRecord(source.Record());
     SetTurned(source.Turned());
 }

@@ -163,6 +163,8 @@ PngImage WithoutRows(const PngImage& image)
     header.transparentRgb = image.transparentRgb;
     header.rowBytes = image.rowBytes;
     header.colour = image.colour;
+    header.exif = image.exif;
+    header.xmp = image.xmp;
     return header;
 }
 

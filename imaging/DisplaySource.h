@@ -135,6 +135,8 @@ public:
     PngSource(std::shared_ptr<const std::vector<uint8_t>> file, int level);
     // The rows: decoded from the kept file on first use, which is then let go.
     const PngImage& Image() const;
+    // Everything of the image but its rows.
+    const PngImage& Header() const { return header_; }
     bool Transparent() const override { return header_.HasTransparency(); }
     PixelWindow Region(const PixelRect& rect) const override;
     void Prepare(int level) const override;

@@ -31,7 +31,8 @@ void TJpegImage::LoadFromBytes(std::vector<uint8_t> bytes)
     JpegMetadata metadata = ReadJpegMetadata(*file);
     file_ = std::make_shared<const JpegSource>(file, metadata);
     assigned_.reset();
-    SetMetadata(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)));
+    SetRecord(RecordOfJpeg(metadata.Empty() ? nullptr : std::make_shared<const JpegMetadata>(std::move(metadata)),
+                           file_->Width(), file_->Height()));
 }
 
 std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
@@ -52,7 +53,9 @@ std::vector<uint8_t> TJpegImage::SaveToBytes(const std::wstring&) const
         } catch (const Failure&) {
         }
     }
-    return EncodeJpeg(assigned_ ? assigned_->Pixels() : Raster(), Metadata() ? *Metadata() : JpegMetadata());
+    const auto colour = assigned_ ? assigned_->Colour() : nullptr;
+    return EncodeJpeg(assigned_ ? assigned_->Pixels() : Raster(),
+                      JpegMetadataToWrite(Record().get(), colour ? colour->icc : std::vector<uint8_t>()));
 }
 
 void TJpegImage::Assign(const TGraphic& source)
@@ -65,7 +68,7 @@ void TJpegImage::Assign(const TGraphic& source)
         CannotAssign(source);
     file_.reset();
     assigned_ = std::make_shared<const RasterSource>(source.Pixels(), source.Colour());
-    SetMetadata(source.Metadata());
+    SetRecord(source.Record());
     SetTurned(source.Turned());
 }
 

@@ -1,6 +1,7 @@
 #include "imaging/JpegMetadata.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -200,15 +201,18 @@ void ReplaceXmpValue(std::string& text, std::string_view name, const std::string
     }
 }
 
-void UpdateXmp(std::vector<uint8_t>& data, int width, int height)
+// The packet from `base` on, made to describe new pixels; left alone when
+// it would outgrow `limit` bytes.
+void UpdateXmp(std::vector<uint8_t>& data, int width, int height, size_t base = kXmpId.size(),
+               size_t limit = kMaxSegmentData)
 {
-    std::string text(data.begin() + std::ptrdiff_t(kXmpId.size()), data.end());
+    std::string text(data.begin() + std::ptrdiff_t(base), data.end());
     ReplaceXmpValue(text, "tiff:Orientation", "1");
     ReplaceXmpValue(text, "exif:PixelXDimension", std::to_string(width));
     ReplaceXmpValue(text, "exif:PixelYDimension", std::to_string(height));
-    if (kXmpId.size() + text.size() > kMaxSegmentData)
+    if (base + text.size() > limit)
         return;
-    data.resize(kXmpId.size());
+    data.resize(base);
     data.insert(data.end(), text.begin(), text.end());
 }
 
@@ -324,6 +328,59 @@ std::optional<int> ExifBlockOrientation(std::span<const uint8_t> block)
 void UpdateExifBlock(std::vector<uint8_t>& block, int width, int height, bool turned)
 {
     UpdateExif(block, 0, width, height, turned);
+}
+
+void UpdateXmpPacket(std::vector<uint8_t>& packet, int width, int height)
+{
+    UpdateXmp(packet, width, height, 0, SIZE_MAX);
+}
+
+std::vector<uint8_t> ExifBlockOf(const JpegMetadata& metadata)
+{
+    for (const JpegSegment& segment : metadata.segments)
+        if (IsExif(segment))
+            return {segment.data.begin() + std::ptrdiff_t(kExifId.size()), segment.data.end()};
+    return {};
+}
+
+std::vector<uint8_t> XmpPacketOf(const JpegMetadata& metadata)
+{
+    for (const JpegSegment& segment : metadata.segments)
+        if (IsXmp(segment))
+            return {segment.data.begin() + std::ptrdiff_t(kXmpId.size()), segment.data.end()};
+    return {};
+}
+
+JpegMetadata JpegMetadataHolding(const std::vector<uint8_t>& exif, const std::vector<uint8_t>& xmp,
+                                 const std::vector<uint8_t>& icc)
+{
+    JpegMetadata metadata;
+    metadata.jfif = JfifDensity{};
+    auto add = [&](uint8_t marker, std::string_view id, std::span<const uint8_t> data) {
+        JpegSegment segment{marker, std::vector<uint8_t>(id.begin(), id.end())};
+        segment.data.insert(segment.data.end(), data.begin(), data.end());
+        metadata.segments.push_back(std::move(segment));
+    };
+    if (!exif.empty() && kExifId.size() + exif.size() <= kMaxSegmentData)
+        add(kApp1, kExifId, exif);
+    if (!xmp.empty() && kXmpId.size() + xmp.size() <= kMaxSegmentData)
+        add(kApp1, kXmpId, xmp);
+    // Chunks of the profile, each after the identifier, its number (from 1)
+    // and the count of chunks; only an RGB profile describes pixels
+    // compressed as colour.
+    constexpr size_t kChunk = kMaxSegmentData - kIccId.size() - 2;
+    const bool rgb = icc.size() >= 20 && std::memcmp(icc.data() + 16, "RGB ", 4) == 0;
+    const size_t count = rgb ? (icc.size() + kChunk - 1) / kChunk : 0;
+    if (count <= 255)
+        for (size_t n = 0; n < count; ++n) {
+            const uint8_t header[2] = {uint8_t(n + 1), uint8_t(count)};
+            add(kApp2, kIccId, header);
+            const size_t at = n * kChunk;
+            auto& data = metadata.segments.back().data;
+            data.insert(data.end(), icc.begin() + std::ptrdiff_t(at),
+                        icc.begin() + std::ptrdiff_t(std::min(icc.size(), at + kChunk)));
+        }
+    return metadata;
 }
 
 Orientation UprightOrientation(const JpegMetadata& metadata)

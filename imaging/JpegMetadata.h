@@ -68,6 +68,20 @@ std::optional<int> ExifBlockOrientation(std::span<const uint8_t> block);
 // with a JPEG's Exif segment.
 void UpdateExifBlock(std::vector<uint8_t>& block, int width, int height, bool turned);
 
+// An XMP packet alone (as PNG, WebP and TIFF files carry it) made to
+// describe new pixels: orientation 1 and the new sizes.
+void UpdateXmpPacket(std::vector<uint8_t>& packet, int width, int height);
+
+// The Exif block (its TIFF structure), the XMP packet and the ICC profile
+// that JPEG metadata keeps; empty for what it does not.
+std::vector<uint8_t> ExifBlockOf(const JpegMetadata& metadata);
+std::vector<uint8_t> XmpPacketOf(const JpegMetadata& metadata);
+// JPEG metadata carrying them, as a JPEG file written anew holds them: a
+// JFIF header, the Exif block and the XMP packet in APP1 segments where
+// they fit one, the profile in APP2 chunks.
+JpegMetadata JpegMetadataHolding(const std::vector<uint8_t>& exif, const std::vector<uint8_t>& xmp,
+                                 const std::vector<uint8_t>& icc);
+
 // What shows the stored pixels upright: the Exif orientation when it is one
 // of the eight, else Identity (a missing, damaged or unknown tag is ignored).
 Orientation UprightOrientation(const JpegMetadata& metadata);

@@ -71,7 +71,18 @@ std::unique_ptr<TGraphic> GraphicFromPrepared(const PreparedPicture& prepared)
     }
     if (!graphic)
         throw Failure(L"Invalid picture");
-    graphic->SetMetadata(prepared.metadata);
+    switch (prepared.kind) {
+    case GraphicKind::Jpeg:
+        graphic->SetRecord(RecordOfJpeg(prepared.metadata, graphic->Width(), graphic->Height()));
+        break;
+    case GraphicKind::Png:
+        graphic->SetRecord(RecordOfPng(static_cast<const PngSource&>(*prepared.source).Header()));
+        break;
+    default:
+        if (auto file = std::dynamic_pointer_cast<const RasterFileSource>(prepared.source))
+            graphic->SetRecord(RecordOfRasterFile(file->File()));
+        break;
+    }
     return graphic;
 }
 

@@ -26,15 +26,14 @@ Raster NaturalPixelsOnWhite(const TGraphic& graphic)
     return DrawOnWhite(graphic, graphic.Width(), graphic.Height());
 }
 
-// The new raster graphic, in the source's colours, with the source's
-// metadata made to fit it.
-std::unique_ptr<TBitmapGraphic> WithMetadata(Raster raster, const TGraphic& source, bool turned)
+// The new raster graphic, in the source's colours, with the source's record
+// after the edit.
+std::unique_ptr<TBitmapGraphic> WithRecord(Raster raster, const TGraphic& source, const PictureEdit& edit)
 {
     auto result = std::make_unique<TBitmapGraphic>();
     result->SetRaster(std::move(raster), source.Colour());
-    if (const auto& metadata = source.Metadata())
-        result->SetMetadata(std::make_shared<const JpegMetadata>(
-            MetadataForNewPixels(*metadata, result->Width(), result->Height(), turned)));
+    if (const auto& record = source.Record())
+        result->SetRecord(AfterEdit(*record, edit, result->Width(), result->Height()));
     return result;
 }
 
@@ -42,9 +41,10 @@ std::unique_ptr<TBitmapGraphic> WithMetadata(Raster raster, const TGraphic& sour
 
 std::unique_ptr<TBitmapGraphic> TransformGraphic(const TGraphic& graphic, TransformMode mode)
 {
-    auto result = WithMetadata(TransformRaster(NaturalPixelsOnWhite(graphic), mode), graphic, true);
+    const PictureEdit edit{OrientationOf(mode)};
+    auto result = WithRecord(TransformKeepingAlpha(NaturalPixelsOnWhite(graphic), edit.turn), graphic, edit);
     if (auto turned = graphic.Turned()) {
-        turned->transform = Then(turned->transform, OrientationOf(mode));
+        turned->transform = Then(turned->transform, edit.turn);
         turned->prepared.reset();   // made for the layout before
         result->SetTurned(std::move(turned));
     }
@@ -55,16 +55,17 @@ std::unique_ptr<TBitmapGraphic> ResizeGraphic(const TGraphic& graphic, int width
 {
     if (width <= 0 || height <= 0)
         throw Failure(L"Invalid Image Size Constraints");
+    const PictureEdit edit{Orientation::Identity, width, height, graphic.Width(), graphic.Height()};
     switch (graphic.Kind()) {
     case GraphicKind::Raster:
     case GraphicKind::Jpeg:
-        return WithMetadata(ResizeNearest(graphic.Pixels(), width, height), graphic, false);
+        return WithRecord(ResizeKeepingAlpha(graphic.Pixels(), width, height), graphic, edit);
     case GraphicKind::Icon:
         // An icon draws only at its natural size.
-        return WithMetadata(ResizeNearest(NaturalPixelsOnWhite(graphic), width, height), graphic, false);
+        return WithRecord(ResizeNearest(NaturalPixelsOnWhite(graphic), width, height), graphic, edit);
     case GraphicKind::Png:
     case GraphicKind::Metafile:
         break;
     }
-    return WithMetadata(DrawOnWhite(graphic, width, height), graphic, false);
+    return WithRecord(DrawOnWhite(graphic, width, height), graphic, edit);
 }

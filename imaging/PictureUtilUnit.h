@@ -15,6 +15,7 @@
 #include "imaging/JpegMetadata.h"
 #include "imaging/LosslessAhead.h"
 #include "imaging/Orientation.h"
+#include "imaging/PictureRecord.h"
 #include "imaging/Raster.h"
 
 class TGraphic {
@@ -49,11 +50,12 @@ public:
     // then replaces the file ("Cannot create file %s", "Stream write error").
     void SaveToFile(const std::wstring& fileName) const;
 
-    // The metadata of the JPEG file the pixels came from, if any. It travels
-    // with the pixels through conversions, turns and resizes, and a JPEG
-    // image compressed anew writes it into its file.
-    const std::shared_ptr<const JpegMetadata>& Metadata() const { return metadata_; }
-    void SetMetadata(std::shared_ptr<const JpegMetadata> metadata) { metadata_ = std::move(metadata); }
+    // What the pixels were read with and the edits made since
+    // (imaging/PictureRecord.h): set when a file is read, it travels with the
+    // pixels through conversions, turns and resizes, and every save writes
+    // what it keeps. Null for pictures not read from a file.
+    const std::shared_ptr<const PictureRecord>& Record() const { return record_; }
+    void SetRecord(std::shared_ptr<const PictureRecord> record) { record_ = std::move(record); }
     // The colours the pixels stand for (DisplaySource::Colour); they travel
     // with the pixels like the metadata.
     std::shared_ptr<const ColourProfile> Colour() const
@@ -81,7 +83,7 @@ protected:
     [[noreturn]] void CannotAssign(const TGraphic& source) const;
 
 private:
-    std::shared_ptr<const JpegMetadata> metadata_;
+    std::shared_ptr<const PictureRecord> record_;
     std::optional<TurnedJpeg> turned_;
 };
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <string>
 
 #include <png.h>
 
@@ -168,6 +169,41 @@ void WriteColour(png_structp png, png_infop info, const PngColour& colour)
                      PNG_COMPRESSION_TYPE_BASE, colour.icc.data(), png_uint_32(colour.icc.size()));
 }
 
+constexpr char kXmpKey[] = "XML:com.adobe.xmp";
+
+// The Exif block (eXIf) and XMP packet (iTXt) before the pixels.
+void ReadMetadata(png_structp png, png_infop info, PngImage& image)
+{
+    png_uint_32 size = 0;
+    png_bytep exif = nullptr;
+    if ((png_get_eXIf_1(png, info, &size, &exif) & PNG_INFO_eXIf) && exif)
+        image.exif.assign(exif, exif + size);
+    png_textp texts = nullptr;
+    int count = 0;
+    png_get_text(png, info, &texts, &count);
+    for (int i = 0; i < count; ++i)
+        if (texts[i].key && std::strcmp(texts[i].key, kXmpKey) == 0 && texts[i].text) {
+            const size_t length = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE ? texts[i].itxt_length
+                                                                                     : texts[i].text_length;
+            image.xmp.assign(texts[i].text, texts[i].text + length);
+        }
+}
+
+void WriteMetadata(png_structp png, png_infop info, const PngImage& image)
+{
+    if (!image.exif.empty() && image.exif.size() <= 0xFFFFFFFFu)
+        png_set_eXIf_1(png, info, png_uint_32(image.exif.size()), const_cast<png_bytep>(image.exif.data()));
+    // A packet holds no NUL: the text ends at the first.
+    const std::string xmp(image.xmp.begin(), std::find(image.xmp.begin(), image.xmp.end(), uint8_t(0)));
+    if (!xmp.empty()) {
+        png_text text{};
+        text.compression = PNG_ITXT_COMPRESSION_NONE;
+        text.key = const_cast<char*>(kXmpKey);
+        text.text = const_cast<char*>(xmp.c_str());
+        png_set_text(png, info, &text, 1);
+    }
+}
+
 struct ReadGuard {
     explicit ReadGuard(PngContext& context) : ctx(context) {}
     ReadGuard(const ReadGuard&) = delete;
@@ -250,6 +286,7 @@ int WriteStage(PngContext* ctx, const PngImage* image, const png_color* palette,
     }
     png_set_benign_errors(png, 1);
     WriteColour(png, info, image->colour);
+    WriteMetadata(png, info, *image);
     png_set_compression_level(png, 7);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
     png_write_info(png, info);
@@ -515,6 +552,7 @@ private:
         }
         image.interlaced = png_get_interlace_type(png, info) != PNG_INTERLACE_NONE;
         ReadColour(png, info, image.colour);
+        ReadMetadata(png, info, image);
     }
 
     std::unique_ptr<PngContext> ctx_ = std::make_unique<PngContext>();

@@ -38,6 +38,8 @@ struct PngImage {
     std::optional<std::array<uint16_t, 3>> transparentRgb;   // tRNS for RGB images (r, g, b)
     size_t rowBytes = 0;
     PngColour colour;
+    std::vector<uint8_t> exif;  // the Exif block (eXIf), its TIFF structure
+    std::vector<uint8_t> xmp;   // the XMP packet (iTXt "XML:com.adobe.xmp")
     std::vector<uint8_t> rows;  // height × rowBytes
 
     bool Empty() const { return width == 0 || height == 0; }
@@ -74,8 +76,9 @@ std::shared_ptr<const ColourProfile> PngColourProfile(const PngColour& colour);
 PngColour PngColourFor(const ColourProfile* profile);
 
 // Writes the image with its own header (interlacing included), palette,
-// colour type and what it says of its colours (as far as libpng finds it
-// consistent), zlib level 7, every row with the Sub filter.
+// colour type, what it says of its colours (as far as libpng finds it
+// consistent), Exif block and XMP, zlib level 7, every row with the Sub
+// filter.
 std::vector<uint8_t> EncodePng(const PngImage& image);
 
 // PNG data for a raster: 8-bit RGB without alpha for 16 or more bits per

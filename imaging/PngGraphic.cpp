@@ -17,7 +17,9 @@ void TPngImage::Draw(HDC dc, const RECT& rect) const
 
 void TPngImage::LoadFromBytes(std::vector<uint8_t> bytes)
 {
-    source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(DecodePng(bytes)));
+    auto image = std::make_shared<const PngImage>(DecodePng(bytes));
+    SetRecord(RecordOfPng(*image));
+    source_ = std::make_shared<const PngSource>(std::move(image));
 }
 
 std::vector<uint8_t> TPngImage::SaveToBytes(const std::wstring&) const
@@ -35,8 +37,11 @@ void TPngImage::Assign(const TGraphic& source)
         CannotAssign(source);
     PngImage image = PngFromRaster(source.Pixels());
     image.colour = PngColourFor(source.Colour().get());
+    ImageMetadata metadata = MetadataToWrite(source.Record().get(), {});
+    image.exif = std::move(metadata.exif);
+    image.xmp = std::move(metadata.xmp);
     source_ = std::make_shared<const PngSource>(std::make_shared<const PngImage>(std::move(image)));
-    SetMetadata(source.Metadata());
+    SetRecord(source.Record());
 }
 
 Raster TPngImage::Pixels() const

@@ -10,6 +10,7 @@
 #include "base/Failure.h"
 #include "imaging/FileBytes.h"
 #include "imaging/GdiDrawing.h"
+#include "imaging/PictureSaves.h"
 
 namespace {
 
@@ -170,14 +171,12 @@ DecodedImage DecodeWithSystem(std::span<const uint8_t> file, RasterFileType type
 
 void SaveAsRasterFile(const TGraphic& graphic, RasterFileType type, const std::wstring& fileName)
 {
-    Raster pixels = graphic.Pixels();
-    if (pixels.Empty())
-        pixels = DrawOnWhite(graphic, graphic.Width(), graphic.Height());
-    bool lossless = false;
-    ImageMetadata metadata;
-    if (auto source = std::dynamic_pointer_cast<const RasterFileSource>(graphic.Display())) {
-        lossless = source->File().type == RasterFileType::Webp && source->File().lossless;
-        metadata = source->File().metadata;
-    }
-    WriteFileReplacing(fileName, EncodeRasterFile(type, pixels, lossless, metadata));
+    const auto colour = graphic.Colour();
+    const std::vector<uint8_t> none;
+    const std::vector<uint8_t> bytes =
+        EncodeRecordedPicture(type, graphic.Record().get(), colour ? colour->icc : none, [&] {
+            Raster pixels = graphic.Pixels();
+            return pixels.Empty() ? DrawOnWhite(graphic, graphic.Width(), graphic.Height()) : pixels;
+        });
+    WriteFileReplacing(fileName, bytes);
 }

@@ -11,8 +11,8 @@
 
 // Writes the graphic as that type to the file (through a temporary file, as
 // every save), or fails before anything is written when the type cannot be
-// written ("Saving as a GIF image is not supported"). A WebP read from a
-// lossless file is written losslessly, with its colour profile and Exif.
+// written ("Saving as a GIF image is not supported"); with what the
+// graphic's record keeps (EncodeRecordedPicture).
 void SaveAsRasterFile(const TGraphic& graphic, RasterFileType type, const std::wstring& fileName);
 
 // The first frame of the file decoded by the system's decoder for its

@@ -223,7 +223,8 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         break;
     }
     case RasterFileType::Tiff: {
-        TiffImage image = DecodeTiff(bytes);
+        file.pages = std::make_shared<const std::vector<uint8_t>>(std::move(bytes));
+        TiffImage image = DecodeTiff(*file.pages);
         file.pixels = std::move(image.pixels);
         file.metadata = std::move(image.metadata);
         file.pageCount = image.pageCount;
@@ -252,6 +253,8 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
     if (const int orientation = ShownOrientation(file.metadata, file.frameCount > 1); orientation != 1) {
         file.pixels = Oriented(file.pixels, orientation);
         UpdateExifBlock(file.metadata.exif, file.pixels.Width(), file.pixels.Height(), false);
+        if (!file.metadata.xmp.empty())
+            UpdateXmpPacket(file.metadata.xmp, file.pixels.Width(), file.pixels.Height());
     }
     file.metadata.orientation = 1;
     file.pixels = WithoutAlphaWhenOpaque(std::move(file.pixels));
@@ -353,5 +356,5 @@ Raster RasterFileSource::MakeLevel(int level) const
 
 size_t RasterFileSource::MemoryUse() const
 {
-    return RasterSource::MemoryUse() + (bytes_ ? bytes_->size() : 0);
+    return RasterSource::MemoryUse() + (bytes_ ? bytes_->size() : 0) + (file_.pages ? file_.pages->size() : 0);
 }

@@ -34,6 +34,8 @@ struct RasterFile {
     int firstDelayMs = 100;   // how long an animation's first frame is shown
     // The file, kept for playing when it has more than one frame.
     SharedBytes animation;
+    // A TIFF's file, kept for writing its pages again.
+    SharedBytes pages;
 };
 
 // The picture's size from the file's headers, as DecodeRasterFile would give

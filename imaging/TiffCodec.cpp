@@ -194,6 +194,23 @@ std::wstring Unsupported(TIFF* t)
     return L"its kind of pixels cannot be read by this program";
 }
 
+// Makes page `page` (from 0) the directory read.
+void SelectPage(const MemoryFile& file, TIFF* t, int page)
+{
+    if (page != 0 && (page < 0 || !TIFFSetDirectory(t, tdir_t(page))))
+        Invalid(file, "a page is missing");
+}
+
+// The page's XMP packet; empty without one.
+std::vector<uint8_t> XmpOf(TIFF* t)
+{
+    uint32_t size = 0;
+    void* xmp = nullptr;
+    if (!TIFFGetField(t, TIFFTAG_XMLPACKET, &size, &xmp) || !xmp)
+        return {};
+    return {static_cast<const uint8_t*>(xmp), static_cast<const uint8_t*>(xmp) + size};
+}
+
 struct RgbaImage {
     TIFFRGBAImage img{};
     bool begun = false;
@@ -229,7 +246,7 @@ int PageCount(TIFF* t) { return std::max<int>(1, int(std::min<tdir_t>(TIFFNumber
 
 }  // namespace
 
-TiffImage DecodeTiff(std::span<const uint8_t> data)
+TiffImage DecodeTiff(std::span<const uint8_t> data, int page)
 {
     MemoryFile file;
     file.data = data.data();
@@ -238,6 +255,7 @@ TiffImage DecodeTiff(std::span<const uint8_t> data)
     if (!tif)
         Invalid(file, L"it is not a TIFF file");
     TIFF* t = tif.get();
+    SelectPage(file, t, page);
 
     TiffImage image;
     uint32_t iccSize = 0;
@@ -247,6 +265,7 @@ TiffImage DecodeTiff(std::span<const uint8_t> data)
     uint16_t orientation = ORIENTATION_TOPLEFT;
     if (TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation) && orientation >= 1 && orientation <= 8)
         image.metadata.orientation = orientation;
+    image.metadata.xmp = XmpOf(t);
 
     if (const std::wstring why = Unsupported(t); !why.empty())
         throw Failure(L"TIFF image is not supported: " + why);
@@ -349,6 +368,8 @@ std::vector<uint8_t> EncodeTiff(const Raster& raster, const ImageMetadata& metad
     }
     if (ok && !metadata.icc.empty())
         ok = TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(metadata.icc.size()), metadata.icc.data());
+    if (ok && !metadata.xmp.empty())
+        ok = TIFFSetField(t, TIFFTAG_XMLPACKET, uint32_t(metadata.xmp.size()), metadata.xmp.data());
     if (!ok)
         throw Failure(L"The picture could not be written as TIFF");
 
@@ -371,4 +392,293 @@ std::vector<uint8_t> EncodeTiff(const Raster& raster, const ImageMetadata& metad
         throw Failure(L"The picture could not be written as TIFF");
     tif.reset();
     return out;
+}
+
+// ------------------------------------------------------------------ pages
+
+namespace {
+
+// The texts a page keeps.
+constexpr uint32_t kTextTags[] = {TIFFTAG_DOCUMENTNAME, TIFFTAG_IMAGEDESCRIPTION, TIFFTAG_MAKE,
+                                  TIFFTAG_MODEL,        TIFFTAG_PAGENAME,         TIFFTAG_SOFTWARE,
+                                  TIFFTAG_DATETIME,     TIFFTAG_ARTIST,           TIFFTAG_HOSTCOMPUTER,
+                                  TIFFTAG_COPYRIGHT};
+
+struct Reader {
+    MemoryFile file;
+    TiffPtr tif;
+    Reader(std::span<const uint8_t> data)
+    {
+        file.data = data.data();
+        file.size = data.size();
+        tif = Open(file, "r");
+        if (!tif)
+            Invalid(file, "not a TIFF file");
+    }
+};
+
+void ReadTags(TIFF* t, TiffPage& page)
+{
+    TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &page.bitsPerSample);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &page.samplesPerPixel);
+    TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLEFORMAT, &page.sampleFormat);
+    TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &page.compression);
+    TIFFGetFieldDefaulted(t, TIFFTAG_PREDICTOR, &page.predictor);
+    if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &page.photometric))
+        page.photometric = page.samplesPerPixel >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
+    if (page.compression == COMPRESSION_CCITTFAX3)
+        TIFFGetField(t, TIFFTAG_GROUP3OPTIONS, &page.group3Options);
+    TIFFGetField(t, TIFFTAG_INKSET, &page.inkSet);
+    uint16_t count = 0;
+    uint16_t* extra = nullptr;
+    if (TIFFGetField(t, TIFFTAG_EXTRASAMPLES, &count, &extra) && extra)
+        page.extraSamples.assign(extra, extra + count);
+    uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (page.photometric == PHOTOMETRIC_PALETTE && page.bitsPerSample <= 16 &&
+        TIFFGetField(t, TIFFTAG_COLORMAP, &red, &green, &blue) && red && green && blue) {
+        const size_t n = size_t(1) << page.bitsPerSample;
+        page.colourMap.assign(red, red + n);
+        page.colourMap.insert(page.colourMap.end(), green, green + n);
+        page.colourMap.insert(page.colourMap.end(), blue, blue + n);
+    }
+    page.hasResolution = TIFFGetField(t, TIFFTAG_XRESOLUTION, &page.xResolution) &&
+                         TIFFGetField(t, TIFFTAG_YRESOLUTION, &page.yResolution);
+    TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &page.resolutionUnit);
+    for (uint32_t tag : kTextTags) {
+        char* text = nullptr;
+        if (TIFFGetField(t, tag, &text) && text)
+            page.texts.emplace_back(tag, text);
+    }
+    uint32_t iccSize = 0;
+    void* icc = nullptr;
+    if (TIFFGetField(t, TIFFTAG_ICCPROFILE, &iccSize, &icc) && icc)
+        page.icc.assign(static_cast<const uint8_t*>(icc), static_cast<const uint8_t*>(icc) + iccSize);
+    page.xmp = XmpOf(t);
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    if (TIFFGetField(t, TIFFTAG_ORIENTATION, &orientation) && orientation >= 1 && orientation <= 8)
+        page.orientation = orientation;
+}
+
+// Whether the page's samples can be moved as they are stored.
+bool SamplesMovable(TIFF* t, const TiffPage& page)
+{
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planar);
+    const int bits = page.Bits();
+    const uint16_t b = page.bitsPerSample;
+    const bool photometric = page.photometric == PHOTOMETRIC_MINISWHITE ||
+                             page.photometric == PHOTOMETRIC_MINISBLACK || page.photometric == PHOTOMETRIC_RGB ||
+                             page.photometric == PHOTOMETRIC_SEPARATED ||
+                             (page.photometric == PHOTOMETRIC_PALETTE && !page.colourMap.empty());
+    return planar == PLANARCONFIG_CONTIG && photometric && page.compression != COMPRESSION_JPEG &&
+           page.compression != COMPRESSION_OJPEG && TIFFIsCODECConfigured(page.compression) &&
+           (b == 1 || b == 2 || b == 4 || b == 8 || b == 16 || b == 32 || b == 64) &&
+           (bits <= 4 ? page.samplesPerPixel == 1 : bits % 8 == 0) && bits <= 64;
+}
+
+// The samples, strip by strip or tile by tile.
+void ReadSamples(const MemoryFile& file, TIFF* t, TiffPage& page)
+{
+    page.rowBytes = (size_t(page.width) * size_t(page.Bits()) + 7) / 8;
+    if (tmsize_t(page.rowBytes) != TIFFScanlineSize(t))
+        Invalid(file, "damaged data");
+    page.samples.resize(page.rowBytes * page.height);
+    if (TIFFIsTiled(t)) {
+        uint32_t tileWidth = 0, tileHeight = 0;
+        TIFFGetField(t, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(t, TIFFTAG_TILELENGTH, &tileHeight);
+        const tmsize_t tileSize = TIFFTileSize(t), tileRow = TIFFTileRowSize(t);
+        if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 || tileRow <= 0 ||
+            uint64_t(tileRow) * tileHeight > uint64_t(tileSize) ||
+            (uint64_t(tileWidth) * uint64_t(page.Bits())) % 8 != 0)
+            Invalid(file, "damaged data");
+        std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
+        for (uint32_t y = 0; y < page.height; y += tileHeight)
+            for (uint32_t x = 0; x < page.width; x += tileWidth) {
+                if (TIFFReadEncodedTile(t, TIFFComputeTile(t, x, y, 0, 0), tile.data(), tileSize) < 0)
+                    Invalid(file, "damaged data");
+                const size_t at = size_t(uint64_t(x) * uint64_t(page.Bits()) / 8);
+                const size_t n = std::min(size_t(tileRow), page.rowBytes - at);
+                for (uint32_t r = 0; r < tileHeight && y + r < page.height; ++r)
+                    std::memcpy(page.samples.data() + size_t(y + r) * page.rowBytes + at,
+                                tile.data() + size_t(r) * size_t(tileRow), n);
+            }
+    } else {
+        uint32_t rowsPerStrip = 0;
+        TIFFGetFieldDefaulted(t, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+        rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, page.height);
+        for (uint32_t y = 0, strip = 0; y < page.height; y += rowsPerStrip, ++strip) {
+            const uint32_t rows = std::min(rowsPerStrip, page.height - y);
+            if (TIFFReadEncodedStrip(t, strip, page.samples.data() + size_t(y) * page.rowBytes,
+                                     tmsize_t(size_t(rows) * page.rowBytes)) < 0)
+                Invalid(file, "damaged data");
+        }
+    }
+    // The bits after a row's last pixel are nothing: cleared, so that pages
+    // alike are alike byte for byte.
+    if (const int used = int((uint64_t(page.width) * uint64_t(page.Bits())) % 8))
+        for (uint32_t y = 0; y < page.height; ++y)
+            page.samples[size_t(y + 1) * page.rowBytes - 1] &= uint8_t(0xFF << (8 - used));
+}
+
+// A page that cannot be moved as it is stored: as it is shown, 8-bit RGB(A).
+void ShownSamples(std::span<const uint8_t> data, int index, TiffPage& page)
+{
+    const TiffImage image = DecodeTiff(data, index);
+    const bool alpha = image.pixels.Alpha() == AlphaMode::Straight;
+    page.bitsPerSample = 8;
+    page.samplesPerPixel = alpha ? 4 : 3;
+    page.photometric = PHOTOMETRIC_RGB;
+    page.sampleFormat = SAMPLEFORMAT_UINT;
+    page.predictor = PREDICTOR_NONE;
+    page.inkSet = 0;
+    page.colourMap.clear();
+    page.extraSamples.assign(alpha ? 1 : 0, EXTRASAMPLE_UNASSALPHA);
+    page.rowBytes = size_t(page.width) * page.samplesPerPixel;
+    page.samples.resize(page.rowBytes * page.height);
+    for (uint32_t y = 0; y < page.height; ++y) {
+        const uint8_t* src = image.pixels.Row(int(y));
+        uint8_t* dst = page.samples.data() + size_t(y) * page.rowBytes;
+        for (uint32_t x = 0; x < page.width; ++x, src += 4, dst += page.samplesPerPixel) {
+            dst[0] = src[2];
+            dst[1] = src[1];
+            dst[2] = src[0];
+            if (alpha)
+                dst[3] = src[3];
+        }
+    }
+}
+
+bool CanWrite(uint16_t compression, const TiffPage& page)
+{
+    switch (compression) {
+    case COMPRESSION_NONE:
+    case COMPRESSION_PACKBITS:
+    case COMPRESSION_LZW:
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE: return TIFFIsCODECConfigured(compression);
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4: return page.Bilevel() && TIFFIsCODECConfigured(compression);
+    default: return false;
+    }
+}
+
+} // namespace
+
+int TiffPageCount(std::span<const uint8_t> data)
+{
+    Reader reader(data);
+    return std::max<int>(1, int(std::min<tdir_t>(TIFFNumberOfDirectories(reader.tif.get()), INT32_MAX)));
+}
+
+TiffPage ReadTiffPage(std::span<const uint8_t> data, int index)
+{
+    Reader reader(data);
+    TIFF* t = reader.tif.get();
+    SelectPage(reader.file, t, index);
+    TiffPage page;
+    if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &page.width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &page.height))
+        Invalid(reader.file, "not a TIFF file");
+    if (!DecodeLimits::Allows(page.width, page.height))
+        throw Failure(L"Out of memory");
+    ReadTags(t, page);
+    if (SamplesMovable(t, page))
+        ReadSamples(reader.file, t, page);
+    else
+        ShownSamples(data, index, page);
+    return page;
+}
+
+struct TiffPageWriter::State {
+    std::vector<uint8_t> out;
+    MemoryFile file;
+    TiffPtr tif;
+    int count = 0, added = 0;
+};
+
+TiffPageWriter::TiffPageWriter(int pageCount) : state_(std::make_unique<State>())
+{
+    state_->count = pageCount;
+    state_->file.out = &state_->out;
+    state_->tif = Open(state_->file, "w");
+    if (!state_->tif)
+        throw Failure(L"The picture could not be written as TIFF");
+}
+
+TiffPageWriter::~TiffPageWriter() = default;
+
+void TiffPageWriter::Add(const TiffPage& page)
+{
+    TIFF* t = state_->tif.get();
+    const uint16_t compression = CanWrite(page.compression, page) ? page.compression : COMPRESSION_ADOBE_DEFLATE;
+    const bool differences = compression == COMPRESSION_LZW || compression == COMPRESSION_ADOBE_DEFLATE ||
+                             compression == COMPRESSION_DEFLATE;
+    const uint16_t b = page.bitsPerSample;
+    const uint16_t predictor =
+        !differences ? PREDICTOR_NONE
+        : page.predictor == PREDICTOR_HORIZONTAL && (b == 8 || b == 16 || b == 32) ? PREDICTOR_HORIZONTAL
+        : page.predictor == PREDICTOR_FLOATINGPOINT && page.sampleFormat == SAMPLEFORMAT_IEEEFP
+            ? PREDICTOR_FLOATINGPOINT
+            : PREDICTOR_NONE;
+    const bool fax = compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4;
+    const uint32_t rowsPerStrip =
+        fax ? page.height
+            : std::clamp<uint32_t>(uint32_t((256u << 10) / std::max<size_t>(page.rowBytes, 1)), 1, page.height);
+    bool ok = page.samples.size() >= page.rowBytes * page.height &&
+              TIFFSetField(t, TIFFTAG_IMAGEWIDTH, page.width) && TIFFSetField(t, TIFFTAG_IMAGELENGTH, page.height) &&
+              TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, page.bitsPerSample) &&
+              TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, page.samplesPerPixel) &&
+              TIFFSetField(t, TIFFTAG_PHOTOMETRIC, page.photometric) &&
+              TIFFSetField(t, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG)) &&
+              TIFFSetField(t, TIFFTAG_ORIENTATION, uint16_t(ORIENTATION_TOPLEFT)) &&
+              TIFFSetField(t, TIFFTAG_COMPRESSION, compression) && TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    if (ok && page.sampleFormat != SAMPLEFORMAT_UINT)
+        ok = TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, page.sampleFormat);
+    if (ok && predictor != PREDICTOR_NONE)
+        ok = TIFFSetField(t, TIFFTAG_PREDICTOR, predictor);
+    if (ok && compression == COMPRESSION_CCITTFAX3)
+        ok = TIFFSetField(t, TIFFTAG_GROUP3OPTIONS, page.group3Options);
+    if (ok && !page.extraSamples.empty())
+        ok = TIFFSetField(t, TIFFTAG_EXTRASAMPLES, uint16_t(page.extraSamples.size()), page.extraSamples.data());
+    if (ok && page.photometric == PHOTOMETRIC_PALETTE) {
+        const size_t n = size_t(1) << page.bitsPerSample;
+        ok = page.colourMap.size() == 3 * n &&
+             TIFFSetField(t, TIFFTAG_COLORMAP, page.colourMap.data(), page.colourMap.data() + n,
+                          page.colourMap.data() + 2 * n);
+    }
+    if (ok && page.inkSet)
+        ok = TIFFSetField(t, TIFFTAG_INKSET, page.inkSet);
+    if (ok && page.hasResolution)
+        ok = TIFFSetField(t, TIFFTAG_XRESOLUTION, double(page.xResolution)) &&
+             TIFFSetField(t, TIFFTAG_YRESOLUTION, double(page.yResolution)) &&
+             TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, page.resolutionUnit);
+    if (ok && state_->count > 1)
+        ok = TIFFSetField(t, TIFFTAG_SUBFILETYPE, uint32_t(FILETYPE_PAGE)) &&
+             TIFFSetField(t, TIFFTAG_PAGENUMBER, uint16_t(state_->added), uint16_t(state_->count));
+    for (const auto& [tag, text] : page.texts)
+        ok = ok && TIFFSetField(t, tag, text.c_str());
+    if (ok && !page.icc.empty())
+        ok = TIFFSetField(t, TIFFTAG_ICCPROFILE, uint32_t(page.icc.size()), page.icc.data());
+    if (ok && !page.xmp.empty())
+        ok = TIFFSetField(t, TIFFTAG_XMLPACKET, uint32_t(page.xmp.size()), page.xmp.data());
+    if (!ok)
+        throw Failure(L"The picture could not be written as TIFF");
+    // The encoders may change the row they are given (predictors, byte order).
+    std::vector<uint8_t> row(page.rowBytes);
+    for (uint32_t y = 0; y < page.height; ++y) {
+        std::memcpy(row.data(), page.samples.data() + size_t(y) * page.rowBytes, page.rowBytes);
+        if (TIFFWriteScanline(t, row.data(), y, 0) < 0)
+            throw Failure(L"The picture could not be written as TIFF");
+    }
+    if (!TIFFWriteDirectory(t))
+        throw Failure(L"The picture could not be written as TIFF");
+    ++state_->added;
+}
+
+std::vector<uint8_t> TiffPageWriter::Finish()
+{
+    state_->tif.reset();
+    if (!state_->file.error.empty() || state_->added == 0)
+        throw Failure(L"The picture could not be written as TIFF");
+    return std::move(state_->out);
 }

@@ -180,3 +180,133 @@ Raster ResizeNearest(const Raster& source, int width, int height)
     }
     return out;
 }
+
+// ------------------------------------------------------- pixels of any size
+
+namespace {
+
+// The source index under the centre of destination index i of n, of a side
+// of length `from`.
+inline uint32_t NearestIndex(uint64_t i, uint64_t n, uint64_t from)
+{
+    return uint32_t((2 * i + 1) * from / (2 * n));
+}
+
+// Reading and writing one pixel of a row.
+struct PixelMover {
+    int bits;
+    uint32_t Get(const uint8_t* row, uint32_t x) const
+    {
+        const uint32_t bit = x * uint32_t(bits);
+        const int shift = 8 - bits - int(bit & 7);
+        return (row[bit >> 3] >> shift) & ((1u << bits) - 1);
+    }
+    void Put(uint8_t* row, uint32_t x, uint32_t value) const
+    {
+        const uint32_t bit = x * uint32_t(bits);
+        const int shift = 8 - bits - int(bit & 7);
+        const uint8_t mask = uint8_t(((1u << bits) - 1) << shift);
+        row[bit >> 3] = uint8_t((row[bit >> 3] & ~mask) | ((value << shift) & mask));
+    }
+    void Copy(uint8_t* to, uint32_t toX, const uint8_t* from, uint32_t fromX) const
+    {
+        if (bits >= 8)
+            std::memcpy(to + size_t(toX) * size_t(bits / 8), from + size_t(fromX) * size_t(bits / 8),
+                        size_t(bits / 8));
+        else
+            Put(to, toX, Get(from, fromX));
+    }
+};
+
+void CheckBits(int bits)
+{
+    if (!(bits == 1 || bits == 2 || bits == 4 || (bits >= 8 && bits % 8 == 0)))
+        throw Failure(L"Invalid pixel format");
+}
+
+} // namespace
+
+void TransformSamples(const SampleRows& source, const MutableSampleRows& destination, Orientation orientation)
+{
+    CheckBits(source.bits);
+    const int W = source.width, H = source.height;
+    const bool swap = SwapsSides(orientation);
+    if (W < 0 || H < 0 || source.bits != destination.bits || destination.width != (swap ? H : W) ||
+        destination.height != (swap ? W : H))
+        InvalidSize();
+    const auto [t, h, v] = orientation_detail::StepsOf(orientation);
+    const PixelMover mover{source.bits};
+    const int dw = destination.width, dh = destination.height;
+    for (int dy = 0; dy < dh; ++dy) {
+        uint8_t* to = destination.row0 + size_t(dy) * destination.stride;
+        // Undone in reverse order: upside down, left-right, then the swap.
+        const int ry = v ? dh - 1 - dy : dy;
+        for (int dx = 0; dx < dw; ++dx) {
+            const int rx = h ? dw - 1 - dx : dx;
+            const int sx = t ? ry : rx, sy = t ? rx : ry;
+            mover.Copy(to, uint32_t(dx), source.row0 + size_t(sy) * source.stride, uint32_t(sx));
+        }
+    }
+}
+
+void ResizeSamples(const SampleRows& source, const MutableSampleRows& destination)
+{
+    CheckBits(source.bits);
+    if (destination.width <= 0 || destination.height <= 0 || source.width <= 0 || source.height <= 0 ||
+        source.bits != destination.bits)
+        InvalidSize();
+    const PixelMover mover{source.bits};
+    std::vector<uint32_t> column(size_t(destination.width));
+    for (int x = 0; x < destination.width; ++x)
+        column[size_t(x)] = NearestIndex(uint64_t(x), uint64_t(destination.width), uint64_t(source.width));
+    for (int y = 0; y < destination.height; ++y) {
+        const uint32_t sy = NearestIndex(uint64_t(y), uint64_t(destination.height), uint64_t(source.height));
+        const uint8_t* from = source.row0 + size_t(sy) * source.stride;
+        uint8_t* to = destination.row0 + size_t(y) * destination.stride;
+        for (int x = 0; x < destination.width; ++x)
+            mover.Copy(to, uint32_t(x), from, column[size_t(x)]);
+    }
+}
+
+namespace {
+
+bool KeepsAlpha(const Raster& raster)
+{
+    return raster.Bits() == 32 && raster.Alpha() == AlphaMode::Straight && !raster.Empty();
+}
+
+SampleRows SamplesOf(const Raster& raster)
+{
+    return {raster.Bits0(), raster.Stride(), raster.Width(), raster.Height(), 32};
+}
+
+Raster NewStraightAlpha(int width, int height)
+{
+    Raster out(width, height, PixelFormat::Bit32, Raster::Unfilled{});
+    out.SetAlpha(AlphaMode::Straight);
+    return out;
+}
+
+} // namespace
+
+Raster TransformKeepingAlpha(const Raster& source, Orientation orientation)
+{
+    if (!KeepsAlpha(source) || orientation == Orientation::Identity)
+        return TransformRaster(source, orientation);
+    const bool swap = SwapsSides(orientation);
+    Raster out = NewStraightAlpha(swap ? source.Height() : source.Width(), swap ? source.Width() : source.Height());
+    TransformSamples(SamplesOf(source), {out.MutableRow(0), out.Stride(), out.Width(), out.Height(), 32},
+                     orientation);
+    return out;
+}
+
+Raster ResizeKeepingAlpha(const Raster& source, int width, int height)
+{
+    if (!KeepsAlpha(source))
+        return ResizeNearest(source, width, height);
+    if (width <= 0 || height <= 0)
+        InvalidSize();
+    Raster out = NewStraightAlpha(width, height);
+    ResizeSamples(SamplesOf(source), {out.MutableRow(0), out.Stride(), width, height, 32});
+    return out;
+}

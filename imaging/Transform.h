@@ -84,3 +84,33 @@ inline Raster TransformRaster(const Raster& source, TransformMode mode)
 // averaging. A zero or negative side fails with "Invalid Image Size
 // Constraints".
 Raster ResizeNearest(const Raster& source, int width, int height);
+
+// Rows of pixels of any size: 1, 2 or 4 bits a pixel packed from the most
+// significant bit of each byte (as TIFF and bitmaps pack them), or a whole
+// number of bytes a pixel, moved as they are whatever they mean.
+struct SampleRows {
+    const uint8_t* row0 = nullptr;
+    size_t stride = 0;
+    int width = 0, height = 0;
+    int bits = 8;   // a pixel's
+};
+struct MutableSampleRows {
+    uint8_t* row0 = nullptr;
+    size_t stride = 0;
+    int width = 0, height = 0;
+    int bits = 8;
+};
+
+// The pixels of source laid out as orientation says into destination (its
+// size the result's, its pixels as large). Throws Failure("Invalid Image
+// Size Constraints") on mismatched sizes.
+void TransformSamples(const SampleRows& source, const MutableSampleRows& destination, Orientation orientation);
+// Each destination pixel the source pixel under its centre, as ResizeNearest
+// picks them.
+void ResizeSamples(const SampleRows& source, const MutableSampleRows& destination);
+
+// TransformRaster and ResizeNearest for pictures whose transparency is kept:
+// 32-bit pixels with straight alpha stay so; any other raster gives what
+// those two give.
+Raster TransformKeepingAlpha(const Raster& source, Orientation orientation);
+Raster ResizeKeepingAlpha(const Raster& source, int width, int height);

@@ -1,6 +1,7 @@
 #include "imaging/WebpCodec.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -83,6 +84,7 @@ ImageMetadata ReadMetadata(const WebPDemuxer* demux)
     };
     metadata.icc = chunk("ICCP");
     metadata.exif = chunk("EXIF");
+    metadata.xmp = chunk("XMP ");
     // Some writers keep the "Exif\0\0" of JPEG's segment in front.
     static constexpr uint8_t kExifId[] = {'E', 'x', 'i', 'f', 0, 0};
     if (metadata.exif.size() >= 6 && std::equal(kExifId, kExifId + 6, metadata.exif.begin()))
@@ -350,22 +352,27 @@ struct EncodeState {
 
 int KeepGoing(int, const WebPPicture*) { return CancelRequested() ? 0 : 1; }
 
-// Adds the profile and Exif chunks to a still WebP.
-std::vector<uint8_t> WithMetadata(const uint8_t* image, size_t size, const ImageMetadata& metadata)
+struct MuxDeleter {
+    void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
+};
+
+// Adds the profile, Exif and XMP chunks to a WebP: a still one's bitstream,
+// or (animation) a whole file.
+std::vector<uint8_t> WithMetadata(const uint8_t* image, size_t size, const ImageMetadata& metadata,
+                                  bool animation = false)
 {
-    struct MuxDeleter {
-        void operator()(WebPMux* mux) const { WebPMuxDelete(mux); }
-    };
-    std::unique_ptr<WebPMux, MuxDeleter> mux(WebPMuxNew());
+    const WebPData bitstream{image, size};
+    std::unique_ptr<WebPMux, MuxDeleter> mux(animation ? WebPMuxCreate(&bitstream, 0) : WebPMuxNew());
     if (!mux)
         throw Failure(L"Out of memory");
-    const WebPData bitstream{image, size};
     const WebPData icc{metadata.icc.data(), metadata.icc.size()};
     const WebPData exif{metadata.exif.data(), metadata.exif.size()};
+    const WebPData xmp{metadata.xmp.data(), metadata.xmp.size()};
     WebPData assembled{nullptr, 0};
-    if (WebPMuxSetImage(mux.get(), &bitstream, 0) != WEBP_MUX_OK ||
+    if ((!animation && WebPMuxSetImage(mux.get(), &bitstream, 0) != WEBP_MUX_OK) ||
         (!metadata.icc.empty() && WebPMuxSetChunk(mux.get(), "ICCP", &icc, 0) != WEBP_MUX_OK) ||
         (!metadata.exif.empty() && WebPMuxSetChunk(mux.get(), "EXIF", &exif, 0) != WEBP_MUX_OK) ||
+        (!metadata.xmp.empty() && WebPMuxSetChunk(mux.get(), "XMP ", &xmp, 0) != WEBP_MUX_OK) ||
         WebPMuxAssemble(mux.get(), &assembled) != WEBP_MUX_OK) {
         WebPDataClear(&assembled);
         throw Failure(L"The picture could not be compressed as WebP");
@@ -377,11 +384,12 @@ std::vector<uint8_t> WithMetadata(const uint8_t* image, size_t size, const Image
 
 }  // namespace
 
-std::vector<uint8_t> EncodeWebp(const Raster& raster, bool lossless, const ImageMetadata& metadata)
+namespace {
+
+// The settings of every picture this program writes: lossless (keeping every
+// pixel exactly, also under transparent ones) or lossy at quality 90.
+WebPConfig ConfigFor(bool lossless)
 {
-    if (raster.Empty())
-        throw Failure(L"The picture could not be compressed as WebP");
-    const Raster pixels = EncoderPixels(raster);
     WebPConfig config;
     if (!WebPConfigInit(&config))
         throw Failure(L"The picture could not be compressed as WebP");
@@ -393,19 +401,19 @@ std::vector<uint8_t> EncodeWebp(const Raster& raster, bool lossless, const Image
         config.quality = 90;
     }
     config.method = 4;
+    return config;
+}
 
-    EncodeState state;
-    WebPPicture& picture = state.picture;
-    picture.use_argb = lossless ? 1 : 0;
+// The pixels (as EncoderPixels gives them) put into the picture, in ARGB when asked.
+void Import(WebPPicture& picture, const Raster& pixels, bool argb)
+{
+    picture.use_argb = argb ? 1 : 0;
     picture.width = pixels.Width();
     picture.height = pixels.Height();
-    picture.writer = WebPMemoryWrite;
-    picture.custom_ptr = &state.writer;
-    picture.progress_hook = KeepGoing;
-    const int stride = int(pixels.Stride());
-    int imported = 0;
     if (picture.width > WEBP_MAX_DIMENSION || picture.height > WEBP_MAX_DIMENSION)
         throw Failure(EncodingErrorText(VP8_ENC_ERROR_BAD_DIMENSION));
+    const int stride = int(pixels.Stride());
+    int imported = 0;
     if (pixels.Format() == PixelFormat::Bit24)
         imported = WebPPictureImportBGR(&picture, pixels.Bits0(), stride);
     else if (pixels.Alpha() == AlphaMode::Straight)
@@ -414,11 +422,94 @@ std::vector<uint8_t> EncodeWebp(const Raster& raster, bool lossless, const Image
         imported = WebPPictureImportBGRX(&picture, pixels.Bits0(), stride);
     if (!imported)
         throw Failure(EncodingErrorText(picture.error_code));
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeWebp(const Raster& raster, bool lossless, const ImageMetadata& metadata)
+{
+    if (raster.Empty())
+        throw Failure(L"The picture could not be compressed as WebP");
+    const Raster pixels = EncoderPixels(raster);
+    WebPConfig config = ConfigFor(lossless);
+
+    EncodeState state;
+    WebPPicture& picture = state.picture;
+    picture.writer = WebPMemoryWrite;
+    picture.custom_ptr = &state.writer;
+    picture.progress_hook = KeepGoing;
+    Import(picture, pixels, lossless);
     if (!WebPEncode(&config, &picture)) {
         ThrowIfCancelled();
         throw Failure(EncodingErrorText(picture.error_code));
     }
-    if (metadata.icc.empty() && metadata.exif.empty())
+    if (metadata.icc.empty() && metadata.exif.empty() && metadata.xmp.empty())
         return std::vector<uint8_t>(state.writer.mem, state.writer.mem + state.writer.size);
     return WithMetadata(state.writer.mem, state.writer.size, metadata);
+}
+
+struct WebpAnimationWriter::State {
+    WebPAnimEncoder* encoder = nullptr;
+    WebPConfig config{};
+    int width = 0, height = 0;
+    int64_t timestamp = 0;
+    ~State()
+    {
+        if (encoder)
+            WebPAnimEncoderDelete(encoder);
+    }
+};
+
+WebpAnimationWriter::WebpAnimationWriter(int width, int height, bool lossless, int loopCount)
+    : state_(std::make_unique<State>())
+{
+    if (width < 1 || height < 1 || width > WEBP_MAX_DIMENSION || height > WEBP_MAX_DIMENSION)
+        throw Failure(EncodingErrorText(VP8_ENC_ERROR_BAD_DIMENSION));
+    state_->config = ConfigFor(lossless);
+    state_->width = width;
+    state_->height = height;
+    WebPAnimEncoderOptions options;
+    if (!WebPAnimEncoderOptionsInit(&options))
+        throw Failure(L"The picture could not be compressed as WebP");
+    options.anim_params.loop_count = std::clamp(loopCount, 0, 65535);
+    state_->encoder = WebPAnimEncoderNew(width, height, &options);
+    if (!state_->encoder)
+        throw Failure(L"Out of memory");
+}
+
+WebpAnimationWriter::~WebpAnimationWriter() = default;
+
+void WebpAnimationWriter::Add(const Raster& canvas, int durationMs)
+{
+    if (canvas.Width() != state_->width || canvas.Height() != state_->height)
+        throw Failure(L"The picture could not be compressed as WebP");
+    const Raster pixels = EncoderPixels(canvas);
+    EncodeState frame;
+    Import(frame.picture, pixels, true);
+    if (!WebPAnimEncoderAdd(state_->encoder, &frame.picture, int(state_->timestamp), &state_->config))
+        throw Failure(EncodingErrorText(frame.picture.error_code));
+    state_->timestamp += std::clamp(durationMs, 0, (1 << 24) - 1);
+    if (state_->timestamp > INT32_MAX)
+        throw Failure(L"The picture could not be compressed as WebP");
+}
+
+std::vector<uint8_t> WebpAnimationWriter::Finish(const ImageMetadata& metadata)
+{
+    WebPData data{nullptr, 0};
+    if (!WebPAnimEncoderAdd(state_->encoder, nullptr, int(state_->timestamp), nullptr) ||
+        !WebPAnimEncoderAssemble(state_->encoder, &data)) {
+        WebPDataClear(&data);
+        throw Failure(L"The picture could not be compressed as WebP");
+    }
+    std::vector<uint8_t> out;
+    try {
+        out = metadata.icc.empty() && metadata.exif.empty() && metadata.xmp.empty()
+                  ? std::vector<uint8_t>(data.bytes, data.bytes + data.size)
+                  : WithMetadata(data.bytes, data.size, metadata, true);
+    } catch (...) {
+        WebPDataClear(&data);
+        throw;
+    }
+    WebPDataClear(&data);
+    return out;
 }

@@ -44,7 +44,27 @@ std::unique_ptr<AnimationDecoder> OpenWebpAnimation(SharedBytes file);
 
 // A still WebP of the raster (any format; transparency kept when it has
 // alpha): lossless (keeping every pixel exactly, also under transparent ones)
-// or lossy at quality 90, with the metadata's ICC profile and Exif block.
+// or lossy at quality 90, with the metadata's ICC profile, Exif block and XMP.
 // Fails with Failure, e.g. "The picture is too large for a WebP image";
 // throws WorkCancelled when cancelled.
 std::vector<uint8_t> EncodeWebp(const Raster& raster, bool lossless, const ImageMetadata& metadata = {});
+
+// An animated WebP written a frame at a time: each frame the whole canvas
+// (any raster, transparency kept), compressed as EncodeWebp compresses a
+// picture, shown for its own time; the loop count as AnimationDecoder counts
+// it (0: without end). Frames that repeat the one before lengthen it.
+// Fails with Failure.
+class WebpAnimationWriter {
+public:
+    WebpAnimationWriter(int width, int height, bool lossless, int loopCount);
+    ~WebpAnimationWriter();
+    WebpAnimationWriter(const WebpAnimationWriter&) = delete;
+    WebpAnimationWriter& operator=(const WebpAnimationWriter&) = delete;
+    void Add(const Raster& canvas, int durationMs);
+    // The file, with the metadata's ICC profile, Exif block and XMP.
+    std::vector<uint8_t> Finish(const ImageMetadata& metadata);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};

@@ -27,6 +27,8 @@ list(APPEND CORE_SOURCES
   imaging/AvifCodec.cpp
   imaging/YuvToRgb.cpp
   imaging/RasterFiles.cpp
+  imaging/PictureRecord.cpp
+  imaging/PictureSaves.cpp
 )
 list(APPEND WIN_SOURCES
   imaging/BitmapGraphic.cpp

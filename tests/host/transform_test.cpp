@@ -276,3 +276,59 @@ TEST(Resize, NearestNeighbourRepeatsAndDropsPixels)
         }
     }
 }
+
+TEST(Transform, PixelsOfAnySizeMoveAsTheTurningAndResizingKernelsMoveThem)
+{
+    // The kernels' own moves, read from pictures whose pixels are their
+    // numbers: destination pixel → the source pixel it came from.
+    const int W = 13, H = 7;
+    auto origins = [](const Raster& moved) {
+        std::vector<int> from;
+        for (int y = 0; y < moved.Height(); ++y)
+            for (int x = 0; x < moved.Width(); ++x)
+                from.push_back(PixelNumber(moved.Row(y) + 3 * x) - 1);
+        return from;
+    };
+    const Raster numbered = RasterOf(W, H);   // numbers 1 to 91
+    for (int bits : {1, 2, 4, 8, 16, 24, 32, 48}) {
+        SCOPED_TRACE(bits);
+        // Rows of odd length, so that pixels of fewer than 8 bits straddle
+        // bytes and every row ends part-way through one.
+        const size_t stride = (size_t(W) * size_t(bits) + 7) / 8 + 1;
+        std::vector<uint8_t> source(stride * H);
+        for (size_t i = 0; i < source.size(); ++i)
+            source[i] = uint8_t(i * 37 + 11);
+        auto value = [&](const std::vector<uint8_t>& rows, size_t rowStride, int width, int index) {
+            const int x = index % width, y = index / width;
+            uint64_t v = 0;
+            for (int b = 0; b < bits; ++b) {
+                const size_t bit = size_t(x) * size_t(bits) + size_t(b);
+                v = v << 1 | ((rows[size_t(y) * rowStride + bit / 8] >> (7 - bit % 8)) & 1);
+            }
+            return v;
+        };
+        auto check = [&](const std::vector<int>& from, int width, int height, auto move) {
+            const size_t outStride = (size_t(width) * size_t(bits) + 7) / 8;
+            std::vector<uint8_t> out(outStride * size_t(height));
+            move(MutableSampleRows{out.data(), outStride, width, height, bits});
+            int wrong = 0;
+            for (int i = 0; i < width * height; ++i)
+                wrong += value(out, outStride, width, i) != value(source, stride, W, from[size_t(i)]);
+            return wrong;
+        };
+        const SampleRows rows{source.data(), stride, W, H, bits};
+        for (int o = 1; o <= 8; ++o) {
+            const Orientation orientation = Orientation(o);
+            const Raster moved = TransformRaster(numbered, orientation);
+            EXPECT_EQ(check(origins(moved), moved.Width(), moved.Height(),
+                            [&](const MutableSampleRows& out) { TransformSamples(rows, out, orientation); }),
+                      0)
+                << "orientation " << o;
+        }
+        for (auto [w, h] : {std::pair{5, 3}, {29, 16}, {13, 1}}) {
+            const Raster resized = ResizeNearest(numbered, w, h);
+            EXPECT_EQ(check(origins(resized), w, h, [&](const MutableSampleRows& out) { ResizeSamples(rows, out); }), 0)
+                << w << "x" << h;
+        }
+    }
+}

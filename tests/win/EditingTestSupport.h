@@ -35,6 +35,20 @@ inline Raster Marked(int width, int height)
     return raster;
 }
 
+// The two wordings of the question asked before a modified image is left.
+inline const std::vector<std::wstring> kSmallWording = {
+    L"Rotating or flipping an image of this small size can compromise its quality.",
+    L"We recommend saving a rotated or flipped image of this size to a new file name so that the original file can "
+    L"be reused without loss of quality.",
+    L"Selecting \"Yes\" will cause the current file to be overwritten.",
+    L"Selecting \"No\" will allow you to choose a new file name."};
+inline const std::vector<std::wstring> kGeneralWording = {
+    L"Whenever an image is resized or modified and then saved, its quality can diminish.",
+    L"We recommend saving a modified image to a new file name so that the original file can be reused without loss "
+    L"of quality.",
+    L"Selecting \"Yes\" will cause the current file to be overwritten.",
+    L"Selecting \"No\" will allow you to choose a new file name."};
+
 // The corner the red square is in: "TL", "TR", "BR", "BL", or "" for none.
 inline std::string RedCorner(const Raster& raster)
 {
@@ -87,6 +101,7 @@ protected:
 
     TempFolder folder{L"Pixavo editing"};
     int promptAnswer = 1;                            // 1 Yes, 2 No, 3 Discard Changes
+    std::deque<int> promptAnswers;                   // given first, one a prompt, before promptAnswer
     bool confirm = true;                             // the error dialog's Yes
     std::deque<std::optional<std::wstring>> renames;   // typed and OK; none: Cancel
     std::vector<std::wstring> renameShown;           // the text each time it showed
@@ -101,7 +116,12 @@ private:
                                {help->SbtnOkay.Text(), help->SBtnCancel.Text(), help->SbtnOptional.Text()},
                                help->SBtnCancel.Visible() && help->SbtnOptional.Visible()});
             const HWND buttons[] = {help->SbtnOkay.Handle(), help->SBtnCancel.Handle(), help->SbtnOptional.Handle()};
-            return buttons[promptAnswer - 1];
+            int answer = promptAnswer;
+            if (!promptAnswers.empty()) {
+                answer = promptAnswers.front();
+                promptAnswers.pop_front();
+            }
+            return buttons[answer - 1];
         }
         if (auto* error = dynamic_cast<TErrorDlg*>(&form)) {
             errors.push_back({error->Text(), error->MmoError.Text(), error->SbtnOkay.Text(), error->SBtnCancel.Text(),

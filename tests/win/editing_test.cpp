@@ -9,19 +9,6 @@ namespace {
 
 class Editing : public EditingTest {};
 
-const std::vector<std::wstring> kSmallWording = {
-    L"Rotating or flipping an image of this small size can compromise its quality.",
-    L"We recommend saving a rotated or flipped image of this size to a new file name so that the original file can "
-    L"be reused without loss of quality.",
-    L"Selecting \"Yes\" will cause the current file to be overwritten.",
-    L"Selecting \"No\" will allow you to choose a new file name."};
-const std::vector<std::wstring> kGeneralWording = {
-    L"Whenever an image is resized or modified and then saved, its quality can diminish.",
-    L"We recommend saving a modified image to a new file name so that the original file can be reused without loss "
-    L"of quality.",
-    L"Selecting \"Yes\" will cause the current file to be overwritten.",
-    L"Selecting \"No\" will allow you to choose a new file name."};
-
 } // namespace
 
 TEST_F(Editing, EveryCallerTurnsOrFlipsTheImageAndMarksItModified)
