@@ -198,7 +198,7 @@ std::wstring Unsupported(TIFF* t)
 void SelectPage(const MemoryFile& file, TIFF* t, int page)
 {
     if (page != 0 && (page < 0 || !TIFFSetDirectory(t, tdir_t(page))))
-        Invalid(file, "a page is missing");
+        Invalid(file, L"a page is missing");
 }
 
 // The page's XMP packet; empty without one.
@@ -413,7 +413,7 @@ struct Reader {
         file.size = data.size();
         tif = Open(file, "r");
         if (!tif)
-            Invalid(file, "not a TIFF file");
+            Invalid(file, L"it is not a TIFF file");
     }
 };
 
@@ -481,7 +481,7 @@ void ReadSamples(const MemoryFile& file, TIFF* t, TiffPage& page)
 {
     page.rowBytes = (size_t(page.width) * size_t(page.Bits()) + 7) / 8;
     if (tmsize_t(page.rowBytes) != TIFFScanlineSize(t))
-        Invalid(file, "damaged data");
+        Invalid(file, L"its data is damaged");
     page.samples.resize(page.rowBytes * page.height);
     if (TIFFIsTiled(t)) {
         uint32_t tileWidth = 0, tileHeight = 0;
@@ -491,12 +491,12 @@ void ReadSamples(const MemoryFile& file, TIFF* t, TiffPage& page)
         if (tileWidth == 0 || tileHeight == 0 || tileSize <= 0 || tileRow <= 0 ||
             uint64_t(tileRow) * tileHeight > uint64_t(tileSize) ||
             (uint64_t(tileWidth) * uint64_t(page.Bits())) % 8 != 0)
-            Invalid(file, "damaged data");
+            Invalid(file, L"its data is damaged");
         std::vector<uint8_t> tile(static_cast<size_t>(tileSize));
         for (uint32_t y = 0; y < page.height; y += tileHeight)
             for (uint32_t x = 0; x < page.width; x += tileWidth) {
                 if (TIFFReadEncodedTile(t, TIFFComputeTile(t, x, y, 0, 0), tile.data(), tileSize) < 0)
-                    Invalid(file, "damaged data");
+                    Invalid(file, L"its data is damaged");
                 const size_t at = size_t(uint64_t(x) * uint64_t(page.Bits()) / 8);
                 const size_t n = std::min(size_t(tileRow), page.rowBytes - at);
                 for (uint32_t r = 0; r < tileHeight && y + r < page.height; ++r)
@@ -511,7 +511,7 @@ void ReadSamples(const MemoryFile& file, TIFF* t, TiffPage& page)
             const uint32_t rows = std::min(rowsPerStrip, page.height - y);
             if (TIFFReadEncodedStrip(t, strip, page.samples.data() + size_t(y) * page.rowBytes,
                                      tmsize_t(size_t(rows) * page.rowBytes)) < 0)
-                Invalid(file, "damaged data");
+                Invalid(file, L"its data is damaged");
         }
     }
     // The bits after a row's last pixel are nothing: cleared, so that pages
@@ -578,7 +578,7 @@ TiffPage ReadTiffPage(std::span<const uint8_t> data, int index)
     SelectPage(reader.file, t, index);
     TiffPage page;
     if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &page.width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &page.height))
-        Invalid(reader.file, "not a TIFF file");
+        Invalid(reader.file, L"it is not a TIFF file");
     if (!DecodeLimits::Allows(page.width, page.height))
         throw Failure(L"Out of memory");
     ReadTags(t, page);

@@ -86,7 +86,7 @@ TEST(Cancellation, EveryDecoderStopsAtItsNextLookWithinABoundOfWork)
         inks[i] = uint32_t(i % 251);
     // Grey of 12 bits in one strip of 1.3 MiB, read a row at a time, and in
     // strips of 8 rows; CMYK through libtiff's RGBA reading, a strip at a time.
-    TiffPage page{.width = 1500, .height = 600, .bits = 12, .samples = 1, .photometric = PHOTOMETRIC_MINISBLACK,
+    TiffLayout page{.width = 1500, .height = 600, .bits = 12, .samples = 1, .photometric = PHOTOMETRIC_MINISBLACK,
                   .compression = COMPRESSION_ADOBE_DEFLATE, .rowsPerStrip = 600};
     const auto tiff = WriteTiff(page, grey);
     page.rowsPerStrip = 8;

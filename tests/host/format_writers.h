@@ -21,7 +21,7 @@ namespace format_writers {
 
 using Bytes = std::vector<uint8_t>;
 
-struct TiffPage {
+struct TiffLayout {
     uint32_t width = 0, height = 0;
     uint16_t bits = 8, samples = 3, photometric = PHOTOMETRIC_RGB;
     uint16_t planar = PLANARCONFIG_CONTIG, compression = COMPRESSION_NONE, predictor = PREDICTOR_NONE;
@@ -34,7 +34,7 @@ struct TiffPage {
 // Appends count samples of the page's depth, packed as TIFF packs them: from
 // the most significant bit on below 8 bits and at odd depths, else whole
 // bytes in the file's (this machine's) order.
-inline void Pack(const TiffPage& page, const uint32_t* values, size_t count, Bytes& out)
+inline void Pack(const TiffLayout& page, const uint32_t* values, size_t count, Bytes& out)
 {
     const size_t start = out.size();
     if (page.bits % 8 == 0) {
@@ -52,7 +52,7 @@ inline void Pack(const TiffPage& page, const uint32_t* values, size_t count, Byt
 
 // The page written by libtiff; values holds every sample of every pixel,
 // pixel by pixel.
-inline Bytes WriteTiff(const TiffPage& page, const std::vector<uint32_t>& values)
+inline Bytes WriteTiff(const TiffLayout& page, const std::vector<uint32_t>& values)
 {
     const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                        ("pixavo-tiff-" + std::to_string(getpid()) + ".tif");

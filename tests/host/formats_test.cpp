@@ -152,7 +152,7 @@ Bytes Avifenc(bool alpha, const std::string& options, bool sequence = false)
 
 // The sample's RGB samples scaled to `bits` bits, as a TIFF writer takes
 // them, with the page that holds them.
-std::pair<TiffPage, std::vector<uint32_t>> SampleTiff(uint16_t bits, uint16_t orientation = ORIENTATION_TOPLEFT,
+std::pair<TiffLayout, std::vector<uint32_t>> SampleTiff(uint16_t bits, uint16_t orientation = ORIENTATION_TOPLEFT,
                                                       uint16_t compression = COMPRESSION_NONE)
 {
     const Raster pixels = Sample(false);
@@ -338,7 +338,7 @@ TEST(Formats, TiffSamplesOfEveryDepthAreScaledFromTheirFullRange)
     constexpr uint32_t w = 37, h = 21;   // odd, so packed rows end inside a byte; tiles of 16 cross both edges
     const uint16_t deflate = COMPRESSION_ADOBE_DEFLATE, grey = PHOTOMETRIC_MINISBLACK, rgb = PHOTOMETRIC_RGB;
     const uint16_t separate = PLANARCONFIG_SEPARATE, contig = PLANARCONFIG_CONTIG;
-    const TiffPage pages[] = {
+    const TiffLayout pages[] = {
         {.bits = 12, .samples = 1, .photometric = grey},
         {.bits = 10, .samples = 3, .photometric = rgb, .compression = COMPRESSION_LZW},
         {.bits = 14, .samples = 1, .photometric = PHOTOMETRIC_MINISWHITE, .compression = deflate, .tile = 16},
@@ -352,7 +352,7 @@ TEST(Formats, TiffSamplesOfEveryDepthAreScaledFromTheirFullRange)
         {.bits = 6, .samples = 3, .photometric = rgb, .planar = contig, .compression = COMPRESSION_PACKBITS},
         {.bits = 12, .samples = 2, .photometric = grey, .extra = {EXTRASAMPLE_UNSPECIFIED}},
     };
-    for (TiffPage page : pages) {
+    for (TiffLayout page : pages) {
         page.width = w, page.height = h;
         const bool alpha = !page.extra.empty() && page.extra[0] != EXTRASAMPLE_UNSPECIFIED;
         const bool associated = alpha && page.extra[0] == EXTRASAMPLE_ASSOCALPHA;
