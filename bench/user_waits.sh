@@ -148,7 +148,9 @@ stop_viewer() {
 
 settle() { "$probe" settle "${area[@]}" "${1:-1500}" 30000; }
 grab() { "$probe" grab "$ref_dir/$1.ppm" "${area[@]}"; }
-maximise() { "$probe" key alt+space; sleep 0.3; "$probe" key x; settle; }
+# The window menu is waited for (a busy machine opens it late, and the x
+# would go to the viewer instead).
+maximise() { "$probe" key alt+space; settle 700; "$probe" key x; settle; }
 # wait_for REF KEY: the milliseconds from the key to the reference on screen.
 wait_for() { "$probe" wait "$ref_dir/$1.ppm" "${area[@]}" 20000 "$2"; }
 
