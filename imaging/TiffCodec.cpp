@@ -526,6 +526,10 @@ void ShownSamples(std::span<const uint8_t> data, int index, TiffPage& page)
 {
     const TiffImage image = DecodeTiff(data, index);
     const bool alpha = image.pixels.Alpha() == AlphaMode::Straight;
+    // 24 or 32 bits a pixel, whichever way the page was read.
+    const size_t step = size_t(image.pixels.Bits() / 8);
+    page.width = uint32_t(image.pixels.Width());
+    page.height = uint32_t(image.pixels.Height());
     page.bitsPerSample = 8;
     page.samplesPerPixel = alpha ? 4 : 3;
     page.photometric = PHOTOMETRIC_RGB;
@@ -539,7 +543,7 @@ void ShownSamples(std::span<const uint8_t> data, int index, TiffPage& page)
     for (uint32_t y = 0; y < page.height; ++y) {
         const uint8_t* src = image.pixels.Row(int(y));
         uint8_t* dst = page.samples.data() + size_t(y) * page.rowBytes;
-        for (uint32_t x = 0; x < page.width; ++x, src += 4, dst += page.samplesPerPixel) {
+        for (uint32_t x = 0; x < page.width; ++x, src += step, dst += page.samplesPerPixel) {
             dst[0] = src[2];
             dst[1] = src[1];
             dst[2] = src[0];
