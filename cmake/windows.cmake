@@ -72,11 +72,11 @@ add_dependencies(pixavo_win_tests pixavo)
 target_compile_definitions(pixavo_win_tests PRIVATE PIXAVO_TEST_DATA="Z:${CMAKE_SOURCE_DIR}/tests/data")
 # Samples made at build time by Debian's own tools.
 set(TEST_SAMPLES ${CMAKE_BINARY_DIR}/test-samples)
-add_custom_command(OUTPUT ${TEST_SAMPLES}/photo.avif
+add_custom_command(OUTPUT ${TEST_SAMPLES}/photo.avif ${TEST_SAMPLES}/photo-sequence.avif
   COMMAND ${CMAKE_COMMAND} -E make_directory ${TEST_SAMPLES}
   COMMAND python3 ${CMAKE_SOURCE_DIR}/tests/win/make_avif.py ${TEST_SAMPLES}/photo.avif
   DEPENDS ${CMAKE_SOURCE_DIR}/tests/win/make_avif.py)
-add_custom_target(pixavo_test_samples DEPENDS ${TEST_SAMPLES}/photo.avif)
+add_custom_target(pixavo_test_samples DEPENDS ${TEST_SAMPLES}/photo.avif ${TEST_SAMPLES}/photo-sequence.avif)
 add_dependencies(pixavo_win_tests pixavo_test_samples)
 target_compile_definitions(pixavo_win_tests PRIVATE PIXAVO_TEST_SAMPLES="Z:${TEST_SAMPLES}")
 add_test(NAME win_tests COMMAND pixavo_win_tests)

@@ -206,7 +206,7 @@ void DrawTiles(const AvifCoded& coded, TileDecoder& decoder, Av1Picture& first, 
 
 }  // namespace
 
-DecodedImage DecodeAvif(std::span<const uint8_t> file)
+AvifImage DecodeAvif(std::span<const uint8_t> file)
 {
     ThrowIfCancelled();
     AvifPicture container = ReadAvifContainer(file);
@@ -259,7 +259,8 @@ DecodedImage DecodeAvif(std::span<const uint8_t> file)
             DividePremultipliedAlpha(pixels);
     }
 
-    DecodedImage image;
+    AvifImage image;
+    image.frameCount = container.frameCount;
     image.pixels = std::move(pixels);
     image.metadata.icc = std::move(container.icc);
     if (image.metadata.icc.empty())

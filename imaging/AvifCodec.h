@@ -16,4 +16,7 @@
 // with Failure("AVIF image is not valid: ...") or ("AVIF image is not
 // supported: ...") and as DecodeLimits says; throws WorkCancelled when
 // cancelled.
-DecodedImage DecodeAvif(std::span<const uint8_t> file);
+struct AvifImage : DecodedImage {
+    int frameCount = 1;   // an image sequence's frames (only the first is shown)
+};
+AvifImage DecodeAvif(std::span<const uint8_t> file);

@@ -427,6 +427,8 @@ AvifPicture ReadAvifContainer(std::span<const uint8_t> file)
         if (!items)
             Unsupported(L"the file holds no primary picture");
         ReadItems(*meta, file, picture);
+        if (moov)
+            picture.frameCount = AvifTrackFrames(moov->body);
     }
     // A grid's canvas; a picture's or a track's frames' declared size.
     const AvifCoded& colour = picture.colour;

@@ -65,6 +65,10 @@ struct AvifPicture {
     // 0 exchanges top and bottom, 1 left and right), after the crop.
     int quarterTurns = 0;
     std::optional<int> mirror;
+    // The frames of an image sequence (its colour track's samples), whether
+    // its first frame or a still picture beside it is shown; 1 for a still
+    // picture alone.
+    int frameCount = 1;
 };
 
 // Reads the container of an AVIF file: its primary picture, or where the

@@ -23,6 +23,7 @@ struct Track {
     std::optional<AvifNclx> nclx;
     std::vector<uint8_t> icc;
     uint64_t firstOffset = 0, firstSize = 0;
+    uint32_t samples = 0;
     bool hasSample = false;
 };
 
@@ -89,7 +90,8 @@ void ReadFirstSample(std::span<const uint8_t> stbl, Track& track)
     Reader s(sizes->body);
     s.Version();
     const uint32_t size = s.U32();
-    if (s.U32() == 0)
+    track.samples = s.U32();
+    if (track.samples == 0)
         return;
     track.firstSize = size ? size : s.U32();
     Reader o(offsets->body);
@@ -144,7 +146,9 @@ AvifCoded FirstFrame(const Track& track, std::span<const uint8_t> file)
 
 } // namespace
 
-bool ReadAvifTracks(std::span<const uint8_t> moov, std::span<const uint8_t> file, AvifPicture& picture)
+namespace {
+
+std::vector<Track> ReadTracks(std::span<const uint8_t> moov)
 {
     std::vector<Track> tracks;
     Boxes children(moov);
@@ -152,12 +156,36 @@ bool ReadAvifTracks(std::span<const uint8_t> moov, std::span<const uint8_t> file
     while (children.Next(box))
         if (box.type == FourCc("trak") && tracks.size() < kMaxTracks)
             tracks.push_back(ReadTrack(box.body));
-    const Track* colour = nullptr;
+    return tracks;
+}
+
+// The track of the sequence's colour pictures; null when none holds AV1.
+const Track* ColourTrack(const std::vector<Track>& tracks)
+{
     for (const Track& track : tracks)
-        if (!colour && track.id && track.av1 && track.hasSample && track.auxiliaryFor.empty())
-            colour = &track;
+        if (track.id && track.av1 && track.hasSample && track.auxiliaryFor.empty())
+            return &track;
+    return nullptr;
+}
+
+int FramesOf(const Track& track) { return int(std::min<uint32_t>(track.samples, INT32_MAX)); }
+
+} // namespace
+
+int AvifTrackFrames(std::span<const uint8_t> moov)
+{
+    const std::vector<Track> tracks = ReadTracks(moov);
+    const Track* colour = ColourTrack(tracks);
+    return colour ? FramesOf(*colour) : 1;
+}
+
+bool ReadAvifTracks(std::span<const uint8_t> moov, std::span<const uint8_t> file, AvifPicture& picture)
+{
+    const std::vector<Track> tracks = ReadTracks(moov);
+    const Track* colour = ColourTrack(tracks);
     if (!colour)
         return false;
+    picture.frameCount = FramesOf(*colour);
     picture.colour = FirstFrame(*colour, file);
     picture.nclx = colour->nclx;
     picture.icc = colour->icc;

@@ -11,3 +11,6 @@
 // moov's body; false when no track holds AV1 pictures. Fails as
 // ReadAvifContainer does for damaged tracks.
 bool ReadAvifTracks(std::span<const uint8_t> moov, std::span<const uint8_t> file, AvifPicture& picture);
+// How many frames the sequence in moov's body has; 1 when it has no track of
+// AV1 pictures.
+int AvifTrackFrames(std::span<const uint8_t> moov);

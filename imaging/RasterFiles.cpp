@@ -231,9 +231,10 @@ RasterFile DecodeRasterFile(std::vector<uint8_t> bytes)
         break;
     }
     case RasterFileType::Avif: {
-        DecodedImage image = DecodeAvif(bytes);
+        AvifImage image = DecodeAvif(bytes);
         file.pixels = std::move(image.pixels);
         file.metadata = std::move(image.metadata);
+        file.frameCount = image.frameCount;
         break;
     }
     case RasterFileType::Heic:

@@ -239,6 +239,11 @@ TEST(Avif, ShownAsTheReferenceDecoderReadsIt)
         flag.Cancel();
         EXPECT_THROW(DecodeRasterFile(c.file), WorkCancelled);
     }
+    // A sequence tells its frames (which a save of one picture leaves out),
+    // shown from its tracks or from the still picture beside them.
+    EXPECT_EQ(DecodeRasterFile(sequence).frameCount, 2);
+    EXPECT_EQ(DecodeRasterFile(Altered(sequence, "ftypavis", 4, Put({'a', 'v', 'i', 'f'}))).frameCount, 2);
+    EXPECT_EQ(DecodeRasterFile(lossy).frameCount, 1);
 
     // Refused as the reference decoder refuses them, in words.
     struct Refusal {

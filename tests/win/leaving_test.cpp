@@ -191,5 +191,23 @@ TEST_F(Leaving, SavingAnAnimationOrPagesAsOnePictureAsksFirst)
     EXPECT_EQ(prompts[0].details[0], L"The other 2 pages will not be saved.");
     EXPECT_EQ(ReadBytes(folder / L"pages.jpg"), pages);
     EXPECT_TRUE(other->TestState().Modified);
+
+    // An AVIF image sequence shows its first frame: saved as a PNG, that
+    // frame alone, asked first.
+    other.reset();
+    auto sequence = Open({{L"frames.avif", ReadBytes(Widen(PIXAVO_TEST_SAMPLES) + L"/photo-sequence.avif")}},
+                         L"frames.avif");
+    Press('R', ssCtrl);
+    prompts.clear();
+    promptAnswers = {2};
+    {
+        DialogDriver driver({TypeAndConfirm(folder / L"frame.png")});
+        ChooseMenu(*sequence, sequence->SaveAs1);
+        EXPECT_TRUE(driver.Finished());
+    }
+    ASSERT_EQ(prompts.size(), 1u);
+    EXPECT_EQ(prompts[0].caption, L"Save the first frame only?");
+    EXPECT_EQ(prompts[0].details[0], L"The other frame will not be saved.");
+    EXPECT_TRUE(ReadBytes(folder / L"frame.png").empty());
     EXPECT_TRUE(NothingShown(failures));
 }
