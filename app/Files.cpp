@@ -227,11 +227,24 @@ bool TMainForm::ConfirmLeaveModifiedImage()
     // A turned or flipped image of some size is saved without a question,
     // where its file's format can be written with all the file holds.
     const bool small = std::max(state_.CurrentPicture.Width(), state_.CurrentPicture.Height()) <= kSmallImageSide;
-    if (!state_.Resized && !small && SavingKeepsEverything(CurrentFilePath()))
-        return !SaveCurrentImage() && KeepUnsavedChanges();
+    if (!state_.Resized && !small && SavingKeepsEverything(CurrentFilePath())) {
+        if (SaveCurrentImage())
+            return false;
+        // The save failed and was reported (a read-only file, a full disk).
+        // A running show pauses on the picture; otherwise the user is asked,
+        // so that the changes can go into another file or be dropped rather
+        // than hold the user on this picture at every step.
+        if (SlideShowTimer.Enabled())
+            return KeepUnsavedChanges();
+        return AskBeforeLeaving(GeneralWording());
+    }
     if (state_.ChangesDismissed)
         return false;   // dealt with already: the changes are dropped
-    const std::vector<std::wstring>& wording = state_.Resized || !small ? GeneralWording() : SmallImageWording();
+    return AskBeforeLeaving(state_.Resized || !small ? GeneralWording() : SmallImageWording());
+}
+
+bool TMainForm::AskBeforeLeaving(const std::vector<std::wstring>& wording)
+{
     switch (HelpDlg->Prompt(kLeaveTitle, kLeaveHeadline, wording, {L"Yes", L"No", L"Discard Changes"})) {
     case ModalAnswer::Ok:
         return !SaveCurrentImage() && KeepUnsavedChanges();

@@ -363,6 +363,9 @@ private:
     // screen and the caller stops (true). A running show pauses, so that the
     // failure is not met again at every step.
     bool KeepUnsavedChanges();
+    // The leave question in that wording and what its answer does: true
+    // when the caller must not go on.
+    bool AskBeforeLeaving(const std::vector<std::wstring>& wording);
     // The current picture's graphic replaced by a copy of graphic, on screen too.
     void ReplaceCurrentGraphic(const TGraphic& graphic);
 

@@ -142,18 +142,23 @@ TEST_F(Editing, AfterDiscardingAFurtherTurnIsDroppedWithoutAQuestion)
     EXPECT_EQ(ReadBytes(folder / L"small.jpg"), original);
 }
 
+// A save that fails keeps the picture and its changes; a silent save that
+// fails then asks, so that the user can still go on (Discard Changes) or
+// stay (Yes, failing again).
 TEST_F(Editing, AFailedSaveKeepsTheImageAndItsChangesOnScreen)
 {
     struct Case {
         const char* what;
         int width;
-        int answer;   // 0: no question
+        int answer;
+        size_t failures;    // error boxes
+        bool stays;
         std::function<void(TMainForm&)> leave;
     };
     const Case cases[] = {
-        {"silent save, Next", 1000, 0, [](TMainForm& f) { ClickButton(f.SBtnNext); }},
-        {"silent save, Previous", 1000, 0, [](TMainForm&) { Press('P'); }},
-        {"Yes, Next", 200, 1, [](TMainForm& f) { ChooseMenu(f, f.NextImage1); }},
+        {"silent save, Next, then Yes", 1000, 1, 2, true, [](TMainForm& f) { ClickButton(f.SBtnNext); }},
+        {"silent save, Previous, then Discard Changes", 1000, 3, 1, false, [](TMainForm&) { Press('P'); }},
+        {"Yes, Next", 200, 1, 1, true, [](TMainForm& f) { ChooseMenu(f, f.NextImage1); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -161,23 +166,28 @@ TEST_F(Editing, AFailedSaveKeepsTheImageAndItsChangesOnScreen)
         auto form = Open({{L"locked.jpg", original}, {L"next.bmp", EncodeBmp(Marked(10, 10))}}, L"locked.jpg");
         const std::wstring path = folder / L"locked.jpg";
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-        promptAnswer = c.answer ? c.answer : 1;
+        promptAnswer = c.answer;
         prompts.clear();
         Press('R', ssCtrl);
         std::vector<std::wstring> messages;
         {
-            DialogDriver driver({AcceptMessage(messages)});
+            std::vector<DialogDriver::Step> steps(c.failures, AcceptMessage(messages));
+            DialogDriver driver(steps);
             c.leave(*form);
             EXPECT_TRUE(driver.Finished());
         }
-        EXPECT_EQ(messages, std::vector<std::wstring>{L"Cannot create file " + path});
-        EXPECT_EQ(prompts.size(), c.answer ? 1u : 0u);
+        EXPECT_EQ(messages, std::vector<std::wstring>(c.failures, L"Cannot create file " + path));
+        ASSERT_EQ(prompts.size(), 1u);
+        EXPECT_EQ(ReadBytes(path), original);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!c.stays) {
+            EXPECT_EQ(form->TestState().CurrentFileName, L"next.bmp");
+            continue;
+        }
         EXPECT_EQ(form->TestState().CurrentFileName, L"locked.jpg");
         EXPECT_TRUE(form->TestState().Modified);
         EXPECT_EQ(RedCorner(Shown(*form)), "TR");
         EXPECT_EQ(Status(*form), L"locked.jpg (100x" + std::to_wstring(c.width) + L") (Modified)");
-        EXPECT_EQ(ReadBytes(path), original);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 
