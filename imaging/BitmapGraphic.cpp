@@ -24,7 +24,12 @@ void TBitmapGraphic::LoadFromBytes(std::vector<uint8_t> bytes)
 
 std::vector<uint8_t> TBitmapGraphic::SaveToBytes(const std::wstring&) const
 {
-    return EncodeBmp(GetRaster());
+    // A bitmap file has no transparency that readers agree on: transparent
+    // parts (kept through turns and resizes) are white, as drawn pictures' are.
+    const Raster& raster = GetRaster();
+    if (raster.Bits() == 32 && raster.Alpha() != AlphaMode::None)
+        return EncodeBmp(raster.ComposedOver(255, 255, 255).ConvertedTo(PixelFormat::Bit24));
+    return EncodeBmp(raster);
 }
 
 void TBitmapGraphic::Assign(const TGraphic& source)

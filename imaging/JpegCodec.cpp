@@ -457,7 +457,9 @@ Raster DecodeJpegReduced(std::span<const uint8_t> file, int reduction)
 
 std::vector<uint8_t> EncodeJpeg(const Raster& raster, const JpegMetadata& metadata)
 {
-    Raster bgr = raster.ConvertedTo(PixelFormat::Bit24);
+    // JPEG has no transparency: transparent parts are white.
+    const bool transparent = raster.Bits() == 32 && raster.Alpha() != AlphaMode::None;
+    Raster bgr = (transparent ? raster.ComposedOver(255, 255, 255) : raster).ConvertedTo(PixelFormat::Bit24);
     std::vector<uint8_t> out;
     auto e = std::make_unique<Encoder>();
     std::memset(static_cast<void*>(e.get()), 0, offsetof(Encoder, buffer));

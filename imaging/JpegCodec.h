@@ -40,8 +40,9 @@ Raster DecodeJpeg(std::span<const uint8_t> file, Orientation orientation = Orien
 // are converted as DecodeJpeg converts them.
 Raster DecodeJpegReduced(std::span<const uint8_t> file, int reduction);
 
-// The raster converted to 24 bits, compressed with the library's defaults,
-// then quality 90 with baseline forced, floating-point DCT, not progressive.
+// The raster converted to 24 bits (transparent parts white), compressed with
+// the library's defaults, then quality 90 with baseline forced,
+// floating-point DCT, not progressive.
 // The metadata's segments follow the JFIF header, which is written with the
 // metadata's resolution, or left out when metadata came from a file that had
 // none; without any metadata the library's default JFIF header is written.

@@ -642,7 +642,7 @@ std::vector<uint8_t> EncodePng(const PngImage& image)
     return out;
 }
 
-PngImage PngFromRaster(const Raster& raster)
+PngImage PngFromRaster(const Raster& raster, bool keepAlpha)
 {
     PngImage image;
     if (raster.Empty())
@@ -650,6 +650,22 @@ PngImage PngFromRaster(const Raster& raster)
     image.width = uint32_t(raster.Width());
     image.height = uint32_t(raster.Height());
     image.bitDepth = 8;
+    if (keepAlpha && raster.Bits() == 32 && raster.Alpha() == AlphaMode::Straight) {
+        image.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
+        image.rowBytes = size_t(image.width) * 4;
+        image.rows.resize(image.rowBytes * image.height);
+        for (uint32_t y = 0; y < image.height; ++y) {
+            const uint8_t* src = raster.Row(int(y));
+            uint8_t* dst = image.rows.data() + size_t(y) * image.rowBytes;
+            for (uint32_t x = 0; x < image.width; ++x, src += 4, dst += 4) {
+                dst[0] = src[2];
+                dst[1] = src[1];
+                dst[2] = src[0];
+                dst[3] = src[3];
+            }
+        }
+        return image;
+    }
     if (raster.Bits() >= 16) {
         Raster bgr = raster.ConvertedTo(PixelFormat::Bit24);
         image.colorType = PNG_COLOR_TYPE_RGB;

@@ -83,7 +83,8 @@ std::vector<uint8_t> EncodePng(const PngImage& image);
 
 // PNG data for a raster: 8-bit RGB without alpha for 16 or more bits per
 // pixel, palette colour with the raster's palette for fewer; not interlaced.
-PngImage PngFromRaster(const Raster& raster);
+// With keepAlpha, a raster with straight alpha gives 8-bit RGBA instead.
+PngImage PngFromRaster(const Raster& raster, bool keepAlpha = false);
 
 // The pixels as a 32-bit raster: straight alpha when the image has
 // transparency (alpha channel or tRNS), no alpha otherwise (every fourth

@@ -35,7 +35,8 @@ void TPngImage::Assign(const TGraphic& source)
     }
     if (source.Kind() != GraphicKind::Raster)
         CannotAssign(source);
-    PngImage image = PngFromRaster(source.Pixels());
+    // Transparency a raster kept through turns and resizes stays.
+    PngImage image = PngFromRaster(source.Pixels(), true);
     image.colour = PngColourFor(source.Colour().get());
     ImageMetadata metadata = MetadataToWrite(source.Record().get(), {});
     image.exif = std::move(metadata.exif);

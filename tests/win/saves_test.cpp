@@ -132,4 +132,27 @@ TEST_F(Picture, TurnedAndResizedPicturesSaveWhatTheirFilesHeldAsEveryFormat)
         }
 }
 
+// Transparency kept through a turn stays in a PNG and is white in the
+// formats that hold none.
+TEST_F(Picture, TransparencyTurnedStaysInAPngAndIsWhiteElsewhere)
+{
+    for (const std::wstring target : {L"png", L"jpg", L"bmp"}) {
+        SCOPED_TRACE(Narrow(target));
+        TPicture picture;
+        LoadPictureFromFile(picture, Write(L"clear.png", TransparentPng(40, 30)));
+        // The transparent left half goes to the top.
+        const auto turned = TransformGraphic(*picture.Graphic(), TransformMode::RotateClockwise);
+        SaveGraphicToFile(*turned, Path(L"out." + target));
+        TPicture saved;
+        LoadPictureFromFile(saved, Path(L"out." + target));
+        const Raster pixels = saved.Graphic()->Pixels();
+        ASSERT_EQ(pixels.Width(), 30);
+        if (target == L"png")
+            EXPECT_EQ(pixels.PixelAt(15, 5).reserved, 0);
+        else
+            EXPECT_TRUE(Near(RasterAt(pixels, 15, 5), kWhite, 4));
+        EXPECT_TRUE(Near(RasterAt(pixels, 15, 35), kGreen, 8));
+    }
+}
+
 } // namespace
