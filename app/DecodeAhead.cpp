@@ -167,11 +167,11 @@ FileIdentity IdentifyFile(const std::wstring& path)
 TDecodeAhead::TDecodeAhead() : ReadAhead(Hooks{IdentifyFile, Prepare, LevelAt, SetPriority}) {}
 
 void TDecodeAhead::Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom, int areaWidth,
-                           int areaHeight)
+                           int areaHeight, bool urgent)
 {
     if (kind != GraphicKind::Jpeg && kind != GraphicKind::Png && kind != GraphicKind::Raster) {
         Drop();
         return;
     }
-    ReadAhead::Request(Job{path, kind, zoom, areaWidth, areaHeight, colours_});
+    ReadAhead::Request(Job{path, kind, zoom, areaWidth, areaHeight, colours_, urgent});
 }

@@ -23,7 +23,9 @@ public:
     // Only rasters, JPEG and PNG images are read ahead; for other kinds it
     // is as Drop. The tiles made ahead cover the top left of the picture as
     // far as the area.
-    void Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom, int areaWidth, int areaHeight);
+    // An urgent request is awaited already (ReadAhead::Job::urgent).
+    void Request(const std::wstring& path, GraphicKind kind, const ZoomState& zoom, int areaWidth, int areaHeight,
+                 bool urgent = false);
     using ReadAhead::Request;
     // The colours the tiles of the next requests are made in (the image
     // control's, TImageView::SetColours; the standard ones until set).

@@ -3,7 +3,9 @@
 // pointer hiding and placement of the image control.
 #include "app/MainUnit.h"
 
+#include "base/Cancellation.h"
 #include "base/Failure.h"
+#include "base/ScopedFlag.h"
 #include "base/Numbers.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
@@ -81,14 +83,22 @@ void TMainForm::LoadCurrentImage()
                 TPicture loaded;
                 // What was read ahead is only ever a success; without it the
                 // file is read here, and whatever it meets now is reported.
-                std::optional<ReadAhead::Result> prepared = DecodeAhead.Take(path, ZoomStateNow());
+                std::optional<ReadAhead::Result> prepared;
+                {
+                    const ScopedFlag waiting(waitingForAhead_);
+                    prepared = DecodeAhead.Take(path, ZoomStateNow());
+                }
                 if (prepared) {
                     loaded.TakeGraphic(GraphicFromPrepared(prepared->picture));
+                    readTook_ = prepared->took;
                 } else {
                     // The next picture is read ahead while this one is read here:
                     // the next step, or one that passes it, finds it made.
                     ReadAheadNext();
+                    const auto started = std::chrono::steady_clock::now();
                     LoadPictureForDisplay(loaded, path, ShownSizeRuleNow());
+                    readTook_ = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - started);
                 }
                 state_.CurrentPicture = std::move(loaded);
                 Image1.SetPicture(state_.CurrentPicture);
@@ -110,6 +120,9 @@ void TMainForm::LoadCurrentImage()
                     ToolBox->ResetSizeFields();
                 break;
             } catch (const SilentAbort&) {
+                throw;
+            } catch (const WorkCancelled&) {
+                // Given up for the steps taken meanwhile (StepThroughList).
                 throw;
             } catch (const MissingFile& missing) {
                 // Its message names the file already, with its folder.
@@ -134,20 +147,25 @@ void TMainForm::ReadAheadNext()
 {
     // While the user drags the window's frame every step of the drag is a
     // new size: the request waits for the end of the drag (WM_EXITSIZEMOVE).
-    if (movingOrSizing_)
+    // Steps taken while the last load went on have asked for their own.
+    if (movingOrSizing_ || stepsTaken_.steps != 0)
         return;
+    const size_t count = state_.FileList.size();
+    if (count < 2 || !CurrentIndexValid()) {
+        DecodeAhead.Drop();
+        return;
+    }
+    ReadAheadAt((size_t(state_.CurrentIndex) + (stepDirection_ < 0 ? count - 1 : 1)) % count, false);
+}
+
+void TMainForm::ReadAheadAt(size_t index, bool urgent)
+{
     // Reading ahead is only ever a gain: when it cannot start, the load
     // reads the file itself.
     try {
-        const size_t count = state_.FileList.size();
-        if (count < 2 || !CurrentIndexValid()) {
-            DecodeAhead.Drop();
-            return;
-        }
-        const size_t next = (size_t(state_.CurrentIndex) + (stepDirection_ < 0 ? count - 1 : 1)) % count;
-        if (const FileFormat* format = FileFormatOf(state_.FileList[next]))
-            DecodeAhead.Request(FolderFilePath(state_.FileList[next]), format->kind, ZoomStateNow(),
-                                ScrollBox1.FullWidth(), ScrollBox1.FullHeight());
+        if (const FileFormat* format = FileFormatOf(state_.FileList.at(index)))
+            DecodeAhead.Request(FolderFilePath(state_.FileList[index]), format->kind, ZoomStateNow(),
+                                ScrollBox1.FullWidth(), ScrollBox1.FullHeight(), urgent);
         else
             DecodeAhead.Drop();
     } catch (const std::exception&) {

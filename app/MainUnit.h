@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -386,11 +387,20 @@ private:
     // the steps waiting in the queue, and loads the file reached.
     void StepThroughList(int step);
     // Takes the Next and Previous keys waiting in the queue for this window
-    // out of it: their sum, and the direction of the last one.
-    int TakeQueuedSteps(int& direction);
+    // out of it: their sum, and the direction of the last one. kinds limits
+    // what else the system may handle meanwhile (PeekMessage's PM_QS_ flags;
+    // 0: everything, sent messages too).
+    int TakeQueuedSteps(int& direction, UINT kinds = 0);
+    // Called while a step's picture loads: the steps that came meanwhile are
+    // taken (stepsTaken_) and the picture they ask for is read at once; true
+    // when the load is to give way to it.
+    bool TakeStepsDuringLoad();
     // Starts reading ahead the file after the current one in the direction
     // of the last step.
     void ReadAheadNext();
+    // Starts reading the listed file at index beside the current work;
+    // urgent when the user has asked for it already.
+    void ReadAheadAt(size_t index, bool urgent);
     void ReportUnsupportedFile(const std::wstring& argument);
     void SetImagePointers(PointerShape shape);
     void SetFormHint(const std::wstring& hint);
@@ -410,6 +420,16 @@ private:
 
     // The direction of the last step through the list: +1 or -1.
     int stepDirection_ = 1;
+    // The steps taken while a step's picture loaded, and their direction.
+    struct StepsTaken {
+        int steps = 0, direction = 1;
+    } stepsTaken_;
+    // How long the last picture took to be read, here or ahead (zero when
+    // not known), and what a step's picture took when nothing else was read
+    // beside it: what tells whether pictures are shown on a held key's way.
+    std::chrono::milliseconds readTook_{0}, stepLoad_{0};
+    // Set while a load waits for the picture the worker reads.
+    bool waitingForAhead_ = false;
 
     std::vector<std::wstring> arguments_;
     // The last image (or folder) named on the command line, as a full path.

@@ -2,11 +2,19 @@
 // folder, the open-picture dialog, and stepping through the list.
 #include "app/MainUnit.h"
 
+#include <chrono>
+
+#include "base/Cancellation.h"
 #include "imaging/ImageFormats.h"
 
 namespace {
 
 bool IsPathDelimiter(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+// While a key is held, pictures that take at most this long to be read
+// (some seven a second) are shown on the way; slower ones give way to the
+// picture asked for last, which would otherwise wait for them.
+constexpr std::chrono::milliseconds kShownOnTheWay{150};
 
 } // namespace
 
@@ -138,10 +146,59 @@ void TMainForm::StepThroughList(int step)
         }
     }
     state_.CurrentIndex = wrapped(state_.CurrentIndex + step);
-    LoadCurrentImage();
+    // While the picture loads, steps that come (a held key's repeats) are
+    // taken as they come, and the picture they ask for is read at once on
+    // the worker. Pictures that load quickly are still shown on the way; a
+    // slow one gives way, so that the picture asked for last comes first.
+    stepsTaken_ = {0, direction};
+    for (;;) {
+        bool shown = false;
+        try {
+            const LookOutScope lookOut([this] { return TakeStepsDuringLoad(); });
+            LoadCurrentImage();
+            shown = true;
+            // How long a picture of this folder takes to be read, when
+            // nothing asked for meanwhile was read beside it.
+            if (stepsTaken_.steps == 0 && readTook_.count() > 0)
+                stepLoad_ = readTook_;
+        } catch (const WorkCancelled&) {
+            // Gave way to the steps taken meanwhile.
+        }
+        // A picture shown while keys wait is painted now: the window would
+        // be painted only once no key is left, that is, when it is let go.
+        const bool keysWaiting = stepsTaken_.steps != 0 || (HIWORD(GetQueueStatus(QS_KEY)) & QS_KEY);
+        if (shown && keysWaiting && !state_.FileList.empty())
+            Image1.Repaint();
+        if (stepsTaken_.steps == 0 || state_.FileList.empty())
+            break;
+        stepDirection_ = stepsTaken_.direction;
+        state_.CurrentIndex = wrapped(state_.CurrentIndex + stepsTaken_.steps);
+        stepsTaken_.steps = 0;
+    }
 }
 
-int TMainForm::TakeQueuedSteps(int& direction)
+bool TMainForm::TakeStepsDuringLoad()
+{
+    // Pictures read this quickly are shown on the way, and the keys pressed
+    // meanwhile wait their turn while one comes from the worker.
+    const bool slow = stepLoad_ > kShownOnTheWay;
+    if (!slow && waitingForAhead_)
+        return false;
+    // Whether any key came in, asked without taking anything: the look
+    // happens many times a second inside the decoders.
+    if (!(HIWORD(GetQueueStatus(QS_KEY)) & QS_KEY))
+        return false;
+    const int steps = TakeQueuedSteps(stepsTaken_.direction, PM_QS_INPUT);
+    if (steps == 0)
+        return false;
+    stepsTaken_.steps += steps;
+    const int count = int(state_.FileList.size());
+    const int target = ((state_.CurrentIndex + stepsTaken_.steps) % count + count) % count;
+    ReadAheadAt(size_t(target), true);
+    return slow;
+}
+
+int TMainForm::TakeQueuedSteps(int& direction, UINT kinds)
 {
     // The key messages waiting for this window, in the order they came, as
     // long as they are steps: Next and Previous keys pressed (or repeated),
@@ -149,7 +206,7 @@ int TMainForm::TakeQueuedSteps(int& direction)
     // everything after it.
     int steps = 0;
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE | PM_NOYIELD)) {
+    while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE | PM_NOYIELD | kinds)) {
         if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP)
             break;
         if (msg.hwnd != handle_ && !IsChild(handle_, msg.hwnd))
@@ -159,7 +216,7 @@ int TMainForm::TakeQueuedSteps(int& direction)
         const int step = StepOfKey(WORD(msg.wParam), CurrentShiftState());
         if (step == 0)
             break;
-        PeekMessageW(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE | PM_NOYIELD);
+        PeekMessageW(&msg, msg.hwnd, msg.message, msg.message, PM_REMOVE | PM_NOYIELD | kinds);
         if (msg.message == WM_KEYDOWN) {
             steps += step;
             direction = step;

@@ -6,7 +6,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 class CancelFlag {
 public:
@@ -33,21 +35,46 @@ private:
 // Thrown where cancelled work stops. Not a failure: nobody reports it.
 struct WorkCancelled {};
 
-// The flag the calling thread's work answers to while the scope lasts.
+// The flag the calling thread's work answers to while the scope lasts. Work
+// done ahead (nobody waits for it yet) keeps to its own thread and priority;
+// work someone waits for, though it may still be cancelled, does not.
 class CancelScope {
 public:
-    explicit CancelScope(const CancelFlag& flag);
+    explicit CancelScope(const CancelFlag& flag, bool ahead = true);
     ~CancelScope();
     CancelScope(const CancelScope&) = delete;
     CancelScope& operator=(const CancelScope&) = delete;
 
 private:
     const CancelFlag* outer_;
+    bool outerAhead_;
 };
 
-// Whether the work on this thread may be cancelled: someone may yet stop
-// waiting for it (work done ahead), rather than waiting for it now.
-bool InCancelScope() noexcept;
+// Work the user waits for, on a thread that learns of newer requests only
+// by looking for them itself (keys waiting in its own message queue): look
+// is called at the work's check points, at most every kLookInterval, while
+// the scope lasts, and the work is cancelled once it answers true (it has
+// given way to what it found). It must not start other work on this thread.
+class LookOutScope {
+public:
+    static constexpr std::chrono::milliseconds kLookInterval{2};
+    explicit LookOutScope(std::function<bool()> look);
+    ~LookOutScope();
+    LookOutScope(const LookOutScope&) = delete;
+    LookOutScope& operator=(const LookOutScope&) = delete;
+
+private:
+    friend bool CancelRequested() noexcept;
+    bool Look() noexcept;
+
+    std::function<bool()> look_;
+    std::chrono::steady_clock::time_point nextLook_;
+    LookOutScope* outer_;
+    bool looking_ = false, gaveWay_ = false;
+};
+
+// Whether the work on this thread is done ahead (see CancelScope).
+bool WorkAhead() noexcept;
 // Whether the work on this thread is no longer wanted.
 bool CancelRequested() noexcept;
 // Throws WorkCancelled when it is not.

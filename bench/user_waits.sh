@@ -252,7 +252,8 @@ measure_hold() {   # measure_hold KIND FIRST_FILE
   grab held-now
   if [ "$(md5sum "${refs[@]}" | cut -d' ' -f1 | sort -u | wc -l)" -ne $count ] ||
      ! cmp -s "$ref_dir/held-now.ppm" "${refs[0]}"; then
-    echo "$label: the pictures were not each seen once on screen; not measured" >&2
+    rm -rf "$work/unmeasured"; cp -r "$ref_dir" "$work/unmeasured"
+    echo "$label: the pictures were not each seen once on screen; not measured (what was seen: $work/unmeasured)" >&2
     stop_viewer; return
   fi
   for _ in $(seq "$runs"); do

@@ -60,7 +60,7 @@ public:
             Invalid(L"the picture names an operating point AV1 does not have");
         Dav1dSettings settings;
         dav1d_default_settings(&settings);
-        settings.n_threads = InCancelScope() ? 1 : 0;   // 0: as many as the machine has
+        settings.n_threads = WorkAhead() ? 1 : 0;   // 0: as many as the machine has
         settings.max_frame_delay = 1;                    // one picture: no frame threads
         settings.operating_point = coded.operatingPoint;
         // A chosen layer is looked for among all; else the best one only.

@@ -172,7 +172,7 @@ void ConvertPicture(const YuvPlanes& p, const Coefficients& c, const YuvArea& a,
     uint8_t* pixels = out.MutableRow(0);
     const size_t stride = out.Stride();
     const int top = a.y, bottom = a.y + a.height;
-    if (InCancelScope()) {
+    if (WorkAhead()) {
         for (int first = top; first < bottom; first += kBand) {
             ThrowIfCancelled();
             ConvertRows<T, Step>(p, c, a, pixels, stride, first, std::min(first + kBand, bottom));

@@ -83,12 +83,22 @@ void ReadAhead::Request(Job job)
     std::optional<Result> discarded;
     {
         std::lock_guard lock(s.mutex);
-        if (s.SameWork(job))
+        const bool urgent = job.urgent;
+        if (s.SameWork(job)) {
+            // Asked for again, now awaited: the work goes on, higher.
+            if (urgent && !s.job.urgent && s.UnderWay()) {
+                s.job.urgent = true;
+                if (s.hooks.priority)
+                    s.hooks.priority(thread_, true);
+            }
             return;
+        }
         s.DropLocked(discarded);
         s.job = std::move(job);
         s.cancel = std::make_shared<CancelFlag>();
         s.state = Shared::State::Waiting;
+        if (s.hooks.priority)
+            s.hooks.priority(thread_, urgent);
     }
     s.changed.notify_all();
 }
@@ -127,12 +137,33 @@ std::optional<ReadAhead::Result> ReadAhead::Take(const std::wstring& path, const
         }
         if (underWay) {
             // Work on this very file is nearer its end than a new start. The
-            // worker runs as high as this thread while this thread waits.
+            // worker runs as high as this thread while this thread waits;
+            // this thread's own work may be cancelled meanwhile (it looks
+            // with the lock let go, so that it may ask for other work).
+            const uint64_t request = s.request;
+            // Back to what the work under way then asks for (with the lock).
+            const auto settle = [&] {
+                if (s.hooks.priority)
+                    s.hooks.priority(thread_, s.UnderWay() && s.job.urgent);
+            };
             if (s.hooks.priority)
                 s.hooks.priority(thread_, true);
-            s.changed.wait(lock, [&] { return !s.UnderWay(); });
-            if (s.hooks.priority)
-                s.hooks.priority(thread_, false);
+            while (!s.changed.wait_for(lock, std::chrono::milliseconds(2), [&] { return !s.UnderWay(); })) {
+                lock.unlock();
+                try {
+                    ThrowIfCancelled();
+                } catch (...) {
+                    lock.lock();
+                    settle();
+                    throw;
+                }
+                lock.lock();
+                if (s.request != request) {
+                    settle();
+                    return std::nullopt;   // asked for something else meanwhile
+                }
+            }
+            settle();
         }
         result = std::move(s.result);
         identity = s.identity;
@@ -168,10 +199,11 @@ void ReadAhead::Run(const std::shared_ptr<Shared>& shared) noexcept
         s.state = Shared::State::Working;
         std::optional<Result> result;
         FileIdentity identity;
+        const auto started = std::chrono::steady_clock::now();
         try {
             const Job job = s.job;
             lock.unlock();
-            const CancelScope scope(*cancel);
+            const CancelScope scope(*cancel, !job.urgent);
             identity = s.hooks.identify(job.path);
             if (identity.valid) {
                 result = s.hooks.prepare(job);
@@ -187,6 +219,9 @@ void ReadAhead::Run(const std::shared_ptr<Shared>& shared) noexcept
         if (!lock.owns_lock())
             lock.lock();
         if (request == s.request) {
+            if (result && !s.job.urgent)
+                result->took =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
             s.result = std::move(result);
             s.identity = identity;
             s.state = Shared::State::Done;

@@ -16,7 +16,8 @@
 //   zoom that needs the same level, and only when the file is still what it
 //   was when its reading began. Nothing stays prepared after a take.
 // - The requester never waits on the worker at the worker's low priority:
-//   while it waits, the worker runs at its own.
+//   while it waits, or while an urgent request is worked on, the worker runs
+//   at its own.
 // - Closing never waits long for work on a slow file: the work is cancelled,
 //   and a worker that does not end within kStopWait is left to end by itself.
 #pragma once
@@ -54,12 +55,19 @@ public:
         int areaWidth = 0, areaHeight = 0;    // how far the first tiles go
         // The colours the first tiles are made in (null: the standard ones).
         std::shared_ptr<const MonitorColours> colours;
+        // Asked for by the user while another picture is still being read
+        // (a step taken during a load): not ahead but awaited, so its work
+        // runs at the requester's priority and not kept to its own thread.
+        bool urgent = false;
     };
     struct Result {
         int width = 0, height = 0;            // the picture's natural size
         PreparedPicture picture;
         // What an opaque picture shows first (its top left), or nothing.
         std::shared_ptr<DisplayTiles> tiles;
+        // How long the work took when it was done ahead (zero when it was
+        // urgent: it then shared the machine with the load it was taken for).
+        std::chrono::milliseconds took{0};
     };
     struct Hooks {
         // The file as it is on disk now (invalid when it cannot be read).
@@ -87,6 +95,9 @@ public:
     // What was prepared for the file at that zoom, once: waits for work under
     // way on it, and gives nothing when there is none, the level differs or
     // the file changed since it was read. Nothing stays prepared afterwards.
+    // While it waits, the calling thread's own work may be cancelled
+    // (WorkCancelled) and other work asked for, which the wait then leaves
+    // as it is.
     std::optional<Result> Take(const std::wstring& path, const ZoomState& zoom);
 
     // Whether a request is waiting for the worker or being worked on.

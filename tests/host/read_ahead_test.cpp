@@ -28,6 +28,7 @@ struct Gate {
     int started = 0, finished = 0, cancelled = 0, urgentCalls = 0;
     bool urgent = false;
     std::map<std::wstring, FileIdentity> files;
+    std::map<std::wstring, bool> ranAhead;   // as the work saw it (WorkAhead)
 
     template <class Predicate>
     bool WaitFor(Predicate ready)
@@ -54,6 +55,7 @@ ReadAhead::Hooks HooksOf(const std::shared_ptr<Gate>& gate)
     hooks.prepare = [gate](const ReadAhead::Job& job) -> std::optional<ReadAhead::Result> {
         std::unique_lock lock(gate->mutex);
         ++gate->started;
+        gate->ranAhead[job.path] = WorkAhead();
         gate->changed.notify_all();
         while (!gate->open) {
             if (gate->looksAtCancel && CancelRequested()) {
@@ -263,6 +265,55 @@ TEST(ReadAhead, AFileThatCannotBeReadAheadIsLeftToTheLoad)
     EXPECT_FALSE(readAhead.Take(L"locked.jpg", kFit));
     std::lock_guard lock(gate->mutex);
     EXPECT_EQ(gate->started, 0);
+}
+
+TEST(ReadAhead, ATakeThatWaitsLetsItsThreadAskForOtherWorkOrGiveWay)
+{
+    // A held key: while the load waits for a.jpg, its thread looks out and
+    // asks for b.jpg, urgently. The wait ends with nothing, a's work stops,
+    // and b's runs at once at the requester's priority, not as work ahead.
+    auto gate = std::make_shared<Gate>();
+    gate->files = {{L"a.jpg", {100, 1, 7, true}}, {L"b.jpg", {200, 1, 8, true}}};
+    ReadAhead readAhead(HooksOf(gate));
+    readAhead.Request(JobFor(L"a.jpg"));
+    ASSERT_TRUE(gate->WaitFor([&] { return gate->started == 1; }));
+    {
+        bool asked = false;
+        const LookOutScope lookOut([&] {
+            if (!asked) {
+                asked = true;
+                ReadAhead::Job job = JobFor(L"b.jpg");
+                job.urgent = true;
+                readAhead.Request(std::move(job));
+            }
+            return false;
+        });
+        EXPECT_FALSE(readAhead.Take(L"a.jpg", kFit));
+        EXPECT_TRUE(asked);
+    }
+    ASSERT_TRUE(gate->WaitFor([&] { return gate->started == 2; }));
+    {
+        std::lock_guard lock(gate->mutex);
+        EXPECT_EQ(gate->cancelled, 1);
+        EXPECT_TRUE(gate->urgent) << "urgent work left at the worker's low priority";
+        EXPECT_TRUE(gate->ranAhead[L"a.jpg"]);
+        EXPECT_FALSE(gate->ranAhead[L"b.jpg"]);
+    }
+    // Now the looking thread gives way while it waits for b: the wait ends
+    // in its cancellation, and the worker goes on with b as urgent as asked.
+    {
+        const LookOutScope lookOut([] { return true; });
+        EXPECT_THROW(readAhead.Take(L"b.jpg", kFit), WorkCancelled);
+    }
+    EXPECT_TRUE(gate->urgent);
+    gate->Open();
+    while (readAhead.Busy())
+        std::this_thread::sleep_for(1ms);
+    const std::optional<ReadAhead::Result> b = readAhead.Take(L"b.jpg", kFit);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(b->width, 3000);
+    std::lock_guard lock(gate->mutex);
+    EXPECT_EQ(gate->started, 2);
 }
 
 } // namespace
