@@ -1,7 +1,7 @@
 #include "app/AnimationPlayer.h"
 
 #include "base/Failure.h"
-#include "imaging/BitmapGraphic.h"
+#include "imaging/pictures/BitmapGraphic.h"
 
 std::unique_ptr<TAnimationPlayer> TAnimationPlayer::For(const TPicture& picture)
 {

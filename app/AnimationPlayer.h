@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "imaging/PictureUtilUnit.h"
-#include "imaging/RasterFiles.h"
+#include "imaging/display/RasterFiles.h"
+#include "imaging/pictures/PictureUtilUnit.h"
 
 class TAnimationPlayer {
 public:

@@ -5,7 +5,7 @@
 
 #include "base/Failure.h"
 #include "base/Text.h"
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
 
 namespace {
 

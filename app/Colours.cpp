@@ -1,7 +1,7 @@
 // Colour management: what is shown (the image area, the open dialog's
 // preview) is converted from each picture's profile, sRGB when it names
 // none, to the profile of the monitor the window is on
-// (imaging/ColourTransform.h), taken again when the window goes to another
+// (imaging/colour/ColourTransform.h), taken again when the window goes to another
 // monitor or the display changes. The right-click menu turns it off and on;
 // the choice is kept.
 #include <windows.h>
@@ -9,7 +9,7 @@
 #include "app/MainUnit.h"
 #include "base/Failure.h"
 #include "base/Numbers.h"
-#include "imaging/FileBytes.h"
+#include "imaging/pictures/FileBytes.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"
 

@@ -9,12 +9,12 @@
 #include "base/Cancellation.h"
 #include "base/Failure.h"
 #include "base/Handles.h"
-#include "imaging/BmpCodec.h"
-#include "imaging/FileBytes.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/Levels.h"
-#include "imaging/PngCodec.h"
-#include "imaging/RasterFiles.h"
+#include "imaging/codecs/BmpCodec.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/display/RasterFiles.h"
+#include "imaging/pictures/FileBytes.h"
+#include "imaging/pixels/Levels.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 // the drop, when the posted message comes.
 #include "app/MainUnit.h"
 
-#include "imaging/FileBytes.h"
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/pictures/FileBytes.h"
 
 std::wstring TMainForm::DropRefusal(const std::vector<std::wstring>& paths) const
 {

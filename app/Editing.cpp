@@ -1,7 +1,7 @@
 // Rotation, flipping and resizing of the current image, in memory only.
 #include "app/MainUnit.h"
 #include "dialogs/ToolsFormUnit.h"
-#include "imaging/PictureTransforms.h"
+#include "imaging/pictures/PictureTransforms.h"
 
 void TMainForm::ReplaceCurrentGraphic(const TGraphic& graphic)
 {

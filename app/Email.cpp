@@ -8,9 +8,9 @@
 #include "base/Failure.h"
 #include "dialogs/EmailSizeFormUnit.h"
 #include "dialogs/NewAboutFrmUnit.h"
-#include "imaging/ImageFormats.h"
-#include "imaging/PictureFiles.h"
-#include "imaging/PictureTransforms.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/pictures/PictureFiles.h"
+#include "imaging/pictures/PictureTransforms.h"
 #include "mail/AFQuickMail.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/RenameDlgUnit.h"
-#include "imaging/ImageFormats.h"
-#include "imaging/PictureFiles.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/pictures/PictureFiles.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "base/Numbers.h"
 #include "base/ScopedFlag.h"
-#include "imaging/GdiDrawing.h"
+#include "imaging/pictures/GdiDrawing.h"
 
 namespace {
 

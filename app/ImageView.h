@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "app/AnimationPlayer.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/PictureUtilUnit.h"
+#include "imaging/display/DisplayTiles.h"
+#include "imaging/pictures/PictureUtilUnit.h"
 #include "widgets/Controls.h"
 
 // What the mouse pointer looks like over a part of the image area.
@@ -30,7 +30,7 @@ protected:
 // Rasters, JPEG and PNG images are shown at natural size and larger straight
 // from their pixels when they can be, and otherwise a tile at a time from the
 // reduced level that suits the size, averaged down to it
-// (imaging/DisplayTiles.h); icons and metafiles are drawn once per size.
+// (imaging/display/DisplayTiles.h); icons and metafiles are drawn once per size.
 class TImageView : public TPointerWindow {
 public:
     explicit TImageView(TWindow& parent);

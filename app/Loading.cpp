@@ -5,13 +5,13 @@
 
 #include "base/Cancellation.h"
 #include "base/Failure.h"
-#include "base/ScopedFlag.h"
 #include "base/Numbers.h"
+#include "base/ScopedFlag.h"
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/ToolsFormUnit.h"
-#include "imaging/PictureFiles.h"
-#include "imaging/RasterFiles.h"
+#include "imaging/display/RasterFiles.h"
+#include "imaging/pictures/PictureFiles.h"
 #include "rules/ZoomRules.h"
 #include "widgets/Application.h"
 

@@ -14,8 +14,8 @@
 #include "dialogs/RenameDlgUnit.h"
 #include "dialogs/SlideShowFormUnit.h"
 #include "dialogs/ToolsFormUnit.h"
-#include "imaging/FileBytes.h"
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/pictures/FileBytes.h"
 #include "system/RegistryUnit.h"
 #include "system/SettingsNames.h"
 

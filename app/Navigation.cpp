@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "base/Cancellation.h"
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/ColourTransform.h"
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/colour/ColourTransform.h"
 
 class TPictureDialog {
 public:

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "imaging/Raster.h"
+#include "imaging/pixels/Raster.h"
 
 namespace bench {
 

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "bench/BenchInputs.h"
-#include "imaging/BmpCodec.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/PngCodec.h"
+#include "imaging/codecs/BmpCodec.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/PngCodec.h"
 
 namespace bench {
 

@@ -9,8 +9,8 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchInputs.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/JpegCodec.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/display/DisplayTiles.h"
 
 namespace {
 

@@ -16,8 +16,8 @@ extern "C" {
 #include <png.h>
 
 #include "bench/BenchInputs.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/PngCodec.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/PngCodec.h"
 
 namespace bench {
 

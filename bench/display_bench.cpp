@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "bench/BenchInputs.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/JpegCodec.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/display/DisplayTiles.h"
 
 namespace {
 

@@ -19,12 +19,12 @@
 #include <string>
 
 #include "bench/BenchInputs.h"
-#include "imaging/AvifContainer.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/PngCodec.h"
-#include "imaging/RasterFiles.h"
-#include "imaging/TiffCodec.h"
-#include "imaging/WebpCodec.h"
+#include "imaging/codecs/AvifContainer.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/codecs/WebpCodec.h"
+#include "imaging/display/DisplayTiles.h"
+#include "imaging/display/RasterFiles.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchInputs.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/LosslessAhead.h"
-#include "imaging/Transform.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/display/DisplayTiles.h"
+#include "imaging/pictures/LosslessAhead.h"
+#include "imaging/pixels/Transform.h"
 
 namespace {
 

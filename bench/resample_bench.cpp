@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "bench/BenchInputs.h"
-#include "imaging/Resample.h"
+#include "imaging/pixels/Resample.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "imaging/Transform.h"
+#include "imaging/pixels/Transform.h"
 
 namespace {
 

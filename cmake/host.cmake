@@ -85,7 +85,7 @@ endif()
 # under ThreadSanitizer: they are the parts of the core that run on two threads.
 add_executable(pixavo_read_ahead_tsan
   ${CMAKE_SOURCE_DIR}/rules/ReadAhead.cpp
-  ${CMAKE_SOURCE_DIR}/imaging/LosslessAhead.cpp
+  ${CMAKE_SOURCE_DIR}/imaging/pictures/LosslessAhead.cpp
   ${CMAKE_SOURCE_DIR}/base/Cancellation.cpp
   ${CMAKE_SOURCE_DIR}/tests/host/read_ahead_test.cpp
   ${CMAKE_SOURCE_DIR}/tests/host/lossless_ahead_test.cpp)

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "imaging/Transform.h"
+#include "imaging/pixels/Transform.h"
 #include "rules/EmailAttachment.h"
 
 class ImageCommands {

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <iterator>
 
-#include "imaging/GdiDrawing.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/Resample.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/pictures/GdiDrawing.h"
+#include "imaging/pixels/Resample.h"
 #include "pixavo_version.h"
 #include "res/resource.h"
 

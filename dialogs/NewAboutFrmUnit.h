@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/Raster.h"
+#include "imaging/pixels/Raster.h"
 #include "widgets/Controls.h"
 #include "widgets/Form.h"
 #include "widgets/GraphicControls.h"

@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <span>
 
-#include "imaging/AvifCodec.h"
-#include "imaging/AvifContainer.h"
 #include "base/Failure.h"
+#include "imaging/codecs/AvifCodec.h"
+#include "imaging/codecs/AvifContainer.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -4,7 +4,7 @@
 #include <span>
 
 #include "base/Failure.h"
-#include "imaging/BmpCodec.h"
+#include "imaging/codecs/BmpCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/GifCodec.h"
 #include "base/Failure.h"
+#include "imaging/codecs/GifCodec.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

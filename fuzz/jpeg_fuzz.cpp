@@ -6,7 +6,7 @@
 #include <span>
 
 #include "base/Failure.h"
-#include "imaging/JpegCodec.h"
+#include "imaging/codecs/JpegCodec.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

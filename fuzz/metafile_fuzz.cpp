@@ -4,7 +4,7 @@
 #include <span>
 
 #include "base/Failure.h"
-#include "imaging/MetafileFormat.h"
+#include "imaging/codecs/MetafileFormat.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "base/Failure.h"
-#include "imaging/PngCodec.h"
+#include "imaging/codecs/PngCodec.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <span>
 
-#include "imaging/PictureSaves.h"
-#include "imaging/TiffCodec.h"
 #include "base/Failure.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/pictures/PictureSaves.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

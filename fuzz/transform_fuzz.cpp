@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "base/Failure.h"
-#include "imaging/Transform.h"
+#include "imaging/pixels/Transform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -8,9 +8,9 @@
 #include <span>
 #include <vector>
 
-#include "imaging/PictureSaves.h"
-#include "imaging/WebpCodec.h"
 #include "base/Failure.h"
+#include "imaging/codecs/WebpCodec.h"
+#include "imaging/pictures/PictureSaves.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {

@@ -1,6 +1,6 @@
 #include "rules/EmailAttachment.h"
 
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
 
 PixelSize EmailImageSize(int width, int height, EmailSize size)
 {

@@ -30,9 +30,9 @@
 #include <string>
 #include <thread>
 
-#include "imaging/DisplaySource.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/display/DisplaySource.h"
+#include "imaging/display/DisplayTiles.h"
 #include "rules/ZoomRules.h"
 
 // What tells that a file is still the one that was read: its size and time of

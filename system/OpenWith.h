@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
 #include "system/RegistryUnit.h"
 
 using OpenWithType = FileTypeEntry;

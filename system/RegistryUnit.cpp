@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/Failure.h"
-#include "imaging/ImageFormats.h"
+#include "imaging/codecs/ImageFormats.h"
 
 namespace {
 

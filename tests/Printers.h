@@ -7,7 +7,7 @@
 #include <ostream>
 #include <type_traits>
 
-#include "imaging/Raster.h"
+#include "imaging/pixels/Raster.h"
 
 inline void PrintTo(const PaletteEntry& pixel, std::ostream* os)
 {

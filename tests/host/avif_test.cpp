@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "imaging/AvifCodec.h"
-#include "imaging/PngCodec.h"
-#include "imaging/RasterFiles.h"
 #include "base/Cancellation.h"
 #include "base/Failure.h"
 #include "base/Text.h"
+#include "imaging/codecs/AvifCodec.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/display/RasterFiles.h"
 
 namespace fs = std::filesystem;
 

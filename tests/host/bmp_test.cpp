@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
-#include "byte_writer.h"
 #include "base/Failure.h"
-#include "imaging/BmpCodec.h"
+#include "byte_writer.h"
+#include "imaging/codecs/BmpCodec.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <thread>
 
 #include "base/Cancellation.h"
-#include "imaging/GifCodec.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/PngCodec.h"
-#include "imaging/TiffCodec.h"
-#include "imaging/WebpCodec.h"
+#include "imaging/codecs/GifCodec.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/codecs/WebpCodec.h"
 #include "tests/host/format_writers.h"
 
 namespace {

@@ -11,12 +11,12 @@
 
 #include <lcms2.h>
 
-#include "imaging/ColourTransform.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/JpegMetadata.h"
-#include "imaging/PngCodec.h"
-#include "imaging/RasterFiles.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/JpegMetadata.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/colour/ColourTransform.h"
+#include "imaging/display/DisplayTiles.h"
+#include "imaging/display/RasterFiles.h"
 
 namespace {
 

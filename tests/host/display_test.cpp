@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "base/Failure.h"
-#include "imaging/DisplayTiles.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/Levels.h"
-#include "imaging/PngCodec.h"
-#include "imaging/Resample.h"
-#include "imaging/Transform.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/display/DisplayTiles.h"
+#include "imaging/pixels/Levels.h"
+#include "imaging/pixels/Resample.h"
+#include "imaging/pixels/Transform.h"
 #include "tests/host/jpeg_metadata_material.h"
 
 namespace {

@@ -16,17 +16,17 @@
 #include <string>
 #include <vector>
 
+#include "base/Failure.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/codecs/JpegMetadata.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/codecs/WebpCodec.h"
+#include "imaging/display/RasterFiles.h"
+#include "imaging/pixels/Levels.h"
+#include "rules/EmailAttachment.h"
 #include "tests/FormatSamples.h"
 #include "tests/host/format_writers.h"
-#include "imaging/Levels.h"
-#include "imaging/ImageFormats.h"
-#include "imaging/JpegMetadata.h"
-#include "imaging/PngCodec.h"
-#include "imaging/RasterFiles.h"
-#include "imaging/TiffCodec.h"
-#include "imaging/WebpCodec.h"
-#include "base/Failure.h"
-#include "rules/EmailAttachment.h"
 
 namespace fs = std::filesystem;
 

@@ -7,9 +7,9 @@
 #include <iterator>
 #include <string>
 
-#include "byte_writer.h"
 #include "base/Failure.h"
-#include "imaging/IconCodec.h"
+#include "byte_writer.h"
+#include "imaging/codecs/IconCodec.h"
 
 namespace {
 

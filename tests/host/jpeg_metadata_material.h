@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "imaging/JpegMetadata.h"
+#include "imaging/codecs/JpegMetadata.h"
 
 namespace jpeg_material {
 

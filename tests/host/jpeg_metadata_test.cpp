@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/JpegCodec.h"
-#include "imaging/JpegMetadata.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/JpegMetadata.h"
 #include "tests/host/jpeg_metadata_material.h"
 
 using namespace jpeg_material;

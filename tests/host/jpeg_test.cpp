@@ -20,9 +20,9 @@ extern "C" {
 #include <lcms2.h>
 
 #include "base/Failure.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/JpegMetadata.h"
-#include "imaging/Transform.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/JpegMetadata.h"
+#include "imaging/pixels/Transform.h"
 
 namespace fs = std::filesystem;
 

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "base/Cancellation.h"
-#include "imaging/LosslessAhead.h"
+#include "imaging/pictures/LosslessAhead.h"
 
 namespace {
 

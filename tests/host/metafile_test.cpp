@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "byte_writer.h"
 #include "base/Failure.h"
-#include "imaging/MetafileFormat.h"
+#include "byte_writer.h"
+#include "imaging/codecs/MetafileFormat.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "base/Failure.h"
-#include "imaging/Levels.h"
-#include "imaging/PngCodec.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/pixels/Levels.h"
 
 namespace fs = std::filesystem;
 

@@ -2,7 +2,7 @@
 // tests/Printers.h in every test source (this one does not include it).
 #include <gtest/gtest.h>
 
-#include "imaging/Raster.h"
+#include "imaging/pixels/Raster.h"
 
 TEST(Printers, FailedChecksShowPixelsRectanglesAndEnumerationsAsText)
 {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "base/Failure.h"
-#include "imaging/Raster.h"
+#include "imaging/pixels/Raster.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/Failure.h"
-#include "imaging/Resample.h"
+#include "imaging/pixels/Resample.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/Failure.h"
-#include "imaging/Transform.h"
+#include "imaging/pixels/Transform.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "imaging/YuvToRgb.h"
 #include "base/Cancellation.h"
+#include "imaging/pixels/YuvToRgb.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "imaging/ColourProfile.h"
-#include "imaging/Raster.h"
+#include "imaging/colour/ColourProfile.h"
+#include "imaging/pixels/Raster.h"
 #include "tests/FormatSamples.h"
 #include "tests/host/jpeg_metadata_material.h"
 

@@ -25,11 +25,11 @@
 #include "dialogs/RenameDlgUnit.h"
 #include "dialogs/SlideShowFormUnit.h"
 #include "dialogs/ToolsFormUnit.h"
-#include "imaging/FileBytes.h"
-#include "imaging/ImageFormats.h"
-#include "imaging/PictureFiles.h"
-#include "imaging/PictureTransforms.h"
-#include "imaging/PngCodec.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/pictures/FileBytes.h"
+#include "imaging/pictures/PictureFiles.h"
+#include "imaging/pictures/PictureTransforms.h"
 
 namespace test_support {
 

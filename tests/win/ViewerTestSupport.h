@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "app/MainUnit.h"
-#include "imaging/BmpCodec.h"
-#include "imaging/ImageFormats.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/PngCodec.h"
+#include "imaging/codecs/BmpCodec.h"
+#include "imaging/codecs/ImageFormats.h"
+#include "imaging/codecs/JpegCodec.h"
+#include "imaging/codecs/PngCodec.h"
 #include "tests/win/TestSupport.h"
 
 namespace viewer_test {

@@ -3,8 +3,8 @@
 // strip as scrolling uncovers it), the last picture kept on screen while the
 // next is read and its failure reported, and pictures shown small decoded
 // only as far as their size needs.
-#include "imaging/DisplayTiles.h"
-#include "imaging/Resample.h"
+#include "imaging/display/DisplayTiles.h"
+#include "imaging/pixels/Resample.h"
 #include "tests/win/ViewerTestSupport.h"
 
 using namespace viewer_test;

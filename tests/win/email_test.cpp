@@ -7,7 +7,7 @@
 #include <cstring>
 #include <deque>
 
-#include "imaging/JpegCodec.h"
+#include "imaging/codecs/JpegCodec.h"
 #include "tests/FormatSamples.h"
 #include "tests/win/MailTestSupport.h"
 #include "tests/win/ViewerTestSupport.h"

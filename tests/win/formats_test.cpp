@@ -2,9 +2,9 @@
 // loading by extension and content, and saving as WebP and TIFF.
 #include "tests/win/PictureTestSupport.h"
 
-#include "imaging/RasterFileGraphic.h"
-#include "imaging/TiffCodec.h"
-#include "imaging/WebpCodec.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/codecs/WebpCodec.h"
+#include "imaging/pictures/RasterFileGraphic.h"
 #include "tests/FormatSamples.h"
 
 namespace {

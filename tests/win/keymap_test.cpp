@@ -9,9 +9,9 @@
 #include "app/MainUnit.h"
 
 #include <commdlg.h>
-#include "imaging/BmpCodec.h"
-#include "tests/win/TestSupport.h"
+#include "imaging/codecs/BmpCodec.h"
 #include "tests/win/settings_guard.h"
+#include "tests/win/TestSupport.h"
 
 namespace {
 

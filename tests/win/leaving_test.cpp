@@ -3,8 +3,8 @@
 // question, and nobody is kept from going on.
 #include "tests/win/EditingTestSupport.h"
 
-#include "imaging/TiffCodec.h"
-#include "imaging/WebpCodec.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/codecs/WebpCodec.h"
 #include "tests/win/RecordSamples.h"
 
 using namespace editing_test;

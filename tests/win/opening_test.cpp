@@ -3,7 +3,7 @@
 // drop, after the pending-changes question) and folders named on the command
 // line; what held Next keys do when the picture left is modified; the file a
 // failure met while stepping is named; and where the dialogs open.
-#include "imaging/ColourTransform.h"
+#include "imaging/colour/ColourTransform.h"
 #include "tests/droptool/FileListData.h"
 #include "tests/win/EditingTestSupport.h"
 

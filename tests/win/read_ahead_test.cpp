@@ -2,7 +2,7 @@
 // that could not be read ahead is read by the load, a file rewritten behind
 // the viewer's back is never shown stale, and a held key does not leave a
 // step for every repeat behind it.
-#include "imaging/BmpCodec.h"
+#include "imaging/codecs/BmpCodec.h"
 #include "tests/win/ViewerTestSupport.h"
 
 using namespace viewer_test;

@@ -4,9 +4,9 @@
 // each in its own kind of pixels and compression.
 #include "tests/win/PictureTestSupport.h"
 
-#include "imaging/PngCodec.h"
-#include "imaging/TiffCodec.h"
-#include "imaging/WebpCodec.h"
+#include "imaging/codecs/PngCodec.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/codecs/WebpCodec.h"
 #include "tests/win/RecordSamples.h"
 
 namespace {

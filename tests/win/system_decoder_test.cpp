@@ -6,9 +6,9 @@
 // to turn it and which carries an ICC profile.
 #include "tests/win/PictureTestSupport.h"
 
-#include "imaging/ColourProfile.h"
-#include "imaging/RasterFileGraphic.h"
-#include "imaging/TiffCodec.h"
+#include "imaging/codecs/TiffCodec.h"
+#include "imaging/colour/ColourProfile.h"
+#include "imaging/pictures/RasterFileGraphic.h"
 
 namespace {
 
