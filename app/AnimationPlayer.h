@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "imaging/display/RasterFiles.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/pictures/PictureUtilUnit.h"
 
 class TAnimationPlayer {

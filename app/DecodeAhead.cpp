@@ -12,7 +12,7 @@
 #include "imaging/codecs/BmpCodec.h"
 #include "imaging/codecs/JpegCodec.h"
 #include "imaging/codecs/PngCodec.h"
-#include "imaging/display/RasterFiles.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/pictures/FileBytes.h"
 #include "imaging/pixels/Levels.h"
 

@@ -10,7 +10,7 @@
 #include "dialogs/ErrorDlgUnit.h"
 #include "dialogs/HelpDlgUnit.h"
 #include "dialogs/ToolsFormUnit.h"
-#include "imaging/display/RasterFiles.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/pictures/PictureFiles.h"
 #include "rules/ZoomRules.h"
 #include "widgets/Application.h"

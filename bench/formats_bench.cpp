@@ -21,10 +21,10 @@
 #include "bench/BenchInputs.h"
 #include "imaging/codecs/AvifContainer.h"
 #include "imaging/codecs/PngCodec.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/codecs/TiffCodec.h"
 #include "imaging/codecs/WebpCodec.h"
 #include "imaging/display/DisplayTiles.h"
-#include "imaging/display/RasterFiles.h"
 
 namespace {
 

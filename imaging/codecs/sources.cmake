@@ -16,4 +16,5 @@ list(APPEND CORE_SOURCES
   imaging/codecs/AvifContainer.cpp
   imaging/codecs/AvifTracks.cpp
   imaging/codecs/AvifCodec.cpp
+  imaging/codecs/RasterCodecs.cpp
 )

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Failure.h"
+#include "imaging/display/RasterFiles.h"
 #include "imaging/pictures/BitmapGraphic.h"
 #include "imaging/pictures/FileBytes.h"
 #include "imaging/pictures/GdiDrawing.h"

@@ -5,7 +5,7 @@
 #include "base/Numbers.h"
 
 #include "imaging/codecs/PngCodec.h"
-#include "imaging/display/RasterFiles.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/pixels/Transform.h"
 
 std::pair<int, int> PictureEdit::SizeFor(int pixelsWidth, int pixelsHeight) const

@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "imaging/display/RasterFiles.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/pictures/PictureRecord.h"
 
 // The picture as a file of that type:

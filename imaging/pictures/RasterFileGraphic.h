@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "imaging/display/RasterFiles.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/pictures/PictureUtilUnit.h"
 
 // Writes the graphic as that type to the file (through a temporary file, as

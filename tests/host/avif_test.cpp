@@ -20,7 +20,7 @@
 #include "base/Text.h"
 #include "imaging/codecs/AvifCodec.h"
 #include "imaging/codecs/PngCodec.h"
-#include "imaging/display/RasterFiles.h"
+#include "imaging/codecs/RasterCodecs.h"
 
 namespace fs = std::filesystem;
 

@@ -14,9 +14,9 @@
 #include "imaging/codecs/JpegCodec.h"
 #include "imaging/codecs/JpegMetadata.h"
 #include "imaging/codecs/PngCodec.h"
+#include "imaging/codecs/RasterCodecs.h"
 #include "imaging/colour/ColourTransform.h"
 #include "imaging/display/DisplayTiles.h"
-#include "imaging/display/RasterFiles.h"
 
 namespace {
 

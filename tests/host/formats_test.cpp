@@ -569,6 +569,23 @@ TEST(Formats, AvifTurnsAndMirrorsAreApplied)
     EXPECT_EQ(Colour(opaque.pixels, kH - 2, kW - 2), "0,0,256");
 }
 
+// Every raster row of the formats' table has its own codec, which reads it
+// and writes it exactly when the row says it can be saved; no type has two.
+TEST(Formats, EveryRasterFormatHasOneCodecThatReadsItAndWritesWhatItsRowWrites)
+{
+    for (const FileFormat& format : FileFormats()) {
+        if (format.kind != GraphicKind::Raster)
+            continue;
+        SCOPED_TRACE(testing::Message() << std::string(format.extensions[0].begin(), format.extensions[0].end()));
+        const RasterCodec& codec = RasterCodecOf(format.type);
+        EXPECT_EQ(codec.type, format.type) << "no codec of its own";
+        EXPECT_TRUE(codec.recognise && codec.decode);
+        EXPECT_EQ(codec.encode != nullptr, format.Writable());
+    }
+    for (const RasterCodec& codec : RasterCodecs())
+        EXPECT_EQ(&RasterCodecOf(codec.type), &codec) << "a type with two codecs";
+}
+
 TEST(Formats, SavingWritesWebpAndTiffAndRefusesTheRest)
 {
     const Raster sample = Sample(false);
