@@ -650,34 +650,25 @@ PngImage PngFromRaster(const Raster& raster, bool keepAlpha)
     image.width = uint32_t(raster.Width());
     image.height = uint32_t(raster.Height());
     image.bitDepth = 8;
-    if (keepAlpha && raster.Bits() == 32 && raster.Alpha() == AlphaMode::Straight) {
-        image.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-        image.rowBytes = size_t(image.width) * 4;
+    // Straight alpha kept, or any other depth of 16 bits and more as RGB;
+    // both from B, G, R (and A) order.
+    const bool alpha = keepAlpha && raster.Bits() == 32 && raster.Alpha() == AlphaMode::Straight;
+    if (alpha || raster.Bits() >= 16) {
+        const Raster converted = alpha || raster.Bits() == 24 ? Raster() : raster.ConvertedTo(PixelFormat::Bit24);
+        const Raster& source = converted.Empty() ? raster : converted;
+        const size_t channels = alpha ? 4 : 3;
+        image.colorType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+        image.rowBytes = size_t(image.width) * channels;
         image.rows.resize(image.rowBytes * image.height);
         for (uint32_t y = 0; y < image.height; ++y) {
-            const uint8_t* src = raster.Row(int(y));
+            const uint8_t* src = source.Row(int(y));
             uint8_t* dst = image.rows.data() + size_t(y) * image.rowBytes;
-            for (uint32_t x = 0; x < image.width; ++x, src += 4, dst += 4) {
+            for (uint32_t x = 0; x < image.width; ++x, src += channels, dst += channels) {
                 dst[0] = src[2];
                 dst[1] = src[1];
                 dst[2] = src[0];
-                dst[3] = src[3];
-            }
-        }
-        return image;
-    }
-    if (raster.Bits() >= 16) {
-        Raster bgr = raster.ConvertedTo(PixelFormat::Bit24);
-        image.colorType = PNG_COLOR_TYPE_RGB;
-        image.rowBytes = size_t(image.width) * 3;
-        image.rows.resize(image.rowBytes * image.height);
-        for (uint32_t y = 0; y < image.height; ++y) {
-            const uint8_t* src = bgr.Row(int(y));
-            uint8_t* dst = image.rows.data() + size_t(y) * image.rowBytes;
-            for (uint32_t x = 0; x < image.width; ++x, src += 3, dst += 3) {
-                dst[0] = src[2];
-                dst[1] = src[1];
-                dst[2] = src[0];
+                if (alpha)
+                    dst[3] = src[3];
             }
         }
         return image;
